@@ -1,0 +1,59 @@
+// Uncompressed 24-bit BMP pictures, held as file images: the complete bytes of a file.
+//
+//   offset  size  field
+//        0     2  magic "BM"
+//       10     4  offset_raster  (signed, little-endian) file offset of the first raster byte
+//       18     4  width          (signed) pixels per row
+//       22     4  height         (signed) rows
+//       28     2  bit count      (unsigned) must be 24
+//
+// Row r starts at offset_raster + r * string_length; pixel x of it is the three bytes at
+// +3x, +3x+1, +3x+2. string_length = width*3 + (width AND 3), the row rounded up to 4 bytes.
+// Every per-byte pass of the programs runs from offset_raster to the end of the file, so row
+// padding and bytes after the last row take part too. No other header field is read.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t bmp_min_header_length = 30;  // up to and including the bit count
+constexpr uint16_t bmp_magic = 0x4D42;          // "BM" read little-endian
+constexpr uint16_t bmp_bit_count = 24;
+
+struct bmp_header {
+    uint16_t magic;
+    int32_t offset_raster;
+    int32_t width;
+    int32_t height;
+    uint16_t bit_count;
+};
+
+// The geometry of an accepted picture, shared by every file of one run. All values are
+// non-negative and offset_raster + height * string_length <= length holds without wrapping.
+struct raster_geometry {
+    uint32_t length;
+    uint32_t offset_raster;
+    uint32_t width;
+    uint32_t height;
+    uint32_t string_length;
+};
+
+int32_t read_le32(const uint8_t* bytes);
+uint16_t read_le16(const uint8_t* bytes);
+
+// Reads the five fields; the image must hold at least bmp_min_header_length bytes.
+bmp_header read_bmp_header(const uint8_t* image);
+
+// Bytes per raster row, in 64 bits so that no width can wrap it.
+int64_t string_length(int32_t width);
+
+enum class header_check { accepted, not_supported, corrupted };
+
+// The coder's test of its main picture. Not supported: shorter than the header, wrong magic or
+// bit count, a negative width or height, or a row longer than 0x7FFFFFFF bytes. Corrupted: the
+// raster (offset_raster taken unsigned, plus height rows) does not fit in the file. On
+// acceptance fills `geometry`.
+header_check check_main_header(const uint8_t* image, uint32_t length, raster_geometry& geometry);
+
+// Whether a hidden picture's file image may be used with the main picture: the same length,
+// magic "BM", bit count 24, and the same width, height and offset_raster.
+bool same_geometry(const uint8_t* image, uint32_t length, const raster_geometry& main);

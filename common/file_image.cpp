@@ -1,0 +1,67 @@
+#include "file_image.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace {
+
+// The length of an open regular file. Directories, pipes and devices have no length worth
+// trusting (a directory opens for reading on POSIX systems), so they count as unreadable.
+bool regular_file_length(std::FILE* file, uint64_t& length)
+{
+#ifdef _WIN32
+    struct _stat64 status;
+    if (_fstat64(_fileno(file), &status) != 0) return false;
+    if ((status.st_mode & _S_IFMT) != _S_IFREG) return false;
+#else
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0) return false;
+    if (!S_ISREG(status.st_mode)) return false;
+#endif
+    if (status.st_size < 0) return false;
+    length = uint64_t(status.st_size);
+    return true;
+}
+
+load_status read_open_file(std::FILE* file, file_image& image,
+                           std::optional<uint32_t> required_length)
+{
+    uint64_t length = 0;
+    if (!regular_file_length(file, length)) return load_status::cannot_read;
+    if (required_length && length != *required_length) return load_status::wrong_length;
+    if (length > max_file_length) return load_status::too_long;
+
+    owned_array<uint8_t> bytes = allocate_array<uint8_t>(length);
+    if (!bytes) return load_status::no_memory;
+    if (std::fread(bytes.get(), 1, size_t(length), file) != length) return load_status::cannot_read;
+
+    image.bytes = std::move(bytes);
+    image.length = uint32_t(length);
+    return load_status::loaded;
+}
+
+}  // namespace
+
+load_status load_file(const std::string& path, file_image& image,
+                      std::optional<uint32_t> required_length)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return load_status::cannot_read;
+    const load_status status = read_open_file(file, image, required_length);
+    std::fclose(file);
+    return status;
+}
+
+write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length)
+{
+    std::FILE* file = std::fopen(name, "wb");
+    if (!file) return write_status::cannot_open;
+    bool complete = std::fwrite(bytes, 1, length, file) == length;
+    complete = std::fflush(file) == 0 && complete;
+    complete = std::fclose(file) == 0 && complete;
+    if (complete) return write_status::written;
+    // A half-written picture must not pass for a finished one.
+    std::remove(name);
+    return write_status::cannot_write;
+}

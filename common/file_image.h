@@ -1,0 +1,56 @@
+// Whole-file loading and writing. A file image is read in one piece and written in one piece.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform.h"
+
+struct release_deleter {
+    void operator()(void* block) const { release_bytes(block); }
+};
+
+// An array taken from allocate_bytes and given back when it goes out of scope.
+template <class T>
+using owned_array = std::unique_ptr<T[], release_deleter>;
+
+// Null when memory is exhausted or count * sizeof(T) does not fit in size_t. A count of 0 still
+// yields a valid (one-element) block, so that an empty raster is not mistaken for a failure.
+template <class T>
+owned_array<T> allocate_array(uint64_t count)
+{
+    if (count > SIZE_MAX / sizeof(T)) return owned_array<T>();
+    const size_t bytes = count == 0 ? sizeof(T) : size_t(count) * sizeof(T);
+    return owned_array<T>(static_cast<T*>(allocate_bytes(bytes)));
+}
+
+struct file_image {
+    owned_array<uint8_t> bytes;
+    uint32_t length = 0;
+};
+
+constexpr uint64_t max_file_length = 0xFFFFFFFF;
+
+enum class load_status {
+    loaded,
+    cannot_read,   // cannot be opened, is not a regular file, or the read came up short
+    too_long,      // longer than max_file_length; never read
+    wrong_length,  // not the length the caller required; never read
+    no_memory,
+};
+
+// Opens `path` for reading in binary mode and reads it whole into `image`. With
+// `required_length`, a file of any other length is refused before anything is read.
+load_status load_file(const std::string& path, file_image& image,
+                      std::optional<uint32_t> required_length = std::nullopt);
+
+enum class write_status {
+    written,
+    cannot_open,   // the file cannot be created
+    cannot_write,  // the write or the close failed; the incomplete file has been removed
+};
+
+// Creates (or replaces) `name` and writes `length` bytes to it in one write.
+write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length);

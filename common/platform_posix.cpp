@@ -1,0 +1,46 @@
+// The real platform layer for Linux and other POSIX systems.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "platform.h"
+
+void set_working_folder()
+{
+    std::string path(4096, '\0');
+    for (;;) {
+        const ssize_t got = readlink("/proc/self/exe", path.data(), path.size());
+        if (got < 0) return;
+        if (size_t(got) < path.size()) {
+            path.resize(size_t(got));
+            break;
+        }
+        path.resize(path.size() * 2);  // the link may be longer than any fixed buffer
+    }
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return;
+    path.resize(slash == 0 ? 1 : slash);
+    if (chdir(path.c_str()) != 0) return;  // the folder simply stays as it was
+}
+
+int64_t clock_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void pause_ms(uint32_t milliseconds)
+{
+    // A pipe reading the console must see every message before the program goes to sleep.
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void console_write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+void* allocate_bytes(size_t size) { return std::malloc(size); }
+
+void release_bytes(void* block) { std::free(block); }

@@ -1,0 +1,134 @@
+// The reveal filter: console text, pauses, and the bytes of "out.bmp".
+#include "filter.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using filter = scratch_test;
+
+std::string report(int32_t width, int32_t height, int32_t offset, int32_t stride)
+{
+    return "width = " + std::to_string(width) + "\nheight = " + std::to_string(height) +
+           "\noffset_raster = " + std::to_string(offset) +
+           "\nstring_length = " + std::to_string(stride) + "\n";
+}
+
+TEST(reveal_low_nibble, shifts_every_byte_from_the_offset_to_the_end)
+{
+    const bytes input{0xAA, 0xBB, 0x00, 0x0F, 0x9A, 0xF0, 0xFF};
+    struct {
+        uint32_t offset;
+        bytes expected;
+    } const cases[] = {
+        {2, {0xAA, 0xBB, 0x00, 0xF0, 0xA0, 0x00, 0xF0}},
+        {0, {0xA0, 0xB0, 0x00, 0xF0, 0xA0, 0x00, 0xF0}},
+        {7, input},            // offset equal to the length: an unchanged copy
+        {8, input},            // beyond the end: the head copy stops at the end
+        {0xFFFFFFF6u, input},  // a negative offset counts as very large
+    };
+    for (const auto& c : cases) {
+        bytes output(input.size(), 0x55);
+        reveal_low_nibble(input.data(), uint32_t(input.size()), c.offset, output.data());
+        EXPECT_EQ(output, c.expected) << c.offset;
+    }
+}
+
+TEST_F(filter, every_end_prints_its_messages_and_pauses)
+{
+    bytes wide = bmp_file(1, 1, 0);
+    put_le32(wide, 18, 0x7FFFFFFF);  // the printed row length wraps in 32 bits
+    write_file(exe_folder / "wide.bmp", wide);
+    write_file(exe_folder / "pic.bmp", bmp_file(1, 2, 0x3C, 3));
+    write_file(exe_folder / "tiny.bmp", bytes(25, 0));
+    write_file(exe_folder / "just26.bmp", bytes(26, 0));
+    fs::create_directory(exe_folder / "folder.bmp");
+    const std::string written = "Applying filter...\n\nWriting file...\nDone!\r\nExecution time: 0 ms\r\n";
+    struct {
+        const char* path;
+        std::string after_path;
+        uint32_t pause;
+    } const cases[] = {
+        {"pic.bmp", report(1, 2, 54, 4) + written, 30000},
+        {"wide.bmp", report(0x7FFFFFFF, 1, 54, INT32_MIN) + written, 30000},
+        {"just26.bmp", report(0, 0, 0, 0) + written, 30000},
+        {"tiny.bmp", "Main file not supported!\n", 3000},
+        {"missing.bmp", "Can't open main file!\n", 3000},
+        {"folder.bmp", "Can't open main file!\n", 3000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        fs::current_path(folder);
+        const run_result run = run_filter({c.path});
+        EXPECT_EQ(run.console, "Loading main file...\r\n" + std::string(c.path) + "\r\n" + c.after_path);
+        EXPECT_EQ(run.pauses, std::vector<uint32_t>{c.pause});
+    }
+}
+
+TEST_F(filter, out_bmp_keeps_the_head_and_shifts_padding_and_trailing_bytes)
+{
+    const bytes input = bmp_noise(1, 3, 7, 5);  // one padding byte per row, five trailing
+    write_file(exe_folder / "in.bmp", input);
+    run_filter({"in.bmp"});
+    const bytes output = read_file(exe_folder / "out.bmp");
+    ASSERT_EQ(output.size(), input.size());
+    for (size_t i = 0; i < input.size(); ++i)
+        EXPECT_EQ(output[i], i < 54 ? input[i] : uint8_t(input[i] << 4)) << i;
+}
+
+TEST_F(filter, no_argument_or_several_read_in_main_bmp_here)
+{
+    write_file("in_main.bmp", bmp_file(2, 2, 0x21));
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"x", "y"}}) {
+        fs::remove("out.bmp");
+        const run_result run = run_filter(args);
+        EXPECT_EQ(run.console.rfind("Loading main file...\r\nin_main.bmp\r\n", 0), 0u);
+        EXPECT_EQ(fake().set_working_folder_calls, 0);
+        ASSERT_TRUE(fs::exists("out.bmp"));
+        EXPECT_EQ(read_file("out.bmp")[54], 0x10);
+    }
+}
+
+TEST_F(filter, an_output_that_cannot_be_written_is_reported_and_removed)
+{
+    write_file("in_main.bmp", bmp_file(2, 2, 0x21));
+    struct {
+        const char* name;
+        void (*prepare)();
+        const char* message;
+        bool out_remains;
+    } const cases[] = {
+        {"disk full", [] { fs::create_symlink("/dev/full", "out.bmp"); },
+         "Can't write file!\n", false},
+        {"folder in the way", [] { fs::create_directory("out.bmp"); },
+         "Can't open file for writing!\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("out.bmp");
+        c.prepare();
+        const run_result run = run_filter();
+        const std::string tail = std::string("\nWriting file...\n") + c.message;
+        EXPECT_EQ(run.console.substr(run.console.size() - tail.size()), tail);
+        EXPECT_EQ(run.pauses, std::vector<uint32_t>{3000});
+        EXPECT_EQ(fs::exists(fs::symlink_status("out.bmp")), c.out_remains);
+    }
+}
+
+TEST_F(filter, failed_allocations_and_oversized_input_end_cleanly)
+{
+    write_file("in_main.bmp", bmp_file(2, 2, 0x21));
+    for (long failing : {0L, 1L}) {
+        fake().allocations_until_failure = failing;
+        const run_result run = run_filter();
+        EXPECT_EQ(run.console.substr(run.console.size() - 19), "Not enough memory!\n");
+        EXPECT_EQ(run.pauses, std::vector<uint32_t>{3000});
+    }
+    fs::resize_file("in_main.bmp", uint64_t(1) << 32);  // sparse, one byte too long
+    fake().allocations_until_failure = 0;
+    const run_result run = run_filter();
+    EXPECT_EQ(run.console, "Loading main file...\r\nin_main.bmp\r\nMain file not supported!\n");
+}
+
+}  // namespace

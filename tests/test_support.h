@@ -1,0 +1,40 @@
+// Helpers that keep test tables short: a scratch folder per test, and runs of the program
+// entries with the platform stand-in.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "coder.h"
+#include "bmp_builder.h"
+#include "fake_platform.h"
+
+struct run_result {
+    std::string console;
+    std::vector<uint32_t> pauses;
+};
+
+// Runs an entry with these arguments after the program name.
+run_result run_coder(coder_build build, const std::vector<std::string>& args = {});
+run_result run_filter(const std::vector<std::string>& args = {});
+
+// Each test runs inside a fresh folder of its own, which is the current directory; the stand-in
+// for set_working_folder changes into its "exe" subfolder.
+class scratch_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::filesystem::path folder;
+    std::filesystem::path exe_folder;
+
+private:
+    std::filesystem::path previous;
+};
+
+// Every coder build, for tables that run once per build.
+inline const coder_build all_builds[] = {coder_build::vornhold2, coder_build::vornhold};
+inline const char* build_name(coder_build b) { return b == coder_build::vornhold2 ? "vornhold2" : "vornhold"; }
