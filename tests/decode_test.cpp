@@ -13,7 +13,7 @@ struct decoded {
 // Runs the coder on "exe/Coded.bmp" holding `coded`; the outputs land beside it.
 decoded decode(coder_build build, const bytes& coded)
 {
-    const fs::path exe = fake().exe_folder;
+    const fs::path exe = recorder().exe_folder;
     for (const char* name : {"Decoded_1.bmp", "Decoded_2.bmp"}) fs::remove_all(exe / name);
     write_file(exe / "Coded.bmp", coded);
     decoded d{run_coder(build, {"Coded.bmp"}), {}, {}};

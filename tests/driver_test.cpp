@@ -78,9 +78,9 @@ TEST_F(driver, one_argument_moves_to_the_executables_folder_and_others_do_not)
         fs::current_path(folder);
         fs::remove("Coded.bmp");
         fs::remove(exe_folder / "Coded.bmp");
-        fake().set_working_folder_calls = 0;
+        recorder().set_working_folder_calls = 0;
         const run_result run = run_coder(coder_build::vornhold2, c.args);
-        EXPECT_EQ(fake().set_working_folder_calls, c.args.size() == 1 ? 1 : 0);
+        EXPECT_EQ(recorder().set_working_folder_calls, c.args.size() == 1 ? 1 : 0);
         EXPECT_NE(run.console.find(std::string("\n") + c.shown_path + "\n"), std::string::npos);
         EXPECT_NE(run.console.find(c.width_line), std::string::npos);
         EXPECT_TRUE(fs::exists(folder / c.coded));
@@ -125,7 +125,7 @@ TEST_F(driver, a_main_file_longer_than_4_gib_is_refused_unread)
     const fs::path huge = exe_folder / "Huge.bmp";
     write_file(huge, bmp_file(4, 2, 0x80));
     fs::resize_file(huge, (uint64_t(1) << 32) + 54);  // sparse: no disk space is used
-    fake().allocations_until_failure = 0;             // any read attempt would fail to allocate
+    recorder().allocations_until_failure = 0;             // any read attempt would fail to allocate
     const run_result run = run_coder(coder_build::vornhold2, {"Huge.bmp"});
     EXPECT_EQ(run.console, banner(coder_build::vornhold2, "Huge.bmp") + "Main file not supported!\n");
     EXPECT_EQ(run.pauses, std::vector<uint32_t>{3000});
@@ -154,7 +154,7 @@ TEST_F(driver, every_failed_allocation_ends_with_not_enough_memory)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.path) + " " + std::to_string(c.failing));
         fs::current_path(folder);
-        fake().allocations_until_failure = c.failing;
+        recorder().allocations_until_failure = c.failing;
         const run_result run = run_coder(coder_build::vornhold2, {c.path});
         const std::string tail = std::string(c.last_message_before) + "Not enough memory!\n";
         ASSERT_GE(run.console.size(), tail.size());

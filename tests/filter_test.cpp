@@ -84,7 +84,7 @@ TEST_F(filter, no_argument_or_several_read_in_main_bmp_here)
         fs::remove("out.bmp");
         const run_result run = run_filter(args);
         EXPECT_EQ(run.console.rfind("Loading main file...\r\nin_main.bmp\r\n", 0), 0u);
-        EXPECT_EQ(fake().set_working_folder_calls, 0);
+        EXPECT_EQ(recorder().set_working_folder_calls, 0);
         ASSERT_TRUE(fs::exists("out.bmp"));
         EXPECT_EQ(read_file("out.bmp")[54], 0x10);
     }
@@ -120,13 +120,13 @@ TEST_F(filter, failed_allocations_and_oversized_input_end_cleanly)
 {
     write_file("in_main.bmp", bmp_file(2, 2, 0x21));
     for (long failing : {0L, 1L}) {
-        fake().allocations_until_failure = failing;
+        recorder().allocations_until_failure = failing;
         const run_result run = run_filter();
         EXPECT_EQ(run.console.substr(run.console.size() - 19), "Not enough memory!\n");
         EXPECT_EQ(run.pauses, std::vector<uint32_t>{3000});
     }
     fs::resize_file("in_main.bmp", uint64_t(1) << 32);  // sparse, one byte too long
-    fake().allocations_until_failure = 0;
+    recorder().allocations_until_failure = 0;
     const run_result run = run_filter();
     EXPECT_EQ(run.console, "Loading main file...\r\nin_main.bmp\r\nMain file not supported!\n");
 }

@@ -26,7 +26,7 @@ struct trip {
 
 trip round_trip(coder_build writer, coder_build reader, const pictures& p, bool has1, bool has2)
 {
-    const fs::path exe = fake().exe_folder;
+    const fs::path exe = recorder().exe_folder;
     for (const char* name : {"Hidden 1.bmp", "Hidden 2.bmp", "Coded.bmp", "Decoded_1.bmp", "Decoded_2.bmp"})
         fs::remove(exe / name);
     write_file(exe / "Main.bmp", p.main);

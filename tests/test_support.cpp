@@ -14,10 +14,10 @@ static run_result run_entry(Entry entry, const char* program, const std::vector<
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    fake().console.clear();
-    fake().pauses.clear();
+    recorder().console.clear();
+    recorder().pauses.clear();
     EXPECT_EQ(entry(int(words.size()), argv.data()), 0);
-    return {fake().console, fake().pauses};
+    return {recorder().console, recorder().pauses};
 }
 
 run_result run_coder(coder_build build, const std::vector<std::string>& args)
@@ -35,14 +35,14 @@ run_result run_filter(const std::vector<std::string>& args)
 
 void scratch_test::SetUp()
 {
-    reset_fake();
+    reset_recorder();
     previous = fs::current_path();
     std::string name = (fs::temp_directory_path() / "vorn-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(name.data()), nullptr);
     folder = name;
     exe_folder = folder / "exe";
     fs::create_directory(exe_folder);
-    fake().exe_folder = exe_folder.string();
+    recorder().exe_folder = exe_folder.string();
     fs::current_path(folder);
 }
 
@@ -51,5 +51,5 @@ void scratch_test::TearDown()
     fs::current_path(previous);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
-    reset_fake();
+    reset_recorder();
 }

@@ -11,7 +11,7 @@
 
 #include "coder.h"
 #include "bmp_builder.h"
-#include "fake_platform.h"
+#include "platform_recorder.h"
 
 struct run_result {
     std::string console;

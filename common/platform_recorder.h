@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct fake_platform_state {
+struct recorder_state {
     std::string console;
     std::vector<uint32_t> pauses;
     std::string exe_folder;            // where set_working_folder goes; empty: nowhere
@@ -14,5 +14,5 @@ struct fake_platform_state {
     long allocations_until_failure = -1;  // -1: never fail; 0: the next one fails
 };
 
-fake_platform_state& fake();
-void reset_fake();
+recorder_state& recorder();
+void reset_recorder();

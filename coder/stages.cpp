@@ -1,0 +1,82 @@
+// The three dithering stages of encoding, each building on the low bits the one before decided.
+//
+//   hidden-1 stage: hidden picture 1 to 2 bits (0..3), scrambled when the sides allow it;
+//   hidden-2 stage: hidden picture 2 to the 2 bits above those (or to 4 bits when it is alone);
+//   main stage:     the carrier to the bits that remain above the hidden ones.
+//
+// A stage that keeps the k high bits of a byte shifts it left by 16 + k, so that they form the
+// low k bits of the value's level (bits 24 and up); m decided low bits go into the fixed plane
+// shifted left by 24 - m, directly below the level.
+#include "stages.h"
+
+#include "dither.h"
+
+namespace {
+
+// The kept bits of a dithered value v: all of `mask` above `top`, none below 0, otherwise
+// (v >> shift) AND mask. Clamping happens here only, never inside the dithering.
+uint8_t kept_bits(int32_t v, int32_t top, int shift, uint8_t mask)
+{
+    if (v > top) return mask;
+    if (v < 0) return 0;
+    return uint8_t((v >> shift) & mask);
+}
+
+void dither(const stage_planes& planes, const raster_geometry& g)
+{
+    dither_planes(g.width, planes.value, planes.fixed, g.height, g.string_length);
+}
+
+}  // namespace
+
+uint8_t reverse_nibble(uint8_t value)
+{
+    return uint8_t((value & 1) << 3 | (value & 2) << 1 | (value & 4) >> 1 | (value & 8) >> 3);
+}
+
+// Hidden picture 1 to two bits per byte, written over its own raster as the hidden-1 layer.
+void hidden1_stage(uint8_t* layer, const stage_planes& p, const raster_geometry& g)
+{
+    for (size_t i = 0; i < p.count; ++i) {
+        p.value[i] = int32_t(layer[i]) << 18;
+        p.fixed[i] = 0;
+    }
+    dither(p, g);
+    for (size_t i = 0; i < p.count; ++i) layer[i] = kept_bits(p.value[i], 0x3000000, 24, 0x03);
+}
+
+// Hidden picture 2 to the hidden-2 layer: two bits above the hidden-1 layer value when
+// `hidden1` is given (the combined nibble), otherwise four bits of its own.
+void hidden2_stage(uint8_t* layer, const uint8_t* hidden1, const stage_planes& p,
+                   const raster_geometry& g, coder_build build)
+{
+    for (size_t i = 0; i < p.count; ++i) {
+        p.value[i] = int32_t(layer[i]) << (hidden1 ? 18 : 20);
+        p.fixed[i] = hidden1 ? int32_t(hidden1[i]) << 22 : 0;
+    }
+    dither(p, g);
+    for (size_t i = 0; i < p.count; ++i) {
+        const uint8_t nibble = hidden1
+                                   ? uint8_t(hidden1[i] | kept_bits(p.value[i], 0x3000000, 22, 0x0C))
+                                   : kept_bits(p.value[i], 0xF000000, 24, 0x0F);
+        layer[i] = build == coder_build::vornhold2 ? reverse_nibble(nibble) : nibble;
+    }
+}
+
+// The carrier to the bits above the hidden ones, written over the main picture's raster.
+// `low` is the hidden-2 layer (low_bits 4), else the hidden-1 layer (2), else null (0).
+void main_stage(uint8_t* raster, const uint8_t* low, int low_bits, const stage_planes& p,
+                const raster_geometry& g)
+{
+    const int shift = low_bits == 2 ? 22 : 20;  // the carrier keeps 6 bits above two, else 4
+    for (size_t i = 0; i < p.count; ++i) {
+        p.value[i] = int32_t(raster[i]) << shift;
+        p.fixed[i] = low ? int32_t(low[i]) << shift : 0;
+    }
+    dither(p, g);
+    const int32_t top = low_bits == 2 ? 0x3F000000 : 0xF000000;
+    const uint8_t mask = low_bits == 2 ? 0xFC : 0xF0;
+    for (size_t i = 0; i < p.count; ++i)
+        raster[i] = uint8_t((low ? low[i] : 0) | kept_bits(p.value[i], top, shift, mask));
+}
+

@@ -1,0 +1,36 @@
+#include "platform_recorder.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+#include "platform.h"
+
+recorder_state& recorder()
+{
+    static recorder_state state;
+    return state;
+}
+
+void reset_recorder() { recorder() = recorder_state{}; }
+
+void set_working_folder()
+{
+    ++recorder().set_working_folder_calls;
+    if (!recorder().exe_folder.empty() && chdir(recorder().exe_folder.c_str()) != 0) return;
+}
+
+int64_t clock_ms() { return 1000; }
+
+void pause_ms(uint32_t milliseconds) { recorder().pauses.push_back(milliseconds); }
+
+void console_write(std::string_view text) { recorder().console.append(text); }
+
+void* allocate_bytes(size_t size)
+{
+    long& budget = recorder().allocations_until_failure;
+    if (budget == 0) return nullptr;
+    if (budget > 0) --budget;
+    return std::malloc(size);
+}
+
+void release_bytes(void* block) { std::free(block); }
