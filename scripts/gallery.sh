@@ -46,10 +46,10 @@ SVG
     x=$((label_w + (7 - bit) * cell_w + cell_w / 2))
     echo "<text x=\"$x\" y=\"$((top - 12))\" text-anchor=\"middle\" fill=\"#555\">bit $bit</text>"
   done
-  local row=0 spec label cells cell owner
-  for spec in "$@"; do
-    label=${spec%%|*}
-    cells=${spec#*|}
+  local row=0 entry label cells cell owner
+  for entry in "$@"; do
+    label=${entry%%|*}
+    cells=${entry#*|}
     y=$((top + row * cell_h))
     echo "<text x=\"12\" y=\"$((y + 26))\">$label</text>"
     x=$label_w
@@ -67,9 +67,9 @@ SVG
     "q|Hidden 2.bmp dithered to 4 bits (q3 to q0), or to 2 bits (q1 q0) beside Hidden 1"
   )
   y=$((rows_end + 30))
-  for spec in "${legend[@]}"; do
-    echo "<rect x=\"12\" y=\"$((y - 14))\" width=\"18\" height=\"18\" fill=\"${fill[${spec%%|*}]}\"/>"
-    echo "<text x=\"40\" y=\"$y\">${spec#*|}</text>"
+  for entry in "${legend[@]}"; do
+    echo "<rect x=\"12\" y=\"$((y - 14))\" width=\"18\" height=\"18\" fill=\"${fill[${entry%%|*}]}\"/>"
+    echo "<text x=\"40\" y=\"$y\">${entry#*|}</text>"
     y=$((y + 26))
   done
   echo "<text x=\"12\" y=\"$y\">* scrambled: when width and height are powers of two, the value at</text>"
