@@ -22,5 +22,10 @@ ensure_packages() {
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What every build needs: compiler, CMake, Ninja and GoogleTest.
-build_packages=(g++ cmake ninja-build libgtest-dev)
+# What building the programs needs: compiler, CMake and Ninja.
+program_packages=(g++ cmake ninja-build)
+# What building and running the tests needs as well: GoogleTest.
+build_packages=("${program_packages[@]}" libgtest-dev)
+# What making and checking the Debian package needs: dpkg-shlibdeps and file (used by CPack to
+# work out the package's dependencies) and man to render the manual pages.
+package_packages=(dpkg-dev file man-db)
