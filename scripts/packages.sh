@@ -29,3 +29,6 @@ build_packages=("${program_packages[@]}" libgtest-dev)
 # What making and checking the Debian package needs: dpkg-shlibdeps and file (used by CPack to
 # work out the package's dependencies) and man to render the manual pages.
 package_packages=(dpkg-dev file man-db)
+# What the Windows build needs besides: the MinGW-w64 cross compiler (the posix thread model) and
+# Wine to run its programs.
+windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)
