@@ -1,0 +1,250 @@
+// Times every program case on generated photograph-like pictures and compares each with the cost
+// of a plain copy of the same files (the floor), and reports each case's peak resident memory.
+//
+//   vorn_bench [side] [runs]     defaults: 4096 pixels square, 5 runs; prints medians
+//
+// Every measurement runs in a forked child that calls the program's entry in-process with the
+// recording platform (pauses are recorded, not slept), times the entry alone and hands the time
+// back through a pipe; the parent reads the child's peak resident set from wait4. The parent
+// itself stays small, so a child's peak is the program's own. Rounds interleave the cases, so
+// a noisy machine spreads its noise evenly over them.
+//
+// Exit status 1 when a program case fails, 2 when encoding with both hidden pictures needs
+// more memory than its bound (three file images, two int32 planes and a few MiB).
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "coder.h"
+#include "file_image.h"
+#include "filter.h"
+#include "platform_recorder.h"
+#include "synthetic_pictures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double mib = 1024.0 * 1024.0;
+// Room above the bound for the process itself: code, stack, stdio and the allocator.
+constexpr double process_slack_bytes = 8 * mib;
+
+struct child_result {
+    double ms = 0;
+    double peak_bytes = 0;
+    bool ok = false;
+};
+
+// Runs `work` in a forked child inside `folder`; the time covers `work` alone.
+child_result in_child(const fs::path& folder, const std::function<bool()>& work)
+{
+    int channel[2];
+    if (pipe(channel) != 0) return {};
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid < 0) return {};
+    if (pid == 0) {
+        close(channel[0]);
+        struct {
+            double ms;
+            int ok;
+        } report{0, 0};
+        if (chdir(folder.c_str()) == 0) {
+            const auto start = std::chrono::steady_clock::now();
+            report.ok = work() ? 1 : 0;
+            report.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        }
+        const bool sent = write(channel[1], &report, sizeof report) == ssize_t(sizeof report);
+        _exit(sent ? 0 : 1);
+    }
+    close(channel[1]);
+    struct {
+        double ms;
+        int ok;
+    } report{0, 0};
+    const bool received = read(channel[0], &report, sizeof report) == ssize_t(sizeof report);
+    close(channel[0]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return {};
+    const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return {report.ms, double(usage.ru_maxrss) * 1024.0, received && exited && report.ok != 0};
+}
+
+bool run_coder(coder_build build, bool decode)
+{
+    reset_recorder();
+    char program[] = "vornhold";
+    char coded[] = "Coded.bmp";
+    char* argv[] = {program, decode ? coded : nullptr, nullptr};
+    coder_main(decode ? 2 : 1, argv, build);
+    return recorder().pauses == std::vector<uint32_t>{5000};
+}
+
+bool run_filter()
+{
+    reset_recorder();
+    char program[] = "vornlens";
+    char* argv[] = {program, nullptr};
+    filter_main(1, argv);
+    return recorder().pauses == std::vector<uint32_t>{30000};
+}
+
+// What a plain copy costs: the case's input files read whole, one output of the same size written,
+// through the same loading, allocation and writing code the programs use.
+bool plain_copy(const std::vector<std::string>& inputs)
+{
+    std::vector<file_image> images(inputs.size());
+    for (size_t i = 0; i < inputs.size(); ++i)
+        if (load_file(inputs[i], images[i]) != load_status::loaded) return false;
+    return write_file_image("Floor.bmp", images[0].bytes.get(), images[0].length) == write_status::written;
+}
+
+struct program_case {
+    std::string name;
+    std::string folder;               // inside the scratch folder
+    std::vector<std::string> inputs;  // what the program reads: the floor reads the same
+    std::function<bool()> run;
+    bool encodes_both = false;        // checked against the memory bound
+};
+
+struct case_samples {
+    std::vector<double> times, floor_times;
+    double peak_bytes = 0;
+};
+
+double median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return samples.empty() ? 0 : samples[samples.size() / 2];
+}
+
+void print_load(const char* when)
+{
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3) std::printf("load average %s: %.2f %.2f %.2f\n", when, load[0], load[1], load[2]);
+}
+
+void link_into(const fs::path& from, const fs::path& folder, const std::string& name)
+{
+    fs::create_directories(folder);
+    fs::create_hard_link(from, folder / name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int32_t side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 4096;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    std::string scratch_name = (fs::temp_directory_path() / "vorn-bench-XXXXXX").string();
+    if (!mkdtemp(scratch_name.data())) {
+        std::perror("scratch folder");
+        return 1;
+    }
+    const fs::path scratch = scratch_name;
+    print_load("at start");
+
+    // The pictures are made in a child so that the parent never holds them.
+    const fs::path both = scratch / "both";
+    fs::create_directories(both);
+    const bool generated = in_child(both, [side] {
+        save("Main.bmp", synthetic_bmp(side, side, 1));
+        save("Hidden 1.bmp", synthetic_bmp(side, side, 2));
+        save("Hidden 2.bmp", synthetic_bmp(side, side, 3));
+        return true;
+    }).ok;
+    link_into(both / "Main.bmp", scratch / "hidden1", "Main.bmp");
+    link_into(both / "Hidden 1.bmp", scratch / "hidden1", "Hidden 1.bmp");
+    link_into(both / "Main.bmp", scratch / "hidden2", "Main.bmp");
+    link_into(both / "Hidden 2.bmp", scratch / "hidden2", "Hidden 2.bmp");
+    link_into(both / "Main.bmp", scratch / "none", "Main.bmp");
+    // Each build decodes what it encoded; the filter reveals vornhold2's coded picture.
+    for (coder_build build : {coder_build::vornhold2, coder_build::vornhold}) {
+        const std::string name = build == coder_build::vornhold2 ? "decode2" : "decode";
+        const bool encoded = generated && in_child(both, [build] { return run_coder(build, false); }).ok;
+        if (!encoded) {
+            std::fprintf(stderr, "could not prepare the pictures in %s\n", scratch.c_str());
+            return 1;
+        }
+        fs::create_directories(scratch / name);
+        fs::rename(both / "Coded.bmp", scratch / name / "Coded.bmp");
+    }
+    link_into(scratch / "decode2" / "Coded.bmp", scratch / "filter", "in_main.bmp");
+    const double file_bytes = double(fs::file_size(both / "Main.bmp"));
+    const double raster_bytes = file_bytes - 54;
+
+    const std::vector<std::string> main_only{"Main.bmp"};
+    const auto encode = [](coder_build b) { return [b] { return run_coder(b, false); }; };
+    const auto decode = [](coder_build b) { return [b] { return run_coder(b, true); }; };
+    std::vector<program_case> cases{
+        {"encode both hidden   vornhold2", "both", {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold2), true},
+        {"encode both hidden   vornhold ", "both", {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold), true},
+        {"encode hidden 1 only vornhold2", "hidden1", {"Main.bmp", "Hidden 1.bmp"}, encode(coder_build::vornhold2)},
+        {"encode hidden 1 only vornhold ", "hidden1", {"Main.bmp", "Hidden 1.bmp"}, encode(coder_build::vornhold)},
+        {"encode hidden 2 only vornhold2", "hidden2", {"Main.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold2)},
+        {"encode hidden 2 only vornhold ", "hidden2", {"Main.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold)},
+        {"encode no hidden     vornhold2", "none", main_only, encode(coder_build::vornhold2)},
+        {"encode no hidden     vornhold ", "none", main_only, encode(coder_build::vornhold)},
+        {"decode               vornhold2", "decode2", {"Coded.bmp"}, decode(coder_build::vornhold2)},
+        {"decode               vornhold ", "decode", {"Coded.bmp"}, decode(coder_build::vornhold)},
+        {"reveal filter        vornlens ", "filter", {"in_main.bmp"}, run_filter},
+    };
+
+    // The first round is a warm-up: it brings every file into the page cache and is not counted.
+    const child_result idle = in_child(scratch, [] { return true; });
+    std::vector<case_samples> samples(cases.size());
+    bool all_ok = true;
+    for (int round = 0; round <= runs; ++round) {
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const program_case& c = cases[i];
+            case_samples& s = samples[i];
+            const fs::path folder = scratch / c.folder;
+            const child_result floor = in_child(folder, [&c] { return plain_copy(c.inputs); });
+            const child_result program = in_child(folder, c.run);
+            if (!floor.ok || !program.ok) {
+                std::fprintf(stderr, "%s failed\n", c.name.c_str());
+                all_ok = false;
+            }
+            if (round == 0) continue;
+            s.floor_times.push_back(floor.ms);
+            s.times.push_back(program.ms);
+            s.peak_bytes = std::max(s.peak_bytes, program.peak_bytes);
+        }
+    }
+
+    std::printf("%dx%d pictures, file size %.1f MiB, median of %d runs\n", side, side, file_bytes / mib, runs);
+    std::printf("floor: the case's input files read whole and one output of the same size written\n");
+    std::printf("%-31s %10s %10s %8s %10s %8s\n", "case", "ms", "floor ms", "x floor", "peak MiB", "x file");
+    bool within_bound = true;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const program_case& c = cases[i];
+        const case_samples& s = samples[i];
+        const double ms = median(s.times);
+        const double floor_ms = median(s.floor_times);
+        std::printf("%-31s %10.1f %10.1f %8.2f %10.1f %8.2f\n", c.name.c_str(), ms, floor_ms,
+                    floor_ms > 0 ? ms / floor_ms : 0.0, s.peak_bytes / mib, s.peak_bytes / file_bytes);
+        if (c.encodes_both) {
+            // Three file images, the value and the fixed plane (4 bytes per raster byte each).
+            const double bound = 3 * file_bytes + 8 * raster_bytes + process_slack_bytes;
+            if (s.peak_bytes > bound) {
+                std::printf("  ** peak memory %.1f MiB exceeds the bound of %.1f MiB\n", s.peak_bytes / mib, bound / mib);
+                within_bound = false;
+            }
+        }
+    }
+    std::printf("an idle child's peak (the process itself): %.1f MiB\n", idle.peak_bytes / mib);
+    print_load("at end");
+    fs::remove_all(scratch);
+    if (!all_ok) return 1;
+    return within_bound ? 0 : 2;
+}
