@@ -11,6 +11,7 @@
 //
 // Exit status 1 when a program case fails, 2 when encoding with both hidden pictures needs
 // more memory than its bound (three file images, two int32 planes and a few MiB).
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -113,6 +115,7 @@ struct program_case {
     std::string name;
     std::string folder;               // inside the scratch folder
     std::vector<std::string> inputs;  // what the program reads: the floor reads the same
+    std::vector<std::string> outputs;
     std::function<bool()> run;
     bool encodes_both = false;        // checked against the memory bound
 };
@@ -184,20 +187,46 @@ int main(int argc, char** argv)
     const double raster_bytes = file_bytes - 54;
 
     const std::vector<std::string> main_only{"Main.bmp"};
+    const std::vector<std::string> both_hidden{"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"};
+    const std::vector<std::string> coded{"Coded.bmp"};
+    const std::vector<std::string> decoded{"Decoded_1.bmp", "Decoded_2.bmp"};
     const auto encode = [](coder_build b) { return [b] { return run_coder(b, false); }; };
     const auto decode = [](coder_build b) { return [b] { return run_coder(b, true); }; };
     std::vector<program_case> cases{
-        {"encode both hidden   vornhold2", "both", {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold2), true},
-        {"encode both hidden   vornhold ", "both", {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold), true},
-        {"encode hidden 1 only vornhold2", "hidden1", {"Main.bmp", "Hidden 1.bmp"}, encode(coder_build::vornhold2)},
-        {"encode hidden 1 only vornhold ", "hidden1", {"Main.bmp", "Hidden 1.bmp"}, encode(coder_build::vornhold)},
-        {"encode hidden 2 only vornhold2", "hidden2", {"Main.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold2)},
-        {"encode hidden 2 only vornhold ", "hidden2", {"Main.bmp", "Hidden 2.bmp"}, encode(coder_build::vornhold)},
-        {"encode no hidden     vornhold2", "none", main_only, encode(coder_build::vornhold2)},
-        {"encode no hidden     vornhold ", "none", main_only, encode(coder_build::vornhold)},
-        {"decode               vornhold2", "decode2", {"Coded.bmp"}, decode(coder_build::vornhold2)},
-        {"decode               vornhold ", "decode", {"Coded.bmp"}, decode(coder_build::vornhold)},
-        {"reveal filter        vornlens ", "filter", {"in_main.bmp"}, run_filter},
+        {"encode both hidden   vornhold2", "both", both_hidden, coded, encode(coder_build::vornhold2), true},
+        {"encode both hidden   vornhold ", "both", both_hidden, coded, encode(coder_build::vornhold), true},
+        {"encode hidden 1 only vornhold2", "hidden1", {"Main.bmp", "Hidden 1.bmp"}, coded, encode(coder_build::vornhold2)},
+        {"encode hidden 1 only vornhold ", "hidden1", {"Main.bmp", "Hidden 1.bmp"}, coded, encode(coder_build::vornhold)},
+        {"encode hidden 2 only vornhold2", "hidden2", {"Main.bmp", "Hidden 2.bmp"}, coded, encode(coder_build::vornhold2)},
+        {"encode hidden 2 only vornhold ", "hidden2", {"Main.bmp", "Hidden 2.bmp"}, coded, encode(coder_build::vornhold)},
+        {"encode no hidden     vornhold2", "none", main_only, coded, encode(coder_build::vornhold2)},
+        {"encode no hidden     vornhold ", "none", main_only, coded, encode(coder_build::vornhold)},
+        {"decode               vornhold2", "decode2", coded, decoded, decode(coder_build::vornhold2)},
+        {"decode               vornhold ", "decode", coded, decoded, decode(coder_build::vornhold)},
+        {"reveal filter        vornlens ", "filter", {"in_main.bmp"}, {"out.bmp"}, run_filter},
+    };
+
+    // Before each measurement the outputs of earlier runs are removed and the file system is
+    // synced, outside the timed part: replacing a file whose pages are still being written back
+    // waits for the disk, and that wait belongs to no program.
+    // Memory is warmed the same way: on a virtual machine, memory that no process has touched
+    // for a while can cost the host's faults on top of the kernel's, which would charge whichever
+    // run happens to need more memory than the one before it. A child touches more than any case
+    // needs and gives it back, so every run starts from memory in use.
+    const size_t warm_bytes = size_t(4 * file_bytes);
+    const auto settle = [&](const fs::path& folder, const std::vector<std::string>& outputs) {
+        fs::remove(folder / "Floor.bmp");
+        for (const std::string& name : outputs) fs::remove(folder / name);
+        const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (descriptor >= 0) {
+            syncfs(descriptor);
+            close(descriptor);
+        }
+        in_child(folder, [warm_bytes] {
+            owned_array<uint8_t> block = allocate_array<uint8_t>(warm_bytes);
+            if (block) std::memset(block.get(), 1, warm_bytes);
+            return bool(block);
+        });
     };
 
     // The first round is a warm-up: it brings every file into the page cache and is not counted.
@@ -209,7 +238,9 @@ int main(int argc, char** argv)
             const program_case& c = cases[i];
             case_samples& s = samples[i];
             const fs::path folder = scratch / c.folder;
+            settle(folder, c.outputs);
             const child_result floor = in_child(folder, [&c] { return plain_copy(c.inputs); });
+            settle(folder, c.outputs);
             const child_result program = in_child(folder, c.run);
             if (!floor.ok || !program.ok) {
                 std::fprintf(stderr, "%s failed\n", c.name.c_str());

@@ -33,10 +33,13 @@ int coder_main(int argc, char** argv, coder_build build);
 // been printed already.
 mode_result encode_mode(uint8_t* main_image, const raster_geometry& geometry, coder_build build);
 
-// Writes the low bits of a coded picture as "Decoded_1.bmp" and "Decoded_2.bmp". Uses the raster
-// of `coded_image` as scratch, so afterwards it no longer holds the coded picture. On `failed`
+// Writes the low bits of a coded picture as "Decoded_1.bmp" and "Decoded_2.bmp". The raster of
+// `coded_image` may serve as scratch: afterwards it need not hold the coded picture. On `failed`
 // the message has been printed already.
 mode_result decode_mode(uint8_t* coded_image, const raster_geometry& geometry, coder_build build);
 
 // The four bits of a value 0 to 15 in reverse order.
-uint8_t reverse_nibble(uint8_t value);
+constexpr uint8_t reverse_nibble(uint8_t value)
+{
+    return uint8_t((value & 1) << 3 | (value & 2) << 1 | (value & 4) >> 1 | (value & 8) >> 3);
+}

@@ -1,10 +1,9 @@
-// Encode mode: loads and checks the hidden pictures, runs the stages in their fixed order,
-// scrambles the lowest hidden layer where the sides allow it, and writes "Coded.bmp".
+// Encode mode: loads and checks the hidden pictures, runs the stages in their fixed order
+// (streamed row by row), and writes "Coded.bmp".
 #include "coder.h"
 #include "console.h"
 #include "file_image.h"
-#include "permute.h"
-#include "stages.h"
+#include "streamed.h"
 
 namespace {
 
@@ -28,18 +27,6 @@ hidden_load load_hidden(const char* name, const char* number, const raster_geome
     return hidden_load::absent;
 }
 
-// Scrambles a layer when both sides are powers of two; the value plane lends its room.
-void permute_if_possible(uint8_t* layer_image, const stage_planes& planes,
-                         const raster_geometry& g, const char* number)
-{
-    if (!is_power_of_two(g.width) || !is_power_of_two(g.height)) {
-        say(std::string("Hidden ") + number + " file permutation not supported!\n");
-        return;
-    }
-    say(std::string("Hidden ") + number + " permutation...\n");
-    permute_layer(layer_image, planes.value, g);
-}
-
 mode_result fail(std::string_view message)
 {
     say(message);
@@ -59,34 +46,19 @@ mode_result encode_mode(uint8_t* main_image, const raster_geometry& g, coder_bui
     const bool has1 = load1 == hidden_load::present;
     const bool has2 = load2 == hidden_load::present;
 
-    const size_t count = size_t(g.length) - g.offset_raster;
-    owned_array<int32_t> value = allocate_array<int32_t>(count);
-    owned_array<int32_t> fixed = value ? allocate_array<int32_t>(count) : nullptr;
-    if (!fixed) return fail("Not enough memory!\n");
-    const stage_planes planes{value.get(), fixed.get(), count};
+    // Two work buffers, taken before the first stage: the rows of error passed down, and one
+    // gathered row of a scrambled layer.
+    owned_array<uint32_t> shares = allocate_array<uint32_t>(share_entries(g));
+    owned_array<uint8_t> lower = shares ? allocate_array<uint8_t>(lower_row_bytes(g)) : nullptr;
+    if (!lower) return fail("Not enough memory!\n");
 
-    uint8_t* layer1 = has1 ? hidden1.bytes.get() + g.offset_raster : nullptr;
-    uint8_t* layer2 = has2 ? hidden2.bytes.get() + g.offset_raster : nullptr;
-    if (has1) {
-        say("Hidden 1 dithering...\n");
-        hidden1_stage(layer1, planes, g);
-        permute_if_possible(hidden1.bytes.get(), planes, g, "1");
-    }
-    if (has2) {
-        say("Hidden 2 dithering...\n");
-        hidden2_stage(layer2, layer1, planes, g, build);
-        if (!has1) permute_if_possible(hidden2.bytes.get(), planes, g, "2");
-    }
-    say("Main dithering...\n");
-    if (has2)
-        main_stage(main_image + g.offset_raster, layer2, 4, planes, g);
-    else
-        main_stage(main_image + g.offset_raster, layer1, has1 ? 2 : 0, planes, g);
+    encode_layers(main_image, has1 ? hidden1.bytes.get() : nullptr, has2 ? hidden2.bytes.get() : nullptr,
+                  {shares.get(), lower.get()}, g, build);
 
     hidden1.bytes.reset();
     hidden2.bytes.reset();
-    value.reset();
-    fixed.reset();
+    shares.reset();
+    lower.reset();
 
     say("\nWriting file...\n");
     switch (write_file_image("Coded.bmp", main_image, g.length)) {

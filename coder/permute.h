@@ -2,7 +2,11 @@
 // reversed, y with its log2(height) low bits reversed). The map is its own inverse.
 #pragma once
 
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "bmp.h"
 
@@ -21,3 +25,51 @@ bool is_power_of_two(uint32_t size);
 // geometry must pass is_power_of_two.
 void permute_layer(uint8_t* layer, int32_t* scratch, const raster_geometry& geometry);
 void permute_layer(uint8_t* layer, uint8_t* scratch, const raster_geometry& geometry);
+
+// The eight bits of every byte value in reverse order.
+inline constexpr std::array<uint8_t, 256> reversed_bytes = [] {
+    std::array<uint8_t, 256> table{};
+    for (unsigned value = 0; value < 256; ++value)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (value >> bit & 1) table[value] |= uint8_t(0x80 >> bit);
+    return table;
+}();
+
+// Calls visit(x, reversed x) for every column of a power-of-two width, in increasing x. Gives
+// what reverse_low_bits would, with one table look-up per column instead of a division: the low
+// eight bits of x, reversed, become the top eight of the result, and the bits above them are
+// reversed once per 256 columns.
+template <class Visit>
+void for_each_reversed_column(uint32_t width, Visit visit)
+{
+    const unsigned bits = unsigned(std::countr_zero(width));
+    if (bits <= 8) {
+        for (uint32_t x = 0; x < width; ++x) visit(x, uint32_t(reversed_bytes[x]) >> (8 - bits));
+        return;
+    }
+    const uint32_t blocks = width >> 8;
+    for (uint32_t block = 0; block < blocks; ++block) {
+        const uint32_t block_reversed = blocks > 1 ? reverse_low_bits(block, blocks) : 0;
+        for (uint32_t low = 0; low < 256; ++low)
+            visit(block << 8 | low, uint32_t(reversed_bytes[low]) << (bits - 8) | block_reversed);
+    }
+}
+
+// Row y of a layer as permute_layer would leave it, without moving the layer: pixel x of the
+// result is pixel (reversed x) of row (reversed y), each of its bytes passed through `transform`.
+// Writes the 3 * width pixel bytes of `row`; the caller takes care of the row padding.
+template <class Transform>
+void gather_permuted_row(const uint8_t* raster, uint32_t y, const raster_geometry& g,
+                         uint8_t* row, Transform transform)
+{
+    const uint8_t* from = raster + size_t(reverse_low_bits(y, g.height)) * g.string_length;
+    // The row is read in bit-reversed order, which the processor's prefetching cannot follow;
+    // copying it once in order first brings it into the cache at streaming speed.
+    std::memcpy(row, from, size_t(g.width) * 3);
+    for_each_reversed_column(g.width, [&](uint32_t x, uint32_t x_reversed) {
+        const uint8_t* pixel = from + size_t(x_reversed) * 3;
+        row[size_t(x) * 3] = transform(pixel[0]);
+        row[size_t(x) * 3 + 1] = transform(pixel[1]);
+        row[size_t(x) * 3 + 2] = transform(pixel[2]);
+    });
+}

@@ -9,18 +9,13 @@
 // shifted left by 24 - m, directly below the level.
 #include "stages.h"
 
+#include <string>
+
+#include "console.h"
 #include "dither.h"
+#include "permute.h"
 
 namespace {
-
-// The kept bits of a dithered value v: all of `mask` above `top`, none below 0, otherwise
-// (v >> shift) AND mask. Clamping happens here only, never inside the dithering.
-uint8_t kept_bits(int32_t v, int32_t top, int shift, uint8_t mask)
-{
-    if (v > top) return mask;
-    if (v < 0) return 0;
-    return uint8_t((v >> shift) & mask);
-}
 
 void dither(const stage_planes& planes, const raster_geometry& g)
 {
@@ -28,11 +23,6 @@ void dither(const stage_planes& planes, const raster_geometry& g)
 }
 
 }  // namespace
-
-uint8_t reverse_nibble(uint8_t value)
-{
-    return uint8_t((value & 1) << 3 | (value & 2) << 1 | (value & 4) >> 1 | (value & 8) >> 3);
-}
 
 // Hidden picture 1 to two bits per byte, written over its own raster as the hidden-1 layer.
 void hidden1_stage(uint8_t* layer, const stage_planes& p, const raster_geometry& g)
@@ -80,3 +70,35 @@ void main_stage(uint8_t* raster, const uint8_t* low, int low_bits, const stage_p
         raster[i] = uint8_t((low ? low[i] : 0) | kept_bits(p.value[i], top, shift, mask));
 }
 
+
+bool announce_permutation(const raster_geometry& g, const char* number)
+{
+    if (!is_power_of_two(g.width) || !is_power_of_two(g.height)) {
+        say(std::string("Hidden ") + number + " file permutation not supported!\n");
+        return false;
+    }
+    say(std::string("Hidden ") + number + " permutation...\n");
+    return true;
+}
+
+void encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
+                         const stage_planes& planes, const raster_geometry& g, coder_build build)
+{
+    uint8_t* layer1 = hidden1_image ? hidden1_image + g.offset_raster : nullptr;
+    uint8_t* layer2 = hidden2_image ? hidden2_image + g.offset_raster : nullptr;
+    if (layer1) {
+        say("Hidden 1 dithering...\n");
+        hidden1_stage(layer1, planes, g);
+        if (announce_permutation(g, "1")) permute_layer(hidden1_image, planes.value, g);
+    }
+    if (layer2) {
+        say("Hidden 2 dithering...\n");
+        hidden2_stage(layer2, layer1, planes, g, build);
+        if (!layer1 && announce_permutation(g, "2")) permute_layer(hidden2_image, planes.value, g);
+    }
+    say("Main dithering...\n");
+    if (layer2)
+        main_stage(main_image + g.offset_raster, layer2, 4, planes, g);
+    else
+        main_stage(main_image + g.offset_raster, layer1, layer1 ? 2 : 0, planes, g);
+}

@@ -25,3 +25,7 @@ void console_write(std::string_view text);
 // Returns a block of at least `size` bytes, or nullptr when memory is exhausted. Never throws.
 void* allocate_bytes(size_t size);
 void release_bytes(void* block);
+
+// The system's allocator behind allocate_bytes, in both the real layer and the stand-in.
+void* system_allocate(size_t size);
+void system_release(void* block);

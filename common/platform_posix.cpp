@@ -1,7 +1,6 @@
 // The real platform layer for Linux and other POSIX systems.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -41,6 +40,6 @@ void pause_ms(uint32_t milliseconds)
 
 void console_write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-void* allocate_bytes(size_t size) { return std::malloc(size); }
+void* allocate_bytes(size_t size) { return system_allocate(size); }
 
-void release_bytes(void* block) { std::free(block); }
+void release_bytes(void* block) { system_release(block); }

@@ -1,6 +1,5 @@
 #include "platform_recorder.h"
 
-#include <cstdlib>
 #include <unistd.h>
 
 #include "platform.h"
@@ -30,7 +29,7 @@ void* allocate_bytes(size_t size)
     long& budget = recorder().allocations_until_failure;
     if (budget == 0) return nullptr;
     if (budget > 0) --budget;
-    return std::malloc(size);
+    return system_allocate(size);
 }
 
-void release_bytes(void* block) { std::free(block); }
+void release_bytes(void* block) { system_release(block); }

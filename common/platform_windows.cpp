@@ -1,6 +1,5 @@
 // The real platform layer for Windows.
 #include <cstdio>
-#include <cstdlib>
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -37,6 +36,6 @@ void pause_ms(uint32_t milliseconds)
 // as "\r\n", so a message ending in "\r\n" reaches the console as "\r\r\n".
 void console_write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-void* allocate_bytes(size_t size) { return std::malloc(size); }
+void* allocate_bytes(size_t size) { return system_allocate(size); }
 
-void release_bytes(void* block) { std::free(block); }
+void release_bytes(void* block) { system_release(block); }

@@ -1,0 +1,23 @@
+// Encoding streamed row by row: the same coded bytes and messages as encode_layers_plain, without
+// whole-raster work planes and without moving any layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "bmp.h"
+#include "coder.h"
+
+struct stage_rows {
+    uint32_t* shares;  // 2 * string_length entries: the error two stages pass down to the next row
+    uint8_t* lower;    // string_length bytes: one row of a scrambled layer, gathered
+};
+
+inline size_t share_entries(const raster_geometry& g) { return size_t(g.string_length) * 2; }
+inline size_t lower_row_bytes(const raster_geometry& g) { return g.string_length; }
+
+// Runs the stages over the rasters of the images, as encode_layers_plain does, and writes the
+// coded bytes over the raster of `main_image`. A null hidden image is an absent picture. The
+// hidden images' rasters are spent afterwards: they are not left as permuted layers.
+void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
+                   const stage_rows& rows, const raster_geometry& g, coder_build build);
