@@ -26,9 +26,6 @@ namespace {
 
 constexpr uint32_t below_level = 0x00FFFFFF;
 
-// Truncates toward zero: 3 gives 1, -3 gives -1.
-uint32_t half(uint32_t error) { return uint32_t(int32_t(error) / 2); }
-
 // The kept bits of every stage depend on a value's level (its top byte) alone: the bits the
 // stage keeps are the level's low bits, a level above the highest storable one keeps them all
 // (levels 128 to 255 are negative values, which keep none). A table per stage, filled from
@@ -69,18 +66,25 @@ struct hidden2_alone_rule {
     static uint8_t compose(int32_t v, uint8_t) { return kept[level_of(v)]; }
 };
 
-// Two bits above the hidden-1 value: the combined nibble. Reversing the nibble reverses its two
-// halves apart, as they share no bit.
+// Two bits above the hidden-1 value: the combined nibble, looked up whole by the hidden-1 value
+// and the level.
 template <bool Reversed>
 struct hidden2_above_rule {
     static constexpr bool has_lower = true;
-    static constexpr level_table kept = kept_by_level(0x3000000, 22, 0x0C, Reversed);
+    static constexpr std::array<level_table, 4> nibbles = [] {
+        std::array<level_table, 4> tables{};
+        for (uint8_t hidden1 = 0; hidden1 < 4; ++hidden1) {
+            const level_table kept = kept_by_level(0x3000000, 22, 0x0C);
+            for (size_t level = 0; level < 256; ++level) {
+                const uint8_t nibble = uint8_t(hidden1 | kept[level]);
+                tables[hidden1][level] = Reversed ? reverse_nibble(nibble) : nibble;
+            }
+        }
+        return tables;
+    }();
     static uint32_t value(uint8_t source) { return uint32_t(source) << 18; }
     static uint32_t fixed(uint8_t lower) { return uint32_t(lower) << 22; }
-    static uint8_t compose(int32_t v, uint8_t lower)
-    {
-        return uint8_t((Reversed ? reverse_nibble(lower) : lower) | kept[level_of(v)]);
-    }
+    static uint8_t compose(int32_t v, uint8_t lower) { return nibbles[lower & 3][level_of(v)]; }
 };
 
 // The carrier: six bits above two hidden ones, else four (above four hidden ones, or none).
@@ -95,16 +99,26 @@ struct main_rule {
     static uint8_t compose(int32_t v, uint8_t lower) { return uint8_t(lower | kept[level_of(v)]); }
 };
 
-// One byte of a walked row: rewrites it with its result and returns its error. The fixed part
-// lies below bit 24, so the error is the value's low 24 bits minus that part.
+// One byte of a walked row: rewrites it with its result and gives its error and the half of
+// that error. The fixed part lies below bit 24, so the error is the value's low 24 bits minus
+// that part, negative exactly when the low bits are the smaller; halving toward zero then adds
+// one before the arithmetic shift.
+struct byte_error {
+    uint32_t whole;
+    uint32_t half;
+};
+
 template <class Rule>
-uint32_t dither_byte(uint8_t& byte, const uint8_t* lower, ptrdiff_t i, uint32_t from_above,
-                     uint32_t from_side)
+byte_error dither_byte(uint8_t& byte, const uint8_t* lower, ptrdiff_t i, uint32_t from_above,
+                       uint32_t from_side)
 {
     const uint8_t low = Rule::has_lower ? lower[i] : 0;
     const uint32_t v = Rule::value(byte) + from_above + from_side;
     byte = Rule::compose(int32_t(v), low);
-    return (v & below_level) - Rule::fixed(low);
+    const uint32_t kept_low = v & below_level;
+    const uint32_t fixed = Rule::fixed(low);
+    const uint32_t error = kept_low - fixed;
+    return {error, uint32_t(int32_t(error + uint32_t(kept_low < fixed)) >> 1)};
 }
 
 // Walks the pixels of one row in serpentine order, rewriting each byte with its result. `down`
@@ -121,13 +135,13 @@ void dither_row(uint8_t* bytes, const uint8_t* lower, uint32_t* down, uint32_t w
     ptrdiff_t at = right_to_left ? ptrdiff_t(width - 1) * 3 : 0;
     for (uint32_t left = width - 1; left > 0; --left, at += step) {
         for (ptrdiff_t i = at; i < at + 3; ++i) {
-            const uint32_t error = dither_byte<Rule>(bytes[i], lower, i, down[i], side[i - at]);
-            const uint32_t halved = half(error);
-            down[i] = halved;
-            side[i - at] = FirstRow ? error : halved;
+            const byte_error error = dither_byte<Rule>(bytes[i], lower, i, down[i], side[i - at]);
+            down[i] = error.half;
+            side[i - at] = FirstRow ? error.whole : error.half;
         }
     }
-    for (ptrdiff_t i = at; i < at + 3; ++i) down[i] = dither_byte<Rule>(bytes[i], lower, i, down[i], side[i - at]);
+    for (ptrdiff_t i = at; i < at + 3; ++i)
+        down[i] = dither_byte<Rule>(bytes[i], lower, i, down[i], side[i - at]).whole;
 }
 
 // Bytes that no error reaches (row padding, bytes after the last row) keep their plain value.
@@ -192,6 +206,8 @@ void stage_pass(uint8_t* raster, const lower_layer& lower, uint32_t* down, const
 // The hidden-2 rows run on a second thread, which publishes each finished row; the main stage
 // follows on the calling thread, as soon as the row it needs is out. Where no thread can be
 // started, the hidden-2 rows are all done first.
+constexpr uint32_t rows_per_signal = 32;
+
 template <class Hidden2>
 void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, uint32_t* down2,
                    uint32_t* down_main, const raster_geometry& g)
@@ -204,7 +220,8 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
         for (uint32_t y = 0; y < g.height; ++y) {
             stage_row<Hidden2>(layer2 + size_t(y) * g.string_length, lower_row(layer1, y, g), down2, g, y);
             rows_out.store(y + 1, std::memory_order_release);
-            rows_out.notify_one();
+            // Waking the other thread costs a system call: signal in batches of rows.
+            if ((y + 1) % rows_per_signal == 0 || y + 1 == g.height) rows_out.notify_one();
         }
     };
     std::thread helper;
