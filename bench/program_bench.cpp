@@ -1,7 +1,8 @@
 // Times every program case on generated photograph-like pictures and compares each with the cost
 // of a plain copy of the same files (the floor), and reports each case's peak resident memory.
 //
-//   vorn_bench [side] [runs]     defaults: 4096 pixels square, 5 runs; prints medians
+//   vorn_bench [side] [runs] [word]   defaults: 4096 pixels square, 5 runs, every case;
+//                                     with a word, only the cases whose name contains it
 //
 // Every measurement runs in a forked child that calls the program's entry in-process with the
 // recording platform (pauses are recorded, not slept), times the entry alone and hands the time
@@ -149,6 +150,7 @@ int main(int argc, char** argv)
 {
     const int32_t side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 4096;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const std::string only = argc > 3 ? argv[3] : "";
     std::string scratch_name = (fs::temp_directory_path() / "vorn-bench-XXXXXX").string();
     if (!mkdtemp(scratch_name.data())) {
         std::perror("scratch folder");
@@ -209,6 +211,8 @@ int main(int argc, char** argv)
     // Before each measurement the outputs of earlier runs are removed and the file system is
     // synced, outside the timed part: replacing a file whose pages are still being written back
     // waits for the disk, and that wait belongs to no program.
+    std::erase_if(cases, [&only](const program_case& c) { return c.name.find(only) == std::string::npos; });
+
     // Memory is warmed the same way: on a virtual machine, memory that no process has touched
     // for a while can cost the host's faults on top of the kernel's, which would charge whichever
     // run happens to need more memory than the one before it. A child touches more than any case

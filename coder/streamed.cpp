@@ -175,7 +175,7 @@ const uint8_t* lower_row(const lower_layer& lower, uint32_t y, const raster_geom
     if (!lower.raster) return nullptr;
     const uint8_t* own = lower.raster + size_t(y) * g.string_length;
     if (!lower.permuted) return own;
-    gather_permuted_row(lower.raster, y, g, lower.gathered, [](uint8_t b) { return b; });
+    gather_permuted_row(lower.raster, y, g, lower.gathered, [](uint32_t pixel) { return pixel; });
     // The permutation moves pixels only; the row's padding stays its own.
     const size_t pixels = size_t(g.width) * 3;
     std::memcpy(lower.gathered + pixels, own + pixels, g.string_length - pixels);
@@ -202,6 +202,22 @@ void stage_pass(uint8_t* raster, const lower_layer& lower, uint32_t* down, const
     compose_untouched<Rule>(raster + tail, lower_tail(lower, g), tail_bytes(g));
 }
 
+// Runs `beside` on a second thread while `here` runs on the calling thread, and returns when
+// both are done. Where no thread can be started, runs `beside` to its end first, then `here`,
+// so `here` may wait for what `beside` publishes.
+template <class Beside, class Here>
+void run_in_parallel(Beside beside, Here here)
+{
+    std::thread helper;
+    try {
+        helper = std::thread(beside);
+    } catch (const std::system_error&) {
+        beside();
+    }
+    here();
+    if (helper.joinable()) helper.join();
+}
+
 // The hidden-2 stage above hidden 1 and the main stage above both, in one walk over the rows.
 // The hidden-2 rows run on a second thread, which publishes each finished row; the main stage
 // follows on the calling thread, as soon as the row it needs is out. Where no thread can be
@@ -224,20 +240,16 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
             if ((y + 1) % rows_per_signal == 0 || y + 1 == g.height) rows_out.notify_one();
         }
     };
-    std::thread helper;
-    try {
-        helper = std::thread(hidden2_rows);
-    } catch (const std::system_error&) {
-        hidden2_rows();
-    }
-    for (uint32_t y = 0; y < g.height; ++y) {
-        for (uint32_t out = rows_out.load(std::memory_order_acquire); out <= y;
-             out = rows_out.load(std::memory_order_acquire))
-            rows_out.wait(out, std::memory_order_acquire);
-        const size_t row = size_t(y) * g.string_length;
-        stage_row<carrier>(main + row, layer2 + row, down_main, g, y);
-    }
-    if (helper.joinable()) helper.join();
+    const auto main_rows = [&] {
+        for (uint32_t y = 0; y < g.height; ++y) {
+            for (uint32_t out = rows_out.load(std::memory_order_acquire); out <= y;
+                 out = rows_out.load(std::memory_order_acquire))
+                rows_out.wait(out, std::memory_order_acquire);
+            const size_t row = size_t(y) * g.string_length;
+            stage_row<carrier>(main + row, layer2 + row, down_main, g, y);
+        }
+    };
+    run_in_parallel(hidden2_rows, main_rows);
     const size_t tail = size_t(g.height) * g.string_length;
     compose_untouched<Hidden2>(layer2 + tail, lower_tail(layer1, g), tail_bytes(g));
     compose_untouched<carrier>(main + tail, layer2 + tail, tail_bytes(g));
