@@ -12,10 +12,11 @@
 // over the rows, since the main stage at a byte needs only the hidden-2 byte at the same place.
 #include "streamed.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 #include "console.h"
@@ -72,9 +73,9 @@ template <bool Reversed>
 struct hidden2_above_rule {
     static constexpr bool has_lower = true;
     static constexpr std::array<level_table, 4> nibbles = [] {
+        const level_table kept = kept_by_level(0x3000000, 22, 0x0C);
         std::array<level_table, 4> tables{};
         for (uint8_t hidden1 = 0; hidden1 < 4; ++hidden1) {
-            const level_table kept = kept_by_level(0x3000000, 22, 0x0C);
             for (size_t level = 0; level < 256; ++level) {
                 const uint8_t nibble = uint8_t(hidden1 | kept[level]);
                 tables[hidden1][level] = Reversed ? reverse_nibble(nibble) : nibble;
@@ -153,14 +154,16 @@ void compose_untouched(uint8_t* bytes, const uint8_t* lower, size_t count)
 }
 
 template <class Rule>
-void stage_row(uint8_t* row, const uint8_t* lower, uint32_t* down, const raster_geometry& g, uint32_t y)
+void stage_row(uint8_t* row, const uint8_t* lower, uint32_t* down, const raster_geometry& g,
+               uint32_t y)
 {
     if (y == 0)
         dither_row<Rule, true>(row, lower, down, g.width, true);
     else
         dither_row<Rule, false>(row, lower, down, g.width, y % 2 == 0);
     const size_t pixels = size_t(g.width) * 3;
-    compose_untouched<Rule>(row + pixels, Rule::has_lower ? lower + pixels : nullptr, g.string_length - pixels);
+    compose_untouched<Rule>(row + pixels, Rule::has_lower ? lower + pixels : nullptr,
+                            g.string_length - pixels);
 }
 
 // The layer beneath a stage as the stage must see it: in place, or as the permutation left it.
@@ -195,7 +198,7 @@ size_t tail_bytes(const raster_geometry& g)
 template <class Rule>
 void stage_pass(uint8_t* raster, const lower_layer& lower, uint32_t* down, const raster_geometry& g)
 {
-    std::memset(down, 0, size_t(g.string_length) * sizeof *down);
+    std::fill_n(down, g.string_length, 0u);
     for (uint32_t y = 0; y < g.height; ++y)
         stage_row<Rule>(raster + size_t(y) * g.string_length, lower_row(lower, y, g), down, g, y);
     const size_t tail = size_t(g.height) * g.string_length;
@@ -211,7 +214,7 @@ void run_in_parallel(Beside beside, Here here)
     std::thread helper;
     try {
         helper = std::thread(beside);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // no thread to be had, or no memory for one
         beside();
     }
     here();
@@ -229,12 +232,13 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
                    uint32_t* down_main, const raster_geometry& g)
 {
     using carrier = main_rule<4>;
-    std::memset(down2, 0, size_t(g.string_length) * sizeof *down2);
-    std::memset(down_main, 0, size_t(g.string_length) * sizeof *down_main);
+    std::fill_n(down2, g.string_length, 0u);
+    std::fill_n(down_main, g.string_length, 0u);
     std::atomic<uint32_t> rows_out{0};
     const auto hidden2_rows = [&] {
         for (uint32_t y = 0; y < g.height; ++y) {
-            stage_row<Hidden2>(layer2 + size_t(y) * g.string_length, lower_row(layer1, y, g), down2, g, y);
+            const size_t row = size_t(y) * g.string_length;
+            stage_row<Hidden2>(layer2 + row, lower_row(layer1, y, g), down2, g, y);
             rows_out.store(y + 1, std::memory_order_release);
             // Waking the other thread costs a system call: signal in batches of rows.
             if ((y + 1) % rows_per_signal == 0 || y + 1 == g.height) rows_out.notify_one();
