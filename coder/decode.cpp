@@ -51,10 +51,13 @@ void decode_pass(const uint8_t* coded, uint8_t* decoded1, uint8_t* decoded2,
     size_t done = 0;
     if (permuted) {
         for (uint32_t y = 0; y < g.height; ++y, done += stride) {
-            gather_permuted_row(coded, y, g, decoded2 + done, second);
+            // Decoded_1 of the source row first: reading the row in order brings it into the
+            // cache for the gather. Every row is the source of exactly one row.
+            const size_t from = size_t(permuted_source_row(coded, y, g) - coded);
+            for (size_t i = from; i < from + stride; ++i) decoded1[i] = first_of(coded[i]);
+            gather_permuted_row(coded + from, g.width, decoded2 + done, second);
             for (size_t i = done + pixels; i < done + stride; ++i) decoded2[i] = second(coded[i]);
         }
-        for (size_t i = 0; i < done; ++i) decoded1[i] = first_of(coded[i]);
     }
     for (size_t i = done; i < count; ++i) {
         decoded1[i] = first_of(coded[i]);

@@ -6,7 +6,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "bmp.h"
 
@@ -55,18 +54,21 @@ void for_each_reversed_column(uint32_t width, Visit visit)
     }
 }
 
-// Row y of a layer as permute_layer would leave it, without moving the layer: pixel x of the
-// result is pixel (reversed x) of row (reversed y), each of its bytes passed through `transform`.
-// Writes the 3 * width pixel bytes of `row`; the caller takes care of the row padding.
-template <class Transform>
-void gather_permuted_row(const uint8_t* raster, uint32_t y, const raster_geometry& g,
-                         uint8_t* row, Transform transform)
+// The row that row y of a layer comes from under the permutation: row (reversed y).
+inline const uint8_t* permuted_source_row(const uint8_t* raster, uint32_t y, const raster_geometry& g)
 {
-    const uint8_t* from = raster + size_t(reverse_low_bits(y, g.height)) * g.string_length;
-    // The row is read in bit-reversed order, which the processor's prefetching cannot follow;
-    // copying it once in order first brings it into the cache at streaming speed.
-    std::memcpy(row, from, size_t(g.width) * 3);
-    for_each_reversed_column(g.width, [&](uint32_t x, uint32_t x_reversed) {
+    return raster + size_t(reverse_low_bits(y, g.height)) * g.string_length;
+}
+
+// Row y of a layer as permute_layer would leave it, without moving the layer: pixel x of `row`
+// is pixel (reversed x) of `from`, the source row, each byte passed through `transform`. Writes
+// the 3 * width pixel bytes of `row`; the caller takes care of the row padding. The source row is
+// read in bit-reversed order, which the processor's prefetching cannot follow: callers read it
+// once in order first, which brings it into the cache at streaming speed.
+template <class Transform>
+void gather_permuted_row(const uint8_t* from, uint32_t width, uint8_t* row, Transform transform)
+{
+    for_each_reversed_column(width, [&](uint32_t x, uint32_t x_reversed) {
         const uint8_t* pixel = from + size_t(x_reversed) * 3;
         row[size_t(x) * 3] = transform(pixel[0]);
         row[size_t(x) * 3 + 1] = transform(pixel[1]);

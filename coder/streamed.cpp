@@ -178,9 +178,12 @@ const uint8_t* lower_row(const lower_layer& lower, uint32_t y, const raster_geom
     if (!lower.raster) return nullptr;
     const uint8_t* own = lower.raster + size_t(y) * g.string_length;
     if (!lower.permuted) return own;
-    gather_permuted_row(lower.raster, y, g, lower.gathered, [](uint32_t pixel) { return pixel; });
-    // The permutation moves pixels only; the row's padding stays its own.
+    // A plain copy first reads the source row in order; the gather then overwrites the pixels.
+    // The permutation moves pixels only, so the row's padding stays its own.
+    const uint8_t* from = permuted_source_row(lower.raster, y, g);
     const size_t pixels = size_t(g.width) * 3;
+    std::memcpy(lower.gathered, from, pixels);
+    gather_permuted_row(from, g.width, lower.gathered, [](uint8_t b) { return b; });
     std::memcpy(lower.gathered + pixels, own + pixels, g.string_length - pixels);
     return lower.gathered;
 }
