@@ -119,7 +119,8 @@ byte_error dither_byte(uint8_t& byte, const uint8_t* lower, ptrdiff_t i, uint32_
     const uint32_t kept_low = v & below_level;
     const uint32_t fixed = Rule::fixed(low);
     const uint32_t error = kept_low - fixed;
-    return {error, uint32_t(int32_t(error + uint32_t(kept_low < fixed)) >> 1)};
+    const uint32_t borrow = error > kept_low;  // the subtraction wrapped: the error is negative
+    return {error, uint32_t(int32_t(error + borrow) >> 1)};
 }
 
 // Walks the pixels of one row in serpentine order, rewriting each byte with its result. `down`
