@@ -14,9 +14,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 #include "console.h"
@@ -226,10 +227,17 @@ void run_in_parallel(Beside beside, Here here)
 }
 
 // The hidden-2 stage above hidden 1 and the main stage above both, in one walk over the rows.
-// The hidden-2 rows run on a second thread, which publishes each finished row; the main stage
-// follows on the calling thread, as soon as the row it needs is out. Where no thread can be
-// started, the hidden-2 rows are all done first.
+// The hidden-2 rows run on a second thread, which publishes its finished rows in batches; the
+// main stage follows on the calling thread as soon as the row it needs is out. Where no thread
+// can be started, the hidden-2 rows are all done first. (A mutex and a condition variable, not
+// std::atomic's wait: some C++ libraries can miss a wake-up there.)
 constexpr uint32_t rows_per_signal = 32;
+
+struct rows_out {
+    std::mutex lock;
+    std::condition_variable advanced;
+    uint32_t count = 0;
+};
 
 template <class Hidden2>
 void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, uint32_t* down2,
@@ -238,21 +246,28 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
     using carrier = main_rule<4>;
     std::fill_n(down2, g.string_length, 0u);
     std::fill_n(down_main, g.string_length, 0u);
-    std::atomic<uint32_t> rows_out{0};
+    rows_out out;
     const auto hidden2_rows = [&] {
         for (uint32_t y = 0; y < g.height; ++y) {
             const size_t row = size_t(y) * g.string_length;
             stage_row<Hidden2>(layer2 + row, lower_row(layer1, y, g), down2, g, y);
-            rows_out.store(y + 1, std::memory_order_release);
-            // Waking the other thread costs a system call: signal in batches of rows.
-            if ((y + 1) % rows_per_signal == 0 || y + 1 == g.height) rows_out.notify_one();
+            // Waking the other thread costs a system call: publish in batches of rows.
+            if ((y + 1) % rows_per_signal != 0 && y + 1 != g.height) continue;
+            {
+                const std::lock_guard<std::mutex> hold(out.lock);
+                out.count = y + 1;
+            }
+            out.advanced.notify_one();
         }
     };
     const auto main_rows = [&] {
+        uint32_t known = 0;
         for (uint32_t y = 0; y < g.height; ++y) {
-            for (uint32_t out = rows_out.load(std::memory_order_acquire); out <= y;
-                 out = rows_out.load(std::memory_order_acquire))
-                rows_out.wait(out, std::memory_order_acquire);
+            if (y >= known) {
+                std::unique_lock<std::mutex> hold(out.lock);
+                out.advanced.wait(hold, [&] { return out.count > y; });
+                known = out.count;
+            }
             const size_t row = size_t(y) * g.string_length;
             stage_row<carrier>(main + row, layer2 + row, down_main, g, y);
         }
