@@ -3,6 +3,7 @@
 //   byte 0, bit 0: the build (vornhold2 when clear)
 //   byte 0, bits 1-2: 0 nothing in the way, 1 a folder at "Decoded_1.bmp", 2 a folder at
 //           "Decoded_2.bmp", 3 a link to /dev/full at "Decoded_2.bmp"
+//   byte 0, bit 3: a FIFO instead of either folder
 //   the rest: the coded picture
 #include <algorithm>
 
@@ -48,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const scratch_visit visit;
     put_file("Coded.bmp", coded, length);
-    if (blocked == 1) put_obstacle("Decoded_1.bmp", obstacle::folder);
-    if (blocked == 2) put_obstacle("Decoded_2.bmp", obstacle::folder);
+    const obstacle not_a_file = data[0] & 8 ? obstacle::fifo : obstacle::folder;
+    if (blocked == 1) put_obstacle("Decoded_1.bmp", not_a_file);
+    if (blocked == 2) put_obstacle("Decoded_2.bmp", not_a_file);
     if (blocked == 3) put_obstacle("Decoded_2.bmp", obstacle::full_device);
 
     const run_record run = run_entry(

@@ -5,6 +5,7 @@
 //           less its last byte (refused unread), 3 a folder in its place
 //   byte 0, bit 4: the build (vornhold2 when clear)
 //   byte 0, bits 5-6: what stands at "Coded.bmp" before the run (see obstacle_from)
+//   byte 0, bit 7: a hidden picture's folder is a FIFO instead
 //   the rest: cut into equal parts, the main picture first, then each hidden picture that is a part
 #include <algorithm>
 #include <string>
@@ -30,7 +31,7 @@ const char* failure_expected(const picture& main, obstacle coded)
     case header_check::corrupted: return "Main file corrupted!\n";
     case header_check::accepted: break;
     }
-    if (coded == obstacle::folder) return "Can't open Coded.bmp for writing!\n";
+    if (coded == obstacle::folder || coded == obstacle::fifo) return "Can't open Coded.bmp for writing!\n";
     if (coded == obstacle::full_device) return "Can't write Coded.bmp!\n";
     return "";
 }
@@ -78,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const scratch_visit visit;
     put_file("Main.bmp", main.data, main.size);
-    const auto lay_hidden = [](const char* name, hidden_kind kind, const picture& p) {
-        if (kind == folder) put_obstacle(name, obstacle::folder);
+    const obstacle not_a_file = control & 0x80 ? obstacle::fifo : obstacle::folder;
+    const auto lay_hidden = [not_a_file](const char* name, hidden_kind kind, const picture& p) {
+        if (kind == folder) put_obstacle(name, not_a_file);
         if (p.data) put_file(name, p.data, p.size);
     };
     lay_hidden("Hidden 1.bmp", kind1, hidden1);

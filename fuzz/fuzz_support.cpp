@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 
 #include "platform_recorder.h"
 
@@ -54,6 +55,7 @@ obstacle obstacle_from(uint8_t control, int shift)
     switch (control >> shift & 3) {
     case 1: return obstacle::folder;
     case 2: return obstacle::full_device;
+    case 3: return obstacle::fifo;
     default: return obstacle::none;
     }
 }
@@ -69,6 +71,7 @@ void put_obstacle(const char* name, obstacle what)
 {
     if (what == obstacle::folder) fs::create_directory(name);
     if (what == obstacle::full_device) fs::create_symlink("/dev/full", name);
+    if (what == obstacle::fifo && mkfifo(name, 0600) != 0) fault(std::string("cannot make a FIFO ") + name);
 }
 
 bool entry_exists(const char* name) { return fs::exists(fs::symlink_status(name)); }

@@ -31,8 +31,9 @@ private:
 };
 
 // What stands at an output's name before the run: nothing, a folder (cannot be opened for
-// writing) or a link to /dev/full (opens, but every write fails).
-enum class obstacle { none, folder, full_device };
+// writing), a link to /dev/full (opens, but every write fails) or a FIFO (opening it would wait
+// for a reader, so the programs must refuse it).
+enum class obstacle { none, folder, full_device, fifo };
 
 // Two bits of a control byte, taken from bit `shift` on.
 obstacle obstacle_from(uint8_t control, int shift);

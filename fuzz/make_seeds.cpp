@@ -127,12 +127,17 @@ int main(int argc, char** argv)
     encode.push_back({"hidden-folders", joined({square}, 0x0F)});
     encode.push_back({"coded-folder", joined({square, other, third}, 0x25)});
     encode.push_back({"coded-full", joined({square, other, third}, 0x45)});
+    encode.push_back({"coded-fifo", joined({square, other, third}, 0x65)});
+    encode.push_back({"hidden-fifos", joined({square}, 0x8F)});
     for (int blocked = 1; blocked <= 3; ++blocked)
         decode.push_back({"blocked-" + std::to_string(blocked), joined({square}, blocked << 1)});
+    for (int blocked = 1; blocked <= 2; ++blocked)
+        decode.push_back({"fifo-" + std::to_string(blocked), joined({square}, 8 | blocked << 1)});
     filter.push_back({"25-bytes", joined({bytes(square.begin(), square.begin() + 25)}, 0)});
     filter.push_back({"26-bytes", joined({bytes(square.begin(), square.begin() + 26)}, 0)});
     filter.push_back({"out-folder", joined({square}, 1)});
     filter.push_back({"out-full", joined({square}, 2)});
+    filter.push_back({"out-fifo", joined({square}, 3)});
 
     write_seeds(root / "header", header);
     write_seeds(root / "encode", encode);

@@ -43,14 +43,13 @@ bytes with_geometry(int32_t width, int32_t height, uint32_t offset)
     return b;
 }
 
-// The coder's failure message, or "" when the picture is accepted: decoding then succeeds and
-// encoding writes Coded.bmp. The filter reads no header field and only refuses a file too short
-// for the fields it prints.
+// One kind of damage and how each program ends on it. The filter reads no header field and
+// refuses only a file too short for the fields it prints.
 struct damage {
     const char* name;
     bytes file;
-    const char* coder;
-    const char* filter;
+    const char* coder;   // its failure message; "" when it accepts the picture and succeeds
+    const char* filter;  // the same for the filter
 };
 
 const std::vector<damage>& damages()
