@@ -26,15 +26,16 @@ fs::path make_scratch_folder()
 
 const fs::path& scratch_folder()
 {
-    static const fs::path folder = [] {
-        const fs::path made = make_scratch_folder();
+    // Never destroyed, so that the clean-up at exit can still find it.
+    static const fs::path* const folder = [] {
+        const fs::path* made = new fs::path(make_scratch_folder());
         std::atexit([] {
             std::error_code ignored;
-            fs::remove_all(scratch_folder(), ignored);
+            fs::remove_all(*folder, ignored);
         });
         return made;
     }();
-    return folder;
+    return *folder;
 }
 
 }  // namespace
