@@ -1,16 +1,17 @@
 // The coder: hides up to two pictures in the low bits of a carrier ("Coded.bmp") and takes them
 // out again ("Decoded_1.bmp", "Decoded_2.bmp").
 //
-// Bits of a coded byte (bit 7 first); * marks a field scrambled by the bit-reversal permutation
-// when the picture's sides are powers of two:
+// Bits of a coded byte, bit 7 first. C4 and C6 are the carrier dithered to 4 or 6 bits, p1 p0
+// the hidden-1 value, q3..q0 the 4-bit hidden-2 value, q1 q0 its 2-bit value beside hidden 1.
+// * marks a field scrambled by the bit-reversal permutation (when both sides are powers of two):
 //
-//   hidden pictures  build      7 6 5 4      3    2    1    0
-//   none             both       C4 (carrier)  0    0    0    0
-//   hidden 1 only    both       C6 (6 bits, low two in 3 2)  p1*  p0*
-//   hidden 2 only    vornhold   C4            q3*  q2*  q1*  q0*
-//   hidden 2 only    vornhold2  C4            q0*  q1*  q2*  q3*
-//   both             vornhold   C4            q1   q0   p1*  p0*
-//   both             vornhold2  C4            p0*  p1*  q0   q1
+//   hidden pictures  build      bits 7..4  bit 3  bit 2  bit 1  bit 0
+//   none             both       C4         0      0      0      0
+//   hidden 1 only    both       C6 (6 bits: 7..2)        p1*    p0*
+//   hidden 2 only    vornhold   C4         q3*    q2*    q1*    q0*
+//   hidden 2 only    vornhold2  C4         q0*    q1*    q2*    q3*
+//   both             vornhold   C4         q1     q0     p1*    p0*
+//   both             vornhold2  C4         p0*    p1*    q0     q1
 #pragma once
 
 #include <cstdint>

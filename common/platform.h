@@ -11,13 +11,15 @@
 // current directory stays as it was.
 void set_working_folder();
 
-// Milliseconds from a clock that never runs backwards; only differences are meaningful.
+// Milliseconds from a clock; only differences are meaningful. POSIX systems use a clock that
+// never runs backwards; Windows reads the system time, which can be set back while a run lasts.
 int64_t clock_ms();
 
 // Flushes the console, then sleeps.
 void pause_ms(uint32_t milliseconds);
 
-// Writes text to the console exactly as given (no line-ending translation).
+// Writes text to the console. On POSIX systems the bytes arrive exactly as given; on Windows the
+// console is in text mode, so every "\n" arrives as "\r\n" (and "\r\n" as "\r\r\n").
 void console_write(std::string_view text);
 
 // Returns a block of at least `size` bytes, or nullptr when memory is exhausted. Never throws.

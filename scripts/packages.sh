@@ -2,7 +2,13 @@
 # As root, missing packages are installed with apt-get; otherwise they are named and the script
 # stops.
 
+# ensure_packages [--with-recommends] PACKAGE...
 ensure_packages() {
+  local recommends=--no-install-recommends
+  if [ "${1:-}" = --with-recommends ]; then
+    recommends=
+    shift
+  fi
   local missing=()
   local package
   for package in "$@"; do
@@ -19,8 +25,17 @@ ensure_packages() {
   echo "Installing missing Debian packages: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt-get install -y -qq $recommends "${missing[@]}"
 }
 
-# What every build needs: compiler, CMake, Ninja and GoogleTest.
-build_packages=(g++ cmake ninja-build libgtest-dev)
+# What building the programs needs: compiler, CMake and Ninja.
+program_packages=(g++ cmake ninja-build)
+# What building and running the tests needs as well: GoogleTest.
+build_packages=("${program_packages[@]}" libgtest-dev)
+# What making and checking the Debian package needs: dpkg-shlibdeps and file (used by CPack to
+# work out the package's dependencies) and man to render the manual pages.
+package_packages=(dpkg-dev file man-db)
+# What the Windows build needs besides: the MinGW-w64 cross compiler (the posix thread model) and
+# Wine to run its programs. Wine is installed with its recommended packages (fonts, libraries
+# its first start may look for), the way it was proven to start headless here.
+windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)

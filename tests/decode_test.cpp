@@ -135,8 +135,8 @@ TEST_F(decoding, outputs_that_cannot_be_written_end_as_a_failure)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (const char* name : {"Decoded_1.bmp", "Decoded_2.bmp"}) fs::remove_all(exe_folder / name);
-        if (c.full) fs::create_symlink("/dev/full", exe_folder / c.blocked);
-        else fs::create_directory(exe_folder / c.blocked);
+        if (c.full && !link_to_full_device(exe_folder / c.blocked)) continue;
+        if (!c.full) fs::create_directory(exe_folder / c.blocked);
         write_file(exe_folder / "Coded.bmp", coded);
         const run_result run = run_coder(coder_build::vornhold2, {"Coded.bmp"});
         fs::current_path(folder);

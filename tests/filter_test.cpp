@@ -95,19 +95,19 @@ TEST_F(filter, an_output_that_cannot_be_written_is_reported_and_removed)
     write_file("in_main.bmp", bmp_file(2, 2, 0x21));
     struct {
         const char* name;
-        void (*prepare)();
+        bool (*prepare)();  // false: the case cannot be set up on this system
         const char* message;
         bool out_remains;
     } const cases[] = {
-        {"disk full", [] { fs::create_symlink("/dev/full", "out.bmp"); },
+        {"disk full", [] { return link_to_full_device("out.bmp"); },
          "Can't write file!\n", false},
-        {"folder in the way", [] { fs::create_directory("out.bmp"); },
+        {"folder in the way", [] { return fs::create_directory("out.bmp"); },
          "Can't open file for writing!\n", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all("out.bmp");
-        c.prepare();
+        if (!c.prepare()) continue;
         const run_result run = run_filter();
         const std::string tail = std::string("\nWriting file...\n") + c.message;
         EXPECT_EQ(run.console.substr(run.console.size() - tail.size()), tail);

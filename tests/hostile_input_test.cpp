@@ -1,14 +1,16 @@
 // Hostile files through the real entries, one row per kind of damage: every run ends with one of
 // the programs' messages and the right pause, and a refused file leaves no output behind.
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <functional>
 
 #include "test_support.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -135,6 +137,7 @@ TEST_F(hostile_input, damaged_hidden_pictures_are_left_out)
     }
 }
 
+#ifndef _WIN32
 // A folder, or a FIFO (whose opening would wait for a writer or reader), in place of any file
 // the programs read or write: refused with the message for a file that cannot be opened. An
 // alarm ends the suite if a run waits after all.
@@ -246,5 +249,7 @@ TEST_F(hostile_input, exhausted_address_space_ends_with_not_enough_memory)
         EXPECT_EQ(status_under_memory_limit(c.run, 160 * mib), 0);
     }
 }
+
+#endif  // FIFOs, fork and address-space limits are POSIX
 
 }  // namespace

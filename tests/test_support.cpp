@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include <cstdlib>
+#include <random>
 
 #include "filter.h"
 
@@ -33,13 +33,25 @@ run_result run_filter(const std::vector<std::string>& args)
     return run_entry(filter_main, "vornlens", args);
 }
 
+bool link_to_full_device(const fs::path& link)
+{
+#ifdef _WIN32
+    (void)link;
+    return false;
+#else
+    fs::create_symlink("/dev/full", link);
+    return true;
+#endif
+}
+
 void scratch_test::SetUp()
 {
     reset_recorder();
     previous = fs::current_path();
-    std::string name = (fs::temp_directory_path() / "vorn-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(name.data()), nullptr);
-    folder = name;
+    // A name of its own: creating the folder fails when the name is taken, and another is drawn.
+    std::random_device random;
+    do folder = fs::temp_directory_path() / ("vorn-test-" + std::to_string(random()));
+    while (!fs::create_directory(folder));
     exe_folder = folder / "exe";
     fs::create_directory(exe_folder);
     recorder().exe_folder = exe_folder.string();

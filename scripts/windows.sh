@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Builds the Windows executables with MinGW-w64, runs the test suite under Wine, then runs each
+# Windows program under Wine on generated pictures beside the Linux build of the same program,
+# and requires the same output files byte for byte and the same console text (in Windows line
+# endings: every "\n" becomes "\r\n").
+#   bash scripts/windows.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+source scripts/wine-env.sh
+start_seconds=$SECONDS
+
+ensure_packages "${build_packages[@]}"
+ensure_packages --with-recommends "${windows_packages[@]}"
+
+# Wine starts background services with the first program it runs, and they keep that program's
+# stdout open for seconds after it ends, which stalls every reader of a pipe (CTest included).
+# So one server is kept up for the whole script and its services are started at once, on
+# /dev/null. The server can be made to stay up only once the prefix exists, and its services
+# must not be left to the first test: they would hold that test's output open as long as the
+# server lives.
+stop_wine() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
+start_wine() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine wineboot </dev/null >/dev/null 2>&1
+}
+trap stop_wine EXIT
+start_wine
+echo "Wine ready in $((SECONDS - start_seconds)) s ($WINEPREFIX)"
+
+cmake --workflow --preset windows
+
+# The Linux build of the same programs, and the tool that makes the pictures.
+cmake --preset default >/dev/null
+cmake --build --preset default --target vornhold2 vornhold vornlens vorn_sample_pictures
+
+root=$PWD
+linux=$root/build/default
+windows=$root/build/windows
+work=$root/build/windows-compare
+rm -rf "$work"
+mkdir -p "$work"
+
+# Starts a program in FOLDER and lets it run until it has printed its run time (after which it
+# would only pause) or has ended by itself; what it printed is kept in the file OUT. Fails when
+# the program takes longer than two minutes.
+#   run_program FOLDER OUT COMMAND...
+run_program() {
+  local folder=$1 out=$2
+  shift 2
+  (cd "$folder" && exec "$@") >"$out" </dev/null &
+  local pid=$! tenths=0
+  while ! grep -q 'Execution time: .* ms' "$out" && kill -0 "$pid" 2>/dev/null; do
+    sleep 0.1
+    if [ $((++tenths)) -gt 1200 ]; then
+      echo "$* did not finish within 2 minutes" >&2
+      kill "$pid"
+      return 1
+    fi
+  done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION COMMAND...: counts whether the command succeeds
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $what" >&2
+  fi
+}
+
+# Console text with the run time, which differs from run to run, left out.
+without_run_time() { sed -e 's/Execution time: -\{0,1\}[0-9]* ms/Execution time: N ms/' "$1"; }
+# Whether the Windows text is the Linux text with every "\n" written as "\r\n".
+same_text() { cmp -s <(without_run_time "$1" | sed -e 's/$/\r/') <(without_run_time "$2"); }
+
+# Every program started with an argument from another folder, so that it works in its own
+# folder: encoding with both hidden pictures, decoding, and revealing the coded picture. A
+# carrier whose sides are powers of two has its hidden pictures scrambled; the other one has
+# padded rows and is not scrambled.
+for size in "64 64" "37 21"; do
+  read -r width height <<<"$size"
+  for coder in vornhold2 vornhold; do
+    pair="$work/${width}x$height/$coder"
+    for system in linux windows; do
+      bin="$pair/$system"
+      "$linux/bench/vorn_sample_pictures" "$bin" "$width" "$height"
+      if [ "$system" = linux ]; then
+        cp "$linux/coder/$coder" "$linux/filter/vornlens" "$bin/"
+        run=()
+        exe=
+      else
+        cp "$windows/coder/$coder.exe" "$windows/filter/vornlens.exe" "$bin/"
+        run=("$root/scripts/wine-run.sh")
+        exe=.exe
+      fi
+      check "$bin: encoding" run_program "$work" "$bin.encode.txt" "${run[@]}" "$bin/$coder$exe" Main.bmp
+      check "$bin: decoding" run_program "$work" "$bin.decode.txt" "${run[@]}" "$bin/$coder$exe" Coded.bmp
+      check "$bin: revealing" run_program "$work" "$bin.reveal.txt" "${run[@]}" "$bin/vornlens$exe" Coded.bmp
+    done
+    for output in Coded.bmp Decoded_1.bmp Decoded_2.bmp out.bmp; do
+      check "$pair: $output" cmp "$pair/linux/$output" "$pair/windows/$output"
+    done
+    for step in encode decode reveal; do
+      check "$pair: console text of $step" same_text "$pair/linux.$step.txt" "$pair/windows.$step.txt"
+    done
+  done
+done
+
+# A failure run of each program (no argument, no input file) waits its 3 seconds out and exits
+# with code 0; they all wait together.
+failing="$work/failure"
+mkdir -p "$failing"
+pids=()
+for program in coder/vornhold2 coder/vornhold filter/vornlens; do
+  name=$(basename "$program")
+  (cd "$failing" && exec "$linux/$program") >"$failing/$name.linux.txt" </dev/null &
+  pids+=($!)
+  (cd "$failing" && exec "$root/scripts/wine-run.sh" "$windows/$program.exe") >"$failing/$name.windows.txt" &
+  pids+=($!)
+done
+for pid in "${pids[@]}"; do
+  check "exit code 0 after a failure" wait "$pid"
+done
+for program in vornhold2 vornhold vornlens; do
+  check "$program: console text of a failure" \
+    same_text "$failing/$program.linux.txt" "$failing/$program.windows.txt"
+done
+
+echo "Windows part took $((SECONDS - start_seconds)) s"
+echo "windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
