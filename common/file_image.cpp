@@ -24,6 +24,19 @@ bool regular_file_length(std::FILE* file, uint64_t& length)
     return true;
 }
 
+// Opening a FIFO waits for its other end, so a FIFO (or a socket) named where a picture or an
+// output is expected would hang the program; such names are refused before they are opened.
+bool would_block_on_open(const char* name)
+{
+#ifdef _WIN32
+    (void)name;
+    return false;
+#else
+    struct stat status;
+    return stat(name, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+#endif
+}
+
 load_status read_open_file(std::FILE* file, file_image& image,
                            std::optional<uint32_t> required_length)
 {
@@ -46,6 +59,7 @@ load_status read_open_file(std::FILE* file, file_image& image,
 load_status load_file(const std::string& path, file_image& image,
                       std::optional<uint32_t> required_length)
 {
+    if (would_block_on_open(path.c_str())) return load_status::cannot_read;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return load_status::cannot_read;
     const load_status status = read_open_file(file, image, required_length);
@@ -55,6 +69,7 @@ load_status load_file(const std::string& path, file_image& image,
 
 write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length)
 {
+    if (would_block_on_open(name)) return write_status::cannot_open;
     std::FILE* file = std::fopen(name, "wb");
     if (!file) return write_status::cannot_open;
     bool complete = std::fwrite(bytes, 1, length, file) == length;

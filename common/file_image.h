@@ -35,7 +35,8 @@ constexpr uint64_t max_file_length = 0xFFFFFFFF;
 
 enum class load_status {
     loaded,
-    cannot_read,   // cannot be opened, is not a regular file, or the read came up short
+    cannot_read,   // cannot be opened, is not a regular file (never opened when it is a FIFO
+                   // or socket), or the read came up short
     too_long,      // longer than max_file_length; never read
     wrong_length,  // not the length the caller required; never read
     no_memory,
@@ -48,7 +49,7 @@ load_status load_file(const std::string& path, file_image& image,
 
 enum class write_status {
     written,
-    cannot_open,   // the file cannot be created
+    cannot_open,   // the file cannot be created, or a FIFO or socket stands in its place
     cannot_write,  // the write or the close failed; the incomplete file has been removed
 };
 

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build/fuzz and runs each for a bounded time on its
+# kept corpus (fuzz/corpus/<target>) and the generated seed pictures. Any finding (a crash, a
+# sanitizer report, a failed check, a hang, runaway memory) fails the script; libFuzzer saves
+# the input as build/fuzz/findings/<target>-*. Once the fault is fixed, that input goes into
+# fuzz/corpus/<target> so that the replay tests keep it.
+#   bash scripts/fuzz.sh [seconds per target]     default 60
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+
+seconds=${1:-60}
+ensure_packages "${build_packages[@]}" clang-14 libclang-rt-14-dev
+cmake --preset fuzz
+cmake --build --preset fuzz
+build/fuzz/fuzz/vorn_fuzz_seeds build/fuzz/seeds
+mkdir -p build/fuzz/findings
+
+failed=()
+for target in header encode decode filter; do
+  echo "== fuzzing $target for $seconds s"
+  # New inputs go to the first folder, which stays out of the source tree.
+  mkdir -p "build/fuzz/work/$target"
+  if ! "build/fuzz/fuzz/vorn_fuzz_$target" -max_total_time="$seconds" -timeout=10 \
+      -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
+      -artifact_prefix="build/fuzz/findings/$target-" \
+      "build/fuzz/work/$target" "fuzz/corpus/$target" "build/fuzz/seeds/$target"; then
+    failed+=("$target")
+  fi
+done
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "Fuzzing found faults in: ${failed[*]} (inputs in build/fuzz/findings)" >&2
+  exit 1
+fi
+echo "Fuzzing found no fault."
