@@ -203,7 +203,7 @@ size_t tail_bytes(const raster_geometry& g)
 template <class Rule>
 void stage_pass(uint8_t* raster, const lower_layer& lower, uint32_t* down, const raster_geometry& g)
 {
-    std::fill_n(down, g.string_length, 0u);
+    std::fill_n(down, walked_row_bytes(g), 0u);
     for (uint32_t y = 0; y < g.height; ++y)
         stage_row<Rule>(raster + size_t(y) * g.string_length, lower_row(lower, y, g), down, g, y);
     const size_t tail = size_t(g.height) * g.string_length;
@@ -244,8 +244,8 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
                    uint32_t* down_main, const raster_geometry& g)
 {
     using carrier = main_rule<4>;
-    std::fill_n(down2, g.string_length, 0u);
-    std::fill_n(down_main, g.string_length, 0u);
+    std::fill_n(down2, walked_row_bytes(g), 0u);
+    std::fill_n(down_main, walked_row_bytes(g), 0u);
     rows_out out;
     const auto hidden2_rows = [&] {
         for (uint32_t y = 0; y < g.height; ++y) {
@@ -284,7 +284,7 @@ void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_ro
                  const raster_geometry& g)
 {
     uint32_t* down = rows.shares;
-    uint32_t* second_down = rows.shares + g.string_length;
+    uint32_t* second_down = rows.shares + walked_row_bytes(g);
     lower_layer lower{nullptr, false, rows.lower};
     if (layer1) {
         say("Hidden 1 dithering...\n");

@@ -8,13 +8,17 @@
 #include "bmp.h"
 #include "coder.h"
 
+// The bytes of one walked row. A picture without rows walks none, whatever its width says: a
+// header may claim a row of two gigabytes over zero rows, and no memory is taken for it.
+inline size_t walked_row_bytes(const raster_geometry& g) { return g.height == 0 ? 0 : g.string_length; }
+
 struct stage_rows {
-    uint32_t* shares;  // 2 * string_length entries: the error two stages pass down to the next row
-    uint8_t* lower;    // string_length bytes: one row of a scrambled layer, gathered
+    uint32_t* shares;  // 2 walked rows of entries: the error two stages pass down to the next row
+    uint8_t* lower;    // one walked row: a row of a scrambled layer, gathered
 };
 
-inline size_t share_entries(const raster_geometry& g) { return size_t(g.string_length) * 2; }
-inline size_t lower_row_bytes(const raster_geometry& g) { return g.string_length; }
+inline size_t share_entries(const raster_geometry& g) { return walked_row_bytes(g) * 2; }
+inline size_t lower_row_bytes(const raster_geometry& g) { return walked_row_bytes(g); }
 
 // Runs the stages over the rasters of the images, as encode_layers_plain does, and writes the
 // coded bytes over the raster of `main_image`. A null hidden image is an absent picture. The

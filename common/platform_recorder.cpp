@@ -26,6 +26,7 @@ void console_write(std::string_view text) { recorder().console.append(text); }
 
 void* allocate_bytes(size_t size)
 {
+    if (size > recorder().largest_allocation) recorder().largest_allocation = size;
     long& budget = recorder().allocations_until_failure;
     if (budget == 0) return nullptr;
     if (budget > 0) --budget;

@@ -12,6 +12,7 @@ struct recorder_state {
     std::string exe_folder;            // where set_working_folder goes; empty: nowhere
     int set_working_folder_calls = 0;
     long allocations_until_failure = -1;  // -1: never fail; 0: the next one fails
+    size_t largest_allocation = 0;        // the largest block asked for since the reset
 };
 
 recorder_state& recorder();

@@ -76,6 +76,8 @@ const std::vector<damage>& damages()
         {"offset beyond the end", with_le32(10, 79), "Main file corrupted!\n", ""},
         {"negative offset", with_le32(10, uint32_t(-1)), "Main file corrupted!\n", ""},
         {"raster one byte short", cut(77), "Main file corrupted!\n", ""},
+        // A row of two gigabytes over no rows at all is a sound, empty picture.
+        {"huge row, no rows", with_geometry(715827881, 0, 54), "", ""},
     };
     return rows;
 }
@@ -89,6 +91,7 @@ TEST_F(hostile_input, every_entry_ends_cleanly_on_each_kind_of_damage)
             fs::remove(exe_folder / name);
         write_file(exe_folder / "Main.bmp", d.file);
         write_file(exe_folder / "in" / "Coded.bmp", d.file);
+        recorder().largest_allocation = 0;
         const struct {
             run_result run;
             std::string failure;
@@ -110,6 +113,8 @@ TEST_F(hostile_input, every_entry_ends_cleanly_on_each_kind_of_damage)
                 EXPECT_FALSE(fs::exists(exe_folder / r.output)) << r.output;
             }
         }
+        // Memory follows the file's length, never a size the header merely claims.
+        EXPECT_LE(recorder().largest_allocation, 8 * d.file.size() + 64);
     }
 }
 
