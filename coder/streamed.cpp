@@ -204,7 +204,7 @@ template <class Rule>
 void stage_pass(uint8_t* raster, const lower_layer& lower, uint32_t* down, const raster_geometry& g)
 {
     std::fill_n(down, walked_row_bytes(g), 0u);
-    for (uint32_t y = 0; y < g.height; ++y)
+    for (uint32_t y = 0; y < walked_rows(g); ++y)
         stage_row<Rule>(raster + size_t(y) * g.string_length, lower_row(lower, y, g), down, g, y);
     const size_t tail = size_t(g.height) * g.string_length;
     compose_untouched<Rule>(raster + tail, lower_tail(lower, g), tail_bytes(g));
@@ -248,7 +248,7 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
     std::fill_n(down_main, walked_row_bytes(g), 0u);
     rows_out out;
     const auto hidden2_rows = [&] {
-        for (uint32_t y = 0; y < g.height; ++y) {
+        for (uint32_t y = 0; y < walked_rows(g); ++y) {
             const size_t row = size_t(y) * g.string_length;
             stage_row<Hidden2>(layer2 + row, lower_row(layer1, y, g), down2, g, y);
             // Waking the other thread costs a system call: publish in batches of rows.
@@ -262,7 +262,7 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
     };
     const auto main_rows = [&] {
         uint32_t known = 0;
-        for (uint32_t y = 0; y < g.height; ++y) {
+        for (uint32_t y = 0; y < walked_rows(g); ++y) {
             if (y >= known) {
                 std::unique_lock<std::mutex> hold(out.lock);
                 out.advanced.wait(hold, [&] { return out.count > y; });

@@ -8,6 +8,10 @@
 #include "bmp.h"
 #include "coder.h"
 
+// The rows a stage walks: none when rows hold no bytes, however many the header counts (two
+// billion empty rows would otherwise take seconds to walk through for nothing).
+inline uint32_t walked_rows(const raster_geometry& g) { return g.string_length == 0 ? 0 : g.height; }
+
 // The bytes of one walked row. A picture without rows walks none, whatever its width says: a
 // header may claim a row of two gigabytes over zero rows, and no memory is taken for it.
 inline size_t walked_row_bytes(const raster_geometry& g) { return g.height == 0 ? 0 : g.string_length; }

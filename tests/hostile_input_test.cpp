@@ -78,6 +78,7 @@ const std::vector<damage>& damages()
         {"raster one byte short", cut(77), "Main file corrupted!\n", ""},
         // A row of two gigabytes over no rows at all is a sound, empty picture.
         {"huge row, no rows", with_geometry(715827881, 0, 54), "", ""},
+        {"no bytes in 2^31 - 1 rows", with_geometry(0, 0x7FFFFFFF, 54), "", ""},
     };
     return rows;
 }
