@@ -1,5 +1,6 @@
 #include "file_image.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -67,16 +68,29 @@ load_status load_file(const std::string& path, file_image& image,
     return status;
 }
 
-write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length)
+write_status write_file_in_pieces(const char* name, uint32_t length, uint8_t* piece,
+                                  size_t piece_size, const piece_maker& make)
 {
     if (would_block_on_open(name)) return write_status::cannot_open;
     std::FILE* file = std::fopen(name, "wb");
     if (!file) return write_status::cannot_open;
-    bool complete = std::fwrite(bytes, 1, length, file) == length;
+    bool complete = true;
+    for (size_t offset = 0; complete && offset < length; offset += piece_size) {
+        const size_t count = std::min<size_t>(piece_size, length - offset);
+        const uint8_t* bytes = make(offset, count, piece);
+        complete = std::fwrite(bytes, 1, count, file) == count;
+    }
     complete = std::fflush(file) == 0 && complete;
     complete = std::fclose(file) == 0 && complete;
     if (complete) return write_status::written;
     // A half-written picture must not pass for a finished one.
     std::remove(name);
     return write_status::cannot_write;
+}
+
+write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length)
+{
+    // One piece: the whole image, handed over in a single write.
+    return write_file_in_pieces(name, length, nullptr, max_file_length,
+                                [bytes](size_t, size_t, uint8_t*) { return bytes; });
 }

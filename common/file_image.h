@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,3 +56,12 @@ enum class write_status {
 
 // Creates (or replaces) `name` and writes `length` bytes to it in one write.
 write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length);
+
+// Makes the `count` bytes of a file from `offset` on and returns where they lie: in `piece`, or
+// anywhere else they already stand.
+using piece_maker = std::function<const uint8_t*(size_t offset, size_t count, uint8_t* piece)>;
+
+// Creates (or replaces) `name` and writes `length` bytes made piece by piece, `piece_size` bytes
+// at a time, so that a file need never be held whole in memory.
+write_status write_file_in_pieces(const char* name, uint32_t length, uint8_t* piece,
+                                  size_t piece_size, const piece_maker& make);
