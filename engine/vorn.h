@@ -1,0 +1,191 @@
+/* vorn.h: pictures hidden in the low bits of another picture, on memory.
+
+   Every picture is a file image: the complete bytes of an uncompressed 24-bit BMP file, header
+   included. Encoding dithers up to two hidden pictures into the low bits of a carrier's colour
+   bytes and the carrier into the bits above them; decoding takes the low bits out again;
+   revealing moves any file's low four bits to the top. Outputs have the input's length and
+   header; only the bytes from offset_raster to the end of the file change.
+
+   Bits of a coded byte, bit 7 first (C4/C6: the carrier dithered to 4 or 6 bits; p1 p0:
+   hidden picture 1; q3..q0: hidden picture 2 alone; q1 q0: hidden picture 2 beside picture 1;
+   * marks a field scrambled by the bit-reversal pixel permutation, which runs only when width
+   and height are both powers of two):
+
+     hidden    build      bits 7..4  bit 3  bit 2  bit 1  bit 0
+     none      both       C4         0      0      0      0
+     1 only    both       C6 (bits 7..2)           p1*    p0*
+     2 only    VORNHOLD   C4         q3*    q2*    q1*    q0*
+     2 only    VORNHOLD2  C4         q0*    q1*    q2*    q3*
+     both      VORNHOLD   C4         q1     q0     p1*    p0*
+     both      VORNHOLD2  C4         p0*    p1*    q0     q1
+
+   The library prints nothing, opens no file, never sleeps and keeps no global state: calls on
+   separate buffers may run on separate threads. It allocates nothing either (encoding may start
+   one helper thread): the caller provides every buffer, asking for the size first, and frees
+   it. Every function returns VORN_OK or an error code that vorn_strerror() names. */
+#ifndef VORN_H
+#define VORN_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The two builds of the coder. VORNHOLD2 stores every hidden-2 value with its four bits in
+   reverse order and turns them back when decoding; VORNHOLD stores them as they are. */
+typedef enum vorn_build { VORN_VORNHOLD2 = 0, VORN_VORNHOLD = 1 } vorn_build;
+
+typedef enum vorn_error {
+    VORN_OK = 0,
+    VORN_ERR_ARGUMENT,          /* a required pointer is null, or an unknown build or choice */
+    VORN_ERR_HEADER_TOO_SHORT,  /* the file ends before its header fields do */
+    VORN_ERR_NOT_BMP,           /* the file does not begin with "BM" */
+    VORN_ERR_BIT_COUNT,         /* not 24 bits per pixel */
+    VORN_ERR_NEGATIVE_SIZE,     /* a negative width or height */
+    VORN_ERR_ROW_TOO_LONG,      /* a row of more than 2^31 - 1 bytes */
+    VORN_ERR_FILE_TOO_LONG,     /* 4 GiB or more */
+    VORN_ERR_RASTER_BEYOND_END, /* the header promises more rows than the file holds */
+    VORN_ERR_ABSENT,            /* report only: no hidden picture was given */
+    VORN_ERR_LENGTH_DIFFERS,    /* a hidden picture's length is not the carrier's */
+    VORN_ERR_WIDTH_DIFFERS,     /* ... its width */
+    VORN_ERR_HEIGHT_DIFFERS,    /* ... its height */
+    VORN_ERR_OFFSET_DIFFERS,    /* ... its raster offset */
+    VORN_ERR_NO_MEMORY,         /* a buffer size does not fit in size_t on this system */
+    VORN_ERR_WORK_TOO_SMALL,    /* the work buffer is smaller than the size asked for */
+    VORN_ERR_RANGE              /* a piece reaches beyond the end of the file */
+} vorn_error;
+
+/* A short English text for the code, such as "not a BMP file (it does not begin with BM)".
+   Never null; the text is static and must not be freed. */
+const char *vorn_strerror(vorn_error error);
+
+/* The library's version, such as "1.1.0". Static; not to be freed. */
+const char *vorn_version(void);
+
+/* The geometry of an accepted picture. string_length is the bytes per raster row,
+   width * 3 + (width & 3); the raster is height rows from offset_raster on, and
+   offset_raster + height * string_length <= length holds without wrapping. */
+typedef struct vorn_geometry {
+    uint32_t length;
+    uint32_t offset_raster;
+    uint32_t width;
+    uint32_t height;
+    uint32_t string_length;
+} vorn_geometry;
+
+/* The header fields as they stand, unchecked (what the reveal filter prints). string_length is
+   computed in 32 bits and wraps as it would on a 32-bit system. */
+typedef struct vorn_fields {
+    int32_t offset_raster; /* bytes 10..13 */
+    int32_t width;         /* bytes 18..21 */
+    int32_t height;        /* bytes 22..25 */
+    int32_t string_length;
+} vorn_fields;
+
+/* Reads the fields of the first 26 bytes. VORN_ERR_HEADER_TOO_SHORT when length < 26. */
+vorn_error vorn_read_fields(const uint8_t *image, size_t length, vorn_fields *fields);
+
+/* The test of a carrier, or of a picture to decode: at least 30 bytes, "BM", 24 bits, width and
+   height not negative, a row below 2^31 bytes, a file below 4 GiB, and the raster inside the
+   file (bytes after it are allowed and take part in every per-byte step). Fills *geometry on
+   VORN_OK; leaves it alone otherwise. Every error but VORN_ERR_RASTER_BEYOND_END means "not
+   supported"; that one means "corrupted". */
+vorn_error vorn_check_carrier(const uint8_t *image, size_t length, vorn_geometry *geometry);
+
+/* Whether a hidden picture may go with a carrier of this geometry: the same length, "BM",
+   24 bits, and the same width, height and offset_raster, tested in that order; the first
+   difference is returned. */
+vorn_error vorn_check_hidden(const vorn_geometry *carrier, const uint8_t *image, size_t length);
+
+/* What a call did, for the caller to report. A field that does not apply to the call is left
+   as VORN_PERMUTATION_NONE or VORN_ERR_ABSENT. */
+typedef enum vorn_permutation {
+    VORN_PERMUTATION_NONE = 0, /* no layer of this kind was scrambled or unscrambled */
+    VORN_PERMUTATION_RAN,      /* its pixels were moved to their bit-reversed places */
+    VORN_PERMUTATION_SKIPPED   /* width or height is not a power of two: left in place */
+} vorn_permutation;
+
+typedef struct vorn_report {
+    vorn_error hidden1;                   /* encode: VORN_OK stored, VORN_ERR_ABSENT not given,   */
+    vorn_error hidden2;                   /*   otherwise why it was refused (vorn_check_hidden)   */
+    vorn_permutation hidden1_permutation; /* encode: always tried when hidden 1 is stored         */
+    vorn_permutation hidden2_permutation; /* encode: tried only when hidden 2 is stored alone     */
+    vorn_permutation decoded2_permutation; /* decode: Decoded_2 is unscrambled when it can be     */
+} vorn_report;
+
+/* The work buffer vorn_encode() needs for a carrier of this geometry, in bytes (small: a few
+   rows). VORN_ERR_NO_MEMORY when it does not fit in size_t. */
+vorn_error vorn_encode_work_size(const vorn_geometry *geometry, size_t *size);
+
+/* Hides hidden1 and hidden2 (each may be null: absent) in the carrier and writes the coded
+   file image, `length` bytes, to `coded`, which may be the carrier itself (then the carrier is
+   overwritten). A hidden picture that fails vorn_check_hidden() is left out, its reason in the
+   report, and encoding goes on: any combination, none included, gives a coded picture. The
+   raster bytes of a hidden picture that is stored are used as work room and hold no picture
+   afterwards: pass a copy to keep it; a refused one is not touched. `work` holds
+   vorn_encode_work_size() bytes, aligned as malloc() aligns. `report` may be null.
+   Errors: those of vorn_check_carrier() for the carrier (nothing written),
+   VORN_ERR_WORK_TOO_SMALL, VORN_ERR_ARGUMENT. */
+vorn_error vorn_encode(uint8_t *coded, const uint8_t *carrier, size_t length,
+                       uint8_t *hidden1, size_t hidden1_length,
+                       uint8_t *hidden2, size_t hidden2_length,
+                       vorn_build build, void *work, size_t work_size, vorn_report *report);
+
+/* The work buffer vorn_decode() needs, in bytes (about ten bytes per pixel of a row). */
+vorn_error vorn_decode_work_size(const vorn_geometry *geometry, size_t *size);
+
+/* Decodes a coded picture into the programs' two decoded file images, `length` bytes each:
+   decoded1 holds the two lowest bits of every byte from offset_raster on, moved to the top;
+   decoded2 the four lowest (their order turned back by VORNHOLD2), moved to the top, and with
+   every pixel moved to its bit-reversed place when width and height are powers of two. Both
+   keep the coded picture's first offset_raster bytes. decoded2 may be `coded` itself (then the
+   coded picture is overwritten); decoded1 must not overlap `coded`, and may be null when the
+   caller takes it piece by piece with vorn_decode1_piece(). `work` holds
+   vorn_decode_work_size() bytes, aligned as malloc() aligns. `report` may be null. Errors: those
+   of vorn_check_carrier() (nothing written), VORN_ERR_WORK_TOO_SMALL, VORN_ERR_ARGUMENT. */
+vorn_error vorn_decode(const uint8_t *coded, size_t length, vorn_build build,
+                       uint8_t *decoded1, uint8_t *decoded2,
+                       void *work, size_t work_size, vorn_report *report);
+
+/* Bytes offset .. offset + count - 1 of the first decoded file image, into `piece`, so that it
+   can be written out without holding it whole. `geometry` is the coded picture's, from
+   vorn_check_carrier(). VORN_ERR_RANGE when the piece reaches beyond the file. */
+vorn_error vorn_decode1_piece(const uint8_t *coded, const vorn_geometry *geometry,
+                              size_t offset, size_t count, uint8_t *piece);
+
+/* Which hidden pictures a coded picture holds. */
+typedef enum vorn_content {
+    VORN_HOLDS_HIDDEN1 = 1,
+    VORN_HOLDS_HIDDEN2 = 2,
+    VORN_HOLDS_BOTH = 3
+} vorn_content;
+
+/* Hidden picture `which` (1 or 2) of a coded picture that `build` wrote holding `content`, as a
+   picture of its own: every field taken from its place in the layout, unscrambled where
+   encoding scrambled it, in its own bit order, and scaled to the full range of a byte (a 2-bit
+   value v becomes 85 v, a 4-bit one 17 v). `picture` receives `length` bytes with the coded
+   picture's header and must not overlap `coded`. VORN_ERR_ARGUMENT when `content` does not hold
+   picture `which`; otherwise the errors of vorn_check_carrier(). */
+vorn_error vorn_extract(const uint8_t *coded, size_t length, vorn_build build,
+                        vorn_content content, int which, uint8_t *picture);
+
+/* A guess, from the coded picture alone, at which build wrote it and which hidden pictures it
+   holds, for callers that were not told. It can be wrong: it looks at how the low bits of
+   neighbouring pixels agree. Errors: those of vorn_check_carrier(). */
+vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_build *build,
+                       vorn_content *content);
+
+/* The reveal filter: copies the first offset_raster bytes (all of the file when offset_raster,
+   taken unsigned, lies beyond it) and sets every later byte to its low four bits moved to the
+   top: out = (in << 4) & 0xFF. No other field is checked. `revealed` receives `length` bytes
+   and may be `image` itself. VORN_ERR_HEADER_TOO_SHORT below 26 bytes, VORN_ERR_FILE_TOO_LONG
+   from 4 GiB on. */
+vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VORN_H */
