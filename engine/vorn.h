@@ -177,6 +177,23 @@ vorn_error vorn_extract(const uint8_t *coded, size_t length, vorn_build build,
 vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_build *build,
                        vorn_content *content);
 
+/* Pictures from elsewhere (a PNG or JPEG decoder, a canvas) enter as the equivalent BMP file
+   image: 24 bits, bottom-up rows, a 54-byte header (biSize 40, one plane, no compression, 2835
+   pixels per metre, no palette), the form an image converter writes for an uncompressed
+   24-bit BMP. vorn_bmp_length() gives its length; VORN_ERR_FILE_TOO_LONG when it would reach
+   4 GiB or not fit in size_t. */
+vorn_error vorn_bmp_length(uint32_t width, uint32_t height, size_t *length);
+
+/* Writes that file image, vorn_bmp_length() bytes, to `bmp`. `pixels` holds `height` rows, the
+   top row first, `row_bytes` apart; each pixel is `channels` bytes (3: R G B; 4: R G B A, the
+   A ignored). Row padding is 0. VORN_ERR_ARGUMENT for other channel counts or short rows. */
+vorn_error vorn_bmp_from_rgb(const uint8_t *pixels, uint32_t width, uint32_t height,
+                             size_t row_bytes, int channels, uint8_t *bmp);
+
+/* The pixels of an accepted picture (vorn_check_carrier()) as width * height * 3 bytes, R G B,
+   the top row first (the rows of a BMP with a positive height are stored bottom-up). */
+vorn_error vorn_bmp_to_rgb(const uint8_t *bmp, size_t length, uint8_t *rgb);
+
 /* The reveal filter: copies the first offset_raster bytes (all of the file when offset_raster,
    taken unsigned, lies beyond it) and sets every later byte to its low four bits moved to the
    top: out = (in << 4) & 0xFF. No other field is checked. `revealed` receives `length` bytes
