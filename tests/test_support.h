@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,15 @@ struct run_result {
 // Runs an entry with these arguments after the program name.
 run_result run_coder(coder_build build, const std::vector<std::string>& args = {});
 run_result run_filter(const std::vector<std::string>& args = {});
+
+// The library on memory, as the coder uses it: the coded picture (empty when the library
+// refuses the main picture), and the two decoded pictures of a coded one.
+bytes encode_in_memory(coder_build build, const bytes& main, const std::optional<bytes>& hidden1,
+                       const std::optional<bytes>& hidden2, vorn_report* report = nullptr);
+struct decoded_pair {
+    bytes first, second;
+};
+decoded_pair decode_in_memory(coder_build build, const bytes& coded, vorn_report* report = nullptr);
 
 // Makes `link` a link to /dev/full, where every write fails for lack of space. False where no
 // such link can be made (Windows), and the caller skips that case.
