@@ -34,7 +34,12 @@ void pause_ms(uint32_t milliseconds)
 
 // stdout stays in text mode, as for every console program here: the C runtime writes each "\n"
 // as "\r\n", so a message ending in "\r\n" reaches the console as "\r\r\n".
-void console_write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void console_write(std::string_view text)
+{
+    // At once, so that a log or a pipe holds every message of a run that is stopped early.
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
 
 void* allocate_bytes(size_t size) { return system_allocate(size); }
 
