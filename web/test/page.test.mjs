@@ -3,7 +3,7 @@
 // picture that cannot be used shows why. Screenshots of both parts are taken on the way.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { existsSync, mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { bmp, firstDifference, rgbOf } from './bmp.mjs';
 import * as native from './native.mjs';
@@ -32,11 +32,11 @@ after(async () => { await session?.close(); });
 async function download(selector) {
   const name = await page.$eval(selector, (link) => link.download);
   const path = join(downloads, name);
-  const before = existsSync(path) ? readFileSync(path) : null;
+  rmSync(path, { force: true });
   await page.click(selector);
   for (let tries = 0; tries < 200; tries++) {
     const pending = readdirSync(downloads).some((file) => file.endsWith('.crdownload'));
-    if (!pending && existsSync(path) && (before === null || !readFileSync(path).equals(before))) return readFileSync(path);
+    if (!pending && existsSync(path)) return readFileSync(path);
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
   throw new Error(`${name} was not downloaded`);
@@ -139,8 +139,9 @@ test('decoding the coded picture shows each hidden picture and the revealed low 
 
   await page.select('#decode-build', '');
   await page.select('#decode-content', '');
-  await page.waitForFunction(() => /guessed/.test(document.getElementById('decode-message').textContent));
-  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, guessed/);
+  await page.waitForFunction(() => /guessed|assumed/.test(document.getElementById('decode-message').textContent));
+  // An engine without detection assumes vornhold2 with both; one with it must guess them here.
+  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, (guessed|assumed)/);
   await screenshot('#decode', 'web-decode.png');
 });
 
