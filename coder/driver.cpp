@@ -5,6 +5,7 @@
 #include "coder.h"
 #include "console.h"
 #include "file_image.h"
+#include "messages.h"
 
 namespace {
 
@@ -40,25 +41,25 @@ int coder_main(int argc, char** argv, coder_build build)
         set_working_folder();
         path = argv[1];
     }
-    say(build == coder_build::vornhold2 ? "Vornhold 2\n" : "Vornhold\n");
-    say("Loading main file...\n" + path + "\n");
+    say(build == coder_build::vornhold2 ? text::banner_vornhold2 : text::banner_vornhold);
+    say(text::loading_coder(path));
 
     file_image main;
     switch (load_file(path, main)) {
     case load_status::loaded: break;
-    case load_status::too_long: return fail("Main file not supported!\n");
-    case load_status::no_memory: return fail("Not enough memory!\n");
-    default: return fail("Can't open main file!\n");
+    case load_status::too_long: return fail(text::main_not_supported);
+    case load_status::no_memory: return fail(text::not_enough_memory);
+    default: return fail(text::cannot_open_main);
     }
 
-    raster_geometry geometry{};
-    switch (check_main_header(main.bytes.get(), main.length, geometry)) {
-    case header_check::accepted: break;
-    case header_check::not_supported: return fail("Main file not supported!\n");
-    case header_check::corrupted: return fail("Main file corrupted!\n");
+    vorn_geometry geometry{};
+    switch (vorn_check_carrier(main.bytes.get(), main.length, &geometry)) {
+    case VORN_OK: break;
+    case VORN_ERR_RASTER_BEYOND_END: return fail(text::main_corrupted);
+    default: return fail(text::main_not_supported);
     }
-    say_geometry(int32_t(geometry.width), int32_t(geometry.height),
-                 int32_t(geometry.offset_raster), int32_t(geometry.string_length));
+    say(text::geometry(int32_t(geometry.width), int32_t(geometry.height),
+                       int32_t(geometry.offset_raster), int32_t(geometry.string_length)));
 
     const mode_result result = base_name(path) == "Coded.bmp"
                                    ? decode_mode(main.bytes.get(), geometry, build)
@@ -66,8 +67,8 @@ int coder_main(int argc, char** argv, coder_build build)
     if (result == mode_result::failed) return failure_end();
 
     main.bytes.reset();
-    say("Done!\r\n");
-    say_execution_time(clock_ms() - start);
+    say(text::done);
+    say(text::execution_time(clock_ms() - start));
     pause_ms(success_pause_ms);
     return 0;
 }

@@ -1,30 +1,49 @@
-// Encode mode: loads and checks the hidden pictures, runs the stages in their fixed order
-// (streamed row by row), and writes "Coded.bmp".
+// Encode mode: loads and checks the hidden pictures, has the engine hide them, prints what it
+// did, and writes "Coded.bmp".
 #include "coder.h"
 #include "console.h"
 #include "file_image.h"
-#include "streamed.h"
+#include "messages.h"
 
 namespace {
 
 enum class hidden_load { present, absent, no_memory };
 
-hidden_load load_hidden(const char* name, const char* number, const raster_geometry& g,
-                        file_image& image)
+// Loads "Hidden N.bmp" and says at once why it is left out, if it is.
+hidden_load load_hidden(const char* number, const vorn_geometry& g, file_image& image)
 {
-    say(std::string("Loading hidden ") + number + " file...\r\n" + name + "\r\n");
-    const std::string cannot_open = std::string("Can't open hidden ") + number + " file!\n";
-    const std::string not_supported = std::string("Hidden ") + number + " file not supported!\n";
+    say(text::loading_hidden(number));
+    const std::string name = std::string("Hidden ") + number + ".bmp";
     switch (load_file(name, image, g.length)) {
     case load_status::loaded: break;
     case load_status::no_memory: return hidden_load::no_memory;
-    case load_status::cannot_read: say(cannot_open); return hidden_load::absent;
-    default: say(not_supported); return hidden_load::absent;
+    case load_status::cannot_read: say(text::cannot_open_hidden(number)); return hidden_load::absent;
+    default: say(text::hidden_not_supported(number)); return hidden_load::absent;
     }
-    if (same_geometry(image.bytes.get(), image.length, g)) return hidden_load::present;
+    if (vorn_check_hidden(&g, image.bytes.get(), image.length) == VORN_OK) return hidden_load::present;
     image.bytes.reset();
-    say(not_supported);
+    say(text::hidden_not_supported(number));
     return hidden_load::absent;
+}
+
+void say_permutation(vorn_permutation permutation, const char* number)
+{
+    if (permutation == VORN_PERMUTATION_RAN) say(text::hidden_permutation(number));
+    if (permutation == VORN_PERMUTATION_SKIPPED) say(text::hidden_permutation_not_supported(number));
+}
+
+// The stages in the order they ran, from the engine's report.
+void say_stages(const vorn_report& report)
+{
+    if (report.hidden1 == VORN_OK) {
+        say(text::hidden_dithering("1"));
+        say_permutation(report.hidden1_permutation, "1");
+    }
+    if (report.hidden2 == VORN_OK) {
+        say(text::hidden_dithering("2"));
+        say_permutation(report.hidden2_permutation, "2");
+    }
+    say(text::main_dithering);
 }
 
 mode_result fail(std::string_view message)
@@ -35,36 +54,35 @@ mode_result fail(std::string_view message)
 
 }  // namespace
 
-mode_result encode_mode(uint8_t* main_image, const raster_geometry& g, coder_build build)
+mode_result encode_mode(uint8_t* main_image, const vorn_geometry& g, coder_build build)
 {
     file_image hidden1;
     file_image hidden2;
-    const hidden_load load1 = load_hidden("Hidden 1.bmp", "1", g, hidden1);
-    if (load1 == hidden_load::no_memory) return fail("Not enough memory!\n");
-    const hidden_load load2 = load_hidden("Hidden 2.bmp", "2", g, hidden2);
-    if (load2 == hidden_load::no_memory) return fail("Not enough memory!\n");
-    const bool has1 = load1 == hidden_load::present;
-    const bool has2 = load2 == hidden_load::present;
+    const hidden_load load1 = load_hidden("1", g, hidden1);
+    if (load1 == hidden_load::no_memory) return fail(text::not_enough_memory);
+    const hidden_load load2 = load_hidden("2", g, hidden2);
+    if (load2 == hidden_load::no_memory) return fail(text::not_enough_memory);
 
-    // Two work buffers, taken before the first stage: the rows of error passed down, and one
-    // gathered row of a scrambled layer.
-    owned_array<uint32_t> shares = allocate_array<uint32_t>(share_entries(g));
-    owned_array<uint8_t> lower = shares ? allocate_array<uint8_t>(lower_row_bytes(g)) : nullptr;
-    if (!lower) return fail("Not enough memory!\n");
+    // A few rows of work room, taken before the first stage.
+    size_t work_size = 0;
+    if (vorn_encode_work_size(&g, &work_size) != VORN_OK) return fail(text::not_enough_memory);
+    owned_array<uint8_t> work = allocate_array<uint8_t>(work_size);
+    if (!work) return fail(text::not_enough_memory);
 
-    encode_layers(main_image, has1 ? hidden1.bytes.get() : nullptr, has2 ? hidden2.bytes.get() : nullptr,
-                  {shares.get(), lower.get()}, g, build);
+    vorn_report report{};
+    vorn_encode(main_image, main_image, g.length, hidden1.bytes.get(), hidden1.length,
+                hidden2.bytes.get(), hidden2.length, engine_build(build), work.get(), work_size, &report);
+    say_stages(report);
 
     hidden1.bytes.reset();
     hidden2.bytes.reset();
-    shares.reset();
-    lower.reset();
+    work.reset();
 
-    say("\nWriting file...\n");
+    say(text::writing_file);
     switch (write_file_image("Coded.bmp", main_image, g.length)) {
     case write_status::written: return mode_result::written;
-    case write_status::cannot_open: return fail("Can't open Coded.bmp for writing!\n");
-    case write_status::cannot_write: return fail("Can't write Coded.bmp!\n");
+    case write_status::cannot_open: return fail(text::cannot_open_coded);
+    case write_status::cannot_write: return fail(text::cannot_write_coded);
     }
     return mode_result::failed;
 }

@@ -115,6 +115,11 @@ typedef struct vorn_report {
     vorn_permutation decoded2_permutation; /* decode: Decoded_2 is unscrambled when it can be     */
 } vorn_report;
 
+/* Whether a layer of this geometry is scrambled: VORN_PERMUTATION_RAN when width and height
+   are both powers of two (2, 4, 8, ...), VORN_PERMUTATION_SKIPPED otherwise. Lets a caller say
+   what decoding will do before it runs. */
+vorn_permutation vorn_permutation_for(const vorn_geometry *geometry);
+
 /* The work buffer vorn_encode() needs for a carrier of this geometry, in bytes (small: a few
    rows). VORN_ERR_NO_MEMORY when it does not fit in size_t. */
 vorn_error vorn_encode_work_size(const vorn_geometry *geometry, size_t *size);

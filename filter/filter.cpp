@@ -1,19 +1,16 @@
 #include "filter.h"
 
-#include <cstring>
 #include <string>
 
-#include "bmp.h"
 #include "console.h"
 #include "file_image.h"
+#include "messages.h"
+#include "vorn.h"
 
 namespace {
 
 constexpr uint32_t failure_pause_ms = 3000;
 constexpr uint32_t success_pause_ms = 30000;
-
-// The header fields the report prints end at byte 26; nothing else is read.
-constexpr uint32_t min_input_length = 26;
 
 int fail(std::string_view message)
 {
@@ -24,14 +21,6 @@ int fail(std::string_view message)
 
 }  // namespace
 
-void reveal_low_nibble(const uint8_t* input, uint32_t length, uint32_t offset_raster,
-                       uint8_t* output)
-{
-    const uint32_t head = offset_raster < length ? offset_raster : length;
-    std::memcpy(output, input, head);
-    for (uint32_t i = head; i < length; ++i) output[i] = uint8_t(input[i] << 4);
-}
-
 int filter_main(int argc, char** argv)
 {
     const int64_t start = clock_ms();
@@ -40,40 +29,36 @@ int filter_main(int argc, char** argv)
         set_working_folder();
         path = argv[1];
     }
-    say("Loading main file...\r\n" + path + "\r\n");
+    say(text::loading_filter(path));
 
     file_image input;
     switch (load_file(path, input)) {
     case load_status::loaded: break;
-    case load_status::too_long: return fail("Main file not supported!\n");
-    case load_status::no_memory: return fail("Not enough memory!\n");
-    default: return fail("Can't open main file!\n");
+    case load_status::too_long: return fail(text::main_not_supported);
+    case load_status::no_memory: return fail(text::not_enough_memory);
+    default: return fail(text::cannot_open_main);
     }
-    if (input.length < min_input_length) return fail("Main file not supported!\n");
+    // The fields the report prints end at byte 26; nothing else is read or checked.
+    vorn_fields fields{};
+    if (vorn_read_fields(input.bytes.get(), input.length, &fields) != VORN_OK)
+        return fail(text::main_not_supported);
+    say(text::geometry(fields.width, fields.height, fields.offset_raster, fields.string_length));
 
-    const uint8_t* bytes = input.bytes.get();
-    const int32_t width = read_le32(bytes + 18);
-    const int32_t height = read_le32(bytes + 22);
-    const int32_t offset_raster = read_le32(bytes + 10);
-    // Printed only; computed in 32 bits with wrap-around, as a 32-bit program would.
-    const int32_t stride = int32_t(uint32_t(string_length(width)));
-    say_geometry(width, height, offset_raster, stride);
-
-    say("Applying filter...\n");
+    say(text::applying_filter);
     owned_array<uint8_t> output = allocate_array<uint8_t>(input.length);
-    if (!output) return fail("Not enough memory!\n");
-    reveal_low_nibble(bytes, input.length, uint32_t(offset_raster), output.get());
+    if (!output) return fail(text::not_enough_memory);
+    vorn_reveal(input.bytes.get(), input.length, output.get());
 
-    say("\nWriting file...\n");
+    say(text::writing_file);
     switch (write_file_image("out.bmp", output.get(), input.length)) {
     case write_status::written: break;
-    case write_status::cannot_open: return fail("Can't open file for writing!\n");
-    case write_status::cannot_write: return fail("Can't write file!\n");
+    case write_status::cannot_open: return fail(text::cannot_open_output);
+    case write_status::cannot_write: return fail(text::cannot_write_output);
     }
     output.reset();
     input.bytes.reset();
-    say("Done!\r\n");
-    say_execution_time(clock_ms() - start);
+    say(text::done);
+    say(text::execution_time(clock_ms() - start));
     pause_ms(success_pause_ms);
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "bmp.h"
 #include "coder.h"
+#include "layout.h"
 #include "fuzz_support.h"
 #include "permute.h"
 

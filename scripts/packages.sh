@@ -40,3 +40,9 @@ package_packages=(dpkg-dev file man-db)
 # Wine to run its programs. Wine is installed with its recommended packages (fonts, libraries
 # its first start may look for), the way it was proven to start headless here.
 windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)
+# What building the web page needs: Emscripten (with its LLVM, Binaryen and Node.js) besides
+# CMake and Ninja, and Python's static server to serve it.
+web_packages=(cmake ninja-build emscripten python3)
+# What the browser tests need besides: Chromium, driven from Node.js by puppeteer-core, which npm
+# installs from web/test/package-lock.json. npm comes with Node.js where Node.js is not Debian's.
+web_test_packages=(chromium nodejs)

@@ -144,8 +144,7 @@ TEST_F(driver, every_failed_allocation_ends_with_not_enough_memory)
         {"Main.bmp", 0, "Loading main file...\nMain.bmp\n"},
         {"Main.bmp", 1, "Loading hidden 1 file...\r\nHidden 1.bmp\r\n"},
         {"Main.bmp", 2, "Loading hidden 2 file...\r\nHidden 2.bmp\r\n"},
-        {"Main.bmp", 3, "Loading hidden 2 file...\r\nHidden 2.bmp\r\n"},  // value plane
-        {"Main.bmp", 4, "Loading hidden 2 file...\r\nHidden 2.bmp\r\n"},  // fixed plane
+        {"Main.bmp", 3, "Loading hidden 2 file...\r\nHidden 2.bmp\r\n"},  // the work rows
         {"Coded.bmp", 1, "string_length = 12\n"},  // decoding's one piece of memory
     };
     for (const auto& c : cases) {

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "test_support.h"
+#include "layout.h"
 
 namespace fs = std::filesystem;
 

@@ -1,11 +1,9 @@
-// The coder's fast paths (encoding streamed row by row, decoding in one pass) against the plain
-// whole-raster paths: the same bytes and the same messages, on awkward geometries.
+// The engine's fast paths (encoding streamed row by row, decoding in one pass) against the plain
+// whole-raster reference: the same bytes and the same report, on awkward geometries.
 #include <optional>
 
-#include "bmp.h"
 #include "decode.h"
-#include "stages.h"
-#include "streamed.h"
+#include "reference.h"
 #include "test_support.h"
 
 namespace {
@@ -23,67 +21,66 @@ const geometry_case geometries[] = {
     {0, 3, 4},  {4, 0, 6},  {512, 4, 1}, {1024, 2, 0}, {2, 512, 0}, {300, 3, 2},
 };
 
-struct run_output {
-    bytes image;
-    std::string console;
-};
-
-template <class Run>
-run_output capture(bytes image, Run run)
+TEST(fast_paths, give_the_plain_paths_bytes_and_report)
 {
-    recorder().console.clear();
-    run(image.data());
-    return {image, recorder().console};
-}
-
-TEST(fast_paths, give_the_plain_paths_bytes_and_messages)
-{
-    reset_recorder();
     for (const geometry_case& c : geometries) {
         const bytes main = bmp_noise(c.width, c.height, 1, c.trailing);
         raster_geometry g{};
-        ASSERT_EQ(check_main_header(main.data(), uint32_t(main.size()), g), header_check::accepted);
+        ASSERT_EQ(vorn_check_carrier(main.data(), main.size(), &g), VORN_OK);
         const size_t count = g.length - g.offset_raster;
-        for (coder_build build : all_builds) {
+        for (coder_build coder : all_builds) {
+            const vorn_build build = engine_build(coder);
             for (int present = 0; present < 4; ++present) {
-                SCOPED_TRACE(std::string(build_name(build)) + " " + std::to_string(c.width) + "x" +
+                SCOPED_TRACE(std::string(build_name(coder)) + " " + std::to_string(c.width) + "x" +
                              std::to_string(c.height) + "+" + std::to_string(c.trailing) +
                              " hidden " + std::to_string(present));
                 std::optional<bytes> hidden1, hidden2;
                 if (present & 1) hidden1 = bmp_noise(c.width, c.height, 2, c.trailing);
                 if (present & 2) hidden2 = bmp_noise(c.width, c.height, 3, c.trailing);
                 auto data = [](std::optional<bytes>& b) { return b ? b->data() : nullptr; };
+                auto size = [](std::optional<bytes>& b) { return b ? b->size() : 0; };
 
                 std::optional<bytes> plain1 = hidden1, plain2 = hidden2;
                 std::vector<int32_t> value(count), fixed(count);
-                const run_output plain = capture(main, [&](uint8_t* image) {
-                    encode_layers_plain(image, data(plain1), data(plain2), {value.data(), fixed.data(), count}, g, build);
-                });
-                std::vector<uint32_t> shares(share_entries(g));
-                std::vector<uint8_t> lower(lower_row_bytes(g));
-                const run_output fast = capture(main, [&](uint8_t* image) {
-                    encode_layers(image, data(hidden1), data(hidden2), {shares.data(), lower.data()}, g, build);
-                });
-                EXPECT_EQ(fast.console, plain.console);
-                ASSERT_EQ(fast.image, plain.image);
+                bytes plain = main;
+                const layer_permutations plain_moves = encode_layers_plain(
+                    plain.data(), data(plain1), data(plain2), {value.data(), fixed.data(), count}, g, build);
+
+                size_t work_size = 0;
+                ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
+                std::vector<uint32_t> work(work_size / 4 + 1);
+                bytes fast(main.size());
+                vorn_report report{};
+                ASSERT_EQ(vorn_encode(fast.data(), main.data(), main.size(), data(hidden1), size(hidden1),
+                                      data(hidden2), size(hidden2), build, work.data(), work_size, &report),
+                          VORN_OK);
+                ASSERT_EQ(fast, plain);
+                EXPECT_EQ(report.hidden1, present & 1 ? VORN_OK : VORN_ERR_ABSENT);
+                EXPECT_EQ(report.hidden2, present & 2 ? VORN_OK : VORN_ERR_ABSENT);
+                EXPECT_EQ(report.hidden1_permutation, plain_moves.hidden1);
+                EXPECT_EQ(report.hidden2_permutation, plain_moves.hidden2);
 
                 // Decoding the coded picture, both ways.
-                bytes plain_first = plain.image, plain_second = plain.image;  // the header as decoding copies it
+                bytes plain_first = plain, plain_second = plain;  // the header as decoding copies it
+                bytes coded = plain;
+                const vorn_permutation plain_unscrambled =
+                    decode_rasters_plain(coded.data(), plain_first.data(), plain_second.data(), g, build);
                 bytes first(main.size());
-                const run_output plain_decode = capture(plain.image, [&](uint8_t* coded) {
-                    decode_rasters_plain(coded, plain_first.data(), plain_second.data(), g, build);
-                });
-                const run_output fast_decode = capture(plain.image, [&](uint8_t* coded) {
-                    const bool permuted = announce_decoded_permutation(g);
-                    // Pieces of an awkward size, so that every boundary falls somewhere new.
-                    for (size_t at = 0; at < first.size(); at += 7)
-                        first_decoded_piece(coded, g, at, std::min<size_t>(7, first.size() - at), first.data() + at);
-                    std::vector<uint32_t> spare(size_t(g.width) * 3 + 1);  // 10 * width + 2 bytes, aligned
-                    second_decoded_in_place(coded, g, build, permuted, reinterpret_cast<uint8_t*>(spare.data()));
-                });
-                EXPECT_EQ(fast_decode.console, plain_decode.console);
+                // Pieces of an awkward size, so that every boundary falls somewhere new.
+                for (size_t at = 0; at < first.size(); at += 7)
+                    ASSERT_EQ(vorn_decode1_piece(plain.data(), &g, at, std::min<size_t>(7, first.size() - at),
+                                                 first.data() + at),
+                              VORN_OK);
                 EXPECT_EQ(first, plain_first);
-                EXPECT_EQ(fast_decode.image, plain_second);  // the coded picture becomes Decoded_2
+                ASSERT_EQ(vorn_decode_work_size(&g, &work_size), VORN_OK);
+                std::vector<uint32_t> spare(work_size / 4 + 1);
+                bytes whole_first(main.size()), second = plain;  // the coded picture becomes Decoded_2
+                ASSERT_EQ(vorn_decode(second.data(), second.size(), build, whole_first.data(), second.data(),
+                                      spare.data(), work_size, &report),
+                          VORN_OK);
+                EXPECT_EQ(whole_first, plain_first);
+                EXPECT_EQ(second, plain_second);
+                EXPECT_EQ(report.decoded2_permutation, plain_unscrambled);
             }
         }
     }

@@ -15,24 +15,39 @@ std::string report(int32_t width, int32_t height, int32_t offset, int32_t stride
            "\nstring_length = " + std::to_string(stride) + "\n";
 }
 
-TEST(reveal_low_nibble, shifts_every_byte_from_the_offset_to_the_end)
+TEST(vorn_reveal, shifts_every_byte_from_the_offset_to_the_end)
 {
-    const bytes input{0xAA, 0xBB, 0x00, 0x0F, 0x9A, 0xF0, 0xFF};
+    bytes input(32, 0x11);
+    input[0] = 'B';
+    input[1] = 'M';
+    const bytes tail{0x00, 0x0F, 0x9A, 0xF0, 0xFF, 0x3C};
+    std::copy(tail.begin(), tail.end(), input.begin() + 26);
     struct {
         uint32_t offset;
-        bytes expected;
+        size_t first_changed;  // every byte from here on is shifted; the input's length: none
     } const cases[] = {
-        {2, {0xAA, 0xBB, 0x00, 0xF0, 0xA0, 0x00, 0xF0}},
-        {0, {0xA0, 0xB0, 0x00, 0xF0, 0xA0, 0x00, 0xF0}},
-        {7, input},            // offset equal to the length: an unchanged copy
-        {8, input},            // beyond the end: the head copy stops at the end
-        {0xFFFFFFF6u, input},  // a negative offset counts as very large
+        {26, 26}, {0, 0}, {32, 32},  // offset equal to the length: an unchanged copy
+        {33, 32},                    // beyond the end: the head copy stops at the end
+        {0xFFFFFFF6u, 32},           // a negative offset counts as very large
     };
     for (const auto& c : cases) {
-        bytes output(input.size(), 0x55);
-        reveal_low_nibble(input.data(), uint32_t(input.size()), c.offset, output.data());
-        EXPECT_EQ(output, c.expected) << c.offset;
+        SCOPED_TRACE(c.offset);
+        bytes file = input;
+        put_le32(file, 10, c.offset);
+        bytes output(file.size(), 0x55);
+        ASSERT_EQ(vorn_reveal(file.data(), file.size(), output.data()), VORN_OK);
+        for (size_t i = 0; i < file.size(); ++i)
+            EXPECT_EQ(output[i], i < c.first_changed ? file[i] : uint8_t(file[i] << 4)) << i;
+        bytes in_place = file;  // the output may be the input itself
+        ASSERT_EQ(vorn_reveal(in_place.data(), in_place.size(), in_place.data()), VORN_OK);
+        EXPECT_EQ(in_place, output);
     }
+    const bytes shifted{0x00, 0xF0, 0xA0, 0x00, 0xF0, 0xC0};
+    bytes output(32);
+    put_le32(input, 10, 26);
+    vorn_reveal(input.data(), input.size(), output.data());
+    EXPECT_EQ(bytes(output.begin() + 26, output.end()), shifted);
+    EXPECT_EQ(vorn_reveal(input.data(), 25, output.data()), VORN_ERR_HEADER_TOO_SHORT);
 }
 
 TEST_F(filter, every_end_prints_its_messages_and_pauses)

@@ -5,6 +5,7 @@
 
 #include "permute.h"
 #include "test_support.h"
+#include "layout.h"
 
 namespace fs = std::filesystem;
 

@@ -7,11 +7,8 @@
 // A stage that keeps the k high bits of a byte shifts it left by 16 + k, so that they form the
 // low k bits of the value's level (bits 24 and up); m decided low bits go into the fixed plane
 // shifted left by 24 - m, directly below the level.
-#include "stages.h"
+#include "reference.h"
 
-#include <string>
-
-#include "console.h"
 #include "dither.h"
 #include "permute.h"
 
@@ -38,7 +35,7 @@ void hidden1_stage(uint8_t* layer, const stage_planes& p, const raster_geometry&
 // Hidden picture 2 to the hidden-2 layer: two bits above the hidden-1 layer value when
 // `hidden1` is given (the combined nibble), otherwise four bits of its own.
 void hidden2_stage(uint8_t* layer, const uint8_t* hidden1, const stage_planes& p,
-                   const raster_geometry& g, coder_build build)
+                   const raster_geometry& g, vorn_build build)
 {
     for (size_t i = 0; i < p.count; ++i) {
         p.value[i] = int32_t(layer[i]) << (hidden1 ? 18 : 20);
@@ -49,7 +46,7 @@ void hidden2_stage(uint8_t* layer, const uint8_t* hidden1, const stage_planes& p
         const uint8_t nibble = hidden1
                                    ? uint8_t(hidden1[i] | kept_bits(p.value[i], 0x3000000, 22, 0x0C))
                                    : kept_bits(p.value[i], 0xF000000, 24, 0x0F);
-        layer[i] = build == coder_build::vornhold2 ? reverse_nibble(nibble) : nibble;
+        layer[i] = build == VORN_VORNHOLD2 ? reverse_nibble(nibble) : nibble;
     }
 }
 
@@ -71,34 +68,51 @@ void main_stage(uint8_t* raster, const uint8_t* low, int low_bits, const stage_p
 }
 
 
-bool announce_permutation(const raster_geometry& g, const char* number)
+namespace {
+
+vorn_permutation permutation_of(const raster_geometry& g)
 {
-    if (!is_power_of_two(g.width) || !is_power_of_two(g.height)) {
-        say(std::string("Hidden ") + number + " file permutation not supported!\n");
-        return false;
-    }
-    say(std::string("Hidden ") + number + " permutation...\n");
-    return true;
+    return is_power_of_two(g.width) && is_power_of_two(g.height) ? VORN_PERMUTATION_RAN
+                                                                   : VORN_PERMUTATION_SKIPPED;
 }
 
-void encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
-                         const stage_planes& planes, const raster_geometry& g, coder_build build)
+}  // namespace
+
+layer_permutations encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image,
+                                       uint8_t* hidden2_image, const stage_planes& planes,
+                                       const raster_geometry& g, vorn_build build)
 {
+    layer_permutations done;
     uint8_t* layer1 = hidden1_image ? hidden1_image + g.offset_raster : nullptr;
     uint8_t* layer2 = hidden2_image ? hidden2_image + g.offset_raster : nullptr;
     if (layer1) {
-        say("Hidden 1 dithering...\n");
         hidden1_stage(layer1, planes, g);
-        if (announce_permutation(g, "1")) permute_layer(hidden1_image, planes.value, g);
+        done.hidden1 = permutation_of(g);
+        if (done.hidden1 == VORN_PERMUTATION_RAN) permute_layer(hidden1_image, planes.value, g);
     }
     if (layer2) {
-        say("Hidden 2 dithering...\n");
         hidden2_stage(layer2, layer1, planes, g, build);
-        if (!layer1 && announce_permutation(g, "2")) permute_layer(hidden2_image, planes.value, g);
+        if (!layer1) {
+            done.hidden2 = permutation_of(g);
+            if (done.hidden2 == VORN_PERMUTATION_RAN) permute_layer(hidden2_image, planes.value, g);
+        }
     }
-    say("Main dithering...\n");
     if (layer2)
         main_stage(main_image + g.offset_raster, layer2, 4, planes, g);
     else
         main_stage(main_image + g.offset_raster, layer1, layer1 ? 2 : 0, planes, g);
+    return done;
+}
+
+vorn_permutation decode_rasters_plain(uint8_t* coded_image, uint8_t* decoded1, uint8_t* decoded2,
+                                      const raster_geometry& g, vorn_build build)
+{
+    for (size_t j = g.offset_raster; j < g.length; ++j) {
+        const uint8_t v = coded_image[j];
+        decoded1[j] = uint8_t(v << 6);
+        decoded2[j] = build == VORN_VORNHOLD2 ? uint8_t(reverse_nibble(v & 0x0F) << 4) : uint8_t(v << 4);
+    }
+    const vorn_permutation done = permutation_of(g);
+    if (done == VORN_PERMUTATION_RAN) permute_layer(decoded2, coded_image + g.offset_raster, g);
+    return done;
 }

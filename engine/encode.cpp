@@ -10,19 +10,21 @@
 // A scrambled lower layer is not moved: the stage above it reads it through the permutation, one
 // gathered row at a time. With both hidden pictures the hidden-2 and main stages share one walk
 // over the rows, since the main stage at a byte needs only the hidden-2 byte at the same place.
-#include "streamed.h"
+#include "encode.h"
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
 #include <cstring>
+#ifndef VORN_NO_THREADS
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
+#endif
 
-#include "console.h"
+#include "layout.h"
 #include "permute.h"
-#include "stages.h"
+#include "sizes.h"
 
 namespace {
 
@@ -210,6 +212,35 @@ void stage_pass(uint8_t* raster, const lower_layer& lower, uint32_t* down, const
     compose_untouched<Rule>(raster + tail, lower_tail(lower, g), tail_bytes(g));
 }
 
+// The hidden-2 stage above hidden 1 and the main stage above both, in one walk over the rows.
+// With threads, the hidden-2 rows run on a second thread, which publishes its finished rows in
+// batches; the main stage follows on the calling thread as soon as the row it needs is out.
+// Where no thread can be started, or the library is built without threads, the hidden-2 rows
+// are all done first. (A mutex and a condition variable, not std::atomic's wait: some C++
+// libraries can miss a wake-up there.)
+constexpr uint32_t rows_per_signal = 32;
+
+#ifndef VORN_NO_THREADS
+struct rows_out {
+    std::mutex lock;
+    std::condition_variable advanced;
+    uint32_t count = 0;
+    void publish(uint32_t rows)
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            count = rows;
+        }
+        advanced.notify_one();
+    }
+    uint32_t wait_beyond(uint32_t y)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        advanced.wait(hold, [&] { return count > y; });
+        return count;
+    }
+};
+
 // Runs `beside` on a second thread while `here` runs on the calling thread, and returns when
 // both are done. Where no thread can be started, runs `beside` to its end first, then `here`,
 // so `here` may wait for what `beside` publishes.
@@ -225,19 +256,21 @@ void run_in_parallel(Beside beside, Here here)
     here();
     if (helper.joinable()) helper.join();
 }
-
-// The hidden-2 stage above hidden 1 and the main stage above both, in one walk over the rows.
-// The hidden-2 rows run on a second thread, which publishes its finished rows in batches; the
-// main stage follows on the calling thread as soon as the row it needs is out. Where no thread
-// can be started, the hidden-2 rows are all done first. (A mutex and a condition variable, not
-// std::atomic's wait: some C++ libraries can miss a wake-up there.)
-constexpr uint32_t rows_per_signal = 32;
-
+#else
+// Without threads every row is out before anyone asks.
 struct rows_out {
-    std::mutex lock;
-    std::condition_variable advanced;
     uint32_t count = 0;
+    void publish(uint32_t rows) { count = rows; }
+    uint32_t wait_beyond(uint32_t) { return count; }
 };
+
+template <class Beside, class Here>
+void run_in_parallel(Beside beside, Here here)
+{
+    beside();
+    here();
+}
+#endif
 
 template <class Hidden2>
 void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, uint32_t* down2,
@@ -253,21 +286,13 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
             stage_row<Hidden2>(layer2 + row, lower_row(layer1, y, g), down2, g, y);
             // Waking the other thread costs a system call: publish in batches of rows.
             if ((y + 1) % rows_per_signal != 0 && y + 1 != g.height) continue;
-            {
-                const std::lock_guard<std::mutex> hold(out.lock);
-                out.count = y + 1;
-            }
-            out.advanced.notify_one();
+            out.publish(y + 1);
         }
     };
     const auto main_rows = [&] {
         uint32_t known = 0;
         for (uint32_t y = 0; y < walked_rows(g); ++y) {
-            if (y >= known) {
-                std::unique_lock<std::mutex> hold(out.lock);
-                out.advanced.wait(hold, [&] { return out.count > y; });
-                known = out.count;
-            }
+            if (y >= known) known = out.wait_beyond(y);
             const size_t row = size_t(y) * g.string_length;
             stage_row<carrier>(main + row, layer2 + row, down_main, g, y);
         }
@@ -278,48 +303,88 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
     compose_untouched<carrier>(main + tail, layer2 + tail, tail_bytes(g));
 }
 
+// Whether a scrambled layer can be moved: both sides must be powers of two.
+vorn_permutation permutation_of(const raster_geometry& g)
+{
+    return is_power_of_two(g.width) && is_power_of_two(g.height) ? VORN_PERMUTATION_RAN
+                                                                   : VORN_PERMUTATION_SKIPPED;
+}
+
 // The stages in order; `Reversed` is the build's choice for the hidden-2 nibble.
 template <bool Reversed>
-void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_rows& rows,
-                 const raster_geometry& g)
+layer_permutations encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2,
+                               const stage_rows& rows, const raster_geometry& g)
 {
+    layer_permutations done;
     uint32_t* down = rows.shares;
     uint32_t* second_down = rows.shares + walked_row_bytes(g);
     lower_layer lower{nullptr, false, rows.lower};
     if (layer1) {
-        say("Hidden 1 dithering...\n");
         stage_pass<hidden1_rule>(layer1, lower, down, g);
-        lower = {layer1, announce_permutation(g, "1"), rows.lower};
+        done.hidden1 = permutation_of(g);
+        lower = {layer1, done.hidden1 == VORN_PERMUTATION_RAN, rows.lower};
     }
     if (layer2) {
-        say("Hidden 2 dithering...\n");
         if (layer1) {
-            say("Main dithering...\n");
             combined_pass<hidden2_above_rule<Reversed>>(layer2, lower, main, down, second_down, g);
-            return;
+            return done;
         }
         stage_pass<hidden2_alone_rule<Reversed>>(layer2, lower, down, g);
-        lower = {layer2, announce_permutation(g, "2"), rows.lower};
+        done.hidden2 = permutation_of(g);
+        lower = {layer2, done.hidden2 == VORN_PERMUTATION_RAN, rows.lower};
     }
-    say("Main dithering...\n");
     if (layer2)
         stage_pass<main_rule<4>>(main, lower, down, g);
     else if (layer1)
         stage_pass<main_rule<2>>(main, lower, down, g);
     else
         stage_pass<main_rule<0>>(main, lower, down, g);
+    return done;
 }
 
 }  // namespace
 
-void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
-                   const stage_rows& rows, const raster_geometry& g, coder_build build)
+layer_permutations encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
+                                 const stage_rows& rows, const raster_geometry& g, vorn_build build)
 {
     uint8_t* main = main_image + g.offset_raster;
     uint8_t* layer1 = hidden1_image ? hidden1_image + g.offset_raster : nullptr;
     uint8_t* layer2 = hidden2_image ? hidden2_image + g.offset_raster : nullptr;
-    if (build == coder_build::vornhold2)
-        encode_with<true>(main, layer1, layer2, rows, g);
-    else
-        encode_with<false>(main, layer1, layer2, rows, g);
+    if (build == VORN_VORNHOLD2) return encode_with<true>(main, layer1, layer2, rows, g);
+    return encode_with<false>(main, layer1, layer2, rows, g);
+}
+
+vorn_permutation vorn_permutation_for(const vorn_geometry* geometry)
+{
+    return geometry ? permutation_of(*geometry) : VORN_PERMUTATION_NONE;
+}
+
+vorn_error vorn_encode_work_size(const vorn_geometry* geometry, size_t* size)
+{
+    if (!geometry) return VORN_ERR_ARGUMENT;
+    return hand_out_size(stage_rows_bytes(*geometry), size);
+}
+
+vorn_error vorn_encode(uint8_t* coded, const uint8_t* carrier, size_t length, uint8_t* hidden1,
+                       size_t hidden1_length, uint8_t* hidden2, size_t hidden2_length,
+                       vorn_build build, void* work, size_t work_size, vorn_report* report)
+{
+    if (!coded || !carrier || !known_build(build)) return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(carrier, length, g)) return error;
+    const uint64_t needed = stage_rows_bytes(g);
+    if (work_size < needed) return VORN_ERR_WORK_TOO_SMALL;
+    if (needed > 0 && !work) return VORN_ERR_ARGUMENT;
+
+    vorn_report done{};
+    done.hidden1 = hidden1 ? hidden_difference(hidden1, hidden1_length, g) : VORN_ERR_ABSENT;
+    done.hidden2 = hidden2 ? hidden_difference(hidden2, hidden2_length, g) : VORN_ERR_ABSENT;
+    if (coded != carrier) std::memcpy(coded, carrier, length);
+    const layer_permutations moved =
+        encode_layers(coded, done.hidden1 == VORN_OK ? hidden1 : nullptr,
+                      done.hidden2 == VORN_OK ? hidden2 : nullptr, stage_rows_in(work, g), g, build);
+    done.hidden1_permutation = moved.hidden1;
+    done.hidden2_permutation = moved.hidden2;
+    if (report) *report = done;
+    return VORN_OK;
 }

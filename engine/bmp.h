@@ -15,7 +15,12 @@
 
 #include <cstdint>
 
+#include "vorn.h"
+
 constexpr uint32_t bmp_min_header_length = 30;  // up to and including the bit count
+constexpr uint32_t bmp_fields_length = 26;      // up to and including the height
+// Offsets and lengths are 32-bit: a file of 4 GiB or more cannot be described.
+constexpr uint64_t bmp_max_length = 0xFFFFFFFF;
 constexpr uint16_t bmp_magic = 0x4D42;          // "BM" read little-endian
 constexpr uint16_t bmp_bit_count = 24;
 
@@ -29,13 +34,7 @@ struct bmp_header {
 
 // The geometry of an accepted picture, shared by every file of one run. All values are
 // non-negative and offset_raster + height * string_length <= length holds without wrapping.
-struct raster_geometry {
-    uint32_t length;
-    uint32_t offset_raster;
-    uint32_t width;
-    uint32_t height;
-    uint32_t string_length;
-};
+using raster_geometry = vorn_geometry;
 
 int32_t read_le32(const uint8_t* bytes);
 uint16_t read_le16(const uint8_t* bytes);
@@ -48,12 +47,22 @@ int64_t string_length(int32_t width);
 
 enum class header_check { accepted, not_supported, corrupted };
 
-// The coder's test of its main picture. Not supported: shorter than the header, wrong magic or
-// bit count, a negative width or height, or a row longer than 0x7FFFFFFF bytes. Corrupted: the
-// raster (offset_raster taken unsigned, plus height rows) does not fit in the file. On
-// acceptance fills `geometry`.
+// The test of a main picture, in file order, one error per field: shorter than the header,
+// wrong magic, wrong bit count, a negative width or height, a row longer than 0x7FFFFFFF bytes,
+// a file of 4 GiB or more; last, the raster (offset_raster taken unsigned, plus height rows)
+// beyond the end of the file. On VORN_OK fills `geometry`.
+vorn_error check_header(const uint8_t* image, size_t length, raster_geometry& geometry);
+
+// The same, sorted into the coder's two messages: corrupted for a raster beyond the end, not
+// supported for every other refusal.
 header_check check_main_header(const uint8_t* image, uint32_t length, raster_geometry& geometry);
 
-// Whether a hidden picture's file image may be used with the main picture: the same length,
-// magic "BM", bit count 24, and the same width, height and offset_raster.
-bool same_geometry(const uint8_t* image, uint32_t length, const raster_geometry& main);
+// The first difference of a hidden picture from the main picture: length, magic, bit count,
+// width, height, offset_raster, in that order; VORN_OK when there is none.
+vorn_error hidden_difference(const uint8_t* image, size_t length, const raster_geometry& main);
+
+// Whether a hidden picture's file image may be used with the main picture.
+inline bool same_geometry(const uint8_t* image, uint32_t length, const raster_geometry& main)
+{
+    return hidden_difference(image, length, main) == VORN_OK;
+}
