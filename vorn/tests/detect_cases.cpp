@@ -99,9 +99,12 @@ void tally_set(const std::string& set, const image& carrier, const image& hidden
 void tally_detection(const std::string& samples, uint32_t width, uint32_t height,
                      detection_tally& tally)
 {
-    tally_set("samples", scaled(read_file(samples + "/Main.bmp"), width, height),
-              scaled(read_file(samples + "/Hidden 1.bmp"), width, height),
-              scaled(read_file(samples + "/Hidden 2.bmp"), width, height), tally);
+    const image pictures[3] = {scaled(read_file(samples + "/Main.bmp"), width, height),
+                               scaled(read_file(samples + "/Hidden 1.bmp"), width, height),
+                               scaled(read_file(samples + "/Hidden 2.bmp"), width, height)};
+    // Each sample takes each role in turn.
+    for (int first = 0; first < 3; ++first)
+        tally_set("samples", pictures[first], pictures[(first + 1) % 3], pictures[(first + 2) % 3], tally);
     for (uint32_t seed = 1; seed <= 2; ++seed)
         tally_set("generated", synthetic_bmp(int32_t(width), int32_t(height), seed * 3),
                   synthetic_bmp(int32_t(width), int32_t(height), seed * 3 + 1),
