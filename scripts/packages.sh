@@ -33,9 +33,9 @@ ensure_packages() {
 program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev)
 # What building and running the tests needs as well: GoogleTest.
 build_packages=("${program_packages[@]}" libgtest-dev)
-# What making and checking the Debian package needs: dpkg-shlibdeps and file (used by CPack to
-# work out the package's dependencies) and man to render the manual pages.
-package_packages=(dpkg-dev file man-db)
+# What making and checking the Debian packages needs: dpkg-shlibdeps and file (used by CPack to
+# work out the packages' dependencies), man to render the manual pages, lintian to judge them.
+package_packages=(dpkg-dev file man-db lintian)
 # What the Windows build needs besides: the MinGW-w64 cross compiler (the posix thread model) and
 # Wine to run its programs. Wine is installed with its recommended packages (fonts, libraries
 # its first start may look for), the way it was proven to start headless here.
