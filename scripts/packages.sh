@@ -28,8 +28,9 @@ ensure_packages() {
   apt-get install -y -qq $recommends "${missing[@]}"
 }
 
-# What building the programs needs: compiler, CMake and Ninja.
-program_packages=(g++ cmake ninja-build)
+# What building the programs needs: compiler, CMake and Ninja; vorn also needs libspng and
+# libjpeg-turbo (and pkg-config to find libspng).
+program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev)
 # What building and running the tests needs as well: GoogleTest.
 build_packages=("${program_packages[@]}" libgtest-dev)
 # What making and checking the Debian packages needs: dpkg-shlibdeps and file (used by CPack to
