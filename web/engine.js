@@ -136,10 +136,10 @@ function makeEngine(module) {
 
   // null where this engine has no detection.
   function detect(coded) {
-    if (!module._vorn_detect) return null;
     return withMemory((take) => {
       const answers = take(8);
-      const code = module._vorn_detect(copyIn(take, coded), coded.length, answers, answers + 4);
+      const code = module._web_detect(copyIn(take, coded), coded.length, answers);
+      if (code === -1) return null;
       if (code !== VORN.OK) fail(code);
       return { build: int32At(answers, 0), content: int32At(answers, 1) };
     });
