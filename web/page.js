@@ -263,6 +263,7 @@ async function decode() {
   }
   const number = (value) => (value === '' ? null : Number(value));
   setBusy('decode', 'Starting…');
+  results.setAttribute('aria-busy', 'true');
   try {
     const result = await work('decodePage', {
       coded: coded.bmp,
@@ -272,11 +273,13 @@ async function decode() {
     if (request !== requests.decode) return;
     results.replaceChildren(...result.pictures.map(decodedFigure));
     results.hidden = false;
+    results.setAttribute('aria-busy', 'false');
     setBusy('decode', null);
     $('decode-message').textContent = decodeSummary(result);
   } catch (error) {
     if (request !== requests.decode) return;
     results.hidden = true;
+    results.setAttribute('aria-busy', 'false');
     setBusy('decode', null);
     $('decode-message').textContent = `Nothing was taken out: ${error.message}.`;
   }

@@ -53,6 +53,16 @@ async function waitForStatus(name, kind) {
   return statusOf(name);
 }
 
+// Waits for the decoding that choosing the file `name` started: it begins as the file's status
+// turns ready.
+async function waitForDecoding(name) {
+  await page.waitForFunction((name) => {
+    const status = document.getElementById('coded-status');
+    return status.classList.contains('ready') && status.textContent.startsWith(`${name}:`);
+  }, {}, name);
+  await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
+}
+
 function assertSameBytes(actual, wanted, what) {
   assert.equal(firstDifference(actual, wanted), -1, `${what} differs from the expected bytes`);
 }
@@ -142,7 +152,7 @@ test('decoding the coded picture shows each hidden picture and the revealed low 
   await page.select('#decode-build', '0');
   await page.select('#decode-content', '3');
   await chooseFile('#coded-file', join(downloads, 'Coded.bmp'));
-  await page.waitForSelector('#decode-results:not([hidden]) #revealed-bmp');
+  await waitForDecoding('Coded.bmp');
   assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, as chosen\.$/);
   const wanted = hiddenFromProgramFiles();
   assertSameBytes(await download('#hidden-1-bmp'), wanted.hidden1, 'hidden-1.bmp');
@@ -152,7 +162,7 @@ test('decoding the coded picture shows each hidden picture and the revealed low 
 
   await page.select('#decode-build', '');
   await page.select('#decode-content', '');
-  await page.waitForFunction(() => /guessed|assumed/.test(document.getElementById('decode-message').textContent));
+  await page.waitForFunction(() => /\(the build and what it holds\)/.test(document.getElementById('decode-message').textContent));
   // An engine without detection assumes vornhold2 with both; one with it must guess them here.
   assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, (guessed|assumed)/);
   await screenshot('#decode', 'web-decode.png');
@@ -162,8 +172,8 @@ test('a coded PNG decodes like the coded BMP', async () => {
   await page.select('#decode-build', '0');
   await page.select('#decode-content', '3');
   await chooseFile('#coded-file', join(downloads, 'coded-copy.png'));
-  assert.match((await waitForStatus('coded', 'ready')).text, /512 × 512, decoded by the browser/);
-  await page.waitForSelector('#decode-results:not([hidden]) #revealed-bmp');
+  await waitForDecoding('coded-copy.png');
+  assert.match((await statusOf('coded')).text, /512 × 512, decoded by the browser/);
   // The samples' header is the one of the equivalent BMP, so the files are equal whole.
   assertSameBytes(await download('#hidden-1-bmp'), hiddenFromProgramFiles().hidden1, 'hidden-1.bmp');
 });
