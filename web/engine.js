@@ -134,12 +134,10 @@ function makeEngine(module) {
     });
   }
 
-  // null where this engine has no detection.
   function detect(coded) {
     return withMemory((take) => {
       const answers = take(8);
-      const code = module._web_detect(copyIn(take, coded), coded.length, answers);
-      if (code === -1) return null;
+      const code = module._vorn_detect(copyIn(take, coded), coded.length, answers, answers + 4);
       if (code !== VORN.OK) fail(code);
       return { build: int32At(answers, 0), content: int32At(answers, 1) };
     });

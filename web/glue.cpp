@@ -4,18 +4,14 @@
 // whose size depends on the picture; these wrappers ask for that size, take the buffer with
 // malloc and free it again, so that JavaScript only handles the file images. The report comes
 // back as five int32 values in its field order, which JavaScript reads without knowing the
-// struct's layout. Everything else (checks, extract, reveal, conversions) is called directly
-// from JavaScript.
+// struct's layout. Everything else (checks, extract, detect, reveal, conversions) is called
+// directly from JavaScript.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
 #include <cstdlib>
 
 #include "vorn.h"
-
-// Detection may be missing from the engine the page is built with; then the page decodes with
-// the build and content the visitor chooses.
-#pragma weak vorn_detect
 
 namespace {
 
@@ -75,19 +71,6 @@ EMSCRIPTEN_KEEPALIVE int web_decode(const uint8_t *coded, size_t length, int bui
                         &report);
     std::free(work);
     flatten(report, report_fields);
-    return error;
-}
-
-// vorn_detect() into two int32 values (build, content); -1 when the engine has no detection.
-EMSCRIPTEN_KEEPALIVE int web_detect(const uint8_t *coded, size_t length, int32_t *answers)
-{
-    if (!vorn_detect)
-        return -1;
-    vorn_build build = VORN_VORNHOLD2;
-    vorn_content content = VORN_HOLDS_BOTH;
-    vorn_error error = vorn_detect(coded, length, &build, &content);
-    answers[0] = build;
-    answers[1] = content;
     return error;
 }
 

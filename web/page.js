@@ -243,7 +243,6 @@ function decodeSummary({ detected, used }) {
   if ($('decode-content').value === '') guessed.push('what it holds');
   const said = `Written by ${BUILD_NAMES[used.build]}, holding ${CONTENT_NAMES[used.content]}`;
   if (!guessed.length) return `${said}, as chosen.`;
-  if (!detected) return `${said}, assumed (${guessed.join(' and ')}): choose above if that is not so.`;
   const guess = `guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
     'looks like noise, choose the build and the content above';
   const detectedToo = detected.build === used.build && detected.content === used.content
