@@ -28,14 +28,25 @@ ensure_packages() {
   apt-get install -y -qq $recommends "${missing[@]}"
 }
 
-# What building the programs needs: compiler, CMake and Ninja.
-program_packages=(g++ cmake ninja-build)
+# What building the programs needs: compiler, CMake and Ninja; vorn also needs libspng and
+# libjpeg-turbo (and pkg-config to find libspng).
+program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev)
 # What building and running the tests needs as well: GoogleTest.
 build_packages=("${program_packages[@]}" libgtest-dev)
-# What making and checking the Debian package needs: dpkg-shlibdeps and file (used by CPack to
-# work out the package's dependencies) and man to render the manual pages.
-package_packages=(dpkg-dev file man-db)
+# What making and checking the Debian packages needs: dpkg-shlibdeps and file (used by CPack to
+# work out the packages' dependencies), man to render the manual pages, lintian to judge them.
+package_packages=(dpkg-dev file man-db lintian)
 # What the Windows build needs besides: the MinGW-w64 cross compiler (the posix thread model) and
 # Wine to run its programs. Wine is installed with its recommended packages (fonts, libraries
 # its first start may look for), the way it was proven to start headless here.
 windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)
+# What building the web page needs: Emscripten (with its LLVM, Binaryen and Node.js) besides
+# CMake and Ninja, and Python's static server to serve it.
+web_packages=(cmake ninja-build emscripten python3)
+# What the browser tests need besides: Chromium, driven from Node.js by puppeteer-core, which npm
+# installs from web/test/package-lock.json. npm comes with Node.js where Node.js is not Debian's.
+web_test_packages=(chromium nodejs)
+# What the quality measurement needs besides the programs' build: Debian's Python with NumPy,
+# Pillow to read and write the pictures, Matplotlib for the plot, and scikit-image for its data
+# set of photographs.
+quality_packages=(python3-numpy python3-pil python3-matplotlib python3-skimage)

@@ -65,15 +65,12 @@ decoded_pair decode_in_memory(coder_build build, const bytes& coded, vorn_report
     return d;
 }
 
-bool link_to_full_device(const fs::path& link)
+bool older_file_on_full_disk(const fs::path& name, int files_before)
 {
-#ifdef _WIN32
-    (void)link;
-    return false;
-#else
-    fs::create_symlink("/dev/full", link);
+    write_file(name, older_bytes);
+    recorder().failing_step = file_step::write;
+    recorder().failing_file = recorder().files_created + files_before;
     return true;
-#endif
 }
 
 void scratch_test::SetUp()

@@ -1,0 +1,43 @@
+# bash completion for vorn
+_vorn()
+{
+    local cur prev command
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    if [ "$COMP_CWORD" -eq 1 ]; then
+        COMPREPLY=($(compgen -W "encode decode reveal --help --version" -- "$cur"))
+        return
+    fi
+    command=${COMP_WORDS[1]}
+    case $prev in
+        --build)
+            COMPREPLY=($(compgen -W "vornhold2 vornhold" -- "$cur"))
+            return ;;
+        --hidden)
+            COMPREPLY=($(compgen -W "1 2 both" -- "$cur"))
+            return ;;
+        -o|--output)
+            if [ "$command" = decode ]; then
+                COMPREPLY=($(compgen -d -- "$cur"))
+            else
+                COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP)' -- "$cur") $(compgen -d -- "$cur"))
+            fi
+            return ;;
+        --hidden1|--hidden2)
+            COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)' -- "$cur") $(compgen -d -- "$cur"))
+            return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        local options="-o --output --force --verbose --help"
+        case $command in
+            encode) options+=" --hidden1 --hidden2 --build" ;;
+            decode) options+=" --hidden --build" ;;
+        esac
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    local pictures='!*.@(png|PNG|bmp|BMP)'
+    [ "$command" = encode ] && pictures='!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)'
+    COMPREPLY=($(compgen -f -X "$pictures" -- "$cur") $(compgen -d -- "$cur"))
+}
+complete -o filenames -F _vorn vorn

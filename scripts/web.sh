@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the web page (the engine compiled to WebAssembly, with the page's files) into
+# build/wasm/web/site and serves it on 127.0.0.1 until stopped with Ctrl-C.
+#   bash scripts/web.sh [PORT]       build and serve (port 8000 by default)
+#   bash scripts/web.sh --build      build only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+
+ensure_packages "${web_packages[@]}"
+# Debian's emcc finds its JavaScript modules through NODE_PATH when Node.js is not Debian's own.
+export NODE_PATH=/usr/share/nodejs
+cmake --preset wasm >/dev/null
+cmake --build --preset wasm
+site=build/wasm/web/site
+[ "${1:-}" = --build ] && exit 0
+
+port=${1:-8000}
+echo "The page is at http://127.0.0.1:$port/ (Ctrl-C stops the server)"
+exec python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port"

@@ -1,0 +1,98 @@
+#include "input_picture.h"
+
+#include <cstring>
+
+#include "bmp_reader.h"
+#include "failure.h"
+#include "file_read.h"
+#include "jpeg_reader.h"
+#include "png_codec.h"
+
+namespace {
+
+bool starts_with(const std::vector<uint8_t>& file, const char* magic, size_t length)
+{
+    return file.size() >= length && std::memcmp(file.data(), magic, length) == 0;
+}
+
+// Names the formats vorn recognises but does not read, so that the message can say so.
+std::string other_format(const std::vector<uint8_t>& file)
+{
+    if (starts_with(file, "GIF8", 4)) return "a GIF picture";
+    if (starts_with(file, "RIFF", 4) && file.size() >= 12 && std::memcmp(&file[8], "WEBP", 4) == 0)
+        return "a WebP picture";
+    if (starts_with(file, "II*\0", 4) || starts_with(file, "MM\0*", 4)) return "a TIFF picture";
+    return "";
+}
+
+}  // namespace
+
+input_picture load_picture(const std::string& path, picture_role role)
+{
+    input_picture picture;
+    picture.path = path;
+    std::vector<uint8_t> file = read_whole_file(path);
+
+    if (starts_with(file, "BM", 2)) {
+        if (vorn_check_carrier(file.data(), file.size(), &picture.geometry) == VORN_OK) {
+            picture.as_is = true;
+            picture.file = std::move(file);
+        } else {
+            picture.pixels = read_bmp(file, path);
+        }
+    } else if (starts_with(file, "\x89PNG\r\n\x1a\n", 8)) {
+        picture.pixels = read_png(file, path);
+    } else if (starts_with(file, "\xff\xd8\xff", 3)) {
+        if (role == picture_role::coded)
+            fail(exit_class::input,
+                 path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
+                        "give the PNG or BMP that vorn encode wrote");
+        picture.pixels = read_jpeg(file, path);
+    } else {
+        const std::string format = other_format(file);
+        fail(exit_class::input,
+             path + ": " + (format.empty() ? "not a PNG, JPEG or BMP picture" : format + ", which vorn does not read") +
+                 "; convert it to PNG first");
+    }
+    return picture;
+}
+
+std::vector<uint8_t> coder_image(input_picture& picture)
+{
+    if (picture.as_is) return std::move(picture.file);
+    const rgb_picture& pixels = picture.pixels;
+    size_t length;
+    vorn_bmp_length(pixels.width, pixels.height, &length);  // checked when the pixels were sized
+    std::vector<uint8_t> image(length);
+    vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
+                      image.data());
+    return image;
+}
+
+rgb_picture pixels_of(const input_picture& picture)
+{
+    if (!picture.as_is) return picture.pixels;
+    rgb_picture pixels;
+    pixels.width = picture.geometry.width;
+    pixels.height = picture.geometry.height;
+    pixels.rgb.resize(size_t(pixels.width) * pixels.height * 3);
+    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data());
+    return pixels;
+}
+
+std::vector<uint8_t> image_in_frame(const std::vector<uint8_t>& carrier, const vorn_geometry& frame,
+                                    const rgb_picture& pixels)
+{
+    std::vector<uint8_t> image(carrier.size(), 0);
+    std::memcpy(image.data(), carrier.data(), frame.offset_raster);
+    for (uint32_t row = 0; row < frame.height; ++row) {
+        const uint8_t* source = pixels.rgb.data() + size_t(frame.height - 1 - row) * frame.width * 3;
+        uint8_t* target = image.data() + frame.offset_raster + size_t(row) * frame.string_length;
+        for (uint32_t x = 0; x < frame.width; ++x, source += 3, target += 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+        }
+    }
+    return image;
+}

@@ -1,0 +1,41 @@
+// An input picture, read from any file vorn accepts, and its equivalent coder file image: the
+// uncompressed 24-bit BMP the coder works on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rgb_picture.h"
+#include "vorn.h"
+
+enum class picture_role {
+    source,  // a carrier or a hidden picture: PNG, JPEG or BMP
+    coded,   // a picture whose low bits matter: PNG or BMP only
+};
+
+struct input_picture {
+    std::string path;
+    // A BMP the coder takes as it stands: its file image is the file, byte for byte.
+    bool as_is = false;
+    std::vector<uint8_t> file;  // the file's bytes when as_is
+    vorn_geometry geometry{};   // when as_is
+    rgb_picture pixels;         // otherwise
+};
+
+// Reads `path` and decodes it unless the coder takes it as it stands. Fails with
+// exit_class::input naming the file and the reason (an unknown format, a JPEG given where the
+// low bits matter, a broken or unsupported file).
+input_picture load_picture(const std::string& path, picture_role role);
+
+// The picture's coder file image: the file itself when as_is, otherwise the BMP with a 54-byte
+// header that an image converter writes for it.
+std::vector<uint8_t> coder_image(input_picture& picture);
+
+// The pixels of an input as R G B rows, top first (decoded from the file when as_is).
+rgb_picture pixels_of(const input_picture& picture);
+
+// A hidden picture in the carrier's frame: the carrier's header, its length, and the pixels in
+// its raster (rows bottom-up, padding and any bytes after the raster 0). The sizes must match.
+std::vector<uint8_t> image_in_frame(const std::vector<uint8_t>& carrier, const vorn_geometry& frame,
+                                    const rgb_picture& pixels);

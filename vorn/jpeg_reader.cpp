@@ -1,0 +1,88 @@
+#include "jpeg_reader.h"
+
+#include <csetjmp>
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
+#include "failure.h"
+
+namespace {
+
+struct error_manager {
+    jpeg_error_mgr fields;
+    std::jmp_buf escape;
+    char text[JMSG_LENGTH_MAX];
+};
+
+// libjpeg's fatal errors must not return; the message is kept and control goes back to
+// decode_into(), which frees the decoder and reports.
+void on_fatal_error(j_common_ptr decoder)
+{
+    auto* manager = reinterpret_cast<error_manager*>(decoder->err);
+    (*decoder->err->format_message)(decoder, manager->text);
+    std::longjmp(manager->escape, 1);
+}
+
+// Warnings (a truncated file, for example) are not fatal to libjpeg but would hide data loss:
+// they are treated as errors.
+void on_warning(j_common_ptr decoder, int level)
+{
+    if (level < 0) on_fatal_error(decoder);
+}
+
+enum class jpeg_outcome { decoded, failed, cmyk, sized };
+
+// Holds only plain objects between setjmp and longjmp, as the jump requires. The picture's
+// buffer is sized by `size`, called once the header is known.
+jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
+                         error_manager& errors, const std::string& path)
+{
+    jpeg_decompress_struct decoder;
+    decoder.err = jpeg_std_error(&errors.fields);
+    errors.fields.error_exit = on_fatal_error;
+    errors.fields.emit_message = on_warning;
+    errors.text[0] = 0;
+    if (setjmp(errors.escape)) {
+        jpeg_destroy_decompress(&decoder);
+        return jpeg_outcome::failed;
+    }
+    jpeg_create_decompress(&decoder);
+    jpeg_mem_src(&decoder, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&decoder, TRUE);
+    if (decoder.jpeg_color_space == JCS_CMYK || decoder.jpeg_color_space == JCS_YCCK) {
+        jpeg_destroy_decompress(&decoder);
+        return jpeg_outcome::cmyk;
+    }
+    decoder.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&decoder);
+    if (picture.rgb.empty()) {
+        // The size check fails by exception, which must not cross libjpeg's frames: leave first.
+        const uint32_t width = decoder.output_width, height = decoder.output_height;
+        jpeg_destroy_decompress(&decoder);
+        size_picture(picture, width, height, path);
+        return jpeg_outcome::sized;  // sized now: the caller decodes again
+    }
+    while (decoder.output_scanline < decoder.output_height) {
+        JSAMPROW row = picture.rgb.data() + size_t(decoder.output_scanline) * picture.width * 3;
+        jpeg_read_scanlines(&decoder, &row, 1);
+    }
+    jpeg_finish_decompress(&decoder);
+    jpeg_destroy_decompress(&decoder);
+    return jpeg_outcome::decoded;
+}
+
+}  // namespace
+
+rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path)
+{
+    rgb_picture picture;
+    error_manager errors;
+    jpeg_outcome outcome = decode_into(file, picture, errors, path);
+    if (outcome == jpeg_outcome::sized) outcome = decode_into(file, picture, errors, path);
+    if (outcome == jpeg_outcome::cmyk)
+        fail(exit_class::input, path + ": a CMYK JPEG; save it as an RGB picture first");
+    if (outcome != jpeg_outcome::decoded)
+        fail(exit_class::input, path + ": not a readable JPEG file (" + errors.text + ")");
+    return picture;
+}

@@ -1,0 +1,217 @@
+#include "options.h"
+
+#include <string_view>
+
+#include "failure.h"
+
+namespace {
+
+const char program_help[] =
+    "Usage: vorn COMMAND [OPTION]...\n"
+    "Hide up to two pictures in the low bits of another picture, and take them out again.\n"
+    "\n"
+    "Commands:\n"
+    "  encode CARRIER [--hidden1 FILE] [--hidden2 FILE] -o OUT   hide pictures in a carrier\n"
+    "  decode CODED [-o DIR]                                    take hidden pictures out\n"
+    "  reveal PICTURE -o OUT                                    show a picture's low four bits\n"
+    "\n"
+    "  -h, --help      show this help (vorn COMMAND --help: the command's)\n"
+    "  -V, --version   show the version\n"
+    "\n"
+    "Inputs are PNG, JPEG (carrier and hidden pictures only) or BMP; outputs PNG or BMP.\n"
+    "Exit status: 0 done, 2 wrong command line, 3 unusable input, 4 output not written,\n"
+    "5 not enough memory.\n"
+    "\n"
+    "Example:\n"
+    "  vorn encode photo.jpg --hidden1 secret.png -o coded.png\n"
+    "  vorn decode coded.png -o out/\n";
+
+const char encode_help[] =
+    "Usage: vorn encode CARRIER [--hidden1 FILE] [--hidden2 FILE] -o OUT [OPTION]...\n"
+    "Hide one or two pictures of the carrier's size in the carrier's low bits.\n"
+    "\n"
+    "  --hidden1 FILE   hidden picture 1: 2 bits per colour byte, scrambled\n"
+    "  --hidden2 FILE   hidden picture 2: 4 bits alone, 2 bits beside hidden picture 1\n"
+    "  -o, --output OUT the coded picture, .png or .bmp\n"
+    "  --build B        vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
+    "  -f, --force      replace OUT if it exists\n"
+    "  -v, --verbose    report what was stored and the time taken\n"
+    "  -h, --help       show this help\n"
+    "\n"
+    "Example:\n"
+    "  vorn encode photo.jpg --hidden1 a.png --hidden2 b.png -o coded.png\n";
+
+const char decode_help[] =
+    "Usage: vorn decode CODED [-o DIR] [OPTION]...\n"
+    "Take the hidden pictures out of a coded picture as DIR/hidden-1.png and DIR/hidden-2.png.\n"
+    "\n"
+    "  -o, --output DIR  the folder to write to (default: the current folder)\n"
+    "  --hidden WHICH    1, 2 or both: the pictures CODED holds (default: guessed)\n"
+    "  --build B         vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
+    "  -f, --force       replace hidden-N.png if it exists\n"
+    "  -v, --verbose     report what was written and the time taken\n"
+    "  -h, --help        show this help\n"
+    "\n"
+    "Example:\n"
+    "  vorn decode coded.png --hidden both --build vornhold2 -o out/\n";
+
+const char reveal_help[] =
+    "Usage: vorn reveal PICTURE -o OUT [OPTION]...\n"
+    "Move the low four bits of every colour byte to the top, to show what hides there.\n"
+    "\n"
+    "  -o, --output OUT  the revealed picture, .png or .bmp\n"
+    "  -f, --force       replace OUT if it exists\n"
+    "  -v, --verbose     report the time taken\n"
+    "  -h, --help        show this help\n"
+    "\n"
+    "Example:\n"
+    "  vorn reveal coded.png -o revealed.png\n";
+
+const char* command_word(command_name command)
+{
+    switch (command) {
+    case command_name::encode: return "encode";
+    case command_name::decode: return "decode";
+    case command_name::reveal: return "reveal";
+    default: return "";
+    }
+}
+
+[[noreturn]] void usage_error(command_name command, const std::string& what)
+{
+    const std::string where = command == command_name::none ? "vorn --help"
+                                                             : std::string("vorn ") + command_word(command) + " --help";
+    fail(exit_class::usage, what + " (see " + where + ")");
+}
+
+vorn_build parse_build(command_name command, std::string_view value)
+{
+    if (value == "vornhold2") return VORN_VORNHOLD2;
+    if (value == "vornhold") return VORN_VORNHOLD;
+    usage_error(command, "--build takes vornhold2 or vornhold, not '" + std::string(value) + "'");
+}
+
+vorn_content parse_content(std::string_view value)
+{
+    if (value == "1") return VORN_HOLDS_HIDDEN1;
+    if (value == "2") return VORN_HOLDS_HIDDEN2;
+    if (value == "both") return VORN_HOLDS_BOTH;
+    usage_error(command_name::decode, "--hidden takes 1, 2 or both, not '" + std::string(value) + "'");
+}
+
+bool takes_value(std::string_view name)
+{
+    return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
+           name == "--build" || name == "--hidden";
+}
+
+// Whether the option belongs to the command.
+bool allowed(command_name command, std::string_view name)
+{
+    if (name == "--hidden1" || name == "--hidden2") return command == command_name::encode;
+    if (name == "--hidden") return command == command_name::decode;
+    if (name == "--build") return command != command_name::reveal;
+    return true;
+}
+
+void apply(options& parsed, std::string_view name, const std::string& value)
+{
+    const command_name command = parsed.command;
+    if (value.empty()) usage_error(command, std::string(name) + " needs a non-empty value");
+    if (name == "--hidden1") parsed.hidden1 = value;
+    else if (name == "--hidden2") parsed.hidden2 = value;
+    else if (name == "-o" || name == "--output") parsed.output = value;
+    else if (name == "--build") parsed.build = parse_build(command, value);
+    else if (name == "--hidden") parsed.content = parse_content(value);
+}
+
+void check_complete(const options& parsed)
+{
+    const command_name command = parsed.command;
+    if (parsed.input.empty()) {
+        const char* what = command == command_name::encode   ? "the carrier picture"
+                           : command == command_name::decode ? "the coded picture"
+                                                             : "the picture to reveal";
+        usage_error(command, std::string("missing ") + what);
+    }
+    if (command != command_name::decode && parsed.output.empty())
+        usage_error(command, "missing -o OUT, the output picture (.png or .bmp)");
+}
+
+}  // namespace
+
+const char* help_text(command_name command)
+{
+    switch (command) {
+    case command_name::encode: return encode_help;
+    case command_name::decode: return decode_help;
+    case command_name::reveal: return reveal_help;
+    default: return program_help;
+    }
+}
+
+options parse_options(int argc, char** argv)
+{
+    options parsed;
+    if (argc < 2) usage_error(command_name::none, "missing command: encode, decode or reveal");
+    const std::string_view first = argv[1];
+    if (first == "-h" || first == "--help") {
+        parsed.help = true;
+        return parsed;
+    }
+    if (first == "-V" || first == "--version") {
+        parsed.version = true;
+        return parsed;
+    }
+    if (first == "encode") parsed.command = command_name::encode;
+    else if (first == "decode") parsed.command = command_name::decode;
+    else if (first == "reveal") parsed.command = command_name::reveal;
+    else usage_error(command_name::none, "unknown command '" + std::string(first) + "'");
+
+    bool only_operands = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (only_operands || argument == "-" || argument.empty() || argument[0] != '-') {
+            if (!parsed.input.empty())
+                usage_error(parsed.command, "unexpected argument '" + argument + "'");
+            parsed.input = argument;
+            continue;
+        }
+        if (argument == "--") {
+            only_operands = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            parsed.help = true;
+            return parsed;
+        }
+        if (argument == "-f" || argument == "--force") {
+            parsed.force = true;
+            continue;
+        }
+        if (argument == "-v" || argument == "--verbose") {
+            parsed.verbose = true;
+            continue;
+        }
+        std::string name = argument, value;
+        bool has_value = false;
+        if (argument.rfind("--", 0) == 0 && argument.find('=') != std::string::npos) {
+            name = argument.substr(0, argument.find('='));
+            value = argument.substr(argument.find('=') + 1);
+            has_value = true;
+        } else if (argument.rfind("-o", 0) == 0 && argument.size() > 2) {
+            name = "-o";
+            value = argument.substr(2);
+            has_value = true;
+        }
+        if (!takes_value(name) || !allowed(parsed.command, name))
+            usage_error(parsed.command, "unknown option '" + name + "'");
+        if (!has_value) {
+            if (i + 1 >= argc) usage_error(parsed.command, name + " needs a value");
+            value = argv[++i];
+        }
+        apply(parsed, name, value);
+    }
+    check_complete(parsed);
+    return parsed;
+}

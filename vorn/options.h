@@ -1,0 +1,30 @@
+// The command line: `vorn COMMAND INPUT [OPTION]...`, options in the usual forms (`-o FILE`,
+// `-oFILE`, `--output FILE`, `--output=FILE`), `--` before an input that begins with '-'.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "vorn.h"
+
+enum class command_name { none, encode, decode, reveal };
+
+struct options {
+    command_name command = command_name::none;
+    bool help = false;
+    bool version = false;
+    std::string input;    // the carrier, the coded picture or the picture to reveal
+    std::string hidden1;  // encode
+    std::string hidden2;  // encode
+    std::string output;   // encode, reveal: a file; decode: a folder (default ".")
+    std::optional<vorn_build> build;
+    std::optional<vorn_content> content;  // decode --hidden
+    bool force = false;
+    bool verbose = false;
+};
+
+// Fails with exit_class::usage and a message that says what is wrong and where help is.
+options parse_options(int argc, char** argv);
+
+// The --help text of a command (command_name::none: the program's).
+const char* help_text(command_name command);

@@ -1,0 +1,183 @@
+// Command lines against their exit code, their stderr and the bytes they write, with inputs in
+// every format vorn reads made from the samples.
+#include <sys/stat.h>
+
+#include <set>
+
+#include "vorn_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The inputs of the table, all made from the samples in the test's folder.
+void make_inputs()
+{
+    const bytes main_bmp = read_bytes("Main.bmp"), h1 = read_bytes("Hidden 1.bmp"),
+                h2 = read_bytes("Hidden 2.bmp");
+    write_bytes("main.png", png_of(main_bmp, 2, 8));
+    write_bytes("h1.png", png_of(h1, 2, 8));
+    write_bytes("h2.png", png_of(h2, 2, 8));
+    write_bytes("main.jpg", jpeg_of(main_bmp));
+    write_bytes("h1-32.bmp", bmp32_of(h1));
+    write_bytes("h2-top.bmp", top_down_of(h2));
+    write_bytes("h1-v5.bmp", v5_header_of(h1));
+    write_bytes("h1-rgba.png", png_of(h1, 6, 8));
+    write_bytes("h1-grey16.png", png_of(h1, 0, 16));
+    const bytes rgb = rgb_of(h1);
+    bytes corner;
+    for (uint32_t y = 0; y < 48; ++y)
+        corner.insert(corner.end(), rgb.begin() + y * 512 * 3, rgb.begin() + y * 512 * 3 + 64 * 3);
+    write_bytes("small.png", png_of(bmp_of(corner, 64, 48), 2, 8));
+    write_bytes("notes.txt", bytes{'h', 'i', '\n'});
+    write_bytes("anim.gif", bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0});
+    bytes cut_png = read_bytes("main.png");
+    cut_png.resize(cut_png.size() / 2);
+    write_bytes("cut.png", cut_png);
+    bytes eight_bit = read_bytes("Main.bmp");
+    eight_bit[28] = 8;
+    write_bytes("eight.bmp", eight_bit);
+    write_bytes("exists.png", bytes{1});
+    fs::create_directory("folder.png");
+    mkfifo("pipe.png", 0600);
+}
+
+// The coder's Coded.bmp for these hidden pictures (empty: absent), from a folder of its own.
+bytes coder_coded(const std::string& build, const bytes& hidden1, const bytes& hidden2)
+{
+    const fs::path folder = fs::current_path() / ("ref-" + build + std::to_string(hidden1.size()) +
+                                                  std::to_string(hidden2.size()));
+    fs::create_directory(folder);
+    fs::copy_file("Main.bmp", folder / "Main.bmp");
+    if (!hidden1.empty()) write_bytes(folder / "Hidden 1.bmp", hidden1);
+    if (!hidden2.empty()) write_bytes(folder / "Hidden 2.bmp", hidden2);
+    run_coder_in(folder, build);
+    const bytes coded = read_bytes(folder / "Coded.bmp");
+    fs::remove_all(folder);
+    return coded;
+}
+
+std::set<std::string> listing()
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename());
+    return names;
+}
+
+struct row {
+    std::vector<std::string> args;
+    int code;
+    std::string err;
+    const char* output;     // the file written, or null
+    const bytes* expected;  // its bytes (for a PNG: the pixels of this BMP)
+};
+
+using vorn_table_test = vorn_test;
+
+TEST_F(vorn_table_test, command_lines)
+{
+    make_inputs();
+    const bytes h1 = read_bytes("Hidden 1.bmp"), h2 = read_bytes("Hidden 2.bmp");
+    bytes grey = rgb_of(h1);
+    for (size_t i = 0; i < grey.size(); i += 3) grey[i] = grey[i + 2] = grey[i + 1];
+    const bytes both_v2 = coder_coded("vornhold2", h1, h2), both_v = coder_coded("vornhold", h1, h2),
+                one = coder_coded("vornhold2", h1, {}),
+                one_grey = coder_coded("vornhold2", bmp_of(grey, 512, 512), {}),
+                none = coder_coded("vornhold2", {}, {});
+    const std::string small = "vorn: small.png: hidden picture 1 is 64x48 but the carrier is 512x512; "
+                              "scale or crop it to 512x512 first\n";
+    const std::string see_encode = " (see vorn encode --help)\n";
+    const row rows[] = {
+        // Exactness: BMP, PNG and other BMP layouts in, BMP or PNG out.
+        {{"encode", "Main.bmp", "--hidden1", "Hidden 1.bmp", "--hidden2", "Hidden 2.bmp", "-o", "a.bmp"}, 0, "", "a.bmp", &both_v2},
+        {{"encode", "Main.bmp", "--hidden1=Hidden 1.bmp", "--hidden2=Hidden 2.bmp", "--build", "vornhold", "-ob.bmp"}, 0, "", "b.bmp", &both_v},
+        {{"encode", "main.png", "--hidden1", "h1.png", "--hidden2", "h2.png", "--output", "c.bmp"}, 0, "", "c.bmp", &both_v2},
+        {{"encode", "Main.bmp", "--hidden1", "h1-32.bmp", "--hidden2", "h2-top.bmp", "-o", "d.bmp"}, 0, "", "d.bmp", &both_v2},
+        {{"encode", "Main.bmp", "--hidden1", "h1-v5.bmp", "--hidden2", "Hidden 2.bmp", "-o", "e.png"}, 0, "", "e.png", &both_v2},
+        {{"encode", "main.png", "--hidden1", "h1-rgba.png", "-o", "f.bmp"}, 0,
+         "vorn: h1-rgba.png: its transparency is dropped; only the colours are used\n", "f.bmp", &one},
+        {{"encode", "Main.bmp", "--hidden1", "h1-grey16.png", "-o", "g.bmp"}, 0, "", "g.bmp", &one_grey},
+        {{"encode", "main.jpg", "--hidden1", "h1.png", "-o", "h.png"}, 0, "", "h.png", nullptr},
+        {{"encode", "Main.bmp", "-o", "exists.png", "--force"}, 0, "", "exists.png", &none},
+        // The command line.
+        {{}, 2, "vorn: missing command: encode, decode or reveal (see vorn --help)\n", nullptr, nullptr},
+        {{"hide"}, 2, "vorn: unknown command 'hide' (see vorn --help)\n", nullptr, nullptr},
+        {{"encode", "Main.bmp"}, 2, "vorn: missing -o OUT, the output picture (.png or .bmp)" + see_encode, nullptr, nullptr},
+        {{"encode", "-o", "x.png"}, 2, "vorn: missing the carrier picture" + see_encode, nullptr, nullptr},
+        {{"encode", "Main.bmp", "Hidden 1.bmp", "-o", "x.png"}, 2, "vorn: unexpected argument 'Hidden 1.bmp'" + see_encode, nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden", "1", "-o", "x.png"}, 2, "vorn: unknown option '--hidden'" + see_encode, nullptr, nullptr},
+        {{"encode", "Main.bmp", "--build", "vornhold3", "-o", "x.png"}, 2,
+         "vorn: --build takes vornhold2 or vornhold, not 'vornhold3'" + see_encode, nullptr, nullptr},
+        {{"decode", "a.bmp", "--hidden", "3"}, 2, "vorn: --hidden takes 1, 2 or both, not '3' (see vorn decode --help)\n", nullptr, nullptr},
+        {{"reveal", "a.bmp", "-o"}, 2, "vorn: -o needs a value (see vorn reveal --help)\n", nullptr, nullptr},
+        {{"encode", "Main.bmp", "-o", "x.jpg"}, 2,
+         "vorn: x.jpg: .jpg would destroy the hidden bits (it compresses with loss or reduces the colours); name the output .png or .bmp\n", nullptr, nullptr},
+        {{"encode", "Main.bmp", "-o", "x"}, 2, "vorn: x: unknown output format; name the output .png or .bmp\n", nullptr, nullptr},
+        // Inputs vorn cannot use.
+        {{"encode", "gone.png", "-o", "x.png"}, 3, "vorn: gone.png: cannot read it: no such file or directory\n", nullptr, nullptr},
+        {{"encode", "pipe.png", "-o", "x.png"}, 3, "vorn: pipe.png: cannot read it: it is not a regular file\n", nullptr, nullptr},
+        {{"encode", "folder.png", "-o", "x.png"}, 3, "vorn: folder.png: cannot read it: it is a directory\n", nullptr, nullptr},
+        {{"encode", "notes.txt", "-o", "x.png"}, 3, "vorn: notes.txt: not a PNG, JPEG or BMP picture; convert it to PNG first\n", nullptr, nullptr},
+        {{"encode", "anim.gif", "-o", "x.png"}, 3, "vorn: anim.gif: a GIF picture, which vorn does not read; convert it to PNG first\n", nullptr, nullptr},
+        {{"encode", "cut.png", "-o", "x.png"}, 3, "", nullptr, nullptr},
+        {{"encode", "eight.bmp", "-o", "x.png"}, 3,
+         "vorn: eight.bmp: the BMP has 8 bits per pixel; vorn reads 24- and 32-bit BMPs: save it with 24 bits per pixel or as a PNG first\n", nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden1", "small.png", "-o", "x.png"}, 3, small, nullptr, nullptr},
+        {{"decode", "main.jpg"}, 3,
+         "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits); give the PNG or BMP that vorn encode wrote\n", nullptr, nullptr},
+        {{"decode", "exists.png"}, 3,
+         "vorn: exists.png: holds no hidden picture (its four low bits are 0 everywhere); give --hidden to decode it all the same\n", nullptr, nullptr},
+        // Outputs vorn may not write.
+        {{"encode", "Main.bmp", "-o", "Main.bmp", "--force"}, 4, "vorn: Main.bmp: this is the input Main.bmp; name another output file\n", nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden1", "h1.png", "-o", "./h1.png", "-f"}, 4, "vorn: ./h1.png: this is the input h1.png; name another output file\n", nullptr, nullptr},
+        {{"encode", "Main.bmp", "-o", "a.bmp"}, 4, "vorn: a.bmp: the file exists; give --force to replace it\n", nullptr, nullptr},
+        {{"reveal", "a.bmp", "-o", "nowhere/x.png"}, 4, "vorn: nowhere/x.png: cannot write it: its folder nowhere does not exist\n", nullptr, nullptr},
+        {{"reveal", "a.bmp", "-o", "folder.png", "--force"}, 4, "vorn: folder.png: cannot write it: it is a directory\n", nullptr, nullptr},
+    };
+    for (const row& r : rows) {
+        std::string line;
+        for (const std::string& word : r.args) line += " " + word;
+        SCOPED_TRACE("vorn" + line);
+        const std::set<std::string> before = listing();
+        const vorn_run run = run_vorn(r.args);
+        EXPECT_EQ(run.code, r.code);
+        if (r.code != 3 || !r.err.empty()) {
+            EXPECT_EQ(run.err, r.err);
+        }
+        EXPECT_EQ(run.out, "");
+        if (!r.output) {
+            EXPECT_EQ(listing(), before);  // nothing written, not even a temporary file
+            continue;
+        }
+        const bytes written = read_bytes(r.output);
+        if (!r.expected) {
+            EXPECT_FALSE(written.empty());
+        } else if (fs::path(r.output).extension() == ".png") {
+            EXPECT_EQ(png_pixels(written), rgb_of(*r.expected));
+        } else {
+            EXPECT_EQ(written, *r.expected);
+        }
+    }
+}
+
+TEST_F(vorn_table_test, help_and_version_go_to_stdout)
+{
+    const vorn_run help = run_vorn({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("Usage: vorn COMMAND"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    EXPECT_NE(run_vorn({"decode", "--help"}).out.find("Usage: vorn decode CODED"), std::string::npos);
+    EXPECT_EQ(run_vorn({"--version"}).out.rfind("vorn 1.", 0), 0u);
+}
+
+TEST_F(vorn_table_test, force_replaces_a_link_without_writing_through_it)
+{
+    write_bytes("target.bmp", bytes{7});
+    fs::create_symlink("target.bmp", "out.bmp");
+    ASSERT_EQ(run_vorn({"encode", "Main.bmp", "-o", "out.bmp", "--force"}).code, 0);
+    EXPECT_EQ(read_bytes("target.bmp"), bytes{7});
+    EXPECT_FALSE(fs::is_symlink("out.bmp"));
+    EXPECT_EQ(read_bytes("out.bmp").size(), read_bytes("Main.bmp").size());
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// Helpers for the vorn tests: runs of the command in-process, and input pictures made at test
+// time from the samples in every format and layout vorn reads.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using bytes = std::vector<uint8_t>;
+
+struct vorn_run {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+vorn_run run_vorn(const std::vector<std::string>& args);
+
+bytes read_bytes(const std::filesystem::path& path);
+void write_bytes(const std::filesystem::path& path, const bytes& content);
+
+// The pixels of an accepted BMP file image, R G B from the top row, and back to the 54-byte BMP.
+bytes rgb_of(const bytes& bmp);
+bytes bmp_of(const bytes& rgb, uint32_t width, uint32_t height);
+// The pixels of a PNG file, R G B from the top row, as libspng decodes them.
+bytes png_pixels(const bytes& png);
+
+// The same picture in other files: a PNG of the given colour type (2 RGB, 6 RGBA with alpha 128,
+// 0 grey from the green channel) and depth (8 or 16, samples v * 257), a JPEG, and BMPs with 32
+// bits, top-down rows, or a 124-byte header.
+bytes png_of(const bytes& bmp, int color_type, int depth);
+bytes jpeg_of(const bytes& bmp);
+bytes bmp32_of(const bytes& bmp);
+bytes top_down_of(const bytes& bmp);
+bytes v5_header_of(const bytes& bmp);
+
+// Runs the coder (`build`: "vornhold2" or "vornhold") or the filter in-process in `folder`, as a
+// user would in the pictures' folder: the coder with no argument (encoding) or with
+// "Coded.bmp" (decoding), the filter with none.
+void run_coder_in(const std::filesystem::path& folder, const std::string& build,
+                  const char* argument = nullptr);
+void run_filter_in(const std::filesystem::path& folder);
+
+// Every test runs in a fresh folder that holds the samples (Main.bmp, Hidden 1.bmp,
+// Hidden 2.bmp) and is the current directory.
+class vorn_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::filesystem::path folder;
+
+private:
+    std::filesystem::path previous;
+};

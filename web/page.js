@@ -1,0 +1,295 @@
+// page.js: the page's controls. Pictures are chosen or dropped into slots, prepared by the
+// worker into the BMPs the engine works on, checked against each other, and then encoded or
+// decoded by the worker; the results are shown with their downloads.
+import { work } from './vornhold.js';
+
+const BUILD_NAMES = ['vornhold2', 'vornhold'];
+const CONTENT_NAMES = { 1: 'hidden picture 1', 2: 'hidden picture 2', 3: 'both hidden pictures' };
+const PERMUTATION = { RAN: 1, SKIPPED: 2 };
+const $ = (id) => document.getElementById(id);
+
+// What each slot holds: the prepared picture ({bmp, geometry, source, alphaDropped, preview}),
+// its file name, and the reason it cannot be used, if any.
+const chosen = { carrier: null, hidden1: null, hidden2: null, coded: null };
+const requests = { carrier: 0, hidden1: 0, hidden2: 0, coded: 0, encode: 0, decode: 0 };
+const slotElement = (name) => document.querySelector(`[data-slot="${name}"]`);
+
+function setStatus(name, text, kind = '') {
+  const status = $(`${name}-status`);
+  status.textContent = text;
+  status.className = `status ${kind}`;
+}
+
+function describe({ geometry, source, alphaDropped }) {
+  const how = source === 'bmp' ? '24-bit BMP, used as it is' : 'decoded by the browser';
+  const alpha = alphaDropped ? '; its transparency is dropped' : '';
+  return `${geometry.width} × ${geometry.height}, ${how}${alpha}`;
+}
+
+function drawInto(canvas, bitmap) {
+  canvas.width = bitmap ? bitmap.width : 0;
+  canvas.height = bitmap ? bitmap.height : 0;
+  if (bitmap) canvas.getContext('2d').drawImage(bitmap, 0, 0);
+}
+
+function showThumbnail(name, bitmap) {
+  const slot = slotElement(name);
+  let thumbnail = slot.querySelector('canvas.thumbnail');
+  if (!bitmap) {
+    thumbnail?.remove();
+    return;
+  }
+  if (!thumbnail) {
+    thumbnail = document.createElement('canvas');
+    thumbnail.className = 'thumbnail';
+    thumbnail.setAttribute('aria-hidden', 'true');
+    slot.querySelector('.status').before(thumbnail);
+  }
+  drawInto(thumbnail, bitmap);
+}
+
+function clearSlot(name) {
+  requests[name]++;
+  chosen[name] = null;
+  const slot = slotElement(name);
+  slot.querySelector('input[type=file]').value = '';
+  slot.querySelector('.remove').hidden = true;
+  showThumbnail(name, null);
+  setStatus(name, '');
+}
+
+async function takeFile(name, file) {
+  const request = ++requests[name];
+  const slot = slotElement(name);
+  chosen[name] = null;
+  showThumbnail(name, null);
+  setStatus(name, `Reading ${file.name}…`, 'busy');
+  slot.querySelector('.remove').hidden = false;
+  try {
+    const prepared = await work('prepare', { file });
+    if (request !== requests[name]) return;
+    chosen[name] = { ...prepared, fileName: file.name, refusal: null };
+    showThumbnail(name, prepared.preview);
+    setStatus(name, `${file.name}: ${describe(prepared)}`, 'ready');
+  } catch (error) {
+    if (request !== requests[name]) return;
+    chosen[name] = { fileName: file.name, refusal: error.message };
+    setStatus(name, `${file.name} cannot be used: ${error.message}.`, 'refused');
+  }
+}
+
+// Wires a slot's file input, drop area and remove button; changed() runs after every change.
+function setUpSlot(name, changed) {
+  const slot = slotElement(name);
+  const input = slot.querySelector('input[type=file]');
+  input.addEventListener('change', async () => {
+    if (input.files.length) await takeFile(name, input.files[0]);
+    changed();
+  });
+  slot.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    slot.classList.add('dropping');
+  });
+  slot.addEventListener('dragleave', () => slot.classList.remove('dropping'));
+  slot.addEventListener('drop', async (event) => {
+    event.preventDefault();
+    slot.classList.remove('dropping');
+    const file = event.dataTransfer.files[0];
+    if (!file) return;
+    input.value = '';
+    await takeFile(name, file);
+    changed();
+  });
+  slot.querySelector('.remove').addEventListener('click', () => {
+    clearSlot(name);
+    input.focus();
+    changed();
+  });
+}
+
+// Why a hidden picture cannot go with the carrier, in words that say what to do about it.
+function hiddenRefusal(hidden, carrier, check) {
+  const h = hidden.geometry;
+  const c = carrier.geometry;
+  if (h.width !== c.width || h.height !== c.height) {
+    return `it is ${h.width} × ${h.height} but the carrier is ${c.width} × ${c.height} ` +
+      `(${check.text}); both must have the same size`;
+  }
+  return `${check.text} (this file: ${h.length} bytes, raster at byte ${h.offsetRaster}; ` +
+    `the carrier: ${c.length} bytes, at byte ${c.offsetRaster}); ` +
+    'save both pictures the same way, or choose them as PNG';
+}
+
+async function checkHiddenPictures() {
+  const carrier = chosen.carrier?.bmp ? chosen.carrier : null;
+  for (const name of ['hidden1', 'hidden2']) {
+    const hidden = chosen[name];
+    if (!hidden?.bmp) continue;
+    hidden.refusal = null;
+    let text = `${hidden.fileName}: ${describe(hidden)}`;
+    let kind = 'ready';
+    if (carrier) {
+      const check = await work('checkHidden', { carrierGeometry: carrier.geometry, hidden: hidden.bmp });
+      if (chosen[name] !== hidden || chosen.carrier !== carrier) return;
+      if (check.code !== 0) {
+        hidden.refusal = hiddenRefusal(hidden, carrier, check);
+        text = `${hidden.fileName} cannot be hidden in this carrier: ${hidden.refusal}.`;
+        kind = 'refused';
+      }
+    }
+    setStatus(name, text, kind);
+  }
+}
+
+function encodeReady() {
+  const slots = ['carrier', 'hidden1', 'hidden2'].map((name) => chosen[name]);
+  return Boolean(chosen.carrier?.bmp) && slots.every((slot) => !slot || (slot.bmp && !slot.refusal));
+}
+
+async function encodeChanged() {
+  await checkHiddenPictures();
+  $('encode-button').disabled = !encodeReady();
+}
+
+const objectUrls = new Map();
+function setDownload(link, blob) {
+  if (objectUrls.has(link)) URL.revokeObjectURL(objectUrls.get(link));
+  const url = URL.createObjectURL(blob);
+  objectUrls.set(link, url);
+  link.href = url;
+}
+
+function permutationWords(value) {
+  if (value === PERMUTATION.RAN) return ', scrambled';
+  if (value === PERMUTATION.SKIPPED) return ', in place (its sides are not powers of two)';
+  return '';
+}
+
+function encodeSummary({ report, milliseconds }, build) {
+  const parts = [];
+  if (chosen.hidden1) parts.push(`hidden picture 1 stored${permutationWords(report.hidden1Permutation)}`);
+  if (chosen.hidden2) parts.push(`hidden picture 2 stored${permutationWords(report.hidden2Permutation)}`);
+  if (!parts.length) parts.push('no hidden picture: the carrier alone, in 4 bits');
+  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${parts.join('; ')}.`;
+}
+
+function setBusy(what, text) {
+  $(`${what}-progress`).hidden = text === null;
+  $(`${what}-message`).textContent = text ?? '';
+}
+
+async function encode() {
+  if (!encodeReady()) return;
+  const request = ++requests.encode;
+  const build = document.querySelector('input[name=encode-build]:checked').value;
+  $('encode-button').disabled = true;
+  setBusy('encode', 'Starting…');
+  try {
+    const result = await work('encodePage', {
+      carrier: chosen.carrier.bmp,
+      hidden1: chosen.hidden1?.bmp ?? null,
+      hidden2: chosen.hidden2?.bmp ?? null,
+      build: BUILD_NAMES.indexOf(build),
+    }, (text) => request === requests.encode && setBusy('encode', `${text}…`));
+    if (request !== requests.encode) return;
+    drawInto($('carrier-view'), chosen.carrier.preview);
+    drawInto($('coded-view'), result.preview);
+    setDownload($('coded-bmp'), new Blob([result.coded], { type: 'image/bmp' }));
+    $('coded-png').hidden = !result.png;
+    if (result.png) setDownload($('coded-png'), result.png);
+    $('encode-results').hidden = false;
+    setBusy('encode', null);
+    $('encode-message').textContent = encodeSummary(result, build);
+  } catch (error) {
+    if (request !== requests.encode) return;
+    setBusy('encode', null);
+    $('encode-message').textContent = `Nothing was hidden: ${error.message}.`;
+  } finally {
+    $('encode-button').disabled = !encodeReady();
+  }
+}
+
+const TITLES = { 'hidden-1': 'Hidden picture 1', 'hidden-2': 'Hidden picture 2', revealed: 'The low bits, revealed' };
+const FILE_NAMES = { 'hidden-1': 'hidden-1', 'hidden-2': 'hidden-2', revealed: 'out' };
+
+function decodedFigure(picture) {
+  const figure = document.createElement('figure');
+  const canvas = document.createElement('canvas');
+  canvas.setAttribute('role', 'img');
+  canvas.setAttribute('aria-label', TITLES[picture.name]);
+  drawInto(canvas, picture.preview);
+  const caption = document.createElement('figcaption');
+  caption.append(TITLES[picture.name]);
+  const downloads = document.createElement('span');
+  downloads.className = 'downloads';
+  const stem = FILE_NAMES[picture.name];
+  for (const [blob, extension] of [[picture.png, 'png'], [new Blob([picture.bmp], { type: 'image/bmp' }), 'bmp']]) {
+    if (!blob) continue;
+    const link = document.createElement('a');
+    link.download = `${stem}.${extension}`;
+    link.id = `${picture.name}-${extension}`;
+    link.textContent = `Download ${extension.toUpperCase()}`;
+    setDownload(link, blob);
+    downloads.append(link);
+  }
+  caption.append(downloads);
+  figure.append(canvas, caption);
+  return figure;
+}
+
+function decodeSummary({ detected, used }) {
+  const guessed = [];
+  if ($('decode-build').value === '') guessed.push('the build');
+  if ($('decode-content').value === '') guessed.push('what it holds');
+  const said = `Written by ${BUILD_NAMES[used.build]}, holding ${CONTENT_NAMES[used.content]}`;
+  if (!guessed.length) return `${said}, as chosen.`;
+  const guess = `guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
+    'looks like noise, choose the build and the content above';
+  const detectedToo = detected.build === used.build && detected.content === used.content
+    ? '' : ` (the picture looks like ${BUILD_NAMES[detected.build]} with ${CONTENT_NAMES[detected.content]})`;
+  return `${said}, ${guess}${detectedToo}.`;
+}
+
+async function decode() {
+  const request = ++requests.decode;
+  const results = $('decode-results');
+  const coded = chosen.coded;
+  if (!coded?.bmp) {
+    results.hidden = true;
+    results.replaceChildren();
+    setBusy('decode', null);
+    return;
+  }
+  const number = (value) => (value === '' ? null : Number(value));
+  setBusy('decode', 'Starting…');
+  results.setAttribute('aria-busy', 'true');
+  try {
+    const result = await work('decodePage', {
+      coded: coded.bmp,
+      build: number($('decode-build').value),
+      content: number($('decode-content').value),
+    }, (text) => request === requests.decode && setBusy('decode', `${text}…`));
+    if (request !== requests.decode) return;
+    results.replaceChildren(...result.pictures.map(decodedFigure));
+    results.hidden = false;
+    results.setAttribute('aria-busy', 'false');
+    setBusy('decode', null);
+    $('decode-message').textContent = decodeSummary(result);
+  } catch (error) {
+    if (request !== requests.decode) return;
+    results.hidden = true;
+    results.setAttribute('aria-busy', 'false');
+    setBusy('decode', null);
+    $('decode-message').textContent = `Nothing was taken out: ${error.message}.`;
+  }
+}
+
+for (const name of ['carrier', 'hidden1', 'hidden2']) setUpSlot(name, encodeChanged);
+setUpSlot('coded', decode);
+$('encode-button').addEventListener('click', encode);
+$('decode-build').addEventListener('change', decode);
+$('decode-content').addEventListener('change', decode);
+// Dropping a file beside a slot must not make the browser leave the page to show it.
+window.addEventListener('dragover', (event) => event.preventDefault());
+window.addEventListener('drop', (event) => event.preventDefault());
+document.body.dataset.ready = 'true';

@@ -1,0 +1,213 @@
+// The page through its own controls, as a visitor uses it: the samples are encoded and the
+// downloads equal the native program's output, the coded picture is decoded again, and a
+// picture that cannot be used shows why. Screenshots of both parts are taken on the way.
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { existsSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { bmp, firstDifference, rgbOf } from './bmp.mjs';
+import * as native from './native.mjs';
+import { openPage } from './browser.mjs';
+
+const samples = join(native.root, 'samples');
+const shots = process.env.VORN_WEB_SCREENSHOTS ?? join(native.root, 'build/wasm/screenshots');
+let session;
+let page;
+let downloads;
+let expected;  // the native programs' files for the samples
+
+before(async () => {
+  session = await openPage({ width: 1200, height: 900 });
+  page = session.page;
+  downloads = native.scratchFolder('downloads');
+  const client = await page.createCDPSession();
+  await client.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  const read = (name) => readFileSync(join(samples, name));
+  const { coded } = await native.encode('vornhold2', read('Main.bmp'), read('Hidden 1.bmp'), read('Hidden 2.bmp'));
+  expected = { coded, ...(await native.decode('vornhold2', coded)), revealed: await native.reveal(coded) };
+});
+after(async () => { await session?.close(); });
+
+// Clicks a download link and gives back the file once the browser has written it whole.
+async function download(selector) {
+  const name = await page.$eval(selector, (link) => link.download);
+  const path = join(downloads, name);
+  rmSync(path, { force: true });
+  await page.click(selector);
+  for (let tries = 0; tries < 200; tries++) {
+    const pending = readdirSync(downloads).some((file) => file.endsWith('.crdownload'));
+    if (!pending && existsSync(path)) return readFileSync(path);
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  throw new Error(`${name} was not downloaded`);
+}
+
+async function chooseFile(input, path) {
+  const [chooser] = await Promise.all([page.waitForFileChooser(), page.click(input)]);
+  await chooser.accept([path]);
+}
+
+const statusOf = (name) => page.$eval(`#${name}-status`, (s) => ({ text: s.textContent, kind: s.className }));
+async function waitForStatus(name, kind) {
+  await page.waitForFunction((name, kind) => document.getElementById(`${name}-status`).classList.contains(kind), {}, name, kind);
+  return statusOf(name);
+}
+
+// Waits for the decoding that choosing the file `name` started: it begins as the file's status
+// turns ready.
+async function waitForDecoding(name) {
+  await page.waitForFunction((name) => {
+    const status = document.getElementById('coded-status');
+    return status.classList.contains('ready') && status.textContent.startsWith(`${name}:`);
+  }, {}, name);
+  await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
+}
+
+function assertSameBytes(actual, wanted, what) {
+  assert.equal(firstDifference(actual, wanted), -1, `${what} differs from the expected bytes`);
+}
+
+// The pixels of a PNG as the browser decodes it without colour management, R G B.
+async function pngPixels(png) {
+  return Buffer.from(await page.evaluate(async (base64) => {
+    const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const bitmap = await createImageBitmap(new Blob([bytes]), { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+    const context = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
+    context.drawImage(bitmap, 0, 0);
+    const rgba = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+    return Array.from(rgba.filter((_, i) => i % 4 !== 3));
+  }, png.toString('base64')));
+}
+
+// A PNG of a BMP's pixels, written by the browser.
+async function pngOf(file) {
+  const { width, height, rgb } = rgbOf(file);
+  return Buffer.from(await page.evaluate(async (width, height, base64) => {
+    const rgb = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const rgba = new Uint8ClampedArray(width * height * 4).map((_, i) => (i % 4 === 3 ? 255 : rgb[(i >> 2) * 3 + (i % 4)]));
+    const canvas = new OffscreenCanvas(width, height);
+    canvas.getContext('2d').putImageData(new ImageData(rgba, width, height), 0, 0);
+    const bytes = new Uint8Array(await (await canvas.convertToBlob({ type: 'image/png' })).arrayBuffer());
+    return Array.from(bytes);
+  }, width, height, rgb.toString('base64')));
+}
+
+async function screenshot(selector, name) {
+  mkdirSync(shots, { recursive: true });
+  await (await page.$(selector)).screenshot({ path: join(shots, name) });
+}
+
+test('every control has a label, and the keyboard reaches them in order', async () => {
+  const unlabelled = await page.$$eval('input, select, button', (controls) => controls
+    .filter((c) => !c.hidden && c.labels?.length === 0 && !c.textContent.trim() && !c.getAttribute('aria-label'))
+    .map((c) => c.outerHTML));
+  assert.deepEqual(unlabelled, []);
+  const reached = [];
+  for (let i = 0; i < 6; i++) {
+    await page.keyboard.press('Tab');
+    reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.value));
+  }
+  // The radio group is one stop, and the encode button is skipped while nothing is chosen.
+  assert.deepEqual(reached, ['carrier-file', 'hidden1-file', 'hidden2-file', 'vornhold2', 'coded-file', 'decode-build']);
+});
+
+test('encoding the samples shows the coded picture and downloads the program\'s Coded.bmp', async () => {
+  await chooseFile('#carrier-file', join(samples, 'Main.bmp'));
+  await chooseFile('#hidden1-file', join(samples, 'Hidden 1.bmp'));
+  await chooseFile('#hidden2-file', join(samples, 'Hidden 2.bmp'));
+  for (const name of ['carrier', 'hidden1', 'hidden2']) {
+    assert.match((await waitForStatus(name, 'ready')).text, /512 × 512, 24-bit BMP/);
+  }
+  await page.waitForSelector('#encode-button:not([disabled])');
+  await page.click('#encode-button');
+  await page.waitForSelector('#encode-results:not([hidden])');
+  assert.match(await page.$eval('#encode-message', (m) => m.textContent), /^Done with vornhold2 .*hidden picture 1 stored, scrambled; hidden picture 2 stored\.$/);
+
+  const shown = await page.$eval('#coded-view', (canvas) => [canvas.width, canvas.height]);
+  assert.deepEqual(shown, [512, 512]);
+  const coded = await download('#coded-bmp');
+  assertSameBytes(coded, expected.coded, 'Coded.bmp');
+  const png = await download('#coded-png');
+  assertSameBytes(await pngPixels(png), rgbOf(expected.coded).rgb, 'the pixels of Coded.png');
+  writeFileSync(join(downloads, 'coded-copy.png'), png);
+  await screenshot('#encode', 'web-encode.png');
+});
+
+// The hidden pictures at full strength, as the programs' decoded files hold them: with both
+// hidden pictures vornhold2 keeps picture 1 in bits 5 and 4 of Decoded_2, and picture 2 in the
+// top two bits of Decoded_1 with its bits exchanged.
+function hiddenFromProgramFiles() {
+  const offset = expected.coded.readUInt32LE(10);
+  const hidden1 = Buffer.from(expected.decoded2);
+  const hidden2 = Buffer.from(expected.decoded1);
+  for (let i = offset; i < hidden1.length; i++) {
+    hidden1[i] = 85 * ((expected.decoded2[i] >> 4) & 3);
+    const b = expected.decoded1[i] >> 6;
+    hidden2[i] = 85 * (((b & 1) << 1) | (b >> 1));
+  }
+  return { hidden1, hidden2 };
+}
+
+test('decoding the coded picture shows each hidden picture and the revealed low bits', async () => {
+  await page.select('#decode-build', '0');
+  await page.select('#decode-content', '3');
+  await chooseFile('#coded-file', join(downloads, 'Coded.bmp'));
+  await waitForDecoding('Coded.bmp');
+  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, as chosen\.$/);
+  const wanted = hiddenFromProgramFiles();
+  assertSameBytes(await download('#hidden-1-bmp'), wanted.hidden1, 'hidden-1.bmp');
+  assertSameBytes(await download('#hidden-2-bmp'), wanted.hidden2, 'hidden-2.bmp');
+  assertSameBytes(await download('#revealed-bmp'), expected.revealed, 'out.bmp');
+  assertSameBytes(await pngPixels(await download('#hidden-1-png')), rgbOf(wanted.hidden1).rgb, 'hidden-1.png');
+
+  await page.select('#decode-build', '');
+  await page.select('#decode-content', '');
+  await page.waitForFunction(() => /\(the build and what it holds\)/.test(document.getElementById('decode-message').textContent));
+  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, guessed/);
+  await screenshot('#decode', 'web-decode.png');
+});
+
+test('a coded PNG decodes like the coded BMP', async () => {
+  await page.select('#decode-build', '0');
+  await page.select('#decode-content', '3');
+  await chooseFile('#coded-file', join(downloads, 'coded-copy.png'));
+  await waitForDecoding('coded-copy.png');
+  assert.match((await statusOf('coded')).text, /512 × 512, decoded by the browser/);
+  // The samples' header is the one of the equivalent BMP, so the files are equal whole.
+  assertSameBytes(await download('#hidden-1-bmp'), hiddenFromProgramFiles().hidden1, 'hidden-1.bmp');
+});
+
+test('a PNG carrier is hidden in as its equivalent BMP, which the samples are', async () => {
+  const png = join(downloads, 'Main.png');
+  writeFileSync(png, await pngOf(readFileSync(join(samples, 'Main.bmp'))));
+  await chooseFile('#carrier-file', png);
+  assert.match((await waitForStatus('carrier', 'ready')).text, /^Main\.png: 512 × 512, decoded by the browser$/);
+  await page.waitForSelector('#encode-button:not([disabled])');
+  await page.click('#encode-button');
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('encode-message').textContent));
+  assertSameBytes(await download('#coded-bmp'), expected.coded, 'Coded.bmp from Main.png');
+});
+
+test('a picture that cannot be used is refused on the page with the reason', async () => {
+  const other = join(downloads, 'other-size.bmp');
+  writeFileSync(other, bmp({ width: 37, height: 21, seed: 5 }));
+  await chooseFile('#hidden1-file', other);
+  const refused = await waitForStatus('hidden1', 'refused');
+  assert.match(refused.text, /it is 37 × 21 but the carrier is 512 × 512/);
+  assert.equal(await page.$eval('#encode-button', (b) => b.disabled), true);
+
+  const text = join(downloads, 'notes.txt');
+  writeFileSync(text, 'not a picture');
+  await chooseFile('#hidden2-file', text);
+  assert.match((await waitForStatus('hidden2', 'refused')).text, /^notes\.txt cannot be used: this browser cannot read it as a picture/);
+
+  await page.click('[data-slot="hidden1"] .remove');
+  await page.click('[data-slot="hidden2"] .remove');
+  await page.waitForSelector('#encode-button:not([disabled])');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'hidden2-file');
+});
+
+test('the page loads nothing from elsewhere and logs no error', () => {
+  assert.deepEqual(session.foreign, []);
+  assert.deepEqual(session.problems, []);
+});
