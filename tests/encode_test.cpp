@@ -248,7 +248,7 @@ TEST_F(encoding, coded_bmp_that_cannot_be_written_ends_as_a_failure)
         const char* message;
         bool remains;
     } const cases[] = {
-        {"disk full", [] { return link_to_full_device("Coded.bmp"); }, "Can't write Coded.bmp!\n", false},
+        {"disk full", [] { return older_file_on_full_disk("Coded.bmp"); }, "Can't write Coded.bmp!\n", true},
         {"folder in the way", [] { return fs::create_directory("Coded.bmp"); }, "Can't open Coded.bmp for writing!\n",
          true},
     };

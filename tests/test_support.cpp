@@ -33,15 +33,12 @@ run_result run_filter(const std::vector<std::string>& args)
     return run_entry(filter_main, "vornlens", args);
 }
 
-bool link_to_full_device(const fs::path& link)
+bool older_file_on_full_disk(const fs::path& name, int files_before)
 {
-#ifdef _WIN32
-    (void)link;
-    return false;
-#else
-    fs::create_symlink("/dev/full", link);
+    write_file(name, older_bytes);
+    recorder().failing_step = file_step::write;
+    recorder().failing_file = recorder().files_created + files_before;
     return true;
-#endif
 }
 
 void scratch_test::SetUp()
