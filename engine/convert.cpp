@@ -64,8 +64,9 @@ vorn_error vorn_bmp_from_rgb(const uint8_t* pixels, uint32_t width, uint32_t hei
     put_le32(bmp + 34, uint32_t(length - header_length));
     put_le32(bmp + 38, pixels_per_metre);
     put_le32(bmp + 42, pixels_per_metre);
-    // Rows are stored bottom-up: the top row of the picture is the last row of the file.
-    for (uint32_t y = 0; y < height; ++y) {
+    // Rows are stored bottom-up: the top row of the picture is the last row of the file. Rows
+    // without pixels hold no bytes at all, however many the picture counts.
+    for (uint32_t y = 0; width > 0 && y < height; ++y) {
         const uint8_t* from = pixels + size_t(height - 1 - y) * row_bytes;
         uint8_t* to = bmp + header_length + size_t(y) * stride;
         for (uint32_t x = 0; x < width; ++x, from += channels, to += 3) {
@@ -86,7 +87,7 @@ vorn_error vorn_bmp_to_rgb(const uint8_t* bmp, size_t length, uint8_t* rgb)
     // A picture without pixels needs no room for them.
     if (!rgb && g.width > 0 && g.height > 0) return VORN_ERR_ARGUMENT;
     const size_t row = size_t(g.width) * 3;
-    for (uint32_t y = 0; y < g.height; ++y) {
+    for (uint32_t y = 0; row > 0 && y < g.height; ++y) {
         const uint8_t* from = bmp + g.offset_raster + size_t(g.height - 1 - y) * g.string_length;
         uint8_t* to = rgb + size_t(y) * row;
         for (size_t x = 0; x < row; x += 3) {

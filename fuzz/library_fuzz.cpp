@@ -46,10 +46,20 @@ void check_coding(const uint8_t* picture, size_t size, const vorn_geometry& g, v
     expect(std::equal(picture, picture + g.offset_raster, coded.begin()), "encoding changed the head");
     expect(report.hidden1 == (content & 1 ? VORN_OK : VORN_ERR_ABSENT), "hidden 1 reported wrongly");
 
+    // A raster that starts inside the header (offset_raster below 30) rewrites the header, and
+    // the coded picture may then be another picture, or none: decoding must judge it by its check.
+    vorn_geometry coded_geometry{};
+    const vorn_error readable = vorn_check_carrier(coded.data(), size, &coded_geometry);
+    if (readable == VORN_OK) {
+        expect(vorn_decode_work_size(&coded_geometry, &decode_size) == VORN_OK, "no decode work size");
+        if (decode_size > max_work) return;
+        work.resize(std::max(work.size(), decode_size / 4 + 1));
+    }
     buffer first(size), second(size), in_place = coded;
     expect(vorn_decode(coded.data(), size, build, first.data(), second.data(), work.data(), decode_size,
-                       nullptr) == VORN_OK,
-           "a coded picture was not decoded");
+                       nullptr) == readable,
+           "decoding judged the coded picture otherwise than its check");
+    if (readable != VORN_OK) return;
     vorn_decode(in_place.data(), size, build, nullptr, in_place.data(), work.data(), decode_size, nullptr);
     expect(in_place == second, "decoding in place differs from decoding out of place");
 
@@ -71,7 +81,7 @@ void check_coding(const uint8_t* picture, size_t size, const vorn_geometry& g, v
     buffer again(length);
     expect(vorn_bmp_from_rgb(rgb.data(), g.width, g.height, size_t(g.width) * 3, 3, again.data()) == VORN_OK,
            "no BMP from pixels");
-    for (uint32_t y = 0; y < g.height; ++y)
+    for (uint32_t y = 0; g.width > 0 && y < g.height; ++y)
         expect(std::memcmp(again.data() + 54 + size_t(y) * g.string_length,
                            picture + g.offset_raster + size_t(y) * g.string_length, size_t(g.width) * 3) == 0,
                "a pixel changed on its way through RGB");
