@@ -13,7 +13,6 @@ set(VORN_PACKAGE_MAINTAINER "Ilse Marrow <ilse.marrow@vornhold.org>"
 
 # The changelog names the release; it has to be the version the project declares.
 set(vorn_changelog ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${vorn_changelog})
 file(STRINGS ${vorn_changelog} vorn_changelog_top LIMIT_COUNT 1)
 if(NOT vorn_changelog_top MATCHES "^vornhold \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/changelog begins with '${vorn_changelog_top}', "
@@ -57,14 +56,16 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libvorn1)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvorn-dev)
 
 # Each package carries the copyright file and the changelog in its own documentation folder,
-# and has its manual pages compressed once everything else of it is installed.
-set(vorn_changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
-file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/packaging)
-execute_process(COMMAND gzip -9 -n -c INPUT_FILE ${vorn_changelog} OUTPUT_FILE ${vorn_changelog_gz}
-                COMMAND_ERROR_IS_FATAL ANY)
+# both naming the maintainer set above, and has its manual pages compressed once everything else
+# of it is installed.
+set(vorn_packaging_build ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+configure_file(packaging/copyright ${vorn_packaging_build}/copyright @ONLY)
+configure_file(packaging/changelog ${vorn_packaging_build}/changelog @ONLY)
+execute_process(COMMAND gzip -9 -n -c INPUT_FILE ${vorn_packaging_build}/changelog
+                OUTPUT_FILE ${vorn_packaging_build}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
 foreach(component IN LISTS vorn_packaged_components)
   string(TOUPPER ${component} upper)
-  install(FILES packaging/copyright ${vorn_changelog_gz}
+  install(FILES ${vorn_packaging_build}/copyright ${vorn_packaging_build}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
           COMPONENT ${component})
   install(CODE "set(vorn_man_dir \"${CMAKE_INSTALL_MANDIR}\")

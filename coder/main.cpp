@@ -1,3 +1,8 @@
 #include "coder.h"
+#include "platform.h"
 
-int main(int argc, char** argv) { return coder_main(argc, argv, coder_build::VORN_CODER_BUILD); }
+int main(int argc, char** argv)
+{
+    ignore_write_signals();
+    return coder_main(argc, argv, coder_build::VORN_CODER_BUILD);
+}

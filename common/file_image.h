@@ -36,32 +36,39 @@ constexpr uint64_t max_file_length = 0xFFFFFFFF;
 
 enum class load_status {
     loaded,
-    cannot_read,   // cannot be opened, is not a regular file (never opened when it is a FIFO
-                   // or socket), or the read came up short
+    cannot_read,   // cannot be opened, is not a regular file (a FIFO or device is opened
+                   // without waiting and closed unread), or the read came up short
     too_long,      // longer than max_file_length; never read
     wrong_length,  // not the length the caller required; never read
     no_memory,
 };
 
-// Opens `path` for reading in binary mode and reads it whole into `image`. With
+// Opens `path` for reading and reads it whole into `image`. The checks are made on the opened
+// file, so a file put at `path` meanwhile is either read whole or refused. With
 // `required_length`, a file of any other length is refused before anything is read.
 load_status load_file(const std::string& path, file_image& image,
                       std::optional<uint32_t> required_length = std::nullopt);
 
 enum class write_status {
     written,
-    cannot_open,   // the file cannot be created, or a FIFO or socket stands in its place
-    cannot_write,  // the write or the close failed; the incomplete file has been removed
+    cannot_open,   // the file cannot be created: a folder, FIFO, device or socket stands in its
+                   // place, a file we may not write, or no new file can be made in the folder
+    cannot_write,  // a write, the close or the rename failed; the incomplete file has been
+                   // removed and whatever stood at the name is left as it was
 };
 
-// Creates (or replaces) `name` and writes `length` bytes to it in one write.
+// Replaces `name` (or creates it) with `length` bytes, in one write. The bytes go to a new file
+// beside it, which takes the place of `name` only once it is complete and closed: at any moment,
+// whatever happens to the run, `name` is either the earlier file whole or the new file whole. A
+// link at `name` is itself replaced; the file it points to is never written. A regular file keeps
+// its permissions; a new file gets those "wb" would give.
 write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length);
 
 // Makes the `count` bytes of a file from `offset` on and returns where they lie: in `piece`, or
 // anywhere else they already stand.
 using piece_maker = std::function<const uint8_t*(size_t offset, size_t count, uint8_t* piece)>;
 
-// Creates (or replaces) `name` and writes `length` bytes made piece by piece, `piece_size` bytes
-// at a time, so that a file need never be held whole in memory.
+// As write_file_image, with `length` bytes made piece by piece, `piece_size` bytes at a time, so
+// that a file need never be held whole in memory.
 write_status write_file_in_pieces(const char* name, uint32_t length, uint8_t* piece,
                                   size_t piece_size, const piece_maker& make);

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// The steps of writing an output file that the stand-in can make fail.
+enum class file_step { none, create, write, close, rename };
+
 struct recorder_state {
     std::string console;
     std::vector<uint32_t> pauses;
@@ -13,6 +16,11 @@ struct recorder_state {
     int set_working_folder_calls = 0;
     long allocations_until_failure = -1;  // -1: never fail; 0: the next one fails
     size_t largest_allocation = 0;        // the largest block asked for since the reset
+    // `failing_step` fails once, for the output file numbered `failing_file` (0 is the first file
+    // created since the reset), as a full disk or a failing device would; then all goes well.
+    file_step failing_step = file_step::none;
+    int failing_file = 0;
+    int files_created = 0;
 };
 
 recorder_state& recorder();

@@ -55,7 +55,7 @@ obstacle obstacle_from(uint8_t control, int shift)
 {
     switch (control >> shift & 3) {
     case 1: return obstacle::folder;
-    case 2: return obstacle::full_device;
+    case 2: return obstacle::full_disk;
     case 3: return obstacle::fifo;
     default: return obstacle::none;
     }
@@ -68,10 +68,14 @@ void put_file(const char* name, const uint8_t* data, size_t size)
     if (!out) fault(std::string("cannot lay out ") + name);
 }
 
-void put_obstacle(const char* name, obstacle what)
+void put_obstacle(const char* name, obstacle what, int files_before)
 {
     if (what == obstacle::folder) fs::create_directory(name);
-    if (what == obstacle::full_device) fs::create_symlink("/dev/full", name);
+    if (what == obstacle::full_disk) {
+        put_file(name, older_file.data(), older_file.size());
+        recorder().failing_step = file_step::write;
+        recorder().failing_file = recorder().files_created + files_before;
+    }
     if (what == obstacle::fifo && mkfifo(name, 0600) != 0) fault(std::string("cannot make a FIFO ") + name);
 }
 
@@ -112,6 +116,8 @@ void expect_end(const run_record& run, uint32_t success_pause, std::string_view 
 {
     const std::string shown = "\n--- console ---\n" + run.console;
     if (run.pauses.size() != 1) fault("the run did not pause exactly once" + shown);
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path()))
+        if (entry.path().extension() == ".tmp") fault("a temporary file was left: " + entry.path().string());
     if (failure.empty()) {
         if (!ends_with(run.console, success_tail) || run.pauses[0] != success_pause)
             fault("expected a success end" + shown);

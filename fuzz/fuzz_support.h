@@ -30,16 +30,21 @@ private:
     std::string previous;
 };
 
-// What stands at an output's name before the run: nothing, a folder (cannot be opened for
-// writing), a link to /dev/full (opens, but every write fails) or a FIFO (opening it would wait
-// for a reader, so the programs must refuse it).
-enum class obstacle { none, folder, full_device, fifo };
+// What stands at an output's name before the run: nothing, a folder (cannot be replaced), an
+// older file (older_file) on a disk that fills up while the output is written (the stand-in
+// fails the write, so the older file must stay as it was) or a FIFO (opening it would wait for a
+// reader, so the programs must refuse it).
+enum class obstacle { none, folder, full_disk, fifo };
+
+inline const byte_string older_file{'B', 'M', 'o', 'l', 'd'};
 
 // Two bits of a control byte, taken from bit `shift` on.
 obstacle obstacle_from(uint8_t control, int shift);
 
 void put_file(const char* name, const uint8_t* data, size_t size);
-void put_obstacle(const char* name, obstacle what);
+// For full_disk, the write fails for the next output file created, or the one after
+// `files_before` more.
+void put_obstacle(const char* name, obstacle what, int files_before = 0);
 
 bool entry_exists(const char* name);  // a file, folder or link, even a dangling one
 byte_string file_bytes(const char* name);
@@ -60,6 +65,7 @@ bool ends_with(std::string_view text, std::string_view tail);
 
 // Every run pauses once. It pauses `success_pause` exactly when the console ends with the success
 // lines; otherwise it pauses 3000 ms, its last message is `failure` and it printed no "Done!".
+// No run, whatever its end, leaves a temporary file behind.
 void expect_end(const run_record& run, uint32_t success_pause, std::string_view failure);
 
 // The success lines with the recorder's still clock.

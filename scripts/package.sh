@@ -14,7 +14,7 @@ ensure_packages "${program_packages[@]}" "${package_packages[@]}"
 # checkout, the date of the latest changelog entry), so that two builds can be compared.
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
-    SOURCE_DATE_EPOCH=$(date -d "$(dpkg-parsechangelog -l packaging/changelog -S Date)" +%s)
+    SOURCE_DATE_EPOCH=$(date -d "$(sed -n '/^ -- /{s/.*  //p;q}' packaging/changelog)" +%s)
 fi
 export SOURCE_DATE_EPOCH
 

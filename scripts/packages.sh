@@ -46,3 +46,7 @@ web_packages=(cmake ninja-build emscripten python3)
 # What the browser tests need besides: Chromium, driven from Node.js by puppeteer-core, which npm
 # installs from web/test/package-lock.json. npm comes with Node.js where Node.js is not Debian's.
 web_test_packages=(chromium nodejs)
+# What the quality measurement needs besides the programs' build: Debian's Python with NumPy,
+# Pillow to read and write the pictures, Matplotlib for the plot, and scikit-image for its data
+# set of photographs.
+quality_packages=(python3-numpy python3-pil python3-matplotlib python3-skimage)

@@ -2,10 +2,12 @@
 # Builds the three programs and the test suites, then runs every test with CTest.
 #   bash scripts/test.sh          release build
 #   bash scripts/test.sh asan     the same suite built with AddressSanitizer and UBSan
+#   bash scripts/test.sh m32      the same suite as a 32-bit program, the library without threads
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 preset=${1:-default}
 ensure_packages "${build_packages[@]}"
+if [ "$preset" = m32 ]; then ensure_packages g++-multilib; fi
 cmake --workflow --preset "$preset"

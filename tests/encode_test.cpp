@@ -1,4 +1,5 @@
-// Encode mode: the coded bytes, the messages, and the hidden pictures it accepts or refuses.
+// Encoding: the coded bytes (the library on memory), and the coder's messages and the hidden
+// pictures it accepts or refuses (the program in a folder).
 #include <functional>
 #include <optional>
 
@@ -41,7 +42,7 @@ uint8_t truncated(coder_build build, uint8_t main, std::optional<uint8_t> h1, st
 
 using encoding = scratch_test;
 
-TEST_F(encoding, a_single_pixel_holds_the_stage_table_bytes)
+TEST(encoded_bytes, a_single_pixel_holds_the_stage_table_bytes)
 {
     // One pixel receives no error and permutes nowhere, so every byte is a plain truncation.
     struct {
@@ -68,15 +69,15 @@ TEST_F(encoding, a_single_pixel_holds_the_stage_table_bytes)
         const std::optional<bytes> h2 =
             c.h2 ? std::optional<bytes>(bmp_file(1, 1, *c.h2, 2)) : std::nullopt;
         const bytes main = bmp_file(1, 1, c.main, 2);
-        const encoded e = encode(c.build, main, h1, h2);
-        ASSERT_EQ(e.coded.size(), main.size());
-        EXPECT_TRUE(std::equal(main.begin(), main.begin() + 54, e.coded.begin()));
-        for (size_t i = 54; i < e.coded.size(); ++i) EXPECT_EQ(e.coded[i], c.expected) << i;
+        const bytes coded = encode_in_memory(c.build, main, h1, h2);
+        ASSERT_EQ(coded.size(), main.size());
+        EXPECT_TRUE(std::equal(main.begin(), main.begin() + 54, coded.begin()));
+        for (size_t i = 54; i < coded.size(); ++i) EXPECT_EQ(coded[i], c.expected) << i;
         EXPECT_EQ(truncated(c.build, c.main, c.h1, c.h2), c.expected);
     }
 }
 
-TEST_F(encoding, reproduces_the_two_by_two_example)
+TEST(encoded_bytes, reproduces_the_two_by_two_example)
 {
     struct {
         coder_build build;
@@ -89,15 +90,18 @@ TEST_F(encoding, reproduces_the_two_by_two_example)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(build_name(c.build));
-        const encoded e = encode(c.build, bmp_file(2, 2, 100), bmp_file(2, 2, 200), bmp_file(2, 2, 60));
-        EXPECT_EQ(bytes(e.coded.begin() + 54, e.coded.end()), c.raster);
-        EXPECT_NE(e.run.console.find("Hidden 1 dithering...\nHidden 1 permutation...\n"
-                                     "Hidden 2 dithering...\nMain dithering...\n"),
-                  std::string::npos);
+        vorn_report report{};
+        const bytes coded = encode_in_memory(c.build, bmp_file(2, 2, 100), bmp_file(2, 2, 200), bmp_file(2, 2, 60), &report);
+        EXPECT_EQ(bytes(coded.begin() + 54, coded.end()), c.raster);
+        // Both stored; a 2 x 2 layer is scrambled (which moves nothing), hidden 2 beside it never.
+        EXPECT_EQ(report.hidden1, VORN_OK);
+        EXPECT_EQ(report.hidden2, VORN_OK);
+        EXPECT_EQ(report.hidden1_permutation, VORN_PERMUTATION_RAN);
+        EXPECT_EQ(report.hidden2_permutation, VORN_PERMUTATION_NONE);
     }
 }
 
-TEST_F(encoding, padding_and_trailing_bytes_hold_plain_truncations)
+TEST(encoded_bytes, padding_and_trailing_bytes_hold_plain_truncations)
 {
     // Width 2 has two padding bytes per row; seven bytes follow the last row.
     const bytes main = bmp_noise(2, 4, 1, 7), h1 = bmp_noise(2, 4, 2, 7), h2 = bmp_noise(2, 4, 3, 7);
@@ -105,22 +109,22 @@ TEST_F(encoding, padding_and_trailing_bytes_hold_plain_truncations)
         for (int combination = 0; combination < 4; ++combination) {
             const bool has1 = combination & 1, has2 = combination & 2;
             SCOPED_TRACE(std::string(build_name(build)) + " combination " + std::to_string(combination));
-            const encoded e = encode(build, main, has1 ? std::optional(h1) : std::nullopt,
-                                     has2 ? std::optional(h2) : std::nullopt);
-            ASSERT_EQ(e.coded.size(), main.size());
+            const bytes coded = encode_in_memory(build, main, has1 ? std::optional(h1) : std::nullopt,
+                                                 has2 ? std::optional(h2) : std::nullopt);
+            ASSERT_EQ(coded.size(), main.size());
             for (size_t i = 54; i < main.size(); ++i) {
                 const size_t in_row = (i - 54) % 8;
                 if (i < 54 + 4 * 8 && in_row < 6) continue;  // pixel bytes receive error
                 const auto source = [&](const bytes& b, bool present) {
                     return present ? std::optional<uint8_t>(b[i]) : std::nullopt;
                 };
-                EXPECT_EQ(e.coded[i], truncated(build, main[i], source(h1, has1), source(h2, has2))) << i;
+                EXPECT_EQ(coded[i], truncated(build, main[i], source(h1, has1), source(h2, has2))) << i;
             }
         }
     }
 }
 
-TEST_F(encoding, clamps_values_that_dithering_carries_out_of_range)
+TEST(encoded_bytes, clamps_values_that_dithering_carries_out_of_range)
 {
     // In a row of two pixels, column 1 hands its whole error to column 0.
     struct {
@@ -141,8 +145,8 @@ TEST_F(encoding, clamps_values_that_dithering_carries_out_of_range)
         const auto picture = [](std::optional<uint8_t> fill) {
             return fill ? std::optional(bmp_file(2, 1, *fill)) : std::nullopt;
         };
-        const encoded e = encode(coder_build::vornhold, bmp_file(2, 1, c.main), picture(c.h1), picture(c.h2));
-        for (size_t i = 54; i < 60; ++i) EXPECT_EQ(e.coded[i], c.pixel) << i;
+        const bytes coded = encode_in_memory(coder_build::vornhold, bmp_file(2, 1, c.main), picture(c.h1), picture(c.h2));
+        for (size_t i = 54; i < 60; ++i) EXPECT_EQ(coded[i], c.pixel) << i;
     }
 }
 
@@ -229,14 +233,11 @@ TEST_F(encoding, the_permutation_gate_speaks_for_the_scrambled_layer_only)
     }
 }
 
-TEST_F(encoding, a_picture_without_raster_bytes_comes_back_unchanged)
+TEST(encoded_bytes, a_picture_without_raster_bytes_comes_back_unchanged)
 {
     bytes empty = bmp_file(0, 0, 0);
     ASSERT_EQ(empty.size(), 54u);
-    for (coder_build build : all_builds) {
-        const encoded e = encode(build, empty, empty, empty);
-        EXPECT_EQ(e.coded, empty);
-    }
+    for (coder_build build : all_builds) EXPECT_EQ(encode_in_memory(build, empty, empty, empty), empty);
 }
 
 TEST_F(encoding, coded_bmp_that_cannot_be_written_ends_as_a_failure)
@@ -248,7 +249,7 @@ TEST_F(encoding, coded_bmp_that_cannot_be_written_ends_as_a_failure)
         const char* message;
         bool remains;
     } const cases[] = {
-        {"disk full", [] { return link_to_full_device("Coded.bmp"); }, "Can't write Coded.bmp!\n", false},
+        {"disk full", [] { return older_file_on_full_disk("Coded.bmp"); }, "Can't write Coded.bmp!\n", true},
         {"folder in the way", [] { return fs::create_directory("Coded.bmp"); }, "Can't open Coded.bmp for writing!\n",
          true},
     };

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -21,7 +22,9 @@ struct process {
     std::string seen;
 };
 
-process start(const fs::path& exe, const std::vector<std::string>& args, const fs::path& cwd)
+// `file_size_limit` bytes is the most the program may write to any one file, as `ulimit -f` sets.
+process start(const fs::path& exe, const std::vector<std::string>& args, const fs::path& cwd,
+              rlim_t file_size_limit = RLIM_INFINITY)
 {
     int pipe_ends[2];
     if (pipe(pipe_ends) != 0) return {};
@@ -31,6 +34,8 @@ process start(const fs::path& exe, const std::vector<std::string>& args, const f
         close(pipe_ends[0]);
         close(pipe_ends[1]);
         if (chdir(cwd.c_str()) != 0) _exit(126);
+        const rlimit limit{file_size_limit, file_size_limit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
         std::vector<std::string> words{exe.filename().string()};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -132,6 +137,41 @@ TEST_F(real_process, one_argument_works_in_the_executables_own_folder)
         EXPECT_EQ(read_file(bin / r.output).size(), main.size());
         EXPECT_FALSE(fs::exists(folder / r.output));
     }
+}
+
+TEST_F(real_process, a_file_size_limit_or_a_closed_console_ends_as_a_reported_failure)
+{
+    // The limit cuts Coded.bmp short; the older Coded.bmp must survive it.
+    const bytes main = bmp_noise(512, 512, 3), older{'B', 'M', 'o', 'l', 'd'};
+    write_file(folder / "Main.bmp", main);
+    write_file(folder / "Coded.bmp", older);
+    process limited = start(VORNHOLD2_EXE, {}, folder, 500 * 1024);
+    // No input in `bin`: a failure, printed into a pipe nobody reads.
+    process unread = start(VORNLENS_EXE, {}, bin);
+    close(unread.output);
+    unread.output = -1;
+    EXPECT_EQ(wait_for_exit(limited), 0);
+    EXPECT_EQ(wait_for_exit(unread), 0);
+    const std::string tail = "Writing file...\nCan't write Coded.bmp!\n";
+    ASSERT_GE(limited.seen.size(), tail.size());
+    EXPECT_EQ(limited.seen.substr(limited.seen.size() - tail.size()), tail);
+    EXPECT_EQ(read_file(folder / "Coded.bmp"), older);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);  // no temporary
+}
+
+TEST_F(real_process, a_link_at_the_output_name_is_replaced_and_its_target_never_written)
+{
+    const bytes main = bmp_noise(8, 8, 4), precious{'k', 'e', 'e', 'p'};
+    write_file(folder / "Main.bmp", main);
+    write_file(bin / "precious.bmp", precious);
+    fs::create_symlink(bin / "precious.bmp", folder / "Coded.bmp");
+    process p = start(VORNHOLD2_EXE, {}, folder);
+    const bool finished = read_until(p, " ms\r\n");
+    stop(p);
+    ASSERT_TRUE(finished) << p.seen;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "Coded.bmp")));
+    EXPECT_EQ(read_file(folder / "Coded.bmp").size(), main.size());
+    EXPECT_EQ(read_file(bin / "precious.bmp"), precious);
 }
 
 }  // namespace

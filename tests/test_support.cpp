@@ -33,15 +33,44 @@ run_result run_filter(const std::vector<std::string>& args)
     return run_entry(filter_main, "vornlens", args);
 }
 
-bool link_to_full_device(const fs::path& link)
+bytes encode_in_memory(coder_build build, const bytes& main, const std::optional<bytes>& hidden1,
+                       const std::optional<bytes>& hidden2, vorn_report* report)
 {
-#ifdef _WIN32
-    (void)link;
-    return false;
-#else
-    fs::create_symlink("/dev/full", link);
+    // The library spends the rasters of the hidden pictures it stores: it gets copies.
+    bytes h1 = hidden1.value_or(bytes{}), h2 = hidden2.value_or(bytes{});
+    vorn_geometry g{};
+    size_t work_size = 0;
+    if (vorn_check_carrier(main.data(), main.size(), &g) != VORN_OK) return {};
+    EXPECT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
+    std::vector<uint32_t> work(work_size / 4 + 1);
+    bytes coded(main.size());
+    EXPECT_EQ(vorn_encode(coded.data(), main.data(), main.size(), hidden1 ? h1.data() : nullptr, h1.size(),
+                          hidden2 ? h2.data() : nullptr, h2.size(), engine_build(build), work.data(), work_size,
+                          report),
+              VORN_OK);
+    return coded;
+}
+
+decoded_pair decode_in_memory(coder_build build, const bytes& coded, vorn_report* report)
+{
+    vorn_geometry g{};
+    size_t work_size = 0;
+    if (vorn_check_carrier(coded.data(), coded.size(), &g) != VORN_OK) return {};
+    EXPECT_EQ(vorn_decode_work_size(&g, &work_size), VORN_OK);
+    std::vector<uint32_t> work(work_size / 4 + 1);
+    decoded_pair d{bytes(coded.size()), bytes(coded.size())};
+    EXPECT_EQ(vorn_decode(coded.data(), coded.size(), engine_build(build), d.first.data(), d.second.data(),
+                          work.data(), work_size, report),
+              VORN_OK);
+    return d;
+}
+
+bool older_file_on_full_disk(const fs::path& name, int files_before)
+{
+    write_file(name, older_bytes);
+    recorder().failing_step = file_step::write;
+    recorder().failing_file = recorder().files_created + files_before;
     return true;
-#endif
 }
 
 void scratch_test::SetUp()

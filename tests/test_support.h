@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,19 @@ struct run_result {
 run_result run_coder(coder_build build, const std::vector<std::string>& args = {});
 run_result run_filter(const std::vector<std::string>& args = {});
 
-// Makes `link` a link to /dev/full, where every write fails for lack of space. False where no
-// such link can be made (Windows), and the caller skips that case.
-bool link_to_full_device(const std::filesystem::path& link);
+// The library on memory, as the coder uses it: the coded picture (empty when the library
+// refuses the main picture), and the two decoded pictures of a coded one.
+bytes encode_in_memory(coder_build build, const bytes& main, const std::optional<bytes>& hidden1,
+                       const std::optional<bytes>& hidden2, vorn_report* report = nullptr);
+struct decoded_pair {
+    bytes first, second;
+};
+decoded_pair decode_in_memory(coder_build build, const bytes& coded, vorn_report* report = nullptr);
+
+// Puts an older file (older_bytes) at `name` and makes the write of an output fail as on a full
+// disk: the next output file created, or the one after `files_before` more. Always true.
+bool older_file_on_full_disk(const std::filesystem::path& name, int files_before = 0);
+inline const bytes older_bytes{'B', 'M', 'o', 'l', 'd'};
 
 // Each test runs inside a fresh folder of its own, which is the current directory; the stand-in
 // for set_working_folder changes into its "exe" subfolder.

@@ -134,9 +134,7 @@ function makeEngine(module) {
     });
   }
 
-  // null where this engine has no detection.
   function detect(coded) {
-    if (!module._vorn_detect) return null;
     return withMemory((take) => {
       const answers = take(8);
       const code = module._vorn_detect(copyIn(take, coded), coded.length, answers, answers + 4);

@@ -243,7 +243,6 @@ function decodeSummary({ detected, used }) {
   if ($('decode-content').value === '') guessed.push('what it holds');
   const said = `Written by ${BUILD_NAMES[used.build]}, holding ${CONTENT_NAMES[used.content]}`;
   if (!guessed.length) return `${said}, as chosen.`;
-  if (!detected) return `${said}, assumed (${guessed.join(' and ')}): choose above if that is not so.`;
   const guess = `guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
     'looks like noise, choose the build and the content above';
   const detectedToo = detected.build === used.build && detected.content === used.content
@@ -263,6 +262,7 @@ async function decode() {
   }
   const number = (value) => (value === '' ? null : Number(value));
   setBusy('decode', 'Starting…');
+  results.setAttribute('aria-busy', 'true');
   try {
     const result = await work('decodePage', {
       coded: coded.bmp,
@@ -272,11 +272,13 @@ async function decode() {
     if (request !== requests.decode) return;
     results.replaceChildren(...result.pictures.map(decodedFigure));
     results.hidden = false;
+    results.setAttribute('aria-busy', 'false');
     setBusy('decode', null);
     $('decode-message').textContent = decodeSummary(result);
   } catch (error) {
     if (request !== requests.decode) return;
     results.hidden = true;
+    results.setAttribute('aria-busy', 'false');
     setBusy('decode', null);
     $('decode-message').textContent = `Nothing was taken out: ${error.message}.`;
   }

@@ -30,6 +30,14 @@ worker.onmessage = ({ data }) => {
   }
 };
 
+// A worker that cannot start (its script or the module failed to load) fails every request.
+worker.onerror = (event) => {
+  event.preventDefault();
+  const error = new Error(`the page's engine could not start (${event.message || 'no reason given'})`);
+  for (const request of pending.values()) request.reject(error);
+  pending.clear();
+};
+
 // Runs one of the worker's operations; onProgress receives its progress texts.
 export function work(operation, args, onProgress) {
   return new Promise((resolve, reject) => {

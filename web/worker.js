@@ -93,14 +93,11 @@ const operations = {
   },
 
   // Each hidden picture on its own at full strength, and the low bits revealed. build and
-  // content are guessed from the picture where they are null (vornhold2 with both hidden
-  // pictures where no guess can be made).
+  // content are guessed from the picture where they are null.
   async decodePage(engine, { coded, build, content }, progress) {
     progress('Looking at the picture');
-    engine.geometry(coded);
-    const detected = (build === null || content === null) ? engine.detect(coded) : null;
-    const guess = detected ?? { build: 0, content: 3 };
-    const used = { build: build ?? guess.build, content: content ?? guess.content };
+    const detected = engine.detect(coded);
+    const used = { build: build ?? detected.build, content: content ?? detected.content };
     const pictures = [];
     for (const which of HELD[used.content]) {
       progress(`Taking out hidden picture ${which}`);
