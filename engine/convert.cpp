@@ -80,9 +80,11 @@ vorn_error vorn_bmp_from_rgb(const uint8_t* pixels, uint32_t width, uint32_t hei
 
 vorn_error vorn_bmp_to_rgb(const uint8_t* bmp, size_t length, uint8_t* rgb)
 {
-    if (!bmp || !rgb) return VORN_ERR_ARGUMENT;
+    if (!bmp) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(bmp, length, g)) return error;
+    // A picture without pixels needs no room for them.
+    if (!rgb && g.width > 0 && g.height > 0) return VORN_ERR_ARGUMENT;
     const size_t row = size_t(g.width) * 3;
     for (uint32_t y = 0; y < g.height; ++y) {
         const uint8_t* from = bmp + g.offset_raster + size_t(g.height - 1 - y) * g.string_length;

@@ -1,7 +1,8 @@
 // Writes the seed corpus of every fuzz target: tiny valid pictures and one broken picture of each
 // kind, laid out in each target's input format (see the targets' own comments).
 //
-//   vorn_fuzz_seeds FOLDER    writes FOLDER/header, FOLDER/encode, FOLDER/decode, FOLDER/filter
+//   vorn_fuzz_seeds FOLDER    writes FOLDER/header, FOLDER/encode, FOLDER/decode, FOLDER/filter,
+//                             FOLDER/library
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -104,7 +105,7 @@ int main(int argc, char** argv)
     header.push_back({"pair-same", joined({square, other})});
     header.push_back({"pair-other-width", joined({square, with_le32(other, 18, 2)})});
 
-    std::vector<named> encode, decode, filter;
+    std::vector<named> encode, decode, filter, library;
     for (const named& v : valid) {
         const bytes h1 = changed(v.picture, [](bytes& b) { for (size_t i = 54; i < b.size(); ++i) b[i] ^= 0x5A; });
         const bytes h2 = changed(v.picture, [](bytes& b) { for (size_t i = 54; i < b.size(); ++i) b[i] += 77; });
@@ -116,12 +117,15 @@ int main(int argc, char** argv)
         decode.push_back({v.name + "-vornhold2", joined({v.picture}, 0)});
         decode.push_back({v.name + "-vornhold", joined({v.picture}, 1)});
         filter.push_back({v.name, joined({v.picture}, 0)});
+        for (uint8_t control = 0; control < 8; ++control)
+            library.push_back({v.name + "-" + std::to_string(control), joined({v.picture}, control)});
     }
     for (const named& b : broken) {
         encode.push_back({b.name, joined({b.picture}, 0x00)});
         encode.push_back({"hidden-" + b.name, joined({bmp_noise(4, 2, 8), b.picture}, 0x01)});
         decode.push_back({b.name, joined({b.picture}, 0)});
         filter.push_back({b.name, joined({b.picture}, 0)});
+        library.push_back({b.name, joined({b.picture}, 7)});
     }
     encode.push_back({"hidden-one-short", joined({square, other}, 0x02)});
     encode.push_back({"hidden-folders", joined({square}, 0x0F)});
@@ -143,5 +147,6 @@ int main(int argc, char** argv)
     write_seeds(root / "encode", encode);
     write_seeds(root / "decode", decode);
     write_seeds(root / "filter", filter);
+    write_seeds(root / "library", library);
     return 0;
 }

@@ -17,7 +17,7 @@ build/fuzz/fuzz/vorn_fuzz_seeds build/fuzz/seeds
 mkdir -p build/fuzz/findings
 
 failed=()
-for target in header encode decode filter; do
+for target in header encode decode filter library; do
   echo "== fuzzing $target for $seconds s"
   # New inputs go to the first folder, which stays out of the source tree.
   mkdir -p "build/fuzz/work/$target"
