@@ -19,7 +19,7 @@ std::vector<uint8_t> hidden_image(input_picture& hidden, int which, const std::v
 {
     if (hidden.as_is && vorn_check_hidden(&frame, hidden.file.data(), hidden.file.size()) == VORN_OK)
         return std::move(hidden.file);
-    const rgb_picture pixels = pixels_of(hidden);
+    const rgb_picture pixels = take_pixels(hidden);
     if (pixels.width != frame.width || pixels.height != frame.height) {
         const std::string size = size_text(frame.width, frame.height);
         fail(exit_class::input, hidden.path + ": hidden picture " + std::to_string(which) + " is " +

@@ -69,13 +69,13 @@ std::vector<uint8_t> coder_image(input_picture& picture)
     return image;
 }
 
-rgb_picture pixels_of(const input_picture& picture)
+rgb_picture take_pixels(input_picture& picture)
 {
-    if (!picture.as_is) return picture.pixels;
+    if (!picture.as_is) return std::move(picture.pixels);
     rgb_picture pixels;
     pixels.width = picture.geometry.width;
     pixels.height = picture.geometry.height;
-    pixels.rgb.resize(size_t(pixels.width) * pixels.height * 3);
+    pixels.rgb.allocate(size_t(pixels.width) * pixels.height * 3);
     vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data());
     return pixels;
 }

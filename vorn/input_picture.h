@@ -32,8 +32,9 @@ input_picture load_picture(const std::string& path, picture_role role);
 // header that an image converter writes for it.
 std::vector<uint8_t> coder_image(input_picture& picture);
 
-// The pixels of an input as R G B rows, top first (decoded from the file when as_is).
-rgb_picture pixels_of(const input_picture& picture);
+// The pixels of an input as R G B rows, top first (decoded from the file when as_is), moved out
+// of `picture`.
+rgb_picture take_pixels(input_picture& picture);
 
 // A hidden picture in the carrier's frame: the carrier's header, its length, and the pixels in
 // its raster (rows bottom-up, padding and any bytes after the raster 0). The sizes must match.

@@ -19,7 +19,7 @@ std::vector<uint8_t> output_bytes(output_format format, std::vector<uint8_t>&& i
     rgb_picture pixels;
     pixels.width = geometry.width;
     pixels.height = geometry.height;
-    pixels.rgb.resize(size_t(geometry.width) * geometry.height * 3);
+    pixels.rgb.allocate(size_t(geometry.width) * geometry.height * 3);
     vorn_bmp_to_rgb(image.data(), image.size(), pixels.rgb.data());
     image = std::vector<uint8_t>();  // its memory is needed no more
     return write_png(pixels, path);

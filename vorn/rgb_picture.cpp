@@ -13,5 +13,5 @@ void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const s
                                     "): as a 24-bit BMP it would reach 4 GiB; scale it down first");
     picture.width = width;
     picture.height = height;
-    picture.rgb.assign(size_t(width) * height * 3, 0);
+    picture.rgb.allocate(size_t(width) * height * 3);
 }

@@ -2,13 +2,32 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
+
+// Bytes that are not cleared when they are taken: a picture's header may promise far more
+// pixels than its file holds, and a decoder finds that out only as it goes; memory that is
+// never written is never really used.
+struct pixel_bytes {
+    std::unique_ptr<uint8_t[]> block;
+    size_t length = 0;
+
+    void allocate(size_t count)
+    {
+        block.reset(new uint8_t[count]);
+        length = count;
+    }
+    uint8_t* data() { return block.get(); }
+    const uint8_t* data() const { return block.get(); }
+    size_t size() const { return length; }
+    bool empty() const { return length == 0; }
+    uint8_t& operator[](size_t at) { return block[at]; }
+};
 
 struct rgb_picture {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> rgb;  // width * height * 3 bytes
+    pixel_bytes rgb;             // width * height * 3 bytes
     bool alpha_dropped = false;  // the file held transparency, which was left out
 };
 
