@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "commands.h"
@@ -66,6 +68,11 @@ void run_decode(const options& given, std::ostream& err)
         err << " (guessed from the picture; give --hidden and --build to choose)\n";
     }
 
+    // The folder named for the pictures is made when it is missing, as `mkdir -p` would.
+    if (!given.output.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(given.output, ignored);
+    }
     std::vector<std::string> outputs;
     for (int which = 1; which <= 2; ++which)
         if (holds(content, which)) outputs.push_back(output_path(given.output, which));

@@ -45,7 +45,7 @@ const char decode_help[] =
     "Usage: vorn decode CODED [-o DIR] [OPTION]...\n"
     "Take the hidden pictures out of a coded picture as DIR/hidden-1.png and DIR/hidden-2.png.\n"
     "\n"
-    "  -o, --output DIR  the folder to write to (default: the current folder)\n"
+    "  -o, --output DIR  the folder to write to, made if missing (default: the current folder)\n"
     "  --hidden WHICH    1, 2 or both: the pictures CODED holds (default: guessed)\n"
     "  --build B         vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
     "  -f, --force       replace hidden-N.png if it exists\n"

@@ -133,6 +133,8 @@ TEST_F(vorn_table_test, command_lines)
         {{"encode", "Main.bmp", "-o", "a.bmp"}, 4, "vorn: a.bmp: the file exists; give --force to replace it\n", nullptr, nullptr},
         {{"reveal", "a.bmp", "-o", "nowhere/x.png"}, 4, "vorn: nowhere/x.png: cannot write it: its folder nowhere does not exist\n", nullptr, nullptr},
         {{"reveal", "a.bmp", "-o", "folder.png", "--force"}, 4, "vorn: folder.png: cannot write it: it is a directory\n", nullptr, nullptr},
+        // A folder for the decoded pictures is made when it is missing.
+        {{"decode", "a.bmp", "--hidden", "both", "--build", "vornhold2", "-o", "new/out/"}, 0, "", "new/out/hidden-2.png", nullptr},
     };
     for (const row& r : rows) {
         std::string line;
