@@ -64,6 +64,9 @@ write_status write_file_in_pieces(const char* name, uint32_t length, uint8_t* pi
         const size_t count = std::min<size_t>(piece_size, length - offset);
         complete = write_file_bytes(file, make(offset, count, piece), count);
     }
+    // Not synced to the disk first: whatever befalls the run itself, the rename alone leaves one
+    // whole file at `name`, and a sync would wait for every byte to reach the disk (doubling the
+    // time of a decode). Only a crash of the whole system can still cost the newest output.
     complete = close_file(file) && complete;
     // Until this rename the file at `name` is untouched, whatever befalls the run.
     if (complete && replace_file(temporary.c_str(), name)) return write_status::written;
