@@ -59,6 +59,7 @@ write_status write_file_in_pieces(const char* name, uint32_t length, uint8_t* pi
     std::string temporary;
     os_file file;
     if (!create_temporary(name, permissions, temporary, file)) return write_status::cannot_open;
+    watch_temporary(temporary.c_str());
     bool complete = true;
     for (size_t offset = 0; complete && offset < length; offset += piece_size) {
         const size_t count = std::min<size_t>(piece_size, length - offset);
@@ -69,9 +70,10 @@ write_status write_file_in_pieces(const char* name, uint32_t length, uint8_t* pi
     // time of a decode). Only a crash of the whole system can still cost the newest output.
     complete = close_file(file) && complete;
     // Until this rename the file at `name` is untouched, whatever befalls the run.
-    if (complete && replace_file(temporary.c_str(), name)) return write_status::written;
-    remove_file(temporary.c_str());
-    return write_status::cannot_write;
+    const bool replaced = complete && replace_file(temporary.c_str(), name);
+    if (!replaced) remove_file(temporary.c_str());
+    watch_temporary(nullptr);
+    return replaced ? write_status::written : write_status::cannot_write;
 }
 
 write_status write_file_image(const char* name, const uint8_t* bytes, uint32_t length)

@@ -44,3 +44,9 @@ void remove_file(const char* name);
 // failed write rather than ending the process by a signal, so the run can report it and still
 // exit with code 0.
 void ignore_write_signals();
+
+// The temporary file an output is being written to (null: none any more). Where the system can
+// stop a run by a signal (Ctrl-C, a termination request, a closed terminal), that signal first
+// removes the file, so a stopped run leaves the folder as it found it. Nothing can do that for a
+// run killed outright.
+void watch_temporary(const char* name);

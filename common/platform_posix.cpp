@@ -2,8 +2,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
+#include <signal.h>
 #include <unistd.h>
 
 #include "platform.h"
@@ -50,4 +52,45 @@ void ignore_write_signals()
 {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+namespace {
+
+// Read by the signal handler, so kept in plain storage that it may touch.
+char watched_name[4096];
+volatile std::sig_atomic_t watching = 0;
+
+extern "C" void remove_watched_and_stop(int signal_number)
+{
+    if (watching) unlink(watched_name);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// Stop signals remove the watched file first; a signal the run was started to ignore (a job
+// started with nohup, say) stays ignored.
+void install_stop_handlers()
+{
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction action {};
+        action.sa_handler = remove_watched_and_stop;
+        sigemptyset(&action.sa_mask);
+        struct sigaction before {};
+        if (sigaction(signal_number, &action, &before) == 0 && before.sa_handler == SIG_IGN)
+            sigaction(signal_number, &before, nullptr);
+    }
+}
+
+}  // namespace
+
+void watch_temporary(const char* name)
+{
+    static const bool installed = (install_stop_handlers(), true);
+    (void)installed;
+    watching = 0;
+    if (!name) return;
+    const size_t length = std::strlen(name);
+    if (length >= sizeof watched_name) return;  // too long to keep: left unwatched
+    std::memcpy(watched_name, name, length + 1);
+    watching = 1;
 }

@@ -80,3 +80,6 @@ bool replace_file(const char* from, const char* to)
 void remove_file(const char* name) { system_remove_file(name); }
 
 void ignore_write_signals() {}
+
+// Tests stop no run by a signal.
+void watch_temporary(const char*) {}

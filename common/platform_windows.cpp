@@ -43,3 +43,6 @@ void console_write(std::string_view text)
 
 // Windows ends no process for a closed console or a file-size limit: a failed write says so.
 void ignore_write_signals() {}
+
+// A console program on Windows is ended without a handler of ours running in between.
+void watch_temporary(const char*) {}

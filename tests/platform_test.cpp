@@ -6,6 +6,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "platform.h"
@@ -63,3 +68,32 @@ TEST(real_platform, allocation_failure_is_a_null_pointer)
     EXPECT_NE(block, nullptr);
     release_bytes(block);
 }
+
+#ifndef _WIN32
+// A stop signal during a write removes the watched temporary file and still ends the run by
+// that signal; once the write is over, the same signal leaves every file alone.
+TEST(real_platform, a_stop_signal_removes_the_temporary_being_written)
+{
+    const fs::path file = fs::temp_directory_path() / ("vorn-watch-" + std::to_string(getpid()) + ".tmp");
+    struct {
+        int signal_number;
+        bool still_watched;
+    } const cases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.signal_number) + (c.still_watched ? " while writing" : " afterwards"));
+        std::ofstream(file) << "part of a picture";
+        const pid_t child = fork();
+        if (child == 0) {
+            watch_temporary(file.c_str());
+            if (!c.still_watched) watch_temporary(nullptr);
+            std::raise(c.signal_number);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number);
+        EXPECT_EQ(fs::exists(file), !c.still_watched);
+        fs::remove(file);
+    }
+}
+#endif
