@@ -24,6 +24,23 @@ void flatten(const vorn_report &report, int32_t *fields)
     fields[4] = report.decoded2_permutation;
 }
 
+// The work buffer of the size `size_of` gives for this picture, from malloc. Null, with `error`
+// set, when the picture is refused or the memory cannot be had; the caller frees it otherwise.
+void *take_work(vorn_error (*size_of)(const vorn_geometry *, size_t *), const uint8_t *image,
+                size_t length, size_t &size, vorn_error &error)
+{
+    vorn_geometry geometry;
+    error = vorn_check_carrier(image, length, &geometry);
+    if (error == VORN_OK)
+        error = size_of(&geometry, &size);
+    if (error != VORN_OK)
+        return nullptr;
+    void *work = std::malloc(size ? size : 1);
+    if (!work)
+        error = VORN_ERR_NO_MEMORY;
+    return work;
+}
+
 }  // namespace
 
 extern "C" {
@@ -34,16 +51,11 @@ EMSCRIPTEN_KEEPALIVE int web_encode(uint8_t *coded, const uint8_t *carrier, size
                                     uint8_t *hidden1, size_t hidden1_length, uint8_t *hidden2,
                                     size_t hidden2_length, int build, int32_t *report_fields)
 {
-    vorn_geometry geometry;
-    vorn_error error = vorn_check_carrier(carrier, length, &geometry);
     size_t work_size = 0;
-    if (error == VORN_OK)
-        error = vorn_encode_work_size(&geometry, &work_size);
-    if (error != VORN_OK)
-        return error;
-    void *work = std::malloc(work_size ? work_size : 1);
+    vorn_error error = VORN_OK;
+    void *work = take_work(vorn_encode_work_size, carrier, length, work_size, error);
     if (!work)
-        return VORN_ERR_NO_MEMORY;
+        return error;
     vorn_report report{};
     error = vorn_encode(coded, carrier, length, hidden1, hidden1_length, hidden2, hidden2_length,
                         vorn_build(build), work, work_size, &report);
@@ -56,16 +68,11 @@ EMSCRIPTEN_KEEPALIVE int web_encode(uint8_t *coded, const uint8_t *carrier, size
 EMSCRIPTEN_KEEPALIVE int web_decode(const uint8_t *coded, size_t length, int build,
                                     uint8_t *decoded1, uint8_t *decoded2, int32_t *report_fields)
 {
-    vorn_geometry geometry;
-    vorn_error error = vorn_check_carrier(coded, length, &geometry);
     size_t work_size = 0;
-    if (error == VORN_OK)
-        error = vorn_decode_work_size(&geometry, &work_size);
-    if (error != VORN_OK)
-        return error;
-    void *work = std::malloc(work_size ? work_size : 1);
+    vorn_error error = VORN_OK;
+    void *work = take_work(vorn_decode_work_size, coded, length, work_size, error);
     if (!work)
-        return VORN_ERR_NO_MEMORY;
+        return error;
     vorn_report report{};
     error = vorn_decode(coded, length, vorn_build(build), decoded1, decoded2, work, work_size,
                         &report);
