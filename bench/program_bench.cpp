@@ -253,7 +253,15 @@ bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::
         if (ends_with(name, ".jpg")) ok = ok && read_jpeg(file, name).width != 0;
     }
     for (size_t i = 0; i < outputs.size(); ++i) {
-        if (ends_with(outputs[i], ".png")) written[i] = write_png(pictures[i], outputs[i]);
+        if (!ends_with(outputs[i], ".png")) continue;
+        const rgb_picture& picture = pictures[i];
+        const png_settings& settings = outputs[i] == "Coded.png" ? coded_png_settings : decoded_png_settings;
+        written[i] = write_png(
+            picture.width, picture.height,
+            [&picture](uint32_t y, uint8_t*) { return picture.rgb.data() + size_t(y) * picture.width * 3; },
+            outputs[i], settings);
+    }
+    for (size_t i = 0; i < outputs.size(); ++i) {
         ok = ok && write_file_image(("Floor " + outputs[i]).c_str(), written[i].data(), uint32_t(written[i].size())) ==
                        write_status::written;
     }

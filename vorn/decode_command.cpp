@@ -86,7 +86,7 @@ void run_decode(const options& given, std::ostream& err)
         const vorn_error error = vorn_extract(coded.data(), coded.size(), build, content, which,
                                               picture.data());
         if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-        write_output(path, output_bytes(output_format::png, std::move(picture), path), given.force);
+        write_output(path, output_bytes(output_format::png, std::move(picture), path, decoded_png_settings), given.force);
         if (given.verbose) err << "vorn: wrote " << path << " (" << content_text(content) << ")\n";
     }
     if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";

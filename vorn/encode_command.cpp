@@ -96,6 +96,8 @@ void run_encode(const options& given, std::ostream& err)
     if (!hidden[1].empty() && done.hidden2 != VORN_OK)
         fail(exit_class::input, given.hidden2 + ": " + vorn_strerror(done.hidden2));
 
-    write_output(given.output, output_bytes(format, std::move(carrier), given.output), given.force);
+    for (std::vector<uint8_t>& used : hidden) used = std::vector<uint8_t>();  // not needed to write
+    write_output(given.output, output_bytes(format, std::move(carrier), given.output, coded_png_settings),
+                 given.force);
     if (given.verbose) report(done, given, frame, steady_ms() - start, err);
 }
