@@ -20,7 +20,7 @@ std::vector<uint8_t> output_bytes(output_format format, std::vector<uint8_t>&& i
     pixels.width = geometry.width;
     pixels.height = geometry.height;
     pixels.rgb.allocate(size_t(geometry.width) * geometry.height * 3);
-    vorn_bmp_to_rgb(image.data(), image.size(), pixels.rgb.data());
+    vorn_bmp_to_rgb(image.data(), image.size(), pixels.rgb.data(), pixels.rgb.size());
     image = std::vector<uint8_t>();  // its memory is needed no more
     return write_png(pixels, path);
 }
