@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "picture_output.h"
+#include "side_by_side.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ void run_decode(const options& given, std::ostream& err)
     const int64_t start = steady_ms();
     input_picture input = load_picture(given.input, picture_role::coded);
     const std::vector<uint8_t> coded = coder_image(input);
+    input = input_picture();  // its decoded pixels are in `coded` now
 
     vorn_build build = given.build.value_or(VORN_VORNHOLD2);
     hidden_choice content = given.content.value_or(hidden_choice::both);
@@ -79,16 +82,26 @@ void run_decode(const options& given, std::ostream& err)
         if (vorn_layout_holds(layout, which)) outputs.push_back(output_path(given.output, which));
     for (const std::string& path : outputs) check_output(path, {given.input}, given.force);
 
-    size_t next = 0;
-    for (int which = 1; which <= 2; ++which) {
-        if (!vorn_layout_holds(layout, which)) continue;
-        const std::string& path = outputs[next++];
-        std::vector<uint8_t> picture(coded.size());
-        const vorn_error error =
-            vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size());
-        if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-        write_output(path, output_bytes(output_format::png, std::move(picture), path), given.force);
-        if (given.verbose) err << "vorn: wrote " << path << " (" << content_text(content) << ")\n";
+    // Each picture is taken out and turned into its PNG on its own thread; the files are then
+    // written one after the other.
+    std::vector<int> taken;
+    for (int which = 1; which <= 2; ++which)
+        if (vorn_layout_holds(layout, which)) taken.push_back(which);
+    std::vector<std::vector<uint8_t>> files(taken.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < taken.size(); ++i)
+        jobs.push_back([&, i] {
+            std::vector<uint8_t> picture(coded.size());
+            const vorn_error error = vorn_extract(coded.data(), coded.size(), layout, taken[i],
+                                                  picture.data(), picture.size());
+            if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
+            files[i] = output_bytes(output_format::png, std::move(picture), outputs[i], decoded_png_settings);
+        });
+    run_side_by_side(jobs);
+    for (size_t i = 0; i < taken.size(); ++i) {
+        write_output(outputs[i], files[i], given.force);
+        files[i] = std::vector<uint8_t>();
+        if (given.verbose) err << "vorn: wrote " << outputs[i] << " (" << content_text(content) << ")\n";
     }
     if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
 }

@@ -1,9 +1,11 @@
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "failure.h"
 #include "picture_output.h"
+#include "side_by_side.h"
 
 namespace {
 
@@ -63,19 +65,27 @@ void run_encode(const options& given, std::ostream& err)
     if (!given.hidden2.empty()) inputs.push_back(given.hidden2);
     check_output(given.output, inputs, given.force);
 
-    input_picture carrier_input = load_picture(given.input, picture_role::source);
-    note_reading(carrier_input, err);
-    std::vector<uint8_t> carrier = coder_image(carrier_input);
+    // The pictures are read and decoded side by side, then framed one after the other, each
+    // letting go of its decoded pixels as soon as its file image is made.
+    std::vector<input_picture> loaded(inputs.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source); });
+    run_side_by_side(jobs);
+    for (const input_picture& input : loaded) note_reading(input, err);
+
+    std::vector<uint8_t> carrier = coder_image(loaded[0]);
+    loaded[0] = input_picture();
     vorn_geometry frame;
     vorn_check_carrier(carrier.data(), carrier.size(), &frame);  // accepted as it was loaded
 
     std::vector<uint8_t> hidden[2];
+    size_t next = 1;
     for (int which = 1; which <= 2; ++which) {
         const std::string& path = which == 1 ? given.hidden1 : given.hidden2;
         if (path.empty()) continue;
-        input_picture input = load_picture(path, picture_role::source);
-        note_reading(input, err);
-        hidden[which - 1] = hidden_image(input, which, carrier, frame);
+        hidden[which - 1] = hidden_image(loaded[next], which, carrier, frame);
+        loaded[next++] = input_picture();
     }
 
     std::vector<uint8_t> work;
@@ -91,6 +101,9 @@ void run_encode(const options& given, std::ostream& err)
     const std::string& failed = refused == 1 ? given.hidden1 : refused == 2 ? given.hidden2 : given.input;
     if (error != VORN_OK) fail(exit_class::input, failed + ": " + vorn_strerror(error));
 
-    write_output(given.output, output_bytes(format, std::move(carrier), given.output), given.force);
-    if (given.verbose) report(!hidden[0].empty(), !hidden[1].empty(), given, frame, steady_ms() - start, err);
+    const bool stored1 = !hidden[0].empty(), stored2 = !hidden[1].empty();
+    for (std::vector<uint8_t>& used : hidden) used = std::vector<uint8_t>();  // not needed to write
+    write_output(given.output, output_bytes(format, std::move(carrier), given.output, coded_png_settings),
+                 given.force);
+    if (given.verbose) report(stored1, stored2, given, frame, steady_ms() - start, err);
 }

@@ -16,7 +16,7 @@ void run_reveal(const options& given, std::ostream& err)
     const vorn_error error = vorn_reveal(image.data(), image.size(), image.data(), image.size());
     if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
 
-    write_output(given.output, output_bytes(format, std::move(image), given.output), given.force);
+    write_output(given.output, output_bytes(format, std::move(image), given.output, decoded_png_settings), given.force);
     if (given.verbose)
         err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
 }
