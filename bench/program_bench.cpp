@@ -160,10 +160,9 @@ bool library_encode()
     if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_encode_work_size(&g, &work_size) != VORN_OK)
         return false;
     owned_array<uint8_t> work = allocate_array<uint8_t>(work_size);
-    owned_array<uint8_t> coded = allocate_array<uint8_t>(n);
     return timed([&] {
-        return vorn_encode(coded.get(), in[0].bytes.get(), n, in[1].bytes.get(), n, in[2].bytes.get(), n,
-                           VORN_VORNHOLD2, work.get(), work_size, nullptr) == VORN_OK;
+        return vorn_encode(in[0].bytes.get(), n, in[1].bytes.get(), n, in[2].bytes.get(), n, VORN_VORNHOLD2,
+                           work.get(), work_size, nullptr) == VORN_OK;
     });
 }
 
@@ -174,13 +173,13 @@ bool library_decode()
     const size_t n = in[0].length;
     vorn_geometry g{};
     size_t work_size = 0;
-    if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_decode_work_size(&g, &work_size) != VORN_OK)
+    if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_program_decode_work_size(&g, &work_size) != VORN_OK)
         return false;
     owned_array<uint8_t> work = allocate_array<uint8_t>(work_size);
     owned_array<uint8_t> first = allocate_array<uint8_t>(n), second = allocate_array<uint8_t>(n);
     return timed([&] {
-        return vorn_decode(in[0].bytes.get(), n, VORN_VORNHOLD2, first.get(), second.get(), work.get(), work_size,
-                           nullptr) == VORN_OK;
+        return vorn_program_decode(in[0].bytes.get(), n, VORN_VORNHOLD2, first.get(), second.get(), work.get(),
+                                   work_size) == VORN_OK;
     });
 }
 
@@ -189,7 +188,7 @@ bool library_reveal()
     std::vector<file_image> in = load_all({"in_main.bmp"});
     if (in.empty()) return false;
     owned_array<uint8_t> out = allocate_array<uint8_t>(in[0].length);
-    return timed([&] { return vorn_reveal(in[0].bytes.get(), in[0].length, out.get()) == VORN_OK; });
+    return timed([&] { return vorn_reveal(in[0].bytes.get(), in[0].length, out.get(), in[0].length) == VORN_OK; });
 }
 
 // The floor of a library case: the picture copied once into fresh memory.

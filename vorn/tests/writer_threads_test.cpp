@@ -23,7 +23,8 @@ TEST(PngOfImage, GivesBackThePixelsUnderEachSetting)
             size_t length = 0;
             ASSERT_EQ(vorn_bmp_length(width, height, &length), VORN_OK);
             std::vector<uint8_t> image(length);
-            ASSERT_EQ(vorn_bmp_from_rgb(rgb.data(), width, height, size_t(width) * 3, 3, image.data()), VORN_OK);
+            ASSERT_EQ(vorn_bmp_from_rgb(rgb.data(), width, height, size_t(width) * 3, 3, image.data(), image.size()),
+                      VORN_OK);
             const rgb_picture back = read_png(write_png_of_image(image.data(), image.size(), "t.png", *settings), "t.png");
             ASSERT_EQ(back.width, width);
             ASSERT_EQ(back.height, height);
