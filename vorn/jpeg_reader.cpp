@@ -1,5 +1,7 @@
 #include "jpeg_reader.h"
 
+#include "exif_orientation.h"
+
 #include <csetjmp>
 #include <cstdio>
 // jpeglib.h needs FILE and size_t declared before it.
@@ -91,5 +93,7 @@ rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path,
         fail(exit_class::input, path + ": a CMYK JPEG; save it as an RGB picture first");
     if (outcome != jpeg_outcome::decoded)
         fail(exit_class::input, path + ": not a readable JPEG file (" + errors.text + ")");
+    // A photograph is shown upright, as its camera's orientation tag says.
+    turn_upright(picture, exif_orientation(file));
     return picture;
 }
