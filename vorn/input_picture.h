@@ -38,5 +38,6 @@ rgb_picture take_pixels(input_picture& picture);
 
 // A hidden picture in the carrier's frame: the carrier's header, its length, and the pixels in
 // its raster (rows bottom-up, padding and any bytes after the raster 0). The sizes must match.
+// The pixels are used up: their memory is given back as their rows are framed.
 std::vector<uint8_t> image_in_frame(const std::vector<uint8_t>& carrier, const vorn_geometry& frame,
-                                    const rgb_picture& pixels);
+                                    rgb_picture& pixels);
