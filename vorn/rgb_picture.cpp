@@ -1,26 +1,7 @@
 #include "rgb_picture.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include "failure.h"
 #include "vorn.h"
-
-void pixel_bytes::release_from(size_t offset)
-{
-#if defined(__linux__)
-    if (offset >= length) return;
-    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-    const uintptr_t begin = (uintptr_t(block.get()) + offset + page - 1) / page * page;
-    const uintptr_t end = (uintptr_t(block.get()) + length) / page * page;
-    // Only pages wholly inside the block: the allocator's own bytes around it are left alone.
-    if (page > 0 && begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-#else
-    (void)offset;
-#endif
-}
 
 void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const std::string& path)
 {

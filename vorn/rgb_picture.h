@@ -22,11 +22,6 @@ struct pixel_bytes {
     size_t size() const { return length; }
     bool empty() const { return length == 0; }
     uint8_t& operator[](size_t at) { return block[at]; }
-    // Gives the memory from `offset` to the end back to the system where it can (the whole pages
-    // in it); those bytes read as anything afterwards. A conversion that reads the picture from
-    // its end backwards calls it as it goes, so that the picture and its converted copy are never
-    // both held whole.
-    void release_from(size_t offset);
 };
 
 struct rgb_picture {
