@@ -32,6 +32,7 @@ void make_inputs()
         corner.insert(corner.end(), rgb.begin() + y * 512 * 3, rgb.begin() + y * 512 * 3 + 64 * 3);
     write_bytes("small.png", png_of(bmp_of(corner, 64, 48), 2, 8));
     write_bytes("notes.txt", bytes{'h', 'i', '\n'});
+    write_bytes("empty.png", bytes{});
     write_bytes("anim.gif", bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0});
     bytes cut_png = read_bytes("main.png");
     cut_png.resize(cut_png.size() / 2);
@@ -125,6 +126,7 @@ TEST_F(vorn_table_test, command_lines)
         {{"encode", "gone.png", "-o", "x.png"}, 3, "vorn: gone.png: cannot read it: no such file or directory\n", nullptr, nullptr},
         {{"encode", "pipe.png", "-o", "x.png"}, 3, "vorn: pipe.png: cannot read it: it is not a regular file\n", nullptr, nullptr},
         {{"encode", "folder.png", "-o", "x.png"}, 3, "vorn: folder.png: cannot read it: it is a directory\n", nullptr, nullptr},
+        {{"reveal", "empty.png", "-o", "x.png"}, 3, "vorn: empty.png: the file is empty\n", nullptr, nullptr},
         {{"encode", "notes.txt", "-o", "x.png"}, 3, "vorn: notes.txt: not a PNG, JPEG or BMP picture; convert it to PNG first\n", nullptr, nullptr},
         {{"encode", "anim.gif", "-o", "x.png"}, 3, "vorn: anim.gif: a GIF picture, which vorn does not read; convert it to PNG first\n", nullptr, nullptr},
         {{"encode", "cut.png", "-o", "x.png"}, 3, "", nullptr, nullptr},
