@@ -15,7 +15,7 @@ command -v npm >/dev/null || ensure_packages npm
 
 bash scripts/web.sh --build
 cmake --preset default >/dev/null
-targets=(vornhold2 vornhold vornlens vorn_sample_pictures)
+targets=(vornhold2 vornhold vornlens vorn vorn_sample_pictures)
 [ "${1:-}" = --bench ] && targets+=(vorn_bench)
 cmake --build --preset default --target "${targets[@]}"
 

@@ -1,20 +1,24 @@
-// glue.cpp: the few entry points the page's worker calls beyond the engine's own functions.
+// glue.cpp: the module's byte buffers and the engine calls that need more than one engine
+// function, for the page's worker.
 //
-// The engine takes every buffer from its caller. Encoding and decoding also need a work buffer
-// whose size depends on the picture; these wrappers ask for that size, take the buffer with
-// malloc and free it again, so that JavaScript only handles the file images. The report comes
-// back as five int32 values in its field order, which JavaScript reads without knowing the
-// struct's layout. Everything else (checks, extract, detect, reveal, conversions) is called
-// directly from JavaScript.
+// A picture lives in a buffer (a std::vector inside the module) from the moment its file's bytes
+// are written into it until the worker frees it: JavaScript writes the file in once, every step
+// (reading, encoding, extracting, revealing, the preview, the PNG) works on buffers in place, and
+// only results are read out. The engine functions that take plain pointers are called directly
+// from JavaScript on a buffer's data.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <new>
+#include <vector>
 
+#include "glue.h"
 #include "vorn.h"
 
 namespace {
 
+// The report as five int32 values in its field order, which JavaScript reads by index.
 void flatten(const vorn_report &report, int32_t *fields)
 {
     fields[0] = report.hidden1;
@@ -24,61 +28,97 @@ void flatten(const vorn_report &report, int32_t *fields)
     fields[4] = report.decoded2_permutation;
 }
 
-// The work buffer of the size `size_of` gives for this picture, from malloc. Null, with `error`
-// set, when the picture is refused or the memory cannot be had; the caller frees it otherwise.
-void *take_work(vorn_error (*size_of)(const vorn_geometry *, size_t *), const uint8_t *image,
-                size_t length, size_t &size, vorn_error &error)
+// The work buffer of the size `size_of` gives for this picture. Empty, with `error` set, when
+// the picture is refused.
+std::vector<uint8_t> work_for(vorn_error (*size_of)(const vorn_geometry *, size_t *),
+                              const web_buffer &image, vorn_error &error)
 {
     vorn_geometry geometry;
-    error = vorn_check_carrier(image, length, &geometry);
+    size_t size = 0;
+    error = vorn_check_carrier(image.data(), image.size(), &geometry);
     if (error == VORN_OK)
         error = size_of(&geometry, &size);
     if (error != VORN_OK)
-        return nullptr;
-    void *work = std::malloc(size ? size : 1);
-    if (!work)
-        error = VORN_ERR_NO_MEMORY;
-    return work;
+        return {};
+    return std::vector<uint8_t>(size ? size : 1);
+}
+
+uint8_t *data_or_null(web_buffer *buffer)
+{
+    return buffer ? buffer->data() : nullptr;
+}
+
+size_t length_or_0(const web_buffer *buffer)
+{
+    return buffer ? buffer->size() : 0;
 }
 
 }  // namespace
 
 extern "C" {
 
-// vorn_encode() with its work buffer; VORN_ERR_NO_MEMORY when that buffer cannot be had.
-// report_fields receives five int32 values.
-EMSCRIPTEN_KEEPALIVE int web_encode(uint8_t *coded, const uint8_t *carrier, size_t length,
-                                    uint8_t *hidden1, size_t hidden1_length, uint8_t *hidden2,
-                                    size_t hidden2_length, int build, int32_t *report_fields)
+// A buffer of `length` bytes (0 included), or null when the memory cannot be had. Freed with
+// web_buffer_free().
+EMSCRIPTEN_KEEPALIVE web_buffer *web_buffer_new(size_t length)
 {
-    size_t work_size = 0;
-    vorn_error error = VORN_OK;
-    void *work = take_work(vorn_encode_work_size, carrier, length, work_size, error);
-    if (!work)
-        return error;
-    vorn_report report{};
-    error = vorn_encode(coded, carrier, length, hidden1, hidden1_length, hidden2, hidden2_length,
-                        vorn_build(build), work, work_size, &report);
-    std::free(work);
-    flatten(report, report_fields);
-    return error;
+    try {
+        return new web_buffer(length);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
 }
 
-// vorn_decode() with its work buffer, as web_encode().
-EMSCRIPTEN_KEEPALIVE int web_decode(const uint8_t *coded, size_t length, int build,
-                                    uint8_t *decoded1, uint8_t *decoded2, int32_t *report_fields)
+EMSCRIPTEN_KEEPALIVE uint8_t *web_buffer_data(web_buffer *buffer)
 {
-    size_t work_size = 0;
-    vorn_error error = VORN_OK;
-    void *work = take_work(vorn_decode_work_size, coded, length, work_size, error);
-    if (!work)
-        return error;
-    vorn_report report{};
-    error = vorn_decode(coded, length, vorn_build(build), decoded1, decoded2, work, work_size,
-                        &report);
-    std::free(work);
-    flatten(report, report_fields);
-    return error;
+    return buffer->data();
+}
+
+EMSCRIPTEN_KEEPALIVE size_t web_buffer_length(const web_buffer *buffer)
+{
+    return buffer->size();
+}
+
+EMSCRIPTEN_KEEPALIVE void web_buffer_free(web_buffer *buffer)
+{
+    delete buffer;
+}
+
+// vorn_encode() in place: `image` holds the carrier and then the coded picture; hidden1 and
+// hidden2 may be null, and their rasters are used up. report_fields receives five int32 values.
+// WEB_FAILED (web_failure_text(): out of memory) when the work buffer cannot be had.
+EMSCRIPTEN_KEEPALIVE int web_encode(web_buffer *image, web_buffer *hidden1, web_buffer *hidden2,
+                                    int build, int32_t *report_fields)
+{
+    return guarded([&] {
+        vorn_error error;
+        std::vector<uint8_t> work = work_for(vorn_encode_work_size, *image, error);
+        if (error != VORN_OK)
+            return int(error);
+        vorn_report report{};
+        error = vorn_encode(image->data(), image->data(), image->size(), data_or_null(hidden1),
+                            length_or_0(hidden1), data_or_null(hidden2), length_or_0(hidden2),
+                            vorn_build(build), work.data(), work.size(), &report);
+        flatten(report, report_fields);
+        return int(error);
+    });
+}
+
+// vorn_decode(): Decoded_2 is written over `coded`, Decoded_1 into `decoded1`, a buffer of the
+// same length.
+EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer *coded, int build, web_buffer *decoded1,
+                                    int32_t *report_fields)
+{
+    return guarded([&] {
+        vorn_error error;
+        std::vector<uint8_t> work = work_for(vorn_decode_work_size, *coded, error);
+        if (error != VORN_OK)
+            return int(error);
+        vorn_report report{};
+        error = vorn_decode(coded->data(), coded->size(), vorn_build(build), decoded1->data(),
+                            coded->data(), work.data(), work.size(), &report);
+        flatten(report, report_fields);
+        return int(error);
+    });
 }
 
 }  // extern "C"

@@ -1,119 +1,237 @@
-// worker.js: runs the engine off the page's thread, so that the page stays responsive while a
-// large picture is worked on.
+// worker.js: runs the engine and vorn's picture code off the page's thread, so that the page
+// stays responsive while a large picture is worked on. One set of operations serves the page
+// and window.vornhold alike.
 //
 // A request is {id, operation, args}; the answer is {id, result} or {id, error, code}, and
 // {id, progress} messages may come before it. Results hand their buffers over rather than
 // copying them.
+//
+// A picture argument is file bytes (a Uint8Array or a File), read as vorn reads its inputs, or
+// the number of a picture held from an earlier `hold`, which stays inside the module until it
+// is released. Builds are named 'vornhold2' and 'vornhold', contents 'hidden1', 'hidden2' and
+// 'both'. `outputs` lists what to give back of each resulting picture: 'bmp' (its file image),
+// 'png' (a Blob written as vorn writes PNG) and 'preview' (an ImageBitmap); png and preview are
+// null for a picture without pixels.
+import { EngineError, loadEngine } from './engine.js';
+import { decodeWithBrowser, previewOf } from './pictures.js';
 
-/* global createVornModule, makeEngine, EngineError, VORN, decodeWithBrowser, pngOf, previewOf */
-importScripts('vorn.js', 'engine.js', 'pictures.js');
+const enginePromise = loadEngine();
+const held = new Map();
+let nextHeld = 1;
 
-const enginePromise = createVornModule().then(makeEngine);
+const CONTENTS = { hidden1: 'VORN_HOLDS_HIDDEN1', hidden2: 'VORN_HOLDS_HIDDEN2', both: 'VORN_HOLDS_BOTH' };
+const BUILDS = { vornhold2: 'VORN_VORNHOLD2', vornhold: 'VORN_VORNHOLD' };
+const PERMUTATIONS = { VORN_PERMUTATION_NONE: 'none', VORN_PERMUTATION_RAN: 'ran', VORN_PERMUTATION_SKIPPED: 'skipped' };
 
-const buffersOf = (...arrays) => arrays.filter(Boolean).map((a) => a.buffer);
+// The engine's number for a name of `table`, and the name of a number.
+function numberOf(engine, table, name, what) {
+  if (!(name in table)) throw new Error(`unknown ${what} "${name}" (${Object.keys(table).join(' or ')})`);
+  return engine.C[table[name]];
+}
+const nameOf = (engine, table, number) => Object.keys(table).find((name) => engine.C[table[name]] === number);
+const permutationWord = (engine, number) => PERMUTATIONS[Object.keys(PERMUTATIONS).find((n) => engine.C[n] === number)];
 
-// Which hidden pictures each content value holds (VORN_HOLDS_HIDDEN1, _HIDDEN2, _BOTH).
-const HELD = { 1: [1], 2: [2], 3: [1, 2] };
+// Reads file bytes as vorn does: {buffer, geometry, source, alphaDropped}, source being 'bmp'
+// (a BMP used as it stands), 'vorn' (decoded by vorn's readers) or 'browser' (a format vorn
+// does not read, decoded by the browser; never for a picture whose low bits matter).
+async function readPicture(engine, file, role, name, progress) {
+  const bytes = file instanceof Uint8Array ? file : new Uint8Array(await file.arrayBuffer());
+  progress('Reading the picture');
+  let buffer = engine.bufferOf(bytes);
+  let found;
+  try {
+    found = engine.read(buffer, role, name);
+    if (found) {
+      return { buffer, geometry: engine.geometry(buffer), source: found.asIs ? 'bmp' : 'vorn', alphaDropped: found.alphaDropped };
+    }
+  } catch (error) {
+    buffer.free();
+    throw error;
+  }
+  buffer.free();
+  if (role === 'CODED') {
+    throw new EngineError(null, `${name}: not a PNG or BMP picture; give the PNG or BMP that encoding wrote`);
+  }
+  progress('Decoding the picture');
+  const pixels = await decodeWithBrowser(new Blob([bytes]));
+  if (!pixels) throw new EngineError(null, 'this browser cannot read it as a picture (PNG, JPEG, WebP or BMP)');
+  buffer = engine.bufferOfRgba(pixels.rgba, pixels.width, pixels.height);
+  return { buffer, geometry: engine.geometry(buffer), source: 'browser', alphaDropped: pixels.alphaDropped };
+}
+
+// A picture argument as a buffer of the caller's own, to work on in place and free: a held
+// picture is copied inside the module, and stays held.
+async function pictureOf(engine, value, role, name, progress) {
+  if (typeof value !== 'number') return readPicture(engine, value, role, name, progress);
+  const picture = held.get(value);
+  if (!picture) throw new Error(`${name}: no picture is held as ${value}`);
+  return { ...picture, buffer: engine.copy(picture.buffer) };
+}
+
+// Runs body(use) and frees every picture that use(picture) was given, whatever happens.
+async function withPictures(body) {
+  const taken = [];
+  try {
+    return await body((picture) => {
+      if (picture) taken.push(picture);
+      return picture;
+    });
+  } finally {
+    for (const picture of taken) picture.buffer.free();
+  }
+}
+
+function outputsOf(engine, buffer, geometry, outputs, transfer) {
+  const result = {};
+  const empty = geometry.width === 0 || geometry.height === 0;
+  if (outputs.includes('bmp')) {
+    result.bmp = engine.bytesOf(buffer);
+    transfer.push(result.bmp.buffer);
+  }
+  if (outputs.includes('png')) {
+    result.png = null;
+    if (!empty) {
+      const png = engine.pngOf(buffer, geometry);
+      try {
+        result.png = new Blob([engine.viewOf(png)], { type: 'image/png' });
+      } finally {
+        png.free();
+      }
+    }
+  }
+  if (outputs.includes('preview')) {
+    result.preview = null;
+    if (!empty) {
+      const rgba = engine.rgbaOf(buffer, geometry);
+      try {
+        result.preview = previewOf(engine.viewOf(rgba), geometry.width, geometry.height);
+      } finally {
+        rgba.free();
+      }
+      transfer.push(result.preview);
+    }
+  }
+  return result;
+}
 
 function refuseHidden(engine, which, code) {
   throw new EngineError(code, `hidden picture ${which}: ${engine.errorText(code)}`);
 }
 
 const operations = {
-  // window.vornhold: the programs' outputs on BMP file bytes.
-  encode(engine, { carrier, hidden1, hidden2, build }) {
-    const { coded, report } = engine.encode(carrier, hidden1, hidden2, build);
-    if (hidden1 && report.hidden1 !== VORN.OK) refuseHidden(engine, 1, report.hidden1);
-    if (hidden2 && report.hidden2 !== VORN.OK) refuseHidden(engine, 2, report.hidden2);
-    return { result: coded, transfer: buffersOf(coded) };
+  // Reads a file once and keeps it for later operations: {id, geometry, source, alphaDropped,
+  // preview}. role is 'source' (a carrier or hidden picture) or 'coded'.
+  async hold(engine, { file, role = 'source' }, progress) {
+    const name = file.name ?? 'picture';
+    const picture = await readPicture(engine, file, role.toUpperCase(), name, progress).catch((error) => {
+      // The page names the file itself.
+      if (error.message.startsWith(`${name}: `)) error.message = error.message.slice(name.length + 2);
+      throw error;
+    });
+    const id = nextHeld++;
+    held.set(id, picture);
+    const transfer = [];
+    const { preview } = outputsOf(engine, picture.buffer, picture.geometry, ['preview'], transfer);
+    const { geometry, source, alphaDropped } = picture;
+    return { result: { id, geometry, source, alphaDropped, preview }, transfer };
   },
 
-  decode(engine, { coded, build }) {
-    const { decoded1, decoded2 } = engine.decode(coded, build);
-    return { result: { decoded1, decoded2 }, transfer: buffersOf(decoded1, decoded2) };
+  release(engine, { id }) {
+    held.get(id)?.buffer.free();
+    held.delete(id);
+    return { result: null, transfer: [] };
   },
 
-  reveal(engine, { picture }) {
-    const revealed = engine.reveal(picture);
-    return { result: revealed, transfer: buffersOf(revealed) };
-  },
-
-  // The page: a chosen file as the BMP the engine works on. A 24-bit BMP is taken as its bytes;
-  // BMPs of other depths or row orders and every other format go through the browser's decoder
-  // and become the equivalent 24-bit BMP.
-  async prepare(engine, { file }, progress) {
-    progress('Reading the picture');
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    let bmp = null;
-    let alphaDropped = false;
-    if (bytes[0] === 0x42 && bytes[1] === 0x4d) {
-      try {
-        engine.geometry(bytes);
-        bmp = bytes;
-      } catch (error) {
-        if (error.code !== VORN.BIT_COUNT && error.code !== VORN.NEGATIVE_SIZE) throw error;
-      }
-    }
-    const source = bmp ? 'bmp' : 'browser';
-    if (!bmp) {
-      progress('Decoding the picture');
-      const pixels = await decodeWithBrowser(file);
-      if (!pixels) throw new Error('this browser cannot read it as a picture (PNG, JPEG, WebP or BMP)');
-      alphaDropped = pixels.alphaDropped;
-      bmp = engine.bmpFromRgba(pixels.rgba, pixels.width, pixels.height);
-    }
-    const geometry = engine.geometry(bmp);
-    const preview = previewOf(engine.rgbaOf(bmp));
-    return {
-      result: { bmp, geometry, source, alphaDropped, preview },
-      transfer: [bmp.buffer, ...(preview ? [preview] : [])],
-    };
-  },
-
-  checkHidden(engine, { carrierGeometry, hidden }) {
-    const code = engine.checkHidden(carrierGeometry, hidden);
+  // Whether held hidden picture `hidden` may go with held carrier `carrier`: {code, text}.
+  checkHidden(engine, { carrier, hidden }) {
+    const code = engine.checkHidden(held.get(carrier).geometry, held.get(hidden).buffer);
     return { result: { code, text: engine.errorText(code) }, transfer: [] };
   },
 
-  async encodePage(engine, { carrier, hidden1, hidden2, build }, progress) {
-    progress('Hiding the pictures');
-    const started = performance.now();
-    const { coded, report } = engine.encode(carrier, hidden1, hidden2, build);
-    const milliseconds = performance.now() - started;
-    if (hidden1 && report.hidden1 !== VORN.OK) refuseHidden(engine, 1, report.hidden1);
-    if (hidden2 && report.hidden2 !== VORN.OK) refuseHidden(engine, 2, report.hidden2);
-    progress('Writing the PNG');
-    const pixels = engine.rgbaOf(coded);
-    const png = await pngOf(pixels);
-    const preview = previewOf(pixels);
-    return {
-      result: { coded, png, preview, report, milliseconds },
-      transfer: [coded.buffer, ...(preview ? [preview] : [])],
-    };
+  // {coded: outputs, report, milliseconds}; a hidden picture that cannot go with the carrier is
+  // refused, its text beginning "hidden picture N: ".
+  async encode(engine, { carrier, hidden1, hidden2, build, outputs = ['bmp'] }, progress) {
+    const buildNumber = numberOf(engine, BUILDS, build, 'build');
+    return withPictures(async (use) => {
+      const image = use(await pictureOf(engine, carrier, 'SOURCE', 'carrier', progress));
+      const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'SOURCE', 'hidden1', progress));
+      const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'SOURCE', 'hidden2', progress));
+      progress('Hiding the pictures');
+      const started = performance.now();
+      const report = engine.encode(image.buffer, h1?.buffer, h2?.buffer, buildNumber);
+      const milliseconds = performance.now() - started;
+      if (h1 && report.hidden1 !== engine.C.VORN_OK) refuseHidden(engine, 1, report.hidden1);
+      if (h2 && report.hidden2 !== engine.C.VORN_OK) refuseHidden(engine, 2, report.hidden2);
+      progress('Writing the coded picture');
+      const transfer = [];
+      const coded = outputsOf(engine, image.buffer, image.geometry, outputs, transfer);
+      const words = {
+        hidden1Permutation: permutationWord(engine, report.hidden1Permutation),
+        hidden2Permutation: permutationWord(engine, report.hidden2Permutation),
+      };
+      return { result: { coded, report: words, milliseconds }, transfer };
+    });
   },
 
-  // Each hidden picture on its own at full strength, and the low bits revealed. build and
-  // content are guessed from the picture where they are null.
-  async decodePage(engine, { coded, build, content }, progress) {
-    progress('Looking at the picture');
-    const detected = engine.detect(coded);
-    const used = { build: build ?? detected.build, content: content ?? detected.content };
-    const pictures = [];
-    for (const which of HELD[used.content]) {
-      progress(`Taking out hidden picture ${which}`);
-      pictures.push({ name: `hidden-${which}`, which, bmp: engine.extract(coded, used.build, used.content, which) });
-    }
-    progress('Revealing the low bits');
-    pictures.push({ name: 'revealed', which: 0, bmp: engine.reveal(coded) });
-    const transfer = [];
-    for (const picture of pictures) {
-      progress(`Writing ${picture.name}.png`);
-      const pixels = engine.rgbaOf(picture.bmp);
-      picture.png = await pngOf(pixels);
-      picture.preview = previewOf(pixels);
-      transfer.push(picture.bmp.buffer, ...(picture.preview ? [picture.preview] : []));
-    }
-    return { result: { detected, used, pictures }, transfer };
+  // The programs' decoding: {decoded1, decoded2}, each the outputs asked for.
+  async decode(engine, { coded, build, outputs = ['bmp'] }, progress) {
+    const buildNumber = numberOf(engine, BUILDS, build, 'build');
+    return withPictures(async (use) => {
+      const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress));
+      progress('Decoding');
+      const decoded1 = use({ buffer: engine.decode(picture.buffer, buildNumber) });
+      const transfer = [];
+      const result = {
+        decoded1: outputsOf(engine, decoded1.buffer, picture.geometry, outputs, transfer),
+        decoded2: outputsOf(engine, picture.buffer, picture.geometry, outputs, transfer),
+      };
+      return { result, transfer };
+    });
+  },
+
+  // Each hidden picture on its own at full strength: {detected, used, pictures}, each picture
+  // {name: 'hidden-N', which, ...outputs}. build and content are guessed from the picture where
+  // they are null.
+  async extract(engine, { coded, build = null, content = null, outputs = ['bmp'] }, progress) {
+    return withPictures(async (use) => {
+      const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress));
+      progress('Looking at the picture');
+      const found = engine.detect(picture.buffer);
+      const detected = { build: nameOf(engine, BUILDS, found.build), content: nameOf(engine, CONTENTS, found.content) };
+      const used = { build: build ?? detected.build, content: content ?? detected.content };
+      const buildNumber = numberOf(engine, BUILDS, used.build, 'build');
+      const contentNumber = numberOf(engine, CONTENTS, used.content, 'content');
+      const pictures = [];
+      const transfer = [];
+      for (const which of [1, 2]) {
+        if (used.content !== 'both' && used.content !== `hidden${which}`) continue;
+        progress(`Taking out hidden picture ${which}`);
+        const hidden = use({ buffer: engine.extract(picture.buffer, buildNumber, contentNumber, which) });
+        pictures.push({ name: `hidden-${which}`, which, ...outputsOf(engine, hidden.buffer, picture.geometry, outputs, transfer) });
+      }
+      return { result: { detected, used, pictures }, transfer };
+    });
+  },
+
+  // The low bits moved to the top. With `filter`, a BMP's bytes are revealed as they stand, as
+  // the reveal filter does (whatever their header says); otherwise the picture is read first.
+  async reveal(engine, { picture, filter = false, outputs = ['bmp'] }, progress) {
+    return withPictures(async (use) => {
+      const isBmp = picture instanceof Uint8Array && picture[0] === 0x42 && picture[1] === 0x4d;
+      const taken = filter && isBmp
+        ? use({ buffer: engine.bufferOf(picture), geometry: null })
+        : use(await pictureOf(engine, picture, 'CODED', 'picture', progress));
+      progress('Revealing the low bits');
+      engine.reveal(taken.buffer);
+      const transfer = [];
+      const geometry = taken.geometry ?? { width: 0, height: 0 };
+      return { result: outputsOf(engine, taken.buffer, geometry, outputs, transfer), transfer };
+    });
+  },
+
+  // How many times picture bytes crossed into and out of the module so far.
+  crossings(engine) {
+    return { result: { ...engine.crossings }, transfer: [] };
   },
 };
 
@@ -121,6 +239,7 @@ onmessage = async ({ data: { id, operation, args } }) => {
   const progress = (text) => postMessage({ id, progress: text });
   try {
     const engine = await enginePromise;
+    if (!(operation in operations)) throw new Error(`unknown operation "${operation}"`);
     const { result, transfer } = await operations[operation](engine, args, progress);
     postMessage({ id, result }, transfer);
   } catch (error) {

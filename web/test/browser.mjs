@@ -5,6 +5,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { extname, join, normalize } from 'node:path';
 import { tmpdir } from 'node:os';
 import puppeteer from 'puppeteer-core';
+import { rgbOf } from './bmp.mjs';
 import { root } from './native.mjs';
 
 export const site = join(root, 'build/wasm/web/site');
@@ -94,4 +95,17 @@ export async function callApi(page, name, ...args) {
   if (result.error !== undefined) return result;
   if (result.base64 !== undefined) return decode(result);
   return Object.fromEntries(Object.entries(result).map(([k, v]) => [k, decode(v)]));
+}
+
+// A PNG or JPEG (`type`) of a BMP's pixels, written by the browser's own encoder.
+export async function pictureFile(page, file, type) {
+  const { width, height, rgb } = rgbOf(file);
+  return Buffer.from(await page.evaluate(async (width, height, base64, type) => {
+    const rgb = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const rgba = new Uint8ClampedArray(width * height * 4).map((_, i) => (i % 4 === 3 ? 255 : rgb[(i >> 2) * 3 + (i % 4)]));
+    const canvas = new OffscreenCanvas(width, height);
+    canvas.getContext('2d').putImageData(new ImageData(rgba, width, height), 0, 0);
+    const bytes = new Uint8Array(await (await canvas.convertToBlob({ type, quality: 0.9 })).arrayBuffer());
+    return Array.from(bytes);
+  }, width, height, rgb.toString('base64'), type));
 }
