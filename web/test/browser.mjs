@@ -72,7 +72,8 @@ export async function openPage({ width = 1200, height = 900, extra = null } = {}
 }
 
 // Calls window.vornhold[name] with byte arguments (Buffers or null) and gives back its result
-// with every Uint8Array turned into a Buffer; a rejection comes back as {error}.
+// with every Uint8Array (itself or a field of it) turned into a Buffer; a rejection comes back
+// as {error}.
 export async function callApi(page, name, ...args) {
   const encoded = args.map((a) => (a == null || typeof a === 'string' ? a : { base64: Buffer.from(a).toString('base64') }));
   const result = await page.evaluate(async (name, encoded) => {
@@ -86,7 +87,7 @@ export async function callApi(page, name, ...args) {
     try {
       const value = await window.vornhold[name](...encoded.map(toBytes));
       if (value instanceof Uint8Array) return toBase64(value);
-      return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, toBase64(v)]));
+      return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, v instanceof Uint8Array ? toBase64(v) : v]));
     } catch (error) {
       return { error: error.message };
     }
@@ -94,7 +95,7 @@ export async function callApi(page, name, ...args) {
   const decode = (v) => Buffer.from(v.base64, 'base64');
   if (result.error !== undefined) return result;
   if (result.base64 !== undefined) return decode(result);
-  return Object.fromEntries(Object.entries(result).map(([k, v]) => [k, decode(v)]));
+  return Object.fromEntries(Object.entries(result).map(([k, v]) => [k, v?.base64 !== undefined ? decode(v) : v]));
 }
 
 // A PNG or JPEG (`type`) of a BMP's pixels, written by the browser's own encoder.
