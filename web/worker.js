@@ -59,12 +59,17 @@ async function readPicture(engine, file, role, name, progress) {
   return { buffer, geometry: engine.geometry(buffer), source: 'browser', alphaDropped: pixels.alphaDropped };
 }
 
+function heldPicture(id, name) {
+  const picture = held.get(id);
+  if (!picture) throw new Error(`${name}: no picture is held as ${id}`);
+  return picture;
+}
+
 // A picture argument as a buffer of the caller's own, to work on in place and free: a held
 // picture is copied inside the module, and stays held.
 async function pictureOf(engine, value, role, name, progress) {
   if (typeof value !== 'number') return readPicture(engine, value, role, name, progress);
-  const picture = held.get(value);
-  if (!picture) throw new Error(`${name}: no picture is held as ${value}`);
+  const picture = heldPicture(value, name);
   return { ...picture, buffer: engine.copy(picture.buffer) };
 }
 
@@ -144,7 +149,7 @@ const operations = {
 
   // Whether held hidden picture `hidden` may go with held carrier `carrier`: {code, text}.
   checkHidden(engine, { carrier, hidden }) {
-    const code = engine.checkHidden(held.get(carrier).geometry, held.get(hidden).buffer);
+    const code = engine.checkHidden(heldPicture(carrier, 'carrier').geometry, heldPicture(hidden, 'hidden').buffer);
     return { result: { code, text: engine.errorText(code) }, transfer: [] };
   },
 
