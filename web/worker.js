@@ -65,12 +65,13 @@ function heldPicture(id, name) {
   return picture;
 }
 
-// A picture argument as a buffer of the caller's own, to work on in place and free: a held
-// picture is copied inside the module, and stays held.
-async function pictureOf(engine, value, role, name, progress) {
+// A picture argument as a buffer of the caller's own, to free (unless it is `borrowed`): a held
+// picture is copied inside the module when the caller works on it in place (`changes`), and
+// stays held either way.
+async function pictureOf(engine, value, role, name, progress, { changes = true } = {}) {
   if (typeof value !== 'number') return readPicture(engine, value, role, name, progress);
   const picture = heldPicture(value, name);
-  return { ...picture, buffer: engine.copy(picture.buffer) };
+  return changes ? { ...picture, buffer: engine.copy(picture.buffer) } : { ...picture, borrowed: true };
 }
 
 // Runs body(use) and frees every picture that use(picture) was given, whatever happens.
@@ -82,7 +83,7 @@ async function withPictures(body) {
       return picture;
     });
   } finally {
-    for (const picture of taken) picture.buffer.free();
+    for (const picture of taken) if (!picture.borrowed) picture.buffer.free();
   }
 }
 
@@ -199,7 +200,7 @@ const operations = {
   // they are null.
   async extract(engine, { coded, build = null, content = null, outputs = ['bmp'] }, progress) {
     return withPictures(async (use) => {
-      const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress));
+      const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress, { changes: false }));
       progress('Looking at the picture');
       const found = engine.detect(picture.buffer);
       const detected = { build: nameOf(engine, BUILDS, found.build), content: nameOf(engine, CONTENTS, found.content) };
