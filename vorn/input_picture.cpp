@@ -10,6 +10,11 @@
 
 namespace {
 
+// The first bytes of the formats vorn reads.
+const char bmp_magic[] = "BM";
+const char png_magic[] = "\x89PNG\r\n\x1a\n";
+const char jpeg_magic[] = "\xff\xd8\xff";
+
 bool starts_with(const std::vector<uint8_t>& file, const char* magic, size_t length)
 {
     return file.size() >= length && std::memcmp(file.data(), magic, length) == 0;
@@ -27,22 +32,32 @@ std::string other_format(const std::vector<uint8_t>& file)
 
 }  // namespace
 
+bool is_vorn_format(const std::vector<uint8_t>& file)
+{
+    return starts_with(file, bmp_magic, 2) || starts_with(file, png_magic, 8) ||
+           starts_with(file, jpeg_magic, 3);
+}
+
 input_picture load_picture(const std::string& path, picture_role role)
+{
+    return picture_from_file(read_whole_file(path), path, role);
+}
+
+input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role)
 {
     input_picture picture;
     picture.path = path;
-    std::vector<uint8_t> file = read_whole_file(path);
 
-    if (starts_with(file, "BM", 2)) {
+    if (starts_with(file, bmp_magic, 2)) {
         if (vorn_check_carrier(file.data(), file.size(), &picture.geometry) == VORN_OK) {
             picture.as_is = true;
             picture.file = std::move(file);
         } else {
             picture.pixels = read_bmp(file, path);
         }
-    } else if (starts_with(file, "\x89PNG\r\n\x1a\n", 8)) {
+    } else if (starts_with(file, png_magic, 8)) {
         picture.pixels = read_png(file, path);
-    } else if (starts_with(file, "\xff\xd8\xff", 3)) {
+    } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             fail(exit_class::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
@@ -65,7 +80,7 @@ std::vector<uint8_t> coder_image(input_picture& picture)
     vorn_bmp_length(pixels.width, pixels.height, &length);  // checked when the pixels were sized
     std::vector<uint8_t> image(length);
     vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
-                      image.data());
+                      image.data(), image.size());
     return image;
 }
 
@@ -76,7 +91,7 @@ rgb_picture take_pixels(input_picture& picture)
     pixels.width = picture.geometry.width;
     pixels.height = picture.geometry.height;
     pixels.rgb.allocate(size_t(pixels.width) * pixels.height * 3);
-    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data());
+    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data(), pixels.rgb.size());
     return pixels;
 }
 

@@ -154,32 +154,35 @@ function makeEngine(module) {
     return buffer;
   }
 
-  // VORN_OK when the hidden picture may go with a carrier of this geometry, else the reason.
+  // VORN_OK when the hidden picture may go with a carrier of this geometry as it is, else the
+  // reason.
   const checkHidden = (carrierGeometry, hidden) => withGeometry(carrierGeometry,
     (at) => module._vorn_check_hidden(at, hidden.data, hidden.length));
 
-  function report(at) {
-    return {
-      hidden1: int32At(at, 0),
-      hidden2: int32At(at, 1),
-      hidden1Permutation: int32At(at, 2),
-      hidden2Permutation: int32At(at, 3),
-      decoded2Permutation: int32At(at, 4),
-    };
-  }
+  // Whether encoding scrambles the layer of a picture of this geometry.
+  const scrambles = (geometry) => withGeometry(geometry, (at) => module._vorn_scrambles(at) !== 0);
+
+  // Makes hidden picture `which` go with the carrier as vorn does (as it is, or its pixels in
+  // the carrier's frame); throws when the sizes differ.
+  const frameHidden = (carrier, hidden, which) => check(module._web_frame_hidden(carrier.pointer, hidden.pointer, which));
 
   // Encodes in place: `image` holds the carrier and then the coded picture; the hidden
-  // pictures' rasters are used up.
-  const encode = (image, hidden1, hidden2, build) => withScratch(20, (at) => {
-    check(module._web_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, build, at));
-    return report(at);
+  // pictures' rasters are used up. A refused hidden picture's error text begins "hidden
+  // picture N: ".
+  const encode = (image, hidden1, hidden2, build) => withScratch(4, (at) => {
+    const code = module._web_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, build, at);
+    const refused = int32At(at);
+    if (code !== C.VORN_OK && code !== C.WEB_FAILED && refused !== 0) {
+      throw new EngineError(code, `hidden picture ${refused}: ${errorText(code)}`);
+    }
+    check(code);
   });
 
   // The programs' decoding: Decoded_2 over `coded`, Decoded_1 in the buffer returned.
   function decode(coded, build) {
     const decoded1 = newBuffer(coded.length);
     try {
-      withScratch(20, (at) => check(module._web_decode(coded.pointer, build, decoded1.pointer, at)));
+      check(module._web_decode(coded.pointer, build, decoded1.pointer));
     } catch (error) {
       decoded1.free();
       throw error;
@@ -187,10 +190,12 @@ function makeEngine(module) {
     return decoded1;
   }
 
-  function extract(coded, build, content, which) {
+  const layoutOf = (build, hidden1, hidden2) => module._vorn_layout_of(build, hidden1 ? 1 : 0, hidden2 ? 1 : 0);
+
+  function extract(coded, layout, which) {
     const picture = newBuffer(coded.length);
     try {
-      check(module._vorn_extract(coded.data, coded.length, build, content, which, picture.data));
+      check(module._vorn_extract(coded.data, coded.length, layout, which, picture.data, picture.length));
     } catch (error) {
       picture.free();
       throw error;
@@ -198,12 +203,12 @@ function makeEngine(module) {
     return picture;
   }
 
-  const detect = (coded) => withScratch(8, (at) => {
-    check(module._vorn_detect(coded.data, coded.length, at, at + 4));
-    return { build: int32At(at, 0), content: int32At(at, 1) };
+  const detect = (coded) => withScratch(4, (at) => {
+    check(module._vorn_detect(coded.data, coded.length, at));
+    return int32At(at);
   });
 
-  const reveal = (buffer) => check(module._vorn_reveal(buffer.data, buffer.length, buffer.data));
+  const reveal = (buffer) => check(module._vorn_reveal(buffer.data, buffer.length, buffer.data, buffer.length));
 
   // A buffer from a glue call that returns one, or null with its reason (web_failure_text()).
   function made(pointer) {
@@ -211,14 +216,15 @@ function makeEngine(module) {
     return new Buffer(pointer);
   }
 
-  // The opaque RGBA pixels of an accepted picture, and its PNG as vorn writes it.
+  // The opaque RGBA pixels of an accepted picture, and its PNG as vorn writes it (with the
+  // settings for coded pictures when `coded`).
   const rgbaOf = (buffer, geometry) => withGeometry(geometry,
     (at) => made(module._web_rgba_of(buffer.pointer, at) >>> 0));
-  const pngOf = (buffer, geometry) => withGeometry(geometry,
-    (at) => made(module._web_png_of(buffer.pointer, at) >>> 0));
+  const pngOf = (buffer, coded) => made(module._web_png_of(buffer.pointer, coded ? 1 : 0) >>> 0);
 
   return {
     C, crossings, errorText, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read,
-    checkHidden, encode, decode, extract, detect, reveal, rgbaOf, pngOf,
+    checkHidden, scrambles, frameHidden, encode, decode, layoutOf, extract, detect,
+    reveal, rgbaOf, pngOf,
   };
 }

@@ -18,16 +18,6 @@
 
 namespace {
 
-// The report as five int32 values in its field order, which JavaScript reads by index.
-void flatten(const vorn_report &report, int32_t *fields)
-{
-    fields[0] = report.hidden1;
-    fields[1] = report.hidden2;
-    fields[2] = report.hidden1_permutation;
-    fields[3] = report.hidden2_permutation;
-    fields[4] = report.decoded2_permutation;
-}
-
 // The work buffer of the size `size_of` gives for this picture. Empty, with `error` set, when
 // the picture is refused.
 std::vector<uint8_t> work_for(vorn_error (*size_of)(const vorn_geometry *, size_t *),
@@ -84,40 +74,35 @@ EMSCRIPTEN_KEEPALIVE void web_buffer_free(web_buffer *buffer)
 }
 
 // vorn_encode() in place: `image` holds the carrier and then the coded picture; hidden1 and
-// hidden2 may be null, and their rasters are used up. report_fields receives five int32 values.
-// WEB_FAILED (web_failure_text(): out of memory) when the work buffer cannot be had.
+// hidden2 may be null, and their rasters are used up. *refused names the hidden picture an
+// error is about (1 or 2), 0 otherwise. WEB_FAILED (web_failure_text()) when the work buffer
+// cannot be had.
 EMSCRIPTEN_KEEPALIVE int web_encode(web_buffer *image, web_buffer *hidden1, web_buffer *hidden2,
-                                    int build, int32_t *report_fields)
+                                    int build, int *refused)
 {
+    *refused = 0;
     return guarded([&] {
         vorn_error error;
         std::vector<uint8_t> work = work_for(vorn_encode_work_size, *image, error);
         if (error != VORN_OK)
             return int(error);
-        vorn_report report{};
-        error = vorn_encode(image->data(), image->data(), image->size(), data_or_null(hidden1),
-                            length_or_0(hidden1), data_or_null(hidden2), length_or_0(hidden2),
-                            vorn_build(build), work.data(), work.size(), &report);
-        flatten(report, report_fields);
-        return int(error);
+        return int(vorn_encode(image->data(), image->size(), data_or_null(hidden1),
+                               length_or_0(hidden1), data_or_null(hidden2), length_or_0(hidden2),
+                               vorn_build(build), work.data(), work.size(), refused));
     });
 }
 
-// vorn_decode(): Decoded_2 is written over `coded`, Decoded_1 into `decoded1`, a buffer of the
-// same length.
-EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer *coded, int build, web_buffer *decoded1,
-                                    int32_t *report_fields)
+// The programs' decoding: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`, a
+// buffer of the same length.
+EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer *coded, int build, web_buffer *decoded1)
 {
     return guarded([&] {
         vorn_error error;
-        std::vector<uint8_t> work = work_for(vorn_decode_work_size, *coded, error);
+        std::vector<uint8_t> work = work_for(vorn_program_decode_work_size, *coded, error);
         if (error != VORN_OK)
             return int(error);
-        vorn_report report{};
-        error = vorn_decode(coded->data(), coded->size(), vorn_build(build), decoded1->data(),
-                            coded->data(), work.data(), work.size(), &report);
-        flatten(report, report_fields);
-        return int(error);
+        return int(vorn_program_decode(coded->data(), coded->size(), vorn_build(build),
+                                       decoded1->data(), coded->data(), work.data(), work.size()));
     });
 }
 

@@ -121,17 +121,13 @@ function setUpSlot(name, changed) {
   });
 }
 
-// Why a hidden picture cannot go with the carrier, in words that say what to do about it.
+// Why a hidden picture cannot go with the carrier (only its size can be wrong: one of another
+// header is put into the carrier's frame), in words that say what to do about it.
 function hiddenRefusal(hidden, carrier, check) {
   const h = hidden.geometry;
   const c = carrier.geometry;
-  if (h.width !== c.width || h.height !== c.height) {
-    return `it is ${h.width} × ${h.height} but the carrier is ${c.width} × ${c.height} ` +
-      `(${check.text}); both must have the same size`;
-  }
-  return `${check.text} (this file: ${h.length} bytes, raster at byte ${h.offset_raster}; ` +
-    `the carrier: ${c.length} bytes, at byte ${c.offset_raster}); ` +
-    'save both pictures the same way, or choose them as PNG';
+  return `it is ${h.width} × ${h.height} but the carrier is ${c.width} × ${c.height} ` +
+    `(${check.text}); both must have the same size`;
 }
 
 async function checkHiddenPictures() {
@@ -253,16 +249,25 @@ function decodedFigure(picture) {
   return figure;
 }
 
+// "Written by BUILD, holding CONTENT", or "Holding hidden picture 1 alone" where both builds lay
+// the picture out alike.
+function layoutWords({ build, content }) {
+  return build ? `written by ${build}, holding ${CONTENT_NAMES[content]}`
+    : `holding ${CONTENT_NAMES[content]} alone, which both builds lay out alike`;
+}
+
 function decodeSummary({ detected, used }) {
   const guessed = [];
-  if ($('decode-build').value === '') guessed.push('the build');
+  if ($('decode-build').value === '' && used.build) guessed.push('the build');
   if ($('decode-content').value === '') guessed.push('what it holds');
-  const said = `Written by ${used.build}, holding ${CONTENT_NAMES[used.content]}`;
+  const words = layoutWords(used);
+  const said = words[0].toUpperCase() + words.slice(1);
   if (!guessed.length) return `${said}, as chosen.`;
   const guess = `guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
     'looks like noise, choose the build and the content above';
+  const looks = detected.content ? `looks ${layoutWords(detected)}` : 'holds no hidden bits';
   const detectedToo = detected.build === used.build && detected.content === used.content
-    ? '' : ` (the picture looks like ${detected.build} with ${CONTENT_NAMES[detected.content]})`;
+    ? '' : ` (the picture ${looks})`;
   return `${said}, ${guess}${detectedToo}.`;
 }
 

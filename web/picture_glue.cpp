@@ -4,36 +4,16 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
-#include "bmp_reader.h"
 #include "glue.h"
-#include "jpeg_reader.h"
+#include "input_picture.h"
 #include "png_codec.h"
-#include "rgb_picture.h"
 #include "vorn.h"
 
 namespace {
 
 std::string failure_text;
-
-bool starts_with(const web_buffer &file, const char *magic, size_t length)
-{
-    return file.size() >= length && std::memcmp(file.data(), magic, length) == 0;
-}
-
-// Replaces `into` with the equivalent 24-bit BMP of `pixels` (sized by size_picture(), so its
-// length is known to fit).
-void store_equivalent_bmp(const rgb_picture &pixels, web_buffer &into)
-{
-    size_t length = 0;
-    vorn_bmp_length(pixels.width, pixels.height, &length);
-    into.resize(length);
-    into.shrink_to_fit();
-    vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
-                      into.data());
-}
 
 }  // namespace
 
@@ -57,32 +37,46 @@ EMSCRIPTEN_KEEPALIVE const char *web_failure_text()
 EMSCRIPTEN_KEEPALIVE int web_read_picture(web_buffer *buffer, int role, const web_buffer *name,
                                           int32_t *flags)
 {
+    *flags = 0;
     return guarded([&] {
-        const std::string path(reinterpret_cast<const char *>(name->data()));
-        web_buffer &file = *buffer;
-        rgb_picture pixels;
-        *flags = 0;
-        if (starts_with(file, "BM", 2)) {
-            vorn_geometry geometry;
-            if (vorn_check_carrier(file.data(), file.size(), &geometry) == VORN_OK) {
-                *flags = WEB_READ_AS_IS;
-                return 0;
-            }
-            pixels = read_bmp(file, path);
-        } else if (starts_with(file, "\x89PNG\r\n\x1a\n", 8)) {
-            pixels = read_png(file, path);
-        } else if (starts_with(file, "\xff\xd8\xff", 3)) {
-            if (role == WEB_ROLE_CODED)
-                fail(exit_class::input,
-                     path + ": a JPEG cannot hold hidden bits (its compression changes the low "
-                            "bits); give the PNG or BMP that encoding wrote");
-            pixels = read_jpeg(file, path);
-        } else {
+        if (!is_vorn_format(*buffer))
             return WEB_UNKNOWN_FORMAT;
+        const std::string path(reinterpret_cast<const char *>(name->data()));
+        input_picture picture = picture_from_file(std::move(*buffer), path,
+                                                  role == WEB_ROLE_CODED ? picture_role::coded
+                                                                         : picture_role::source);
+        if (picture.as_is)
+            *flags |= WEB_READ_AS_IS;
+        else if (picture.pixels.alpha_dropped)
+            *flags |= WEB_READ_ALPHA_DROPPED;
+        *buffer = coder_image(picture);
+        return 0;
+    });
+}
+
+// Makes hidden picture `which` go with the carrier as vorn does: kept as it is when the engine
+// takes it beside this carrier, otherwise its pixels put into the carrier's frame (its header,
+// its length). WEB_FAILED when the sizes differ.
+EMSCRIPTEN_KEEPALIVE int web_frame_hidden(const web_buffer *carrier, web_buffer *hidden, int which)
+{
+    return guarded([&] {
+        vorn_geometry frame;
+        vorn_check_carrier(carrier->data(), carrier->size(), &frame);  // held, so accepted
+        if (vorn_check_hidden(&frame, hidden->data(), hidden->size()) == VORN_OK)
+            return 0;
+        input_picture picture;
+        picture.as_is = true;
+        vorn_check_carrier(hidden->data(), hidden->size(), &picture.geometry);
+        picture.file = std::move(*hidden);
+        const rgb_picture pixels = take_pixels(picture);
+        if (pixels.width != frame.width || pixels.height != frame.height) {
+            const std::string size = std::to_string(frame.width) + "x" + std::to_string(frame.height);
+            fail(exit_class::input, "hidden picture " + std::to_string(which) + ": it is " +
+                                        std::to_string(pixels.width) + "x" +
+                                        std::to_string(pixels.height) + " but the carrier is " +
+                                        size + "; scale or crop it to " + size + " first");
         }
-        if (pixels.alpha_dropped)
-            *flags = WEB_READ_ALPHA_DROPPED;
-        store_equivalent_bmp(pixels, file);
+        *hidden = image_in_frame(*carrier, frame, pixels);
         return 0;
     });
 }
@@ -97,7 +91,8 @@ EMSCRIPTEN_KEEPALIVE int web_bmp_from_rgba(web_buffer *buffer, uint32_t width, u
         if (error != VORN_OK)
             return int(error);
         web_buffer image(length);
-        vorn_bmp_from_rgb(buffer->data(), width, height, size_t(width) * 4, 4, image.data());
+        vorn_bmp_from_rgb(buffer->data(), width, height, size_t(width) * 4, 4, image.data(),
+                          image.size());
         *buffer = std::move(image);
         return 0;
     });
@@ -115,7 +110,7 @@ EMSCRIPTEN_KEEPALIVE web_buffer *web_rgba_of(const web_buffer *image, const vorn
         // from the front never overwrites a value not yet moved, since pixel i's RGBA ends
         // before pixel i + 1's RGB begins.
         uint8_t *bytes = rgba->data();
-        vorn_bmp_to_rgb(image->data(), image->size(), bytes + pixels);
+        vorn_bmp_to_rgb(image->data(), image->size(), bytes + pixels, pixels * 3);
         for (size_t i = 0; i < pixels; ++i) {
             const uint8_t *rgb = bytes + pixels + i * 3;
             const uint8_t r = rgb[0], g = rgb[1], b = rgb[2];
@@ -129,18 +124,15 @@ EMSCRIPTEN_KEEPALIVE web_buffer *web_rgba_of(const web_buffer *image, const vorn
     return rgba;
 }
 
-// The PNG file of an accepted picture of at least one pixel, written as vorn writes its PNGs,
-// in a new buffer; null (web_failure_text()) when it cannot be written.
-EMSCRIPTEN_KEEPALIVE web_buffer *web_png_of(const web_buffer *image, const vorn_geometry *geometry)
+// The PNG file of an accepted picture of at least one pixel, written as vorn writes its PNGs:
+// with the settings for coded pictures when `coded`, for decoded ones otherwise. A new buffer;
+// null (web_failure_text()) when it cannot be written.
+EMSCRIPTEN_KEEPALIVE web_buffer *web_png_of(const web_buffer *image, int coded)
 {
     web_buffer *png = nullptr;
     guarded([&] {
-        rgb_picture pixels;
-        pixels.width = geometry->width;
-        pixels.height = geometry->height;
-        pixels.rgb.allocate(size_t(geometry->width) * geometry->height * 3);
-        vorn_bmp_to_rgb(image->data(), image->size(), pixels.rgb.data());
-        png = new web_buffer(write_png(pixels, "the PNG"));
+        png = new web_buffer(write_png_of_image(image->data(), image->size(), "the PNG",
+                                                coded ? coded_png_settings : decoded_png_settings));
         return 0;
     });
     return png;

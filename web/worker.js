@@ -19,17 +19,25 @@ const enginePromise = loadEngine();
 const held = new Map();
 let nextHeld = 1;
 
-const CONTENTS = { hidden1: 'VORN_HOLDS_HIDDEN1', hidden2: 'VORN_HOLDS_HIDDEN2', both: 'VORN_HOLDS_BOTH' };
 const BUILDS = { vornhold2: 'VORN_VORNHOLD2', vornhold: 'VORN_VORNHOLD' };
-const PERMUTATIONS = { VORN_PERMUTATION_NONE: 'none', VORN_PERMUTATION_RAN: 'ran', VORN_PERMUTATION_SKIPPED: 'skipped' };
+const CONTENTS = { hidden1: [1], hidden2: [2], both: [1, 2] };
+// Each layout as the build that wrote it (none where both builds write it alike) and what it
+// holds.
+const LAYOUTS = {
+  VORN_LAYOUT_NONE: { build: null, content: null },
+  VORN_LAYOUT_HIDDEN1: { build: null, content: 'hidden1' },
+  VORN_LAYOUT_HIDDEN2_VORNHOLD: { build: 'vornhold', content: 'hidden2' },
+  VORN_LAYOUT_HIDDEN2_VORNHOLD2: { build: 'vornhold2', content: 'hidden2' },
+  VORN_LAYOUT_BOTH_VORNHOLD: { build: 'vornhold', content: 'both' },
+  VORN_LAYOUT_BOTH_VORNHOLD2: { build: 'vornhold2', content: 'both' },
+};
 
-// The engine's number for a name of `table`, and the name of a number.
-function numberOf(engine, table, name, what) {
+function checkName(table, name, what) {
   if (!(name in table)) throw new Error(`unknown ${what} "${name}" (${Object.keys(table).join(' or ')})`);
-  return engine.C[table[name]];
+  return name;
 }
-const nameOf = (engine, table, number) => Object.keys(table).find((name) => engine.C[table[name]] === number);
-const permutationWord = (engine, number) => PERMUTATIONS[Object.keys(PERMUTATIONS).find((n) => engine.C[n] === number)];
+const buildNumber = (engine, name) => engine.C[BUILDS[checkName(BUILDS, name, 'build')]];
+const layoutWords = (engine, layout) => LAYOUTS[Object.keys(LAYOUTS).find((name) => engine.C[name] === layout)];
 
 // Reads file bytes as vorn does: {buffer, geometry, source, alphaDropped}, source being 'bmp'
 // (a BMP used as it stands), 'vorn' (decoded by vorn's readers) or 'browser' (a format vorn
@@ -87,7 +95,9 @@ async function withPictures(body) {
   }
 }
 
-function outputsOf(engine, buffer, geometry, outputs, transfer) {
+// The outputs asked for of a picture; a PNG is written with the settings for coded pictures when
+// `coded`.
+function outputsOf(engine, buffer, geometry, outputs, transfer, { coded = false } = {}) {
   const result = {};
   const empty = geometry.width === 0 || geometry.height === 0;
   if (outputs.includes('bmp')) {
@@ -97,7 +107,7 @@ function outputsOf(engine, buffer, geometry, outputs, transfer) {
   if (outputs.includes('png')) {
     result.png = null;
     if (!empty) {
-      const png = engine.pngOf(buffer, geometry);
+      const png = engine.pngOf(buffer, coded);
       try {
         result.png = new Blob([engine.viewOf(png)], { type: 'image/png' });
       } finally {
@@ -120,10 +130,6 @@ function outputsOf(engine, buffer, geometry, outputs, transfer) {
   return result;
 }
 
-function refuseHidden(engine, which, code) {
-  throw new EngineError(code, `hidden picture ${which}: ${engine.errorText(code)}`);
-}
-
 const operations = {
   // Reads a file once and keeps it for later operations: {id, geometry, source, alphaDropped,
   // preview}. role is 'source' (a carrier or hidden picture) or 'coded'.
@@ -135,7 +141,7 @@ const operations = {
       throw error;
     });
     const id = nextHeld++;
-    held.set(id, picture);
+    held.set(id, { ...picture, name });
     const transfer = [];
     const { preview } = outputsOf(engine, picture.buffer, picture.geometry, ['preview'], transfer);
     const { geometry, source, alphaDropped } = picture;
@@ -148,44 +154,48 @@ const operations = {
     return { result: null, transfer: [] };
   },
 
-  // Whether held hidden picture `hidden` may go with held carrier `carrier`: {code, text}.
+  // Whether held hidden picture `hidden` may go with held carrier `carrier`: {code, text}, code
+  // VORN_OK when it may, as it is or in the carrier's frame (its size is the carrier's).
   checkHidden(engine, { carrier, hidden }) {
-    const code = engine.checkHidden(heldPicture(carrier, 'carrier').geometry, heldPicture(hidden, 'hidden').buffer);
+    const frame = heldPicture(carrier, 'carrier').geometry;
+    const picture = heldPicture(hidden, 'hidden');
+    const sameSize = picture.geometry.width === frame.width && picture.geometry.height === frame.height;
+    const code = sameSize ? engine.C.VORN_OK : engine.checkHidden(frame, picture.buffer);
     return { result: { code, text: engine.errorText(code) }, transfer: [] };
   },
 
-  // {coded: outputs, report, milliseconds}; a hidden picture that cannot go with the carrier is
-  // refused, its text beginning "hidden picture N: ".
+  // {coded: outputs, report, milliseconds}. A hidden picture goes with the carrier as vorn puts
+  // it there (as it is, or its pixels in the carrier's frame); one of another size is refused,
+  // its text beginning "hidden picture N: ". The report says whether each layer was scrambled
+  // ('ran') or left in place ('skipped'; 'none' where there is no such layer).
   async encode(engine, { carrier, hidden1, hidden2, build, outputs = ['bmp'] }, progress) {
-    const buildNumber = numberOf(engine, BUILDS, build, 'build');
+    const number = buildNumber(engine, build);
     return withPictures(async (use) => {
       const image = use(await pictureOf(engine, carrier, 'SOURCE', 'carrier', progress));
       const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'SOURCE', 'hidden1', progress));
       const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'SOURCE', 'hidden2', progress));
+      if (h1) engine.frameHidden(image.buffer, h1.buffer, 1);
+      if (h2) engine.frameHidden(image.buffer, h2.buffer, 2);
       progress('Hiding the pictures');
       const started = performance.now();
-      const report = engine.encode(image.buffer, h1?.buffer, h2?.buffer, buildNumber);
+      engine.encode(image.buffer, h1?.buffer, h2?.buffer, number);
       const milliseconds = performance.now() - started;
-      if (h1 && report.hidden1 !== engine.C.VORN_OK) refuseHidden(engine, 1, report.hidden1);
-      if (h2 && report.hidden2 !== engine.C.VORN_OK) refuseHidden(engine, 2, report.hidden2);
       progress('Writing the coded picture');
       const transfer = [];
-      const coded = outputsOf(engine, image.buffer, image.geometry, outputs, transfer);
-      const words = {
-        hidden1Permutation: permutationWord(engine, report.hidden1Permutation),
-        hidden2Permutation: permutationWord(engine, report.hidden2Permutation),
-      };
-      return { result: { coded, report: words, milliseconds }, transfer };
+      const coded = outputsOf(engine, image.buffer, image.geometry, outputs, transfer, { coded: true });
+      const moved = engine.scrambles(image.geometry) ? 'ran' : 'skipped';
+      const report = { hidden1Permutation: h1 ? moved : 'none', hidden2Permutation: h2 && !h1 ? moved : 'none' };
+      return { result: { coded, report, milliseconds }, transfer };
     });
   },
 
   // The programs' decoding: {decoded1, decoded2}, each the outputs asked for.
   async decode(engine, { coded, build, outputs = ['bmp'] }, progress) {
-    const buildNumber = numberOf(engine, BUILDS, build, 'build');
+    const number = buildNumber(engine, build);
     return withPictures(async (use) => {
       const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress));
       progress('Decoding');
-      const decoded1 = use({ buffer: engine.decode(picture.buffer, buildNumber) });
+      const decoded1 = use({ buffer: engine.decode(picture.buffer, number) });
       const transfer = [];
       const result = {
         decoded1: outputsOf(engine, decoded1.buffer, picture.geometry, outputs, transfer),
@@ -196,23 +206,31 @@ const operations = {
   },
 
   // Each hidden picture on its own at full strength: {detected, used, pictures}, each picture
-  // {name: 'hidden-N', which, ...outputs}. build and content are guessed from the picture where
-  // they are null.
+  // {name: 'hidden-N', which, ...outputs}. detected and used are {build, content}; build is null
+  // where both builds lay the picture out alike (hidden picture 1 alone). build and content are
+  // guessed from the picture where they are null; a picture whose four low bits are 0
+  // everywhere holds no hidden picture, and is refused unless the content is given.
   async extract(engine, { coded, build = null, content = null, outputs = ['bmp'] }, progress) {
+    if (build !== null) checkName(BUILDS, build, 'build');
+    if (content !== null) checkName(CONTENTS, content, 'content');
     return withPictures(async (use) => {
       const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress, { changes: false }));
       progress('Looking at the picture');
-      const found = engine.detect(picture.buffer);
-      const detected = { build: nameOf(engine, BUILDS, found.build), content: nameOf(engine, CONTENTS, found.content) };
-      const used = { build: build ?? detected.build, content: content ?? detected.content };
-      const buildNumber = numberOf(engine, BUILDS, used.build, 'build');
-      const contentNumber = numberOf(engine, CONTENTS, used.content, 'content');
+      const detected = layoutWords(engine, engine.detect(picture.buffer));
+      if (content === null && detected.content === null) {
+        throw new EngineError(null, `${picture.name ?? 'coded'}: holds no hidden picture (its four low bits are 0 ` +
+          'everywhere); choose what it holds to decode it all the same');
+      }
+      const usedContent = content ?? detected.content;
+      const holds = CONTENTS[usedContent];
+      const usedBuild = build ?? detected.build ?? 'vornhold2';
+      const layout = engine.layoutOf(buildNumber(engine, usedBuild), holds.includes(1), holds.includes(2));
+      const used = { ...layoutWords(engine, layout) };
       const pictures = [];
       const transfer = [];
-      for (const which of [1, 2]) {
-        if (used.content !== 'both' && used.content !== `hidden${which}`) continue;
+      for (const which of holds) {
         progress(`Taking out hidden picture ${which}`);
-        const hidden = use({ buffer: engine.extract(picture.buffer, buildNumber, contentNumber, which) });
+        const hidden = use({ buffer: engine.extract(picture.buffer, layout, which) });
         pictures.push({ name: `hidden-${which}`, which, ...outputsOf(engine, hidden.buffer, picture.geometry, outputs, transfer) });
       }
       return { result: { detected, used, pictures }, transfer };

@@ -73,9 +73,9 @@ const REFUSALS = [
     error: /^hidden picture 1: /,
   },
   {
-    name: 'a second hidden picture with another raster offset',
-    call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), null, bmp({ width: 8, height: 8, seed: 2, offset: 56, trailing: 0 }), 'vornhold'],
-    error: /^hidden picture 2: /,
+    name: 'a second hidden picture of another height',
+    call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), null, bmp({ width: 8, height: 9, seed: 2, offset: 56 }), 'vornhold'],
+    error: /^hidden picture 2: it is 8x9 but the carrier is 8x8/,
   },
   { name: 'an unknown build', call: ['decode', bmp({ width: 2, height: 2, seed: 1 }), 'vornhold3'], error: /unknown build/ },
   { name: 'a file too short to reveal', call: ['reveal', Buffer.from('BM')], error: /./ },
@@ -97,6 +97,7 @@ test('window.vornhold rejects what cannot be used, with the reason', async () =>
 
 // Files of other formats are read inside the page by vorn's own readers: the same coded
 // picture as vorn's, byte for byte, where a browser's decoders would differ (JPEG upsampling).
+// A hidden BMP of another header goes into the carrier's frame, as vorn puts it there.
 test('PNG and JPEG files give the coded picture vorn gives', async () => {
   const folder = native.scratchFolder('formats');
   const carrier = await pictureFile(session.page, bmp({ width: 40, height: 24, seed: 1 }), 'image/jpeg');
@@ -104,15 +105,14 @@ test('PNG and JPEG files give the coded picture vorn gives', async () => {
   const hidden2 = bmp({ width: 40, height: 24, seed: 3, offset: 70 });
   writeFileSync(join(folder, 'carrier.jpg'), carrier);
   writeFileSync(join(folder, 'hidden1.png'), hidden1);
+  writeFileSync(join(folder, 'hidden2.bmp'), hidden2);
   for (const build of BUILDS) {
     const run = await native.vorn(folder, 'encode', 'carrier.jpg', '--hidden1', 'hidden1.png',
-      '-o', `${build}.bmp`, '--build', build);
+      '--hidden2', 'hidden2.bmp', '-o', `${build}.bmp`, '--build', build);
     assert.equal(run.status, 0, run.stderr);
-    const coded = await callApi(session.page, 'encode', carrier, hidden1, null, build);
+    const coded = await callApi(session.page, 'encode', carrier, hidden1, hidden2, build);
     assertSameBytes(coded, readFileSync(join(folder, `${build}.bmp`)), `encode ${build}`);
   }
-  // A BMP taken as it stands keeps its own header, which a hidden picture must match.
-  assert.match((await callApi(session.page, 'encode', carrier, null, hidden2, 'vornhold2')).error, /^hidden picture 2: /);
 });
 
 test('the page loads nothing from elsewhere and logs no error', () => {
