@@ -4,7 +4,7 @@
 
 #include "bmp_reader.h"
 #include "failure.h"
-#include "file_read.h"
+#include "files.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
 
