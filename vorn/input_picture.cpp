@@ -38,31 +38,33 @@ bool is_vorn_format(const std::vector<uint8_t>& file)
            starts_with(file, jpeg_magic, 3);
 }
 
-input_picture load_picture(const std::string& path, picture_role role)
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits)
 {
-    return picture_from_file(read_whole_file(path), path, role);
+    return picture_from_file(read_whole_file(path), path, role, limits);
 }
 
-input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role)
+input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role,
+                                const read_limits& limits)
 {
     input_picture picture;
     picture.path = path;
 
     if (starts_with(file, bmp_magic, 2)) {
         if (vorn_check_carrier(file.data(), file.size(), &picture.geometry) == VORN_OK) {
+            check_picture_cost(picture.geometry.width, picture.geometry.height, limits, path);
             picture.as_is = true;
             picture.file = std::move(file);
         } else {
-            picture.pixels = read_bmp(file, path);
+            picture.pixels = read_bmp(file, path, limits);
         }
     } else if (starts_with(file, png_magic, 8)) {
-        picture.pixels = read_png(file, path);
+        picture.pixels = read_png(file, path, limits);
     } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             fail(exit_class::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
                         "give the PNG or BMP that vorn encode wrote");
-        picture.pixels = read_jpeg(file, path);
+        picture.pixels = read_jpeg(file, path, limits);
     } else {
         const std::string format = other_format(file);
         fail(exit_class::input,
@@ -81,33 +83,5 @@ std::vector<uint8_t> coder_image(input_picture& picture)
     std::vector<uint8_t> image(length);
     vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
                       image.data(), image.size());
-    return image;
-}
-
-rgb_picture take_pixels(input_picture& picture)
-{
-    if (!picture.as_is) return std::move(picture.pixels);
-    rgb_picture pixels;
-    pixels.width = picture.geometry.width;
-    pixels.height = picture.geometry.height;
-    pixels.rgb.allocate(size_t(pixels.width) * pixels.height * 3);
-    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data(), pixels.rgb.size());
-    return pixels;
-}
-
-std::vector<uint8_t> image_in_frame(const std::vector<uint8_t>& carrier, const vorn_geometry& frame,
-                                    const rgb_picture& pixels)
-{
-    std::vector<uint8_t> image(carrier.size(), 0);
-    std::memcpy(image.data(), carrier.data(), frame.offset_raster);
-    for (uint32_t row = 0; row < frame.height; ++row) {
-        const uint8_t* source = pixels.rgb.data() + size_t(frame.height - 1 - row) * frame.width * 3;
-        uint8_t* target = image.data() + frame.offset_raster + size_t(row) * frame.string_length;
-        for (uint32_t x = 0; x < frame.width; ++x, source += 3, target += 3) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-        }
-    }
     return image;
 }

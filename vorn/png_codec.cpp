@@ -30,18 +30,20 @@ uint8_t to_8_bits(uint16_t sample)
 
 }  // namespace
 
-rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path)
+rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits)
 {
     context_ptr context(spng_ctx_new(0));
     if (!context) fail(exit_class::memory, path + ": not enough memory to decode it");
-    // The file is in memory already, so its own length bounds every chunk; no further limits.
+    // The file is in memory already, so its own length bounds every chunk; what compressed text
+    // and profiles may inflate to is bounded too, so that a small file cannot take gigabytes.
     int error = spng_set_png_buffer(context.get(), file.data(), file.size());
+    if (!error) error = spng_set_chunk_limits(context.get(), file.size(), size_t(64) << 20);
     spng_ihdr header;
     if (!error) error = spng_get_ihdr(context.get(), &header);
     if (error) refuse(path, error);
 
     rgb_picture picture;
-    size_picture(picture, header.width, header.height, path);
+    size_picture(picture, header.width, header.height, limits, path);
     spng_trns transparency;
     picture.alpha_dropped = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||

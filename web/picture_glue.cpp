@@ -15,6 +15,10 @@ namespace {
 
 std::string failure_text;
 
+// The largest picture the page reads: 128 megapixels, so that a carrier and two hidden pictures
+// held, their working copies and the results fit in the module's 4 GiB of memory.
+const read_limits page_limits{uint64_t(128) << 20, nullptr};
+
 }  // namespace
 
 void set_failure(std::string text)
@@ -44,7 +48,8 @@ EMSCRIPTEN_KEEPALIVE int web_read_picture(web_buffer *buffer, int role, const we
         const std::string path(reinterpret_cast<const char *>(name->data()));
         input_picture picture = picture_from_file(std::move(*buffer), path,
                                                   role == WEB_ROLE_CODED ? picture_role::coded
-                                                                         : picture_role::source);
+                                                                         : picture_role::source,
+                                                  page_limits);
         if (picture.as_is)
             *flags |= WEB_READ_AS_IS;
         else if (picture.pixels.alpha_dropped)
@@ -54,30 +59,30 @@ EMSCRIPTEN_KEEPALIVE int web_read_picture(web_buffer *buffer, int role, const we
     });
 }
 
-// Makes hidden picture `which` go with the carrier as vorn does: kept as it is when the engine
-// takes it beside this carrier, otherwise its pixels put into the carrier's frame (its header,
-// its length). WEB_FAILED when the sizes differ.
+// Makes hidden picture `which` go with the carrier by the engine's policy, as vorn does: kept as
+// it is when the engine takes it beside this carrier, otherwise its pixels put into the
+// carrier's frame. WEB_FAILED when the sizes differ.
 EMSCRIPTEN_KEEPALIVE int web_frame_hidden(const web_buffer *carrier, web_buffer *hidden, int which)
 {
     return guarded([&] {
-        vorn_geometry frame;
+        vorn_geometry frame, own;
         vorn_check_carrier(carrier->data(), carrier->size(), &frame);  // held, so accepted
         if (vorn_check_hidden(&frame, hidden->data(), hidden->size()) == VORN_OK)
             return 0;
-        input_picture picture;
-        picture.as_is = true;
-        vorn_check_carrier(hidden->data(), hidden->size(), &picture.geometry);
-        picture.file = std::move(*hidden);
-        const rgb_picture pixels = take_pixels(picture);
-        if (pixels.width != frame.width || pixels.height != frame.height) {
+        web_buffer framed(carrier->size());
+        const vorn_error error = vorn_frame_hidden(carrier->data(), carrier->size(), hidden->data(),
+                                                   hidden->size(), framed.data(), framed.size());
+        if (error == VORN_ERR_WIDTH_DIFFERS || error == VORN_ERR_HEIGHT_DIFFERS) {
+            vorn_check_carrier(hidden->data(), hidden->size(), &own);  // held, so accepted
             const std::string size = std::to_string(frame.width) + "x" + std::to_string(frame.height);
             fail(exit_class::input, "hidden picture " + std::to_string(which) + ": it is " +
-                                        std::to_string(pixels.width) + "x" +
-                                        std::to_string(pixels.height) + " but the carrier is " +
-                                        size + "; scale or crop it to " + size + " first");
+                                        std::to_string(own.width) + "x" + std::to_string(own.height) +
+                                        " but the carrier is " + size + "; scale or crop it to " +
+                                        size + " first");
         }
-        *hidden = image_in_frame(*carrier, frame, pixels);
-        return 0;
+        if (error == VORN_OK)
+            *hidden = std::move(framed);
+        return int(error);
     });
 }
 
