@@ -160,3 +160,52 @@ void vorn_test::TearDown()
     fs::current_path(previous);
     fs::remove_all(folder);
 }
+
+namespace {
+
+void put_be32(bytes& file, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) file.push_back(uint8_t(value >> shift));
+}
+
+void put_chunk(bytes& file, const char* type, const bytes& data)
+{
+    put_be32(file, uint32_t(data.size()));
+    const size_t start = file.size();
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t at = start; at < file.size(); ++at) {
+        crc ^= file[at];
+        for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    put_be32(file, ~crc);
+}
+
+}  // namespace
+
+bytes png_declaring(uint32_t width, uint32_t height)
+{
+    bytes file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    bytes header;
+    put_be32(header, width);
+    put_be32(header, height);
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    put_chunk(file, "IHDR", header);
+    put_chunk(file, "IDAT", {0x78, 0x01, 0x63, 0x60, 0x00, 0x00});
+    put_chunk(file, "IEND", {});
+    return file;
+}
+
+bytes jpeg_declaring(bytes jpeg, uint16_t width, uint16_t height)
+{
+    for (size_t at = 2; at + 9 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && (jpeg[at + 1] == 0xC0 || jpeg[at + 1] == 0xC2)) {
+            jpeg[at + 5] = uint8_t(height >> 8);
+            jpeg[at + 6] = uint8_t(height);
+            jpeg[at + 7] = uint8_t(width >> 8);
+            jpeg[at + 8] = uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
