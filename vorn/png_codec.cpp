@@ -109,9 +109,13 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
     if (!context) fail(exit_class::memory, path + ": not enough memory to encode it");
     png_sink sink;
     // Room for the file at its largest, taken once: pages that are never written are never
-    // really used, and the output is never copied as it grows.
+    // really used, and the output is never copied as it grows. Where that much cannot be had
+    // (a 32-bit address space), the buffer grows as the file does instead.
     const uint64_t raw = (uint64_t(width) * 3 + 1) * height;
-    if (raw <= SIZE_MAX / 2) sink.bytes.reserve(size_t(raw + raw / 8 + 65536));
+    try {
+        if (raw <= SIZE_MAX / 2) sink.bytes.reserve(size_t(raw + raw / 8 + 65536));
+    } catch (const std::bad_alloc&) {
+    }
     spng_ihdr header{};
     header.width = width;
     header.height = height;
