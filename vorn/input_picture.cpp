@@ -27,7 +27,7 @@ std::string other_format(const std::vector<uint8_t>& file)
 
 }  // namespace
 
-input_picture load_picture(const std::string& path, picture_role role)
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits)
 {
     input_picture picture;
     picture.path = path;
@@ -35,19 +35,20 @@ input_picture load_picture(const std::string& path, picture_role role)
 
     if (starts_with(file, "BM", 2)) {
         if (vorn_check_carrier(file.data(), file.size(), &picture.geometry) == VORN_OK) {
+            check_picture_cost(picture.geometry.width, picture.geometry.height, limits, path);
             picture.as_is = true;
             picture.file = std::move(file);
         } else {
-            picture.pixels = read_bmp(file, path);
+            picture.pixels = read_bmp(file, path, limits);
         }
     } else if (starts_with(file, "\x89PNG\r\n\x1a\n", 8)) {
-        picture.pixels = read_png(file, path);
+        picture.pixels = read_png(file, path, limits);
     } else if (starts_with(file, "\xff\xd8\xff", 3)) {
         if (role == picture_role::coded)
             fail(exit_class::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
                         "give the PNG or BMP that vorn encode wrote");
-        picture.pixels = read_jpeg(file, path);
+        picture.pixels = read_jpeg(file, path, limits);
     } else {
         const std::string format = other_format(file);
         fail(exit_class::input,

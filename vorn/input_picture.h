@@ -23,10 +23,10 @@ struct input_picture {
     rgb_picture pixels;         // otherwise
 };
 
-// Reads `path` and decodes it unless the coder takes it as it stands. Fails with
+// Reads `path` and decodes it (within `limits`) unless the coder takes it as it stands. Fails with
 // exit_class::input naming the file and the reason (an unknown format, a JPEG given where the
 // low bits matter, a broken or unsupported file).
-input_picture load_picture(const std::string& path, picture_role role);
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits = read_limits());
 
 // The picture's coder file image: the file itself when as_is, otherwise the BMP with a 54-byte
 // header that an image converter writes for it.

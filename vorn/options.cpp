@@ -35,6 +35,7 @@ const char encode_help[] =
     "  -o, --output OUT the coded picture, .png or .bmp\n"
     "  --build B        vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
     "  -f, --force      replace OUT if it exists\n"
+    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose    report what was stored and the time taken\n"
     "  -h, --help       show this help\n"
     "\n"
@@ -49,6 +50,7 @@ const char decode_help[] =
     "  --hidden WHICH    1, 2 or both: the pictures CODED holds (default: guessed)\n"
     "  --build B         vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
     "  -f, --force       replace hidden-N.png if it exists\n"
+    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose     report what was written and the time taken\n"
     "  -h, --help        show this help\n"
     "\n"
@@ -61,6 +63,7 @@ const char reveal_help[] =
     "\n"
     "  -o, --output OUT  the revealed picture, .png or .bmp\n"
     "  -f, --force       replace OUT if it exists\n"
+    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose     report the time taken\n"
     "  -h, --help        show this help\n"
     "\n"
@@ -99,10 +102,29 @@ hidden_choice parse_content(std::string_view value)
     usage_error(command_name::decode, "--hidden takes 1, 2 or both, not '" + std::string(value) + "'");
 }
 
+// The most --max-megapixels takes: more than any picture whose BMP stays below 4 GiB.
+constexpr uint64_t most_megapixels = 4096;
+
+uint64_t parse_megapixels(command_name command, std::string_view value)
+{
+    uint64_t megapixels = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9' || megapixels > most_megapixels) {
+            megapixels = 0;
+            break;
+        }
+        megapixels = megapixels * 10 + uint64_t(c - '0');
+    }
+    if (megapixels == 0 || megapixels > most_megapixels)
+        usage_error(command, "--max-megapixels takes a whole number from 1 to " + std::to_string(most_megapixels) +
+                                 ", not '" + std::string(value) + "'");
+    return megapixels;
+}
+
 bool takes_value(std::string_view name)
 {
     return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
-           name == "--build" || name == "--hidden";
+           name == "--build" || name == "--hidden" || name == "--max-megapixels";
 }
 
 // Whether the option belongs to the command.
@@ -123,6 +145,7 @@ void apply(options& parsed, std::string_view name, const std::string& value)
     else if (name == "-o" || name == "--output") parsed.output = value;
     else if (name == "--build") parsed.build = parse_build(command, value);
     else if (name == "--hidden") parsed.content = parse_content(value);
+    else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
 }
 
 void check_complete(const options& parsed)

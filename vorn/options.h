@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "rgb_picture.h"
 #include "vorn.h"
 
 enum class command_name { none, encode, decode, reveal };
@@ -22,6 +23,7 @@ struct options {
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
     std::optional<hidden_choice> content;  // decode --hidden
+    read_limits limits;  // --max-megapixels
     bool force = false;
     bool verbose = false;
 };

@@ -19,6 +19,8 @@ void make_inputs()
     write_bytes("h1.png", png_of(h1, 2, 8));
     write_bytes("h2.png", png_of(h2, 2, 8));
     write_bytes("main.jpg", jpeg_of(main_bmp));
+    write_bytes("huge.png", png_declaring(20000, 20000));
+    write_bytes("huge.jpg", jpeg_declaring(jpeg_of(main_bmp), 20000, 20000));
     write_bytes("h1-32.bmp", bmp32_of(h1));
     write_bytes("h2-top.bmp", top_down_of(h2));
     write_bytes("h1-v5.bmp", v5_header_of(h1));
@@ -74,6 +76,12 @@ struct row {
 
 using vorn_table_test = vorn_test;
 
+std::string huge(const std::string& path, int allowed)
+{
+    return "vorn: " + path + ": the picture is 20000x20000 pixels (382 megapixels), more than the " +
+           std::to_string(allowed) + " megapixels allowed; give --max-megapixels 382 to read it\n";
+}
+
 TEST_F(vorn_table_test, command_lines)
 {
     make_inputs();
@@ -127,6 +135,13 @@ TEST_F(vorn_table_test, command_lines)
          "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits); give the PNG or BMP that vorn encode wrote\n", nullptr, nullptr},
         {{"decode", "exists.png"}, 3,
          "vorn: exists.png: holds no hidden picture (its four low bits are 0 everywhere); give --hidden to decode it all the same\n", nullptr, nullptr},
+        // What one picture may cost, judged from its header.
+        {{"encode", "huge.png", "-o", "x.png"}, 3, huge("huge.png", 256), nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden1", "huge.jpg", "-o", "x.png", "--max-megapixels=300"}, 3, huge("huge.jpg", 300), nullptr, nullptr},
+        {{"reveal", "huge.png", "-o", "x.png", "--max-megapixels", "4097"}, 2,
+         "vorn: --max-megapixels takes a whole number from 1 to 4096, not '4097' (see vorn reveal --help)\n", nullptr, nullptr},
+        {{"decode", "huge.png", "--max-megapixels", "1e3"}, 2,
+         "vorn: --max-megapixels takes a whole number from 1 to 4096, not '1e3' (see vorn decode --help)\n", nullptr, nullptr},
         // Outputs vorn may not write.
         {{"encode", "Main.bmp", "-o", "Main.bmp", "--force"}, 4, "vorn: Main.bmp: this is the input Main.bmp; name another output file\n", nullptr, nullptr},
         {{"encode", "Main.bmp", "--hidden1", "h1.png", "-o", "./h1.png", "-f"}, 4, "vorn: ./h1.png: this is the input h1.png; name another output file\n", nullptr, nullptr},
