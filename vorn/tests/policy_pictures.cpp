@@ -53,29 +53,6 @@ void put32(bytes& b, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
-// A BMP with `header_size` bytes of info header, `bits` per pixel, rows top-down when asked.
-bytes bmp_variant(const bytes& rgb, uint32_t header_size, uint32_t bits, bool top_down)
-{
-    const uint32_t pixel = bits / 8, row = (width * pixel + 3) / 4 * 4, offset = 14 + header_size;
-    bytes out(offset + size_t(row) * height, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(out, 2, uint32_t(out.size()));
-    put32(out, 10, offset);
-    put32(out, 14, header_size);
-    put32(out, 18, width);
-    put32(out, 22, top_down ? uint32_t(-int32_t(height)) : height);
-    out[26] = 1;
-    out[28] = uint8_t(bits);
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint32_t stored = top_down ? y : height - 1 - y;
-        for (uint32_t x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                out[offset + size_t(stored) * row + size_t(x) * pixel + c] = rgb[(size_t(y) * width + x) * 3 + 2 - c];
-    }
-    return out;
-}
-
 struct png_extra {
     bool gama = false;
     bool iccp = false;
@@ -130,39 +107,6 @@ bytes samples_of(const bytes& rgb, int channels, bool grey, uint8_t extra)
     return out;
 }
 
-// A JPEG of stored pixels with an EXIF block holding `orientation`.
-bytes jpeg_with_orientation(const bytes& rgb, uint32_t w, uint32_t h, int orientation)
-{
-    jpeg_compress_struct encoder;
-    jpeg_error_mgr errors;
-    encoder.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&encoder);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&encoder, &buffer, &length);
-    encoder.image_width = w;
-    encoder.image_height = h;
-    encoder.input_components = 3;
-    encoder.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&encoder);
-    jpeg_set_quality(&encoder, 98, TRUE);
-    jpeg_start_compress(&encoder, TRUE);
-    // "Exif\0\0", a big-endian TIFF header, one IFD with the orientation tag as a SHORT.
-    const uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
-                            0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, uint8_t(orientation), 0, 0, 0, 0, 0, 0};
-    jpeg_write_marker(&encoder, JPEG_APP0 + 1, exif, sizeof exif);
-    bytes copy = rgb;
-    while (encoder.next_scanline < encoder.image_height) {
-        JSAMPROW row = copy.data() + size_t(encoder.next_scanline) * w * 3;
-        jpeg_write_scanlines(&encoder, &row, 1);
-    }
-    jpeg_finish_compress(&encoder);
-    jpeg_destroy_compress(&encoder);
-    bytes jpeg(buffer, buffer + length);
-    std::free(buffer);
-    return jpeg;
-}
-
 // The coded BMP vornhold2's layout gives for the carrier's file image and, when given, the
 // hidden picture's, placed in the carrier's frame.
 bytes coded(bytes carrier, const bytes* hidden1)
@@ -181,6 +125,62 @@ bytes coded(bytes carrier, const bytes* hidden1)
 
 }  // namespace
 
+std::vector<uint8_t> bmp_variant(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, uint32_t header_size,
+                                 uint32_t bits, bool top_down)
+{
+    const uint32_t pixel = bits / 8, row = (w * pixel + 3) / 4 * 4, offset = 14 + header_size;
+    bytes out(offset + size_t(row) * h, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(out, 2, uint32_t(out.size()));
+    put32(out, 10, offset);
+    put32(out, 14, header_size);
+    put32(out, 18, w);
+    put32(out, 22, top_down ? uint32_t(-int32_t(h)) : h);
+    out[26] = 1;
+    out[28] = uint8_t(bits);
+    for (uint32_t y = 0; y < h; ++y) {
+        const uint32_t stored = top_down ? y : h - 1 - y;
+        for (uint32_t x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c)
+                out[offset + size_t(stored) * row + size_t(x) * pixel + c] = rgb[(size_t(y) * w + x) * 3 + 2 - c];
+    }
+    return out;
+}
+
+std::vector<uint8_t> jpeg_of_rgb(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, int quality,
+                                 int orientation)
+{
+    jpeg_compress_struct encoder;
+    jpeg_error_mgr errors;
+    encoder.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&encoder);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&encoder, &buffer, &length);
+    encoder.image_width = w;
+    encoder.image_height = h;
+    encoder.input_components = 3;
+    encoder.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&encoder);
+    jpeg_set_quality(&encoder, quality, TRUE);
+    jpeg_start_compress(&encoder, TRUE);
+    // "Exif\0\0", a big-endian TIFF header, one IFD with the orientation tag as a SHORT.
+    const uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+                            0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, uint8_t(orientation), 0, 0, 0, 0, 0, 0};
+    if (orientation != 0) jpeg_write_marker(&encoder, JPEG_APP0 + 1, exif, sizeof exif);
+    bytes copy = rgb;
+    while (encoder.next_scanline < encoder.image_height) {
+        JSAMPROW row = copy.data() + size_t(encoder.next_scanline) * w * 3;
+        jpeg_write_scanlines(&encoder, &row, 1);
+    }
+    jpeg_finish_compress(&encoder);
+    jpeg_destroy_compress(&encoder);
+    bytes jpeg(buffer, buffer + length);
+    std::free(buffer);
+    return jpeg;
+}
+
 void write_policy_pictures(const fs::path& folder)
 {
     fs::create_directories(folder);
@@ -191,16 +191,16 @@ void write_policy_pictures(const fs::path& folder)
     };
 
     // A v5-header carrier is used as it stands; a PNG hidden picture goes into its frame.
-    const bytes v5 = bmp_variant(carrier, 124, 24, false);
+    const bytes v5 = bmp_variant(carrier, width, height, 124, 24, false);
     save(folder / "v5_carrier.bmp", v5);
     save(folder / "hidden.png", png_of(hidden, SPNG_COLOR_TYPE_TRUECOLOR, 8));
     const bytes hidden_bmp = bmp_of(hidden);
     save(folder / "v5_carrier_png_hidden.coded.bmp", coded(v5, &hidden_bmp));
 
     // BMPs: a plain 24-bit one without palette as it stands; 32-bit and top-down ones converted.
-    write_case("plain24.bmp", bmp_variant(carrier, 40, 24, false), bmp_variant(carrier, 40, 24, false));
-    write_case("bits32.bmp", bmp_variant(carrier, 40, 32, false), bmp_of(carrier));
-    write_case("top_down.bmp", bmp_variant(carrier, 40, 24, true), bmp_of(carrier));
+    write_case("plain24.bmp", bmp_variant(carrier, width, height, 40, 24, false), bmp_variant(carrier, width, height, 40, 24, false));
+    write_case("bits32.bmp", bmp_variant(carrier, width, height, 40, 32, false), bmp_of(carrier));
+    write_case("top_down.bmp", bmp_variant(carrier, width, height, 40, 24, true), bmp_of(carrier));
 
     // PNGs: 16-bit samples rounded to 8 bits; palette entries; grey as three equal channels;
     // transparency left out; gAMA and iCCP left alone (the stored values are the pixels).
@@ -241,7 +241,7 @@ void write_policy_pictures(const fs::path& folder)
     for (uint32_t y = 0; y < width; ++y)       // upright: `height` wide, `width` tall
         for (uint32_t x = 0; x < height; ++x)
             std::memcpy(&stored[(size_t(height - 1 - x) * width + y) * 3], &upright[(size_t(y) * height + x) * 3], 3);
-    write_case("exif_orientation_6.jpg", jpeg_with_orientation(stored, width, height, 6), bmp_of(upright, height, width));
+    write_case("exif_orientation_6.jpg", jpeg_of_rgb(stored, width, height, 98, 6), bmp_of(upright, height, width));
 
     // A picture encoded without hidden pictures, given to decode.
     save(folder / "no_hidden_bits.bmp", coded(bmp_of(carrier), nullptr));

@@ -1,5 +1,7 @@
 #include "vorn_fixture.h"
 
+#include "policy_pictures.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -106,66 +108,20 @@ bytes png_of(const bytes& bmp, int color_type, int depth)
 bytes jpeg_of(const bytes& bmp)
 {
     const vorn_geometry g = geometry_of(bmp);
-    bytes rgb = rgb_of(bmp);
-    jpeg_compress_struct encoder;
-    jpeg_error_mgr errors;
-    encoder.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&encoder);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&encoder, &buffer, &length);
-    encoder.image_width = g.width;
-    encoder.image_height = g.height;
-    encoder.input_components = 3;
-    encoder.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&encoder);
-    jpeg_set_quality(&encoder, 90, TRUE);
-    jpeg_start_compress(&encoder, TRUE);
-    while (encoder.next_scanline < encoder.image_height) {
-        JSAMPROW row = rgb.data() + size_t(encoder.next_scanline) * g.width * 3;
-        jpeg_write_scanlines(&encoder, &row, 1);
-    }
-    jpeg_finish_compress(&encoder);
-    jpeg_destroy_compress(&encoder);
-    bytes jpeg(buffer, buffer + length);
-    free(buffer);
-    return jpeg;
-}
-
-static void put32(bytes& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+    return jpeg_of_rgb(rgb_of(bmp), g.width, g.height, 90, 0);
 }
 
 // A BMP of the picture with `header_size` bytes of info header, `bits` per pixel and rows
-// top-down when asked; fields beyond the 40-byte header stay 0.
-static bytes bmp_variant(const bytes& bmp, uint32_t header_size, uint32_t bits, bool top_down)
+// top-down when asked.
+static bytes bmp_variant_of(const bytes& bmp, uint32_t header_size, uint32_t bits, bool top_down)
 {
     const vorn_geometry g = geometry_of(bmp);
-    const bytes rgb = rgb_of(bmp);
-    const uint32_t pixel = bits / 8, row = (g.width * pixel + 3) / 4 * 4, offset = 14 + header_size;
-    bytes out(offset + size_t(row) * g.height, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(out, 2, uint32_t(out.size()));
-    put32(out, 10, offset);
-    put32(out, 14, header_size);
-    put32(out, 18, g.width);
-    put32(out, 22, top_down ? uint32_t(-int32_t(g.height)) : g.height);
-    out[26] = 1;
-    out[28] = uint8_t(bits);
-    for (uint32_t y = 0; y < g.height; ++y) {
-        const uint32_t stored = top_down ? y : g.height - 1 - y;
-        for (uint32_t x = 0; x < g.width; ++x)
-            for (int c = 0; c < 3; ++c)
-                out[offset + size_t(stored) * row + size_t(x) * pixel + c] = rgb[(size_t(y) * g.width + x) * 3 + 2 - c];
-    }
-    return out;
+    return bmp_variant(rgb_of(bmp), g.width, g.height, header_size, bits, top_down);
 }
 
-bytes bmp32_of(const bytes& bmp) { return bmp_variant(bmp, 40, 32, false); }
-bytes top_down_of(const bytes& bmp) { return bmp_variant(bmp, 40, 24, true); }
-bytes v5_header_of(const bytes& bmp) { return bmp_variant(bmp, 124, 24, false); }
+bytes bmp32_of(const bytes& bmp) { return bmp_variant_of(bmp, 40, 32, false); }
+bytes top_down_of(const bytes& bmp) { return bmp_variant_of(bmp, 40, 24, true); }
+bytes v5_header_of(const bytes& bmp) { return bmp_variant_of(bmp, 124, 24, false); }
 
 static void run_in(const fs::path& folder, int (*entry)(int, char**), const char* argument)
 {
