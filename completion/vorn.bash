@@ -28,7 +28,7 @@ _vorn()
             return ;;
     esac
     if [[ $cur == -* ]]; then
-        local options="-o --output --force --verbose --help"
+        local options="-o --output --force --max-megapixels --verbose --help"
         case $command in
             encode) options+=" --hidden1 --hidden2 --build" ;;
             decode) options+=" --hidden --build" ;;
