@@ -25,6 +25,9 @@ const char* vorn_strerror(vorn_error error)
     case VORN_ERR_NO_MEMORY: return "not enough memory";
     case VORN_ERR_WORK_TOO_SMALL: return "work buffer too small";
     case VORN_ERR_RANGE: return "piece beyond the end of the file";
+    case VORN_ERR_PASSWORD_EMPTY: return "the password is empty";
+    case VORN_ERR_TOO_SMALL_FOR_KEY: return "too small for a keyed picture (22 pixels at least, 43 for hidden picture 1 alone)";
+    case VORN_ERR_KEY_MISMATCH: return "wrong password, or the picture was changed after it was coded";
     }
     return "unknown error";
 }
