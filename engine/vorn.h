@@ -268,6 +268,11 @@ vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *pa
                              size_t password_length, uint8_t *picture1, uint8_t *picture2,
                              vorn_layout *layout, void *work, size_t work_size);
 
+/* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
+   for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels) give 0:
+   too few to tell. A noisy hidden picture stored without a key can look random too. */
+vorn_error vorn_keyed_likely(const uint8_t *coded, size_t length, int *likely);
+
 #ifdef __cplusplus
 }
 #endif

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "keyed_command.h"
 #include "picture_output.h"
 
 namespace {
@@ -51,6 +52,12 @@ void run_decode(const options& given, std::ostream& err)
     vorn_geometry frame;
     vorn_check_carrier(coded.data(), coded.size(), &frame);  // accepted as it was loaded
 
+    if (keyed(given)) {
+        decode_keyed(given, coded, err);
+        if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
+        return;
+    }
+
     vorn_build build = given.build.value_or(VORN_VORNHOLD2);
     vorn_content content = given.content.value_or(VORN_HOLDS_BOTH);
     if (!given.content || !given.build) {
@@ -58,6 +65,10 @@ void run_decode(const options& given, std::ostream& err)
             fail(exit_class::input, given.input +
                                         ": holds no hidden picture (its four low bits are 0 "
                                         "everywhere); give --hidden to decode it all the same");
+        if (!given.content && looks_keyed(coded))
+            fail(exit_class::input, given.input +
+                                        ": no hidden picture found (its low bits look random); if it "
+                                        "was coded with a password, give --password");
         vorn_build guessed_build;
         vorn_content guessed_content;
         vorn_detect(coded.data(), coded.size(), &guessed_build, &guessed_content);

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "keyed_command.h"
 #include "picture_output.h"
 
 namespace {
@@ -67,6 +68,7 @@ void run_encode(const options& given, std::ostream& err)
 
     input_picture carrier_input = load_picture(given.input, picture_role::source);
     note_reading(carrier_input, err);
+    if (keyed(given)) frame_keyed_carrier(carrier_input, format);
     std::vector<uint8_t> carrier = coder_image(carrier_input);
     vorn_geometry frame;
     vorn_check_carrier(carrier.data(), carrier.size(), &frame);  // accepted as it was loaded
@@ -78,6 +80,13 @@ void run_encode(const options& given, std::ostream& err)
         input_picture input = load_picture(path, picture_role::source);
         note_reading(input, err);
         hidden[which - 1] = hidden_image(input, which, carrier, frame);
+    }
+
+    if (keyed(given)) {
+        encode_keyed(given, carrier, hidden, err);
+        write_output(given.output, output_bytes(format, std::move(carrier), given.output), given.force);
+        if (given.verbose) err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
+        return;
     }
 
     std::vector<uint8_t> work;

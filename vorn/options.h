@@ -19,6 +19,8 @@ struct options {
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
     std::optional<vorn_content> content;  // decode --hidden
+    bool password = false;       // encode, decode: ask for the password on the terminal
+    std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)
     bool force = false;
     bool verbose = false;
 };
