@@ -1,10 +1,14 @@
 // Times every program case on generated photograph-like pictures and compares each with the cost
 // of a plain copy of the same files (the floor), and reports each case's peak resident memory.
 // The library's encode, decode and reveal are timed too, on pictures already in memory (their
-// floor: one copy of the picture in memory).
+// floor: one copy of the picture in memory). Given a folder of photographs (Main, Hidden 1 and
+// Hidden 2 as .png, .jpg and .bmp, as bench/photographs.py makes them), vorn's encode and decode
+// are timed on them as well, beside their codec's floor: the inputs decoded and the outputs
+// encoded with the same library and settings, and nothing else.
 //
-//   vorn_bench [side] [runs] [word]   defaults: 4096 pixels square, 5 runs, every case;
-//                                     with a word, only the cases whose name contains it
+//   vorn_bench [side] [runs] [word] [photographs]
+//                  defaults: 4096 pixels square, 5 runs, every case ("" for every case), no
+//                  vorn cases; with a word, only the cases whose name contains it
 //
 // Every measurement runs in a forked child that calls the program's entry in-process with the
 // recording platform (pauses are recorded, not slept), times the entry alone and hands the time
@@ -27,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +41,11 @@
 #include "platform_recorder.h"
 #include "synthetic_pictures.h"
 #include "vorn.h"
+#ifdef VORN_BENCH_VORN
+#include "jpeg_reader.h"
+#include "png_codec.h"
+#include "vorn_main.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -150,10 +160,9 @@ bool library_encode()
     if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_encode_work_size(&g, &work_size) != VORN_OK)
         return false;
     owned_array<uint8_t> work = allocate_array<uint8_t>(work_size);
-    owned_array<uint8_t> coded = allocate_array<uint8_t>(n);
     return timed([&] {
-        return vorn_encode(coded.get(), in[0].bytes.get(), n, in[1].bytes.get(), n, in[2].bytes.get(), n,
-                           VORN_VORNHOLD2, work.get(), work_size, nullptr) == VORN_OK;
+        return vorn_encode(in[0].bytes.get(), n, in[1].bytes.get(), n, in[2].bytes.get(), n, VORN_VORNHOLD2,
+                           work.get(), work_size, nullptr) == VORN_OK;
     });
 }
 
@@ -164,13 +173,13 @@ bool library_decode()
     const size_t n = in[0].length;
     vorn_geometry g{};
     size_t work_size = 0;
-    if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_decode_work_size(&g, &work_size) != VORN_OK)
+    if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_program_decode_work_size(&g, &work_size) != VORN_OK)
         return false;
     owned_array<uint8_t> work = allocate_array<uint8_t>(work_size);
     owned_array<uint8_t> first = allocate_array<uint8_t>(n), second = allocate_array<uint8_t>(n);
     return timed([&] {
-        return vorn_decode(in[0].bytes.get(), n, VORN_VORNHOLD2, first.get(), second.get(), work.get(), work_size,
-                           nullptr) == VORN_OK;
+        return vorn_program_decode(in[0].bytes.get(), n, VORN_VORNHOLD2, first.get(), second.get(), work.get(),
+                                   work_size) == VORN_OK;
     });
 }
 
@@ -179,7 +188,7 @@ bool library_reveal()
     std::vector<file_image> in = load_all({"in_main.bmp"});
     if (in.empty()) return false;
     owned_array<uint8_t> out = allocate_array<uint8_t>(in[0].length);
-    return timed([&] { return vorn_reveal(in[0].bytes.get(), in[0].length, out.get()) == VORN_OK; });
+    return timed([&] { return vorn_reveal(in[0].bytes.get(), in[0].length, out.get(), in[0].length) == VORN_OK; });
 }
 
 // The floor of a library case: the picture copied once into fresh memory.
@@ -194,6 +203,72 @@ bool memory_copy(const std::vector<std::string>& inputs)
     });
 }
 
+#ifdef VORN_BENCH_VORN
+// The vorn command in-process, as its main() would run it.
+std::function<bool()> run_vorn(std::vector<std::string> arguments)
+{
+    return [arguments] {
+        std::vector<std::string> words{"vorn"};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        std::ostringstream out, err;
+        return vorn_main(int(words.size()), argv.data(), out, err) == 0;
+    };
+}
+
+bool ends_with(const std::string& name, const std::string& end)
+{
+    return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<uint8_t> file_bytes(const std::string& name)
+{
+    file_image image;
+    if (load_file(name, image) != load_status::loaded) return {};
+    return std::vector<uint8_t>(image.bytes.get(), image.bytes.get() + image.length);
+}
+
+// The floor of a vorn case: its inputs decoded and its outputs encoded and written with the
+// codec vorn uses and its settings, and nothing else; a BMP is only read or written. The
+// pixels to encode are those of the outputs vorn wrote in the warm-up ("Reference NAME"),
+// decoded before the timed part.
+bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs)
+{
+    std::vector<std::vector<uint8_t>> written(outputs.size());
+    std::vector<rgb_picture> pictures(outputs.size());
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        written[i] = file_bytes("Reference " + outputs[i]);
+        if (written[i].empty()) return false;
+        if (ends_with(outputs[i], ".png")) pictures[i] = read_png(written[i], outputs[i]);
+    }
+    bool ok = true;
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& name : inputs) {
+        const std::vector<uint8_t> file = file_bytes(name);
+        ok = ok && !file.empty();
+        if (ends_with(name, ".png")) ok = ok && read_png(file, name).width != 0;
+        if (ends_with(name, ".jpg")) ok = ok && read_jpeg(file, name).width != 0;
+    }
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (!ends_with(outputs[i], ".png")) continue;
+        const rgb_picture& picture = pictures[i];
+        const png_settings& settings = outputs[i] == "Coded.png" ? coded_png_settings : decoded_png_settings;
+        written[i] = write_png(
+            picture.width, picture.height,
+            [&picture](uint32_t y, uint8_t*) { return picture.rgb.data() + size_t(y) * picture.width * 3; },
+            outputs[i], settings);
+    }
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        ok = ok && write_file_image(("Floor " + outputs[i]).c_str(), written[i].data(), uint32_t(written[i].size())) ==
+                       write_status::written;
+    }
+    part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return ok;
+}
+#endif
+
 struct program_case {
     std::string name;
     std::string folder;               // inside the scratch folder
@@ -202,7 +277,16 @@ struct program_case {
     std::function<bool()> run;
     bool encodes_both = false;        // checked against the memory bound
     bool on_memory = false;           // a library case: its floor is a copy in memory
+    bool on_codec = false;            // a vorn case: its floor is the codec's work
 };
+
+bool floor_of(const program_case& c)
+{
+#ifdef VORN_BENCH_VORN
+    if (c.on_codec) return codec_floor(c.inputs, c.outputs);
+#endif
+    return c.on_memory ? memory_copy(c.inputs) : plain_copy(c.inputs);
+}
 
 struct case_samples {
     std::vector<double> times, floor_times;
@@ -229,11 +313,34 @@ void link_into(const fs::path& from, const fs::path& folder, const std::string& 
 
 }  // namespace
 
+// The sizes of the vorn cases' outputs (from their last run) and the cases' ratios to the BMP
+// path: vorn's own cost beside what the codecs must cost.
+void report_vorn_cases(const std::vector<program_case>& cases, const std::vector<case_samples>& samples,
+                       const fs::path& scratch, double carrier_bytes)
+{
+    double bmp_ms = 0;
+    for (size_t i = 0; i < cases.size(); ++i)
+        if (cases[i].name == "vorn encode BMP to BMP") bmp_ms = median(samples[i].times);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const program_case& c = cases[i];
+        if (!c.on_codec) continue;
+        std::printf("%s:", c.name.c_str());
+        for (const std::string& name : c.outputs) {
+            std::error_code missing;
+            const auto bytes = fs::file_size(scratch / c.folder / name, missing);
+            std::printf(" %s %.0f bytes", name.c_str(), missing ? 0.0 : double(bytes));
+        }
+        if (bmp_ms > 0) std::printf(", %.2f x vorn encode BMP to BMP", median(samples[i].times) / bmp_ms);
+        std::printf(", peak %.2f x the carrier's BMP\n", samples[i].peak_bytes / carrier_bytes);
+    }
+}
+
 int main(int argc, char** argv)
 {
     const int32_t side = argc > 1 ? std::max(1, std::atoi(argv[1])) : 4096;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string only = argc > 3 ? argv[3] : "";
+    const std::string photographs = argc > 4 ? argv[4] : "";
     std::string scratch_name = (fs::temp_directory_path() / "vorn-bench-XXXXXX").string();
     if (!mkdtemp(scratch_name.data())) {
         std::perror("scratch folder");
@@ -293,6 +400,52 @@ int main(int argc, char** argv)
         {"library decode       vornhold2", "decode2", coded, {}, library_decode, false, true},
         {"library reveal               ", "filter", {"in_main.bmp"}, {}, library_reveal, false, true},
     };
+#ifdef VORN_BENCH_VORN
+    // vorn on the photographs: each format's three pictures in a folder of their own, and the
+    // pictures coded from the PNGs and from the BMPs decoded to their two PNGs.
+    if (!photographs.empty()) {
+        const std::vector<std::string> pictures{"Main", "Hidden 1", "Hidden 2"};
+        const auto inputs = [&pictures](const std::string& extension) {
+            std::vector<std::string> names;
+            for (const std::string& name : pictures) names.push_back(name + extension);
+            return names;
+        };
+        const auto encode_vorn = [](const std::string& extension, const std::string& output) {
+            return run_vorn({"encode", "Main" + extension, "--hidden1", "Hidden 1" + extension, "--hidden2",
+                             "Hidden 2" + extension, "-o", output});
+        };
+        const std::vector<std::string> hidden_pngs{"hidden-1.png", "hidden-2.png"};
+        std::vector<program_case> vorn_cases{
+            {"vorn encode PNG to PNG", "vorn-png", inputs(".png"), {"Coded.png"}, encode_vorn(".png", "Coded.png")},
+            {"vorn encode JPEG to PNG", "vorn-jpeg", inputs(".jpg"), {"Coded.png"}, encode_vorn(".jpg", "Coded.png")},
+            {"vorn encode BMP to BMP", "vorn-bmp", inputs(".bmp"), {"Coded.bmp"}, encode_vorn(".bmp", "Coded.bmp")},
+            {"vorn decode PNG to PNGs", "vorn-decode-png", {"Coded.png"}, hidden_pngs, run_vorn({"decode", "Coded.png"})},
+            {"vorn decode BMP to PNGs", "vorn-decode-bmp", {"Coded.bmp"}, hidden_pngs, run_vorn({"decode", "Coded.bmp"})},
+        };
+        for (program_case& c : vorn_cases) {
+            c.on_codec = true;
+            if (c.name.find(" encode ") == std::string::npos) continue;
+            for (const std::string& name : c.inputs) link_into(fs::path(photographs) / name, scratch / c.folder, name);
+        }
+        // Each case runs once here: its outputs are the floor's pictures to encode, and the
+        // coded pictures are the decode cases' inputs.
+        for (program_case& c : vorn_cases) {
+            if (c.name.find(" decode ") != std::string::npos) {
+                const std::string from = c.inputs[0] == "Coded.png" ? "vorn-png" : "vorn-bmp";
+                link_into(scratch / from / ("Reference " + c.inputs[0]), scratch / c.folder, c.inputs[0]);
+            }
+            if (!in_child(scratch / c.folder, c.run).ok) {
+                std::fprintf(stderr, "%s failed in %s\n", c.name.c_str(), (scratch / c.folder).c_str());
+                return 1;
+            }
+            for (const std::string& name : c.outputs)
+                fs::rename(scratch / c.folder / name, scratch / c.folder / ("Reference " + name));
+        }
+        cases.insert(cases.end(), vorn_cases.begin(), vorn_cases.end());
+    }
+#else
+    if (!photographs.empty()) std::fprintf(stderr, "vorn is not built here: its cases are left out\n");
+#endif
 
     // Before each measurement the outputs of earlier runs are removed and the file system is
     // synced, outside the timed part: replacing a file whose pages are still being written back
@@ -306,7 +459,10 @@ int main(int argc, char** argv)
     const size_t warm_bytes = size_t(4 * file_bytes);
     const auto settle = [&](const fs::path& folder, const std::vector<std::string>& outputs) {
         fs::remove(folder / "Floor.bmp");
-        for (const std::string& name : outputs) fs::remove(folder / name);
+        for (const std::string& name : outputs) {
+            fs::remove(folder / name);
+            fs::remove(folder / ("Floor " + name));
+        }
         const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
         if (descriptor >= 0) {
             syncfs(descriptor);
@@ -330,7 +486,7 @@ int main(int argc, char** argv)
             const fs::path folder = scratch / c.folder;
             settle(folder, c.outputs);
             const child_result floor =
-                in_child(folder, [&c] { return c.on_memory ? memory_copy(c.inputs) : plain_copy(c.inputs); });
+                in_child(folder, [&c] { return floor_of(c); });
             settle(folder, c.outputs);
             const child_result program = in_child(folder, c.run);
             if (!floor.ok || !program.ok) {
@@ -345,7 +501,9 @@ int main(int argc, char** argv)
     }
 
     std::printf("%dx%d pictures, file size %.1f MiB, median of %d runs\n", side, side, file_bytes / mib, runs);
-    std::printf("floor: the case's input files read whole and one output of the same size written\n");
+    std::printf("floor: the case's input files read whole and one output of the same size written;\n"
+                "for vorn cases the codec's work alone, one step after another: the inputs decoded,\n"
+                "the outputs encoded and written\n");
     std::printf("%-31s %10s %10s %8s %10s %8s\n", "case", "ms", "floor ms", "x floor", "peak MiB", "x file");
     // Three file images and the library's work rows: 9 bytes per byte of a row.
     const double bound = 3 * file_bytes + 9.0 * (raster_bytes / side) + process_slack_bytes;
@@ -370,6 +528,7 @@ int main(int argc, char** argv)
                 "the work rows and %.0f MiB for the process)\n%s",
                 bound / mib, process_slack_bytes / mib, memory_report.c_str());
     std::printf("an idle child's peak (the process itself): %.1f MiB\n", idle.peak_bytes / mib);
+    report_vorn_cases(cases, samples, scratch, file_bytes);
     print_load("at end");
     fs::remove_all(scratch);
     if (!all_ok) return 1;

@@ -36,22 +36,22 @@ mode_result decode_mode(uint8_t* coded_image, const vorn_geometry& g, coder_buil
     // One block serves as the piece for Decoded_1 and, afterwards, as the engine's work room;
     // a file shorter than a piece needs no more than its own length.
     size_t work_size = 0;
-    if (vorn_decode_work_size(&g, &work_size) != VORN_OK) return fail(text::not_enough_memory);
+    if (vorn_program_decode_work_size(&g, &work_size) != VORN_OK) return fail(text::not_enough_memory);
     const size_t block_size = std::max(std::min<size_t>(g.length, piece_bytes), work_size);
     owned_array<uint8_t> block = allocate_array<uint8_t>(block_size);
     if (!block) return fail(text::not_enough_memory);
 
-    const bool permuted = vorn_permutation_for(&g) == VORN_PERMUTATION_RAN;
+    const bool permuted = vorn_scrambles(&g);
     say(permuted ? text::decoded_permutation : text::decoded_permutation_not_supported);
     say(text::writing_files);
     const write_status first = write_file_in_pieces(
         "Decoded_1.bmp", g.length, block.get(), piece_bytes,
         [&](size_t offset, size_t count, uint8_t* piece) {
-            vorn_decode1_piece(coded_image, &g, offset, count, piece);
+            vorn_program_decode1_piece(coded_image, &g, offset, count, piece);
             return piece;
         });
     if (report_write(first) == mode_result::failed) return mode_result::failed;
-    vorn_decode(coded_image, g.length, engine_build(build), nullptr, coded_image, block.get(),
-                block_size, nullptr);
+    vorn_program_decode(coded_image, g.length, engine_build(build), nullptr, coded_image, block.get(),
+                        block_size);
     return report_write(write_file_image("Decoded_2.bmp", coded_image, g.length));
 }

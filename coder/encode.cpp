@@ -26,22 +26,22 @@ hidden_load load_hidden(const char* number, const vorn_geometry& g, file_image& 
     return hidden_load::absent;
 }
 
-void say_permutation(vorn_permutation permutation, const char* number)
+void say_permutation(const vorn_geometry& g, const char* number)
 {
-    if (permutation == VORN_PERMUTATION_RAN) say(text::hidden_permutation(number));
-    if (permutation == VORN_PERMUTATION_SKIPPED) say(text::hidden_permutation_not_supported(number));
+    say(vorn_scrambles(&g) ? text::hidden_permutation(number)
+                           : text::hidden_permutation_not_supported(number));
 }
 
-// The stages in the order they ran, from the engine's report.
-void say_stages(const vorn_report& report)
+// The stages in the order they ran: the scrambled layer is hidden 1, else hidden 2 alone.
+void say_stages(const vorn_geometry& g, bool hidden1, bool hidden2)
 {
-    if (report.hidden1 == VORN_OK) {
+    if (hidden1) {
         say(text::hidden_dithering("1"));
-        say_permutation(report.hidden1_permutation, "1");
+        say_permutation(g, "1");
     }
-    if (report.hidden2 == VORN_OK) {
+    if (hidden2) {
         say(text::hidden_dithering("2"));
-        say_permutation(report.hidden2_permutation, "2");
+        if (!hidden1) say_permutation(g, "2");
     }
     say(text::main_dithering);
 }
@@ -69,10 +69,12 @@ mode_result encode_mode(uint8_t* main_image, const vorn_geometry& g, coder_build
     owned_array<uint8_t> work = allocate_array<uint8_t>(work_size);
     if (!work) return fail(text::not_enough_memory);
 
-    vorn_report report{};
-    vorn_encode(main_image, main_image, g.length, hidden1.bytes.get(), hidden1.length,
-                hidden2.bytes.get(), hidden2.length, engine_build(build), work.get(), work_size, &report);
-    say_stages(report);
+    // Both hidden pictures were checked as they were loaded: the engine refuses neither.
+    const bool has1 = load1 == hidden_load::present, has2 = load2 == hidden_load::present;
+    vorn_encode(main_image, g.length, has1 ? hidden1.bytes.get() : nullptr, hidden1.length,
+                has2 ? hidden2.bytes.get() : nullptr, hidden2.length, engine_build(build), work.get(),
+                work_size, nullptr);
+    say_stages(g, has1, has2);
 
     hidden1.bytes.reset();
     hidden2.bytes.reset();

@@ -63,7 +63,7 @@ vorn_error hidden_difference(const uint8_t* image, size_t length, const raster_g
     return VORN_OK;
 }
 
-vorn_error vorn_read_fields(const uint8_t* image, size_t length, vorn_fields* fields)
+vorn_error vorn_program_read_fields(const uint8_t* image, size_t length, vorn_program_fields* fields)
 {
     if (!image || !fields) return VORN_ERR_ARGUMENT;
     if (length < bmp_fields_length) return VORN_ERR_HEADER_TOO_SHORT;

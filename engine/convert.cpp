@@ -27,7 +27,15 @@ uint64_t file_length(uint32_t width, uint32_t height)
     if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return 0;
     const uint64_t stride = uint64_t(string_length(int32_t(width)));
     const uint64_t length = header_length + stride * height;
-    return stride > 0x7FFFFFFF || length > bmp_max_length || !size_fits(length) ? 0 : length;
+    return stride > 0x7FFFFFFF || length > bmp_max_length ? 0 : length;
+}
+
+// The length for a caller of this system: it must fit its size_t as well as the header.
+vorn_error checked_file_length(uint32_t width, uint32_t height, uint64_t& length)
+{
+    length = file_length(width, height);
+    if (length == 0) return VORN_ERR_FILE_TOO_LONG;
+    return size_fits(length) ? VORN_OK : VORN_ERR_SIZE_OVERFLOW;
 }
 
 }  // namespace
@@ -35,20 +43,21 @@ uint64_t file_length(uint32_t width, uint32_t height)
 vorn_error vorn_bmp_length(uint32_t width, uint32_t height, size_t* length)
 {
     if (!length) return VORN_ERR_ARGUMENT;
-    const uint64_t bytes = file_length(width, height);
-    if (bytes == 0) return VORN_ERR_FILE_TOO_LONG;
+    uint64_t bytes = 0;
+    if (const vorn_error error = checked_file_length(width, height, bytes)) return error;
     *length = size_t(bytes);
     return VORN_OK;
 }
 
 vorn_error vorn_bmp_from_rgb(const uint8_t* pixels, uint32_t width, uint32_t height, size_t row_bytes,
-                             int channels, uint8_t* bmp)
+                             int channels, uint8_t* bmp, size_t bmp_length)
 {
     if (!bmp || (channels != 3 && channels != 4)) return VORN_ERR_ARGUMENT;
-    const uint64_t length = file_length(width, height);
-    if (length == 0) return VORN_ERR_FILE_TOO_LONG;
+    uint64_t length = 0;
+    if (const vorn_error error = checked_file_length(width, height, length)) return error;
     if (uint64_t(row_bytes) < uint64_t(width) * uint64_t(channels)) return VORN_ERR_ARGUMENT;
     if (!pixels && width > 0 && height > 0) return VORN_ERR_ARGUMENT;
+    if (bmp_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
 
     const uint32_t stride = uint32_t(string_length(int32_t(width)));
     std::memset(bmp, 0, header_length);
@@ -79,11 +88,19 @@ vorn_error vorn_bmp_from_rgb(const uint8_t* pixels, uint32_t width, uint32_t hei
     return VORN_OK;
 }
 
-vorn_error vorn_bmp_to_rgb(const uint8_t* bmp, size_t length, uint8_t* rgb)
+vorn_error vorn_rgb_length(const vorn_geometry* geometry, size_t* length)
+{
+    if (!geometry) return VORN_ERR_ARGUMENT;
+    return hand_out_size(uint64_t(geometry->width) * geometry->height * 3, length);
+}
+
+vorn_error vorn_bmp_to_rgb(const uint8_t* bmp, size_t length, uint8_t* rgb, size_t rgb_length)
 {
     if (!bmp) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(bmp, length, g)) return error;
+    // The raster lies inside a file held in memory, so its pixels fit in size_t.
+    if (rgb_length < size_t(g.width) * g.height * 3) return VORN_ERR_BUFFER_TOO_SMALL;
     // A picture without pixels needs no room for them.
     if (!rgb && g.width > 0 && g.height > 0) return VORN_ERR_ARGUMENT;
     const size_t row = size_t(g.width) * 3;

@@ -90,14 +90,14 @@ void second_decoded_in_place(uint8_t* coded_image, const raster_geometry& g, vor
         second_in_place(raster, g, permuted, [](uint8_t coded) { return second_in_order(coded); }, spare);
 }
 
-vorn_error vorn_decode_work_size(const vorn_geometry* geometry, size_t* size)
+vorn_error vorn_program_decode_work_size(const vorn_geometry* geometry, size_t* size)
 {
     if (!geometry) return VORN_ERR_ARGUMENT;
     return hand_out_size(decode_spare_bytes(*geometry), size);
 }
 
-vorn_error vorn_decode1_piece(const uint8_t* coded, const vorn_geometry* geometry, size_t offset,
-                              size_t count, uint8_t* piece)
+vorn_error vorn_program_decode1_piece(const uint8_t* coded, const vorn_geometry* geometry, size_t offset,
+                                      size_t count, uint8_t* piece)
 {
     if (!coded || !geometry || (count > 0 && !piece)) return VORN_ERR_ARGUMENT;
     if (offset > geometry->length || count > geometry->length - offset) return VORN_ERR_RANGE;
@@ -105,25 +105,19 @@ vorn_error vorn_decode1_piece(const uint8_t* coded, const vorn_geometry* geometr
     return VORN_OK;
 }
 
-vorn_error vorn_decode(const uint8_t* coded, size_t length, vorn_build build, uint8_t* decoded1,
-                       uint8_t* decoded2, void* work, size_t work_size, vorn_report* report)
+vorn_error vorn_program_decode(const uint8_t* coded, size_t length, vorn_build build, uint8_t* decoded1,
+                               uint8_t* decoded2, void* work, size_t work_size)
 {
     if (!coded || !decoded2 || !known_build(build)) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
-    const vorn_permutation permutation = vorn_permutation_for(&g);
-    const bool permuted = permutation == VORN_PERMUTATION_RAN;
-    if (permuted && work_size < decode_spare_bytes(g)) return VORN_ERR_WORK_TOO_SMALL;
+    const bool permuted = vorn_scrambles(&g);
+    if (permuted && work_size < decode_spare_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
     if (permuted && decode_spare_bytes(g) > 0 && !work) return VORN_ERR_ARGUMENT;
 
     // The first image is taken before the second may overwrite the coded picture.
     if (decoded1) first_decoded_piece(coded, g, 0, length, decoded1);
     if (decoded2 != coded) std::memcpy(decoded2, coded, length);
     second_decoded_in_place(decoded2, g, build, permuted, static_cast<uint8_t*>(work));
-    if (report) {
-        *report = vorn_report{};
-        report->hidden1 = report->hidden2 = VORN_ERR_ABSENT;
-        report->decoded2_permutation = permutation;
-    }
     return VORN_OK;
 }

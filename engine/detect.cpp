@@ -18,7 +18,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vorn.h"
+#include "bmp.h"
+#include "permute.h"
 
 namespace {
 
@@ -26,21 +27,6 @@ namespace {
 // bounded cost on the largest pictures.
 constexpr uint32_t sampled_rows = 192;
 constexpr uint32_t sampled_columns = 768;
-
-bool is_scrambled_side(uint32_t size)
-{
-    return size > 1 && (size & (size - 1)) == 0;
-}
-
-uint32_t reverse_bits(uint32_t value, uint32_t size)
-{
-    uint32_t reversed = 0;
-    for (uint32_t bit = 1; bit < size; bit <<= 1) {
-        reversed = reversed << 1 | (value & 1);
-        value >>= 1;
-    }
-    return reversed;
-}
 
 struct picture_view {
     const uint8_t* raster;
@@ -52,8 +38,8 @@ struct picture_view {
     uint8_t at(uint32_t x, uint32_t y, uint32_t channel, bool unscrambled) const
     {
         if (unscrambled && scrambled) {
-            x = reverse_bits(x, g.width);
-            y = reverse_bits(y, g.height);
+            x = reverse_low_bits(x, g.width);
+            y = reverse_low_bits(y, g.height);
         }
         return raster[size_t(y) * g.string_length + size_t(x) * 3 + channel];
     }
@@ -139,52 +125,57 @@ measures measure(const picture_view& view)
 constexpr double carrier_wrap_share = 0.25;
 constexpr uint64_t fewest_steps = 32;
 
-}  // namespace
-
-extern "C" vorn_error vorn_detect(const uint8_t* coded, size_t length, vorn_build* build,
-                                  vorn_content* content)
+// A picture encoded without hidden pictures has its four low bits 0 in every byte from
+// offset_raster on, padding and trailing bytes included.
+bool has_low_bits(const uint8_t* image, const raster_geometry& g)
 {
-    if (!coded || !build || !content) return VORN_ERR_ARGUMENT;
-    picture_view view;
-    const vorn_error error = vorn_check_carrier(coded, length, &view.g);
-    if (error != VORN_OK) return error;
-    view.raster = coded + view.g.offset_raster;
-    view.scrambled = is_scrambled_side(view.g.width) && is_scrambled_side(view.g.height);
-    const measures m = measure(view);
+    for (size_t at = g.offset_raster; at < g.length; ++at)
+        if (image[at] & 0x0F) return true;
+    return false;
+}
 
-    *build = VORN_VORNHOLD2;
+// The guess from the measures, for a picture that has low bits.
+vorn_layout layout_from(const measures& m, bool scrambled)
+{
     if (m.wrap.steps >= fewest_steps &&
-        double(m.wrap.balance) > carrier_wrap_share * double(m.wrap.steps)) {
-        *content = VORN_HOLDS_HIDDEN1;
-        return VORN_OK;
-    }
+        double(m.wrap.balance) > carrier_wrap_share * double(m.wrap.steps))
+        return VORN_LAYOUT_HIDDEN1;
     double in_place[4], unscrambled[4];
     for (int bit = 0; bit < 4; ++bit) {
         in_place[bit] = m.bits[0][bit].smoothness();
         unscrambled[bit] = m.bits[1][bit].smoothness();
     }
-    if (view.scrambled) {
+    if (scrambled) {
         // Positive where a pair of bits is smoother in place than unscrambled.
         const double high = in_place[3] + in_place[2] - unscrambled[3] - unscrambled[2];
         const double low = in_place[1] + in_place[0] - unscrambled[1] - unscrambled[0];
-        if (high > 0 && low < 0) {
-            *content = VORN_HOLDS_BOTH;
-            *build = VORN_VORNHOLD;
-            return VORN_OK;
-        }
-        if (high < 0 && low > 0) {
-            *content = VORN_HOLDS_BOTH;
-            return VORN_OK;
-        }
+        if (high > 0 && low < 0) return VORN_LAYOUT_BOTH_VORNHOLD;
+        if (high < 0 && low > 0) return VORN_LAYOUT_BOTH_VORNHOLD2;
     }
-    const double* s = view.scrambled ? unscrambled : in_place;
+    const double* s = scrambled ? unscrambled : in_place;
     // Both builds keep a field's most significant bit at bit 3 (vornhold) or bit 0 (vornhold2)
     // when hidden picture 2 is alone, and at bit 3 or bit 0 beside hidden picture 1 as well.
     const bool plain_order = s[3] > s[0];
-    *build = plain_order ? VORN_VORNHOLD : VORN_VORNHOLD2;
     // Alone, hidden picture 2's second bit (bit 2 or bit 1) is smoother than its third; beside
     // hidden picture 1 the other of the two is hidden picture 1's most significant bit.
     const bool alone = plain_order ? s[2] > s[1] : s[1] > s[2];
-    *content = alone ? VORN_HOLDS_HIDDEN2 : VORN_HOLDS_BOTH;
+    if (plain_order) return alone ? VORN_LAYOUT_HIDDEN2_VORNHOLD : VORN_LAYOUT_BOTH_VORNHOLD;
+    return alone ? VORN_LAYOUT_HIDDEN2_VORNHOLD2 : VORN_LAYOUT_BOTH_VORNHOLD2;
+}
+
+}  // namespace
+
+vorn_error vorn_detect(const uint8_t* coded, size_t length, vorn_layout* layout)
+{
+    if (!coded || !layout) return VORN_ERR_ARGUMENT;
+    picture_view view;
+    if (const vorn_error error = check_header(coded, length, view.g)) return error;
+    if (!has_low_bits(coded, view.g)) {
+        *layout = VORN_LAYOUT_NONE;
+        return VORN_OK;
+    }
+    view.raster = coded + view.g.offset_raster;
+    view.scrambled = scrambles(view.g);
+    *layout = layout_from(measure(view), view.scrambled);
     return VORN_OK;
 }

@@ -303,35 +303,27 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
     compose_untouched<carrier>(main + tail, layer2 + tail, tail_bytes(g));
 }
 
-// Whether a scrambled layer can be moved: both sides must be powers of two.
-vorn_permutation permutation_of(const raster_geometry& g)
-{
-    return is_power_of_two(g.width) && is_power_of_two(g.height) ? VORN_PERMUTATION_RAN
-                                                                   : VORN_PERMUTATION_SKIPPED;
-}
 
 // The stages in order; `Reversed` is the build's choice for the hidden-2 nibble.
 template <bool Reversed>
-layer_permutations encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2,
-                               const stage_rows& rows, const raster_geometry& g)
+void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_rows& rows,
+                 const raster_geometry& g)
 {
-    layer_permutations done;
+    const bool scrambled = scrambles(g);
     uint32_t* down = rows.shares;
     uint32_t* second_down = rows.shares + walked_row_bytes(g);
     lower_layer lower{nullptr, false, rows.lower};
     if (layer1) {
         stage_pass<hidden1_rule>(layer1, lower, down, g);
-        done.hidden1 = permutation_of(g);
-        lower = {layer1, done.hidden1 == VORN_PERMUTATION_RAN, rows.lower};
+        lower = {layer1, scrambled, rows.lower};
     }
     if (layer2) {
         if (layer1) {
             combined_pass<hidden2_above_rule<Reversed>>(layer2, lower, main, down, second_down, g);
-            return done;
+            return;
         }
         stage_pass<hidden2_alone_rule<Reversed>>(layer2, lower, down, g);
-        done.hidden2 = permutation_of(g);
-        lower = {layer2, done.hidden2 == VORN_PERMUTATION_RAN, rows.lower};
+        lower = {layer2, scrambled, rows.lower};
     }
     if (layer2)
         stage_pass<main_rule<4>>(main, lower, down, g);
@@ -339,24 +331,25 @@ layer_permutations encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2,
         stage_pass<main_rule<2>>(main, lower, down, g);
     else
         stage_pass<main_rule<0>>(main, lower, down, g);
-    return done;
 }
 
 }  // namespace
 
-layer_permutations encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
-                                 const stage_rows& rows, const raster_geometry& g, vorn_build build)
+void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
+                   const stage_rows& rows, const raster_geometry& g, vorn_build build)
 {
     uint8_t* main = main_image + g.offset_raster;
     uint8_t* layer1 = hidden1_image ? hidden1_image + g.offset_raster : nullptr;
     uint8_t* layer2 = hidden2_image ? hidden2_image + g.offset_raster : nullptr;
-    if (build == VORN_VORNHOLD2) return encode_with<true>(main, layer1, layer2, rows, g);
-    return encode_with<false>(main, layer1, layer2, rows, g);
+    if (build == VORN_VORNHOLD2)
+        encode_with<true>(main, layer1, layer2, rows, g);
+    else
+        encode_with<false>(main, layer1, layer2, rows, g);
 }
 
-vorn_permutation vorn_permutation_for(const vorn_geometry* geometry)
+int vorn_scrambles(const vorn_geometry* geometry)
 {
-    return geometry ? permutation_of(*geometry) : VORN_PERMUTATION_NONE;
+    return geometry && scrambles(*geometry);
 }
 
 vorn_error vorn_encode_work_size(const vorn_geometry* geometry, size_t* size)
@@ -365,26 +358,26 @@ vorn_error vorn_encode_work_size(const vorn_geometry* geometry, size_t* size)
     return hand_out_size(stage_rows_bytes(*geometry), size);
 }
 
-vorn_error vorn_encode(uint8_t* coded, const uint8_t* carrier, size_t length, uint8_t* hidden1,
-                       size_t hidden1_length, uint8_t* hidden2, size_t hidden2_length,
-                       vorn_build build, void* work, size_t work_size, vorn_report* report)
+vorn_error vorn_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
+                       uint8_t* hidden2, size_t hidden2_length, vorn_build build, void* work,
+                       size_t work_size, int* refused)
 {
-    if (!coded || !carrier || !known_build(build)) return VORN_ERR_ARGUMENT;
+    if (refused) *refused = 0;
+    if (!image || !known_build(build)) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
-    if (const vorn_error error = check_header(carrier, length, g)) return error;
+    if (const vorn_error error = check_header(image, length, g)) return error;
+    const uint8_t* hidden[2] = {hidden1, hidden2};
+    const size_t hidden_length[2] = {hidden1_length, hidden2_length};
+    for (int which = 1; which <= 2; ++which) {
+        if (!hidden[which - 1]) continue;
+        const vorn_error error = hidden_difference(hidden[which - 1], hidden_length[which - 1], g);
+        if (error == VORN_OK) continue;
+        if (refused) *refused = which;
+        return error;
+    }
     const uint64_t needed = stage_rows_bytes(g);
-    if (work_size < needed) return VORN_ERR_WORK_TOO_SMALL;
+    if (work_size < needed) return VORN_ERR_BUFFER_TOO_SMALL;
     if (needed > 0 && !work) return VORN_ERR_ARGUMENT;
-
-    vorn_report done{};
-    done.hidden1 = hidden1 ? hidden_difference(hidden1, hidden1_length, g) : VORN_ERR_ABSENT;
-    done.hidden2 = hidden2 ? hidden_difference(hidden2, hidden2_length, g) : VORN_ERR_ABSENT;
-    if (coded != carrier) std::memcpy(coded, carrier, length);
-    const layer_permutations moved =
-        encode_layers(coded, done.hidden1 == VORN_OK ? hidden1 : nullptr,
-                      done.hidden2 == VORN_OK ? hidden2 : nullptr, stage_rows_in(work, g), g, build);
-    done.hidden1_permutation = moved.hidden1;
-    done.hidden2_permutation = moved.hidden2;
-    if (report) *report = done;
+    encode_layers(image, hidden1, hidden2, stage_rows_in(work, g), g, build);
     return VORN_OK;
 }

@@ -36,14 +36,9 @@ inline stage_rows stage_rows_in(void* block, const raster_geometry& g)
     return {shares, reinterpret_cast<uint8_t*>(shares + share_entries(g))};
 }
 
-// Whether the scrambled layer (hidden 1, else hidden 2 when it is alone) was moved.
-struct layer_permutations {
-    vorn_permutation hidden1 = VORN_PERMUTATION_NONE;
-    vorn_permutation hidden2 = VORN_PERMUTATION_NONE;
-};
-
 // Runs the stages over the rasters of the images and writes the coded bytes over the raster of
 // `main_image`. A null hidden image is an absent picture. The hidden images' rasters are spent
 // afterwards: they are not left as permuted layers.
-layer_permutations encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
-                                 const stage_rows& rows, const raster_geometry& g, vorn_build build);
+// The scrambled layer (hidden 1, else hidden 2 when it is alone) is moved when scrambles(g).
+void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
+                   const stage_rows& rows, const raster_geometry& g, vorn_build build);

@@ -1,5 +1,6 @@
-// One hidden picture of a coded picture on its own: its field taken from each byte, put back in
-// place where encoding scrambled it, in its own bit order, and scaled to the full byte.
+// The layouts of a coded byte, and one hidden picture of a coded picture on its own: its field
+// taken from each byte, put back in place where encoding scrambled it, in its own bit order, and
+// scaled to the full byte.
 #include <cstring>
 
 #include "bmp.h"
@@ -8,11 +9,11 @@
 
 namespace {
 
-// Where a hidden picture's field lies in a coded byte, for one build and one content.
+// Where a hidden picture's field lies in a coded byte.
 struct field_rule {
-    bool scrambled;  // moved by the permutation when encoding (both sides powers of two)
-    uint8_t (*value)(uint8_t coded);
-    uint8_t scale;  // 85 for a 2-bit value, 17 for a 4-bit one
+    uint8_t (*value)(uint8_t coded);  // null: the layout does not hold this picture
+    bool scrambled;                   // moved by the permutation when encoding
+    uint8_t scale;                    // 85 for a 2-bit value, 17 for a 4-bit one
 };
 
 uint8_t reverse_pair(uint8_t bits) { return uint8_t((bits & 1) << 1 | (bits >> 1 & 1)); }
@@ -24,40 +25,54 @@ uint8_t low_pair_reversed(uint8_t c) { return reverse_pair(c & 3); }
 uint8_t nibble(uint8_t c) { return c & 15; }
 uint8_t nibble_reversed(uint8_t c) { return reverse_nibble(c & 15); }
 
-// The layout table of a coded byte, read per hidden picture.
-field_rule rule_for(vorn_build build, vorn_content content, int which)
-{
-    const bool reversed = build == VORN_VORNHOLD2;
-    if (content == VORN_HOLDS_HIDDEN1) return {true, low_pair, 85};
-    if (content == VORN_HOLDS_HIDDEN2) return {true, reversed ? nibble_reversed : nibble, 17};
-    if (which == 1) return {true, reversed ? upper_pair_reversed : low_pair, 85};
-    return {false, reversed ? low_pair_reversed : upper_pair, 85};
-}
+constexpr int layout_count = VORN_LAYOUT_BOTH_VORNHOLD2 + 1;
 
-bool holds(vorn_content content, int which)
+// The layout table of vorn.h, read per hidden picture: [layout][which - 1].
+constexpr field_rule fields[layout_count][2] = {
+    /* NONE              */ {{nullptr, false, 0}, {nullptr, false, 0}},
+    /* HIDDEN1           */ {{low_pair, true, 85}, {nullptr, false, 0}},
+    /* HIDDEN2_VORNHOLD  */ {{nullptr, false, 0}, {nibble, true, 17}},
+    /* HIDDEN2_VORNHOLD2 */ {{nullptr, false, 0}, {nibble_reversed, true, 17}},
+    /* BOTH_VORNHOLD     */ {{low_pair, true, 85}, {upper_pair, false, 85}},
+    /* BOTH_VORNHOLD2    */ {{upper_pair_reversed, true, 85}, {low_pair_reversed, false, 85}},
+};
+
+const field_rule* rule_for(vorn_layout layout, int which)
 {
-    return (which == 1 || which == 2) && (int(content) & which) != 0 &&
-           (content == VORN_HOLDS_HIDDEN1 || content == VORN_HOLDS_HIDDEN2 || content == VORN_HOLDS_BOTH);
+    if (layout < 0 || layout >= layout_count || (which != 1 && which != 2)) return nullptr;
+    const field_rule& rule = fields[layout][which - 1];
+    return rule.value ? &rule : nullptr;
 }
 
 }  // namespace
 
-vorn_error vorn_extract(const uint8_t* coded, size_t length, vorn_build build, vorn_content content,
-                        int which, uint8_t* picture)
+vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2)
 {
-    if (!coded || !picture || (build != VORN_VORNHOLD2 && build != VORN_VORNHOLD) || !holds(content, which))
-        return VORN_ERR_ARGUMENT;
+    if (build != VORN_VORNHOLD2 && build != VORN_VORNHOLD) return VORN_LAYOUT_NONE;
+    const bool reversed = build == VORN_VORNHOLD2;
+    if (hidden1 && hidden2) return reversed ? VORN_LAYOUT_BOTH_VORNHOLD2 : VORN_LAYOUT_BOTH_VORNHOLD;
+    if (hidden2) return reversed ? VORN_LAYOUT_HIDDEN2_VORNHOLD2 : VORN_LAYOUT_HIDDEN2_VORNHOLD;
+    return hidden1 ? VORN_LAYOUT_HIDDEN1 : VORN_LAYOUT_NONE;
+}
+
+int vorn_layout_holds(vorn_layout layout, int which) { return rule_for(layout, which) != nullptr; }
+
+vorn_error vorn_extract(const uint8_t* coded, size_t length, vorn_layout layout, int which,
+                        uint8_t* picture, size_t picture_length)
+{
+    const field_rule* rule = rule_for(layout, which);
+    if (!coded || !picture || !rule) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
+    if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
 
-    const field_rule rule = rule_for(build, content, which);
-    const auto field = [&rule](uint8_t c) { return uint8_t(rule.value(c) * rule.scale); };
+    const auto field = [rule](uint8_t c) { return uint8_t(rule->value(c) * rule->scale); };
     std::memcpy(picture, coded, g.offset_raster);
     const uint8_t* from = coded + g.offset_raster;
     uint8_t* to = picture + g.offset_raster;
     // Every byte in place first: padding and bytes after the last row are never moved.
     for (size_t i = 0; i < size_t(g.length) - g.offset_raster; ++i) to[i] = field(from[i]);
-    if (!rule.scrambled || !is_power_of_two(g.width) || !is_power_of_two(g.height)) return VORN_OK;
+    if (!rule->scrambled || !scrambles(g)) return VORN_OK;
     for (uint32_t y = 0; y < g.height; ++y) {
         const uint8_t* source = permuted_source_row(from, y, g);
         gather_permuted_row(source, g.width, to + size_t(y) * g.string_length, field);

@@ -57,19 +57,6 @@ bool derive_secret(const char* password, size_t password_length, const uint8_t* 
                          crypto_pwhash_ALG_ARGON2ID13) == 0;
 }
 
-bool layout_holds(vorn_layout layout, int which)
-{
-    switch (layout) {
-    case VORN_LAYOUT_HIDDEN1: return which == 1;
-    case VORN_LAYOUT_HIDDEN2_VORNHOLD:
-    case VORN_LAYOUT_HIDDEN2_VORNHOLD2: return which == 2;
-    case VORN_LAYOUT_BOTH_VORNHOLD:
-    case VORN_LAYOUT_BOTH_VORNHOLD2: return which == 1 || which == 2;
-    case VORN_LAYOUT_NONE: break;
-    }
-    return false;
-}
-
 bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan)
 {
     if (!layout_holds(layout, 1) && !layout_holds(layout, 2)) return false;

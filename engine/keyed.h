@@ -67,8 +67,7 @@ struct keyed_plan {
 // salt and the tag take.
 bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan);
 
-// Whether the layout stores picture 1 (2) at all.
-bool layout_holds(vorn_layout layout, int which);
+inline bool layout_holds(vorn_layout layout, int which) { return vorn_layout_holds(layout, which) != 0; }
 
 // The field of colour byte k of `raster`, and setting it (the bits above are kept).
 struct colour_bytes {
@@ -134,4 +133,5 @@ vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size
                            keyed_cost cost, void* work, size_t work_size);
 vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* password,
                            size_t password_length, keyed_cost cost, uint8_t* picture1,
-                           uint8_t* picture2, vorn_layout* layout, void* work, size_t work_size);
+                           uint8_t* picture2, size_t picture_length, vorn_layout* layout, void* work,
+                           size_t work_size);

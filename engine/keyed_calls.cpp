@@ -29,7 +29,7 @@ keyed_work work_in(void* block, const raster_geometry& g)
 
 vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
 {
-    if (work_size < keyed_work_bytes(g)) return VORN_ERR_WORK_TOO_SMALL;
+    if (work_size < keyed_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
     return work ? VORN_OK : VORN_ERR_ARGUMENT;
 }
 
@@ -38,7 +38,7 @@ vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
 vorn_error check_picture(const uint8_t* image, size_t length, bool stored, const raster_geometry& g)
 {
     if (!stored) return image ? VORN_ERR_ARGUMENT : VORN_OK;
-    if (!image) return VORN_ERR_ABSENT;
+    if (!image) return VORN_ERR_ARGUMENT;
     return hidden_difference(image, length, g);
 }
 
@@ -63,7 +63,7 @@ vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size
     if (const vorn_error error = check_work(g, work, work_size)) return error;
 
     keyed_secret secret;
-    if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_NO_MEMORY;
+    if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_KEY_MEMORY;
     const keyed_work rooms = work_in(work, g);
     uint8_t* layer1 = hidden1 ? hidden1 + g.offset_raster : nullptr;
     uint8_t* layer2 = hidden2 ? hidden2 + g.offset_raster : nullptr;
@@ -86,12 +86,14 @@ vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size
 
 vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* password,
                            size_t password_length, keyed_cost cost, uint8_t* picture1,
-                           uint8_t* picture2, vorn_layout* layout, void* work, size_t work_size)
+                           uint8_t* picture2, size_t picture_length, vorn_layout* layout, void* work,
+                           size_t work_size)
 {
     if (!coded || !picture1 || !picture2 || !layout || (!password && password_length > 0))
         return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
+    if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
     keyed_plan plan{};
     if (!plan_for(VORN_LAYOUT_HIDDEN2_VORNHOLD, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
@@ -105,7 +107,7 @@ vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* pass
     uint8_t salt[keyed_salt_bytes];
     read_salt(field_bytes, salt);
     keyed_secret secret;
-    if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_NO_MEMORY;
+    if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_KEY_MEMORY;
 
     const keyed_work rooms = work_in(work, g);
     bool opened = false;
@@ -150,10 +152,10 @@ vorn_error vorn_keyed_encode(uint8_t* image, size_t length, uint8_t* hidden1, si
 
 vorn_error vorn_keyed_decode(const uint8_t* coded, size_t length, const char* password,
                              size_t password_length, uint8_t* picture1, uint8_t* picture2,
-                             vorn_layout* layout, void* work, size_t work_size)
+                             size_t picture_length, vorn_layout* layout, void* work, size_t work_size)
 {
     return keyed_decode_at(coded, length, password, password_length, keyed_format_cost, picture1,
-                           picture2, layout, work, work_size);
+                           picture2, picture_length, layout, work, work_size);
 }
 
 vorn_error vorn_keyed_likely(const uint8_t* coded, size_t length, int* likely)

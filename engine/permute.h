@@ -18,6 +18,9 @@ void bit_reverse_xy(uint32_t& x, uint32_t& y, uint32_t width, uint32_t height);
 // True for 2, 4, 8, ..., 2^31: exactly one bit set, and not bit 0.
 bool is_power_of_two(uint32_t size);
 
+// Whether a picture's scrambled layer is moved: both sides must be powers of two.
+inline bool scrambles(const raster_geometry& g) { return is_power_of_two(g.width) && is_power_of_two(g.height); }
+
 // Moves every pixel of the raster in `layer` (a file image) to its bit-reversed place. Row
 // padding and bytes after the last row stay. `scratch` holds one slot per raster byte
 // (length - offset_raster); it is overwritten with a copy of the raster. Both sides of the

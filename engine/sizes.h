@@ -12,7 +12,7 @@ constexpr bool size_fits(uint64_t bytes, uint64_t size_max = SIZE_MAX) { return 
 inline vorn_error hand_out_size(uint64_t bytes, size_t* size)
 {
     if (!size) return VORN_ERR_ARGUMENT;
-    if (!size_fits(bytes)) return VORN_ERR_NO_MEMORY;
+    if (!size_fits(bytes)) return VORN_ERR_SIZE_OVERFLOW;
     *size = size_t(bytes);
     return VORN_OK;
 }

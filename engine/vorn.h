@@ -2,26 +2,26 @@
 
    Every picture is a file image: the complete bytes of an uncompressed 24-bit BMP file, header
    included. Encoding dithers up to two hidden pictures into the low bits of a carrier's colour
-   bytes and the carrier into the bits above them; decoding takes the low bits out again;
+   bytes and the carrier into the bits above them; extracting takes a hidden picture out again;
    revealing moves any file's low four bits to the top. Outputs have the input's length and
    header; only the bytes from offset_raster to the end of the file change.
 
    Bits of a coded byte, bit 7 first (C4/C6: the carrier dithered to 4 or 6 bits; p1 p0:
    hidden picture 1; q3..q0: hidden picture 2 alone; q1 q0: hidden picture 2 beside picture 1;
    * marks a field scrambled by the bit-reversal pixel permutation, which runs only when width
-   and height are both powers of two):
+   and height are both powers of two). Each row is one vorn_layout:
 
-     hidden    build      bits 7..4  bit 3  bit 2  bit 1  bit 0
-     none      both       C4         0      0      0      0
-     1 only    both       C6 (bits 7..2)           p1*    p0*
-     2 only    VORNHOLD   C4         q3*    q2*    q1*    q0*
-     2 only    VORNHOLD2  C4         q0*    q1*    q2*    q3*
-     both      VORNHOLD   C4         q1     q0     p1*    p0*
-     both      VORNHOLD2  C4         p0*    p1*    q0     q1
+     layout                  bits 7..4  bit 3  bit 2  bit 1  bit 0
+     NONE                    C4         0      0      0      0
+     HIDDEN1                 C6 (bits 7..2)           p1*    p0*
+     HIDDEN2_VORNHOLD        C4         q3*    q2*    q1*    q0*
+     HIDDEN2_VORNHOLD2       C4         q0*    q1*    q2*    q3*
+     BOTH_VORNHOLD           C4         q1     q0     p1*    p0*
+     BOTH_VORNHOLD2          C4         p0*    p1*    q0     q1
 
    The library prints nothing, opens no file, never sleeps and keeps no global state: calls on
    separate buffers may run on separate threads. It allocates nothing either (encoding may start
-   one helper thread): the caller provides every buffer, asking for the size first, and frees
+   one helper thread): the caller provides every buffer, asking for its size first, and frees
    it. Every function returns VORN_OK or an error code that vorn_strerror() names. */
 #ifndef VORN_H
 #define VORN_H
@@ -33,23 +33,11 @@
 extern "C" {
 #endif
 
-/* The two builds of the coder. VORNHOLD2 stores every hidden-2 value with its four bits in
-   reverse order and turns them back when decoding; VORNHOLD stores them as they are. */
-typedef enum vorn_build { VORN_VORNHOLD2 = 0, VORN_VORNHOLD = 1 } vorn_build;
-
-/* The rows of the bit-layout table above; NONE: no hidden bits. */
-typedef enum vorn_layout {
-    VORN_LAYOUT_NONE = 0,
-    VORN_LAYOUT_HIDDEN1,
-    VORN_LAYOUT_HIDDEN2_VORNHOLD,
-    VORN_LAYOUT_HIDDEN2_VORNHOLD2,
-    VORN_LAYOUT_BOTH_VORNHOLD,
-    VORN_LAYOUT_BOTH_VORNHOLD2
-} vorn_layout;
+/* ---- Outcomes and version ---------------------------------------------------------------- */
 
 typedef enum vorn_error {
     VORN_OK = 0,
-    VORN_ERR_ARGUMENT,          /* a required pointer is null, or an unknown build or choice */
+    VORN_ERR_ARGUMENT,          /* a required pointer is null, or an unknown build or layout */
     VORN_ERR_HEADER_TOO_SHORT,  /* the file ends before its header fields do */
     VORN_ERR_NOT_BMP,           /* the file does not begin with "BM" */
     VORN_ERR_BIT_COUNT,         /* not 24 bits per pixel */
@@ -57,25 +45,27 @@ typedef enum vorn_error {
     VORN_ERR_ROW_TOO_LONG,      /* a row of more than 2^31 - 1 bytes */
     VORN_ERR_FILE_TOO_LONG,     /* 4 GiB or more */
     VORN_ERR_RASTER_BEYOND_END, /* the header promises more rows than the file holds */
-    VORN_ERR_ABSENT,            /* report only: no hidden picture was given */
     VORN_ERR_LENGTH_DIFFERS,    /* a hidden picture's length is not the carrier's */
     VORN_ERR_WIDTH_DIFFERS,     /* ... its width */
     VORN_ERR_HEIGHT_DIFFERS,    /* ... its height */
     VORN_ERR_OFFSET_DIFFERS,    /* ... its raster offset */
-    VORN_ERR_NO_MEMORY,         /* a buffer size does not fit in size_t on this system */
-    VORN_ERR_WORK_TOO_SMALL,    /* the work buffer is smaller than the size asked for */
+    VORN_ERR_SIZE_OVERFLOW,     /* a size does not fit in this system's size_t */
+    VORN_ERR_BUFFER_TOO_SMALL,  /* a work or output buffer is smaller than the size asked for */
     VORN_ERR_RANGE,             /* a piece reaches beyond the end of the file */
     VORN_ERR_PASSWORD_EMPTY,    /* keyed: the password is empty */
     VORN_ERR_TOO_SMALL_FOR_KEY, /* keyed: too few colour bytes for the salt and the tag */
-    VORN_ERR_KEY_MISMATCH       /* keyed: wrong password, or the picture was changed after it was coded */
+    VORN_ERR_KEY_MISMATCH,      /* keyed: wrong password, or the picture was changed after it was coded */
+    VORN_ERR_KEY_MEMORY         /* keyed: no memory for the key derivation */
 } vorn_error;
 
 /* A short English text for the code, such as "not a BMP file (it does not begin with BM)".
    Never null; the text is static and must not be freed. */
 const char *vorn_strerror(vorn_error error);
 
-/* The library's version, such as "1.1.0". Static; not to be freed. */
+/* The library's version, such as "2.0.0". Static; not to be freed. */
 const char *vorn_version(void);
+
+/* ---- Checks and geometry ----------------------------------------------------------------- */
 
 /* The geometry of an accepted picture. string_length is the bytes per raster row,
    width * 3 + (width & 3); the raster is height rows from offset_raster on, and
@@ -87,18 +77,6 @@ typedef struct vorn_geometry {
     uint32_t height;
     uint32_t string_length;
 } vorn_geometry;
-
-/* The header fields as they stand, unchecked (what the reveal filter prints). string_length is
-   computed in 32 bits and wraps as it would on a 32-bit system. */
-typedef struct vorn_fields {
-    int32_t offset_raster; /* bytes 10..13 */
-    int32_t width;         /* bytes 18..21 */
-    int32_t height;        /* bytes 22..25 */
-    int32_t string_length;
-} vorn_fields;
-
-/* Reads the fields of the first 26 bytes. VORN_ERR_HEADER_TOO_SHORT when length < 26. */
-vorn_error vorn_read_fields(const uint8_t *image, size_t length, vorn_fields *fields);
 
 /* The test of a carrier, or of a picture to decode: at least 30 bytes, "BM", 24 bits, width and
    height not negative, a row below 2^31 bytes, a file below 4 GiB, and the raster inside the
@@ -112,114 +90,147 @@ vorn_error vorn_check_carrier(const uint8_t *image, size_t length, vorn_geometry
    difference is returned. */
 vorn_error vorn_check_hidden(const vorn_geometry *carrier, const uint8_t *image, size_t length);
 
-/* What a call did, for the caller to report. A field that does not apply to the call is left
-   as VORN_PERMUTATION_NONE or VORN_ERR_ABSENT. */
-typedef enum vorn_permutation {
-    VORN_PERMUTATION_NONE = 0, /* no layer of this kind was scrambled or unscrambled */
-    VORN_PERMUTATION_RAN,      /* its pixels were moved to their bit-reversed places */
-    VORN_PERMUTATION_SKIPPED   /* width or height is not a power of two: left in place */
-} vorn_permutation;
+/* 1 when a picture of this geometry has its scrambled layer moved by the bit-reversal
+   permutation (width and height both powers of two: 2, 4, 8, ...), 0 when the layer stays in
+   place or geometry is null. */
+int vorn_scrambles(const vorn_geometry *geometry);
 
-typedef struct vorn_report {
-    vorn_error hidden1;                   /* encode: VORN_OK stored, VORN_ERR_ABSENT not given,   */
-    vorn_error hidden2;                   /*   otherwise why it was refused (vorn_check_hidden)   */
-    vorn_permutation hidden1_permutation; /* encode: always tried when hidden 1 is stored         */
-    vorn_permutation hidden2_permutation; /* encode: tried only when hidden 2 is stored alone     */
-    vorn_permutation decoded2_permutation; /* decode: Decoded_2 is unscrambled when it can be     */
-} vorn_report;
+/* ---- Encoding ---------------------------------------------------------------------------- */
 
-/* Whether a layer of this geometry is scrambled: VORN_PERMUTATION_RAN when width and height
-   are both powers of two (2, 4, 8, ...), VORN_PERMUTATION_SKIPPED otherwise. Lets a caller say
-   what decoding will do before it runs. */
-vorn_permutation vorn_permutation_for(const vorn_geometry *geometry);
+/* The two builds of the coder. VORNHOLD2 stores every hidden-2 value with its four bits in
+   reverse order; VORNHOLD stores them as they are. */
+typedef enum vorn_build { VORN_VORNHOLD2 = 0, VORN_VORNHOLD = 1 } vorn_build;
 
 /* The work buffer vorn_encode() needs for a carrier of this geometry, in bytes (small: a few
-   rows). VORN_ERR_NO_MEMORY when it does not fit in size_t. */
+   rows). VORN_ERR_SIZE_OVERFLOW when it does not fit in size_t. */
 vorn_error vorn_encode_work_size(const vorn_geometry *geometry, size_t *size);
 
-/* Hides hidden1 and hidden2 (each may be null: absent) in the carrier and writes the coded
-   file image, `length` bytes, to `coded`, which may be the carrier itself (then the carrier is
-   overwritten). A hidden picture that fails vorn_check_hidden() is left out, its reason in the
-   report, and encoding goes on: any combination, none included, gives a coded picture. The
-   raster bytes of a hidden picture that is stored are used as work room and hold no picture
-   afterwards: pass a copy to keep it; a refused one is not touched. `work` holds
-   vorn_encode_work_size() bytes, aligned as malloc() aligns. `report` may be null.
-   Errors: those of vorn_check_carrier() for the carrier (nothing written),
-   VORN_ERR_WORK_TOO_SMALL, VORN_ERR_ARGUMENT. */
-vorn_error vorn_encode(uint8_t *coded, const uint8_t *carrier, size_t length,
+/* Hides hidden1 and hidden2 (each may be null: not given) in the carrier, in place: `image`
+   holds the carrier's file image, `length` bytes, and holds the coded one afterwards. Every
+   hidden picture given must pass vorn_check_hidden(); otherwise nothing is written, the error
+   is its reason and *refused (when not null) names it, 1 or 2; it is 0 for every other outcome.
+   The raster bytes of the hidden pictures are used as work room and hold no picture afterwards:
+   pass copies to keep them. `work` holds vorn_encode_work_size() bytes, aligned as malloc()
+   aligns. Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
+   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_ARGUMENT; nothing is written then. */
+vorn_error vorn_encode(uint8_t *image, size_t length,
                        uint8_t *hidden1, size_t hidden1_length,
                        uint8_t *hidden2, size_t hidden2_length,
-                       vorn_build build, void *work, size_t work_size, vorn_report *report);
+                       vorn_build build, void *work, size_t work_size, int *refused);
 
-/* The work buffer vorn_decode() needs, in bytes (about ten bytes per pixel of a row). */
-vorn_error vorn_decode_work_size(const vorn_geometry *geometry, size_t *size);
+/* ---- Layouts: detecting and extracting --------------------------------------------------- */
 
-/* Decodes a coded picture into the programs' two decoded file images, `length` bytes each:
-   decoded1 holds the two lowest bits of every byte from offset_raster on, moved to the top;
-   decoded2 the four lowest (their order turned back by VORNHOLD2), moved to the top, and with
-   every pixel moved to its bit-reversed place when width and height are powers of two. Both
-   keep the coded picture's first offset_raster bytes. decoded2 may be `coded` itself (then the
-   coded picture is overwritten); decoded1 must not overlap `coded`, and may be null when the
-   caller takes it piece by piece with vorn_decode1_piece(). `work` holds
-   vorn_decode_work_size() bytes, aligned as malloc() aligns. `report` may be null. Errors: those
-   of vorn_check_carrier() (nothing written), VORN_ERR_WORK_TOO_SMALL, VORN_ERR_ARGUMENT. */
-vorn_error vorn_decode(const uint8_t *coded, size_t length, vorn_build build,
-                       uint8_t *decoded1, uint8_t *decoded2,
-                       void *work, size_t work_size, vorn_report *report);
+/* Which build wrote a coded picture and which hidden pictures it holds: the rows of the table
+   above. Hidden picture 1 alone is laid out alike by both builds. */
+typedef enum vorn_layout {
+    VORN_LAYOUT_NONE = 0,
+    VORN_LAYOUT_HIDDEN1,
+    VORN_LAYOUT_HIDDEN2_VORNHOLD,
+    VORN_LAYOUT_HIDDEN2_VORNHOLD2,
+    VORN_LAYOUT_BOTH_VORNHOLD,
+    VORN_LAYOUT_BOTH_VORNHOLD2
+} vorn_layout;
 
-/* Bytes offset .. offset + count - 1 of the first decoded file image, into `piece`, so that it
-   can be written out without holding it whole. `geometry` is the coded picture's, from
-   vorn_check_carrier(). VORN_ERR_RANGE when the piece reaches beyond the file. */
-vorn_error vorn_decode1_piece(const uint8_t *coded, const vorn_geometry *geometry,
-                              size_t offset, size_t count, uint8_t *piece);
+/* The layout `build` writes when given hidden picture 1 (hidden1 non-zero) and hidden picture 2
+   (hidden2 non-zero). VORN_LAYOUT_NONE for an unknown build. */
+vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2);
 
-/* Which hidden pictures a coded picture holds. */
-typedef enum vorn_content {
-    VORN_HOLDS_HIDDEN1 = 1,
-    VORN_HOLDS_HIDDEN2 = 2,
-    VORN_HOLDS_BOTH = 3
-} vorn_content;
+/* 1 when a picture of this layout holds hidden picture `which` (1 or 2), 0 otherwise. */
+int vorn_layout_holds(vorn_layout layout, int which);
 
-/* Hidden picture `which` (1 or 2) of a coded picture that `build` wrote holding `content`, as a
-   picture of its own: every field taken from its place in the layout, unscrambled where
-   encoding scrambled it, in its own bit order, and scaled to the full range of a byte (a 2-bit
-   value v becomes 85 v, a 4-bit one 17 v). `picture` receives `length` bytes with the coded
-   picture's header and must not overlap `coded`. VORN_ERR_ARGUMENT when `content` does not hold
-   picture `which`; otherwise the errors of vorn_check_carrier(). */
-vorn_error vorn_extract(const uint8_t *coded, size_t length, vorn_build build,
-                        vorn_content content, int which, uint8_t *picture);
+/* A guess, from the coded picture alone, at its layout, for callers that were not told.
+   VORN_LAYOUT_NONE, which is certain, when every byte from offset_raster on has its four low
+   bits 0, as a picture encoded without hidden pictures has. Any other answer can be wrong: it
+   comes from how the low bits of neighbouring pixels agree. Errors: those of
+   vorn_check_carrier(). */
+vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_layout *layout);
 
-/* A guess, from the coded picture alone, at which build wrote it and which hidden pictures it
-   holds, for callers that were not told. It can be wrong: it looks at how the low bits of
-   neighbouring pixels agree. Errors: those of vorn_check_carrier(). */
-vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_build *build,
-                       vorn_content *content);
+/* Hidden picture `which` (1 or 2) of a coded picture of this layout, as a picture of its own:
+   its field taken from each byte, unscrambled where encoding scrambled it, in its own bit
+   order, and scaled to the full range of a byte (a 2-bit value v becomes 85 v, a 4-bit one
+   17 v). `picture` receives `length` bytes with the coded picture's header and must not overlap
+   `coded`; picture_length is its size. VORN_ERR_ARGUMENT when the layout does not hold picture
+   `which` (vorn_layout_holds()), VORN_ERR_BUFFER_TOO_SMALL when picture_length < length;
+   otherwise the errors of vorn_check_carrier(). */
+vorn_error vorn_extract(const uint8_t *coded, size_t length, vorn_layout layout, int which,
+                        uint8_t *picture, size_t picture_length);
+
+/* ---- Conversions ------------------------------------------------------------------------- */
 
 /* Pictures from elsewhere (a PNG or JPEG decoder, a canvas) enter as the equivalent BMP file
    image: 24 bits, bottom-up rows, a 54-byte header (biSize 40, one plane, no compression, 2835
    pixels per metre, no palette), the form an image converter writes for an uncompressed
-   24-bit BMP. vorn_bmp_length() gives its length; VORN_ERR_FILE_TOO_LONG when it would reach
-   4 GiB or not fit in size_t. */
+   24-bit BMP. vorn_bmp_length() gives its length: VORN_ERR_FILE_TOO_LONG when it would reach
+   4 GiB, VORN_ERR_SIZE_OVERFLOW when it does not fit in size_t. */
 vorn_error vorn_bmp_length(uint32_t width, uint32_t height, size_t *length);
 
-/* Writes that file image, vorn_bmp_length() bytes, to `bmp`. `pixels` holds `height` rows, the
-   top row first, `row_bytes` apart; each pixel is `channels` bytes (3: R G B; 4: R G B A, the
-   A ignored). Row padding is 0. VORN_ERR_ARGUMENT for other channel counts or short rows. */
+/* Writes that file image to `bmp`, which holds bmp_length bytes (at least vorn_bmp_length()).
+   `pixels` holds `height` rows, the top row first, `row_bytes` apart; each pixel is `channels`
+   bytes (3: R G B; 4: R G B A, the A ignored). Row padding is 0. VORN_ERR_ARGUMENT for other
+   channel counts or short rows, VORN_ERR_BUFFER_TOO_SMALL for a short `bmp`. */
 vorn_error vorn_bmp_from_rgb(const uint8_t *pixels, uint32_t width, uint32_t height,
-                             size_t row_bytes, int channels, uint8_t *bmp);
+                             size_t row_bytes, int channels, uint8_t *bmp, size_t bmp_length);
 
-/* The pixels of an accepted picture (vorn_check_carrier()) as width * height * 3 bytes, R G B,
-   the top row first (the rows of a BMP with a positive height are stored bottom-up). */
-vorn_error vorn_bmp_to_rgb(const uint8_t *bmp, size_t length, uint8_t *rgb);
+/* The bytes vorn_bmp_to_rgb() writes for a picture of this geometry: width * height * 3.
+   VORN_ERR_SIZE_OVERFLOW when that does not fit in size_t. */
+vorn_error vorn_rgb_length(const vorn_geometry *geometry, size_t *length);
+
+/* The pixels of an accepted picture (vorn_check_carrier()) as R G B, the top row first (the
+   rows of a BMP with a positive height are stored bottom-up), into `rgb`, which holds
+   rgb_length bytes (at least vorn_rgb_length()). VORN_ERR_BUFFER_TOO_SMALL when it is shorter;
+   otherwise the errors of vorn_check_carrier(). */
+vorn_error vorn_bmp_to_rgb(const uint8_t *bmp, size_t length, uint8_t *rgb, size_t rgb_length);
 
 /* The reveal filter: copies the first offset_raster bytes (all of the file when offset_raster,
    taken unsigned, lies beyond it) and sets every later byte to its low four bits moved to the
-   top: out = (in << 4) & 0xFF. No other field is checked. `revealed` receives `length` bytes
-   and may be `image` itself. VORN_ERR_HEADER_TOO_SHORT below 26 bytes, VORN_ERR_FILE_TOO_LONG
-   from 4 GiB on. */
-vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed);
+   top: out = (in << 4) & 0xFF. No other field is checked. `revealed` receives `length` bytes,
+   holds revealed_length, and may be `image` itself. VORN_ERR_HEADER_TOO_SHORT below 26 bytes,
+   VORN_ERR_FILE_TOO_LONG from 4 GiB on, VORN_ERR_BUFFER_TOO_SMALL when revealed_length <
+   length. */
+vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed,
+                       size_t revealed_length);
 
-/* ---- The keyed form: hidden pictures that only the password's owner can take out ----
+/* ---- The programs' own entries ------------------------------------------------------------
+   What the coder and the reveal filter need to behave exactly as they always have: the raw
+   header fields they print, and the decode that writes Decoded_1 and Decoded_2 whatever the
+   picture holds. Other callers want vorn_detect() and vorn_extract() instead. */
+
+/* The header fields as they stand, unchecked (what the reveal filter prints). string_length is
+   computed in 32 bits and wraps as it would on a 32-bit system. */
+typedef struct vorn_program_fields {
+    int32_t offset_raster; /* bytes 10..13 */
+    int32_t width;         /* bytes 18..21 */
+    int32_t height;        /* bytes 22..25 */
+    int32_t string_length;
+} vorn_program_fields;
+
+/* Reads the fields of the first 26 bytes. VORN_ERR_HEADER_TOO_SHORT when length < 26. */
+vorn_error vorn_program_read_fields(const uint8_t *image, size_t length,
+                                    vorn_program_fields *fields);
+
+/* The work buffer vorn_program_decode() needs, in bytes (about ten bytes per pixel of a row). */
+vorn_error vorn_program_decode_work_size(const vorn_geometry *geometry, size_t *size);
+
+/* Decodes a coded picture into the coder's two decoded file images, `length` bytes each:
+   decoded1 holds the two lowest bits of every byte from offset_raster on, moved to the top;
+   decoded2 the four lowest (their order turned back for VORNHOLD2), moved to the top, and with
+   every pixel moved to its bit-reversed place when vorn_scrambles(). Both keep the coded
+   picture's first offset_raster bytes. decoded2 may be `coded` itself (then the coded picture
+   is overwritten); decoded1 must not overlap `coded`, and may be null when the caller takes it
+   piece by piece with vorn_program_decode1_piece(). `work` holds
+   vorn_program_decode_work_size() bytes, aligned as malloc() aligns. Errors: those of
+   vorn_check_carrier() (nothing written), VORN_ERR_BUFFER_TOO_SMALL, VORN_ERR_ARGUMENT. */
+vorn_error vorn_program_decode(const uint8_t *coded, size_t length, vorn_build build,
+                               uint8_t *decoded1, uint8_t *decoded2,
+                               void *work, size_t work_size);
+
+/* Bytes offset .. offset + count - 1 of the first decoded file image, into `piece`, so that it
+   can be written out without holding it whole. `geometry` is the coded picture's, from
+   vorn_check_carrier(). VORN_ERR_RANGE when the piece reaches beyond the file. */
+vorn_error vorn_program_decode1_piece(const uint8_t *coded, const vorn_geometry *geometry,
+                                      size_t offset, size_t count, uint8_t *piece);
+
+/* ---- The keyed form: hidden pictures only the password's owner can take out -------------
 
    A keyed picture uses a layout's fields (the table above, read without any scramble), but every
    hidden bit is encrypted and authenticated under a key derived from a password: without it the
@@ -240,16 +251,16 @@ vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed);
 #define VORN_KEYED_SALT_BYTES 16
 
 /* The work buffer both keyed calls need: one row of dither state and the packed hidden bits,
-   about half a byte per colour byte. VORN_ERR_NO_MEMORY when it does not fit in size_t. */
+   about half a byte per colour byte. VORN_ERR_SIZE_OVERFLOW when it does not fit in size_t. */
 vorn_error vorn_keyed_work_size(const vorn_geometry *geometry, size_t *size);
 
 /* Encodes in place: `image` holds the carrier and receives the keyed picture, `length` bytes.
    The layout says which hidden pictures are stored (it must not be NONE); each one it stores is
-   given and passes vorn_check_hidden() (else that error, or VORN_ERR_ABSENT), each one it does not
-   store is null (else VORN_ERR_ARGUMENT). Their rasters are work room and are zeroed afterwards.
+   given and passes vorn_check_hidden() (else that error), each one it does not store is null
+   (else VORN_ERR_ARGUMENT). Their rasters are work room and are zeroed afterwards.
    Errors, with nothing written: those of vorn_check_carrier(), VORN_ERR_PASSWORD_EMPTY,
    VORN_ERR_TOO_SMALL_FOR_KEY (fewer than 64 colour bytes, 128 for the hidden-1 layout),
-   VORN_ERR_WORK_TOO_SMALL, VORN_ERR_NO_MEMORY (no memory for the key derivation). */
+   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
 vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, size_t hidden1_length,
                              uint8_t *hidden2, size_t hidden2_length, vorn_layout layout,
                              const char *password, size_t password_length,
@@ -257,16 +268,18 @@ vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, si
 
 /* Decodes a keyed picture: derives the key once and tries every keyed layout until a tag
    verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded
-   picture's header, neither overlapping `coded`) hold its hidden pictures, each level read back
+   picture's header, neither overlapping `coded`; picture_length is the size of each) hold its
+   hidden pictures, each level read back
    over the full byte; a picture the layout does not hold is all zero, and the given-up pixels
    are taken from the row above. VORN_ERR_KEY_MISMATCH when none verifies: the password is
    wrong, or the picture was changed after it was coded (any bit, or its length); then nothing
    is written but zeros in picture2. Other errors: those of vorn_check_carrier(),
-   VORN_ERR_PASSWORD_EMPTY, VORN_ERR_TOO_SMALL_FOR_KEY, VORN_ERR_WORK_TOO_SMALL,
-   VORN_ERR_NO_MEMORY. */
+   VORN_ERR_PASSWORD_EMPTY, VORN_ERR_TOO_SMALL_FOR_KEY, VORN_ERR_BUFFER_TOO_SMALL (the work
+   buffer, or picture_length < length), VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
 vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *password,
                              size_t password_length, uint8_t *picture1, uint8_t *picture2,
-                             vorn_layout *layout, void *work, size_t work_size);
+                             size_t picture_length, vorn_layout *layout, void *work,
+                             size_t work_size);
 
 /* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
    for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels) give 0:

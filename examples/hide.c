@@ -20,29 +20,32 @@ int main(void)
     size_t length = 0, work_size = 0;
     vorn_bmp_length(W, H, &length);
     uint8_t *carrier = malloc(length), *secret = malloc(length), *found = malloc(length);
-    vorn_bmp_from_rgb(&carrier_rgb[0][0][0], W, H, W * 3, 3, carrier);
-    vorn_bmp_from_rgb(&secret_rgb[0][0][0], W, H, W * 3, 3, secret);
+    vorn_bmp_from_rgb(&carrier_rgb[0][0][0], W, H, W * 3, 3, carrier, length);
+    vorn_bmp_from_rgb(&secret_rgb[0][0][0], W, H, W * 3, 3, secret, length);
 
-    /* The secret goes in as hidden picture 2 alone: four bits per colour byte. */
+    /* The secret goes in as hidden picture 2 alone: four bits per colour byte. The carrier's
+       file image becomes the coded one in place. */
     vorn_geometry geometry;
     vorn_error error = vorn_check_carrier(carrier, length, &geometry);
     if (error == VORN_OK) error = vorn_encode_work_size(&geometry, &work_size);
     void *work = malloc(work_size ? work_size : 1);
-    vorn_report report;
+    int refused = 0;
     if (error == VORN_OK)
-        error = vorn_encode(carrier, carrier, length, NULL, 0, secret, length, VORN_VORNHOLD2, work,
-                            work_size, &report);
-    /* carrier now holds the coded picture; take the secret out of it again. */
+        error = vorn_encode(carrier, length, NULL, 0, secret, length, VORN_VORNHOLD2, work,
+                            work_size, &refused);
+    /* Take the secret out of the coded picture again, as its layout says. */
+    vorn_layout layout = VORN_LAYOUT_NONE;
+    if (error == VORN_OK) error = vorn_detect(carrier, length, &layout);
     if (error == VORN_OK)
-        error = vorn_extract(carrier, length, VORN_VORNHOLD2, VORN_HOLDS_HIDDEN2, 2, found);
+        error = vorn_extract(carrier, length, VORN_LAYOUT_HIDDEN2_VORNHOLD2, 2, found, length);
     if (error != VORN_OK) {
-        fprintf(stderr, "hide: %s\n", vorn_strerror(error));
+        fprintf(stderr, "hide: %s%s\n", refused ? "the hidden picture: " : "", vorn_strerror(error));
         return 1;
     }
     uint8_t rgb[H][W][3];
-    vorn_bmp_to_rgb(found, length, &rgb[0][0][0]);
+    vorn_bmp_to_rgb(found, length, &rgb[0][0][0], sizeof rgb);
     printf("library %s: hidden picture 2 %s; its top-left pixel comes back as %u\n", vorn_version(),
-           report.hidden2 == VORN_OK ? "stored" : vorn_strerror(report.hidden2), rgb[0][0][0]);
+           layout == VORN_LAYOUT_NONE ? "missing" : "stored", rgb[0][0][0]);
     free(work);
     free(found);
     free(secret);

@@ -39,15 +39,15 @@ int filter_main(int argc, char** argv)
     default: return fail(text::cannot_open_main);
     }
     // The fields the report prints end at byte 26; nothing else is read or checked.
-    vorn_fields fields{};
-    if (vorn_read_fields(input.bytes.get(), input.length, &fields) != VORN_OK)
+    vorn_program_fields fields{};
+    if (vorn_program_read_fields(input.bytes.get(), input.length, &fields) != VORN_OK)
         return fail(text::main_not_supported);
     say(text::geometry(fields.width, fields.height, fields.offset_raster, fields.string_length));
 
     say(text::applying_filter);
     owned_array<uint8_t> output = allocate_array<uint8_t>(input.length);
     if (!output) return fail(text::not_enough_memory);
-    vorn_reveal(input.bytes.get(), input.length, output.get());
+    vorn_reveal(input.bytes.get(), input.length, output.get(), input.length);
 
     say(text::writing_file);
     switch (write_file_image("out.bmp", output.get(), input.length)) {

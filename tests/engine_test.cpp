@@ -59,23 +59,98 @@ TEST(engine, refuses_bad_arguments_and_short_work_without_writing)
     ASSERT_EQ(vorn_check_carrier(carrier.data(), carrier.size(), &g), VORN_OK);
     size_t work_size = 0, decode_size = 0;
     ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
-    ASSERT_EQ(vorn_decode_work_size(&g, &decode_size), VORN_OK);
+    ASSERT_EQ(vorn_program_decode_work_size(&g, &decode_size), VORN_OK);
     std::vector<uint32_t> work(work_size);
     uint8_t* c = carrier.data();
     const size_t n = carrier.size();
-    EXPECT_EQ(vorn_encode(c, c, n, nullptr, 0, nullptr, 0, VORN_VORNHOLD, work.data(), work_size - 1, nullptr),
-              VORN_ERR_WORK_TOO_SMALL);
-    EXPECT_EQ(vorn_encode(c, c, n, nullptr, 0, nullptr, 0, vorn_build(7), work.data(), work_size, nullptr),
+    bytes out(n);
+    EXPECT_EQ(vorn_encode(c, n, nullptr, 0, nullptr, 0, VORN_VORNHOLD, work.data(), work_size - 1, nullptr),
+              VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_encode(c, n, nullptr, 0, nullptr, 0, vorn_build(7), work.data(), work_size, nullptr),
               VORN_ERR_ARGUMENT);
-    EXPECT_EQ(vorn_encode(c, c, n - 1, nullptr, 0, nullptr, 0, VORN_VORNHOLD, work.data(), work_size, nullptr),
+    EXPECT_EQ(vorn_encode(c, n - 1, nullptr, 0, nullptr, 0, VORN_VORNHOLD, work.data(), work_size, nullptr),
               VORN_ERR_RASTER_BEYOND_END);
-    EXPECT_EQ(vorn_decode(c, n, VORN_VORNHOLD2, nullptr, c, work.data(), decode_size - 1, nullptr),
-              VORN_ERR_WORK_TOO_SMALL);
-    EXPECT_EQ(vorn_decode1_piece(c, &g, n - 3, 4, work.data() ? reinterpret_cast<uint8_t*>(work.data()) : nullptr),
-              VORN_ERR_RANGE);
-    EXPECT_EQ(vorn_extract(c, n, VORN_VORNHOLD, VORN_HOLDS_HIDDEN1, 2, reinterpret_cast<uint8_t*>(work.data())),
-              VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_program_decode(c, n, VORN_VORNHOLD2, nullptr, c, work.data(), decode_size - 1),
+              VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_program_decode1_piece(c, &g, n - 3, 4, out.data()), VORN_ERR_RANGE);
+    // Outputs shorter than the picture, and layouts that do not hold the picture asked for.
+    EXPECT_EQ(vorn_extract(c, n, VORN_LAYOUT_HIDDEN1, 2, out.data(), n), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_extract(c, n, VORN_LAYOUT_NONE, 1, out.data(), n), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_extract(c, n, vorn_layout(9), 1, out.data(), n), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_extract(c, n, VORN_LAYOUT_HIDDEN1, 1, out.data(), n - 1), VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_reveal(c, n, out.data(), n - 1), VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_bmp_to_rgb(c, n, out.data(), 8 * 8 * 3 - 1), VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_bmp_from_rgb(out.data(), 8, 8, 24, 3, out.data() + 1, n - 1), VORN_ERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(carrier, before);
+}
+
+// A hidden picture that does not fit stops the encoding before anything is written, and the
+// caller learns which one and why.
+TEST(engine, encode_names_the_hidden_picture_it_refuses)
+{
+    const bytes carrier = bmp_noise(4, 2, 1);
+    const bytes fits = bmp_noise(4, 2, 2), narrower = with_le32(fits, 18, 2);
+    const bytes v32 = with_le16(fits, 28, 32);
+    struct {
+        const bytes* hidden1;
+        const bytes* hidden2;
+        vorn_error error;
+        int refused;
+    } const cases[] = {
+        {&fits, &fits, VORN_OK, 0},
+        {&narrower, &fits, VORN_ERR_WIDTH_DIFFERS, 1},
+        {&fits, &v32, VORN_ERR_BIT_COUNT, 2},
+        {nullptr, &narrower, VORN_ERR_WIDTH_DIFFERS, 2},
+        {&v32, &narrower, VORN_ERR_BIT_COUNT, 1},
+    };
+    vorn_geometry g{};
+    ASSERT_EQ(vorn_check_carrier(carrier.data(), carrier.size(), &g), VORN_OK);
+    size_t work_size = 0;
+    ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
+    std::vector<uint32_t> work(work_size / 4 + 1);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const auto& c = cases[i];
+        bytes image = carrier, h1 = c.hidden1 ? *c.hidden1 : bytes{}, h2 = c.hidden2 ? *c.hidden2 : bytes{};
+        int refused = -1;
+        EXPECT_EQ(vorn_encode(image.data(), image.size(), c.hidden1 ? h1.data() : nullptr, h1.size(),
+                              c.hidden2 ? h2.data() : nullptr, h2.size(), VORN_VORNHOLD2, work.data(), work_size,
+                              &refused),
+                  c.error);
+        EXPECT_EQ(refused, c.refused);
+        if (c.error != VORN_OK) {
+            EXPECT_EQ(image, carrier);
+        }
+    }
+}
+
+// The layouts hold the pictures encoding was given, and a picture encoded without hidden
+// pictures is told apart for certain (how well the others are guessed is measured with vorn).
+TEST(engine, layouts_hold_what_encoding_was_given_and_none_is_detected_for_certain)
+{
+    const bytes main = bmp_noise(16, 8, 1, 3), sources[2] = {bmp_noise(16, 8, 2, 3), bmp_noise(16, 8, 3, 3)};
+    vorn_geometry g{};
+    ASSERT_EQ(vorn_check_carrier(main.data(), main.size(), &g), VORN_OK);
+    size_t work_size = 0;
+    ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
+    std::vector<uint32_t> work(work_size / 4 + 1);
+    for (const vorn_build build : {VORN_VORNHOLD2, VORN_VORNHOLD}) {
+        for (int present = 0; present < 4; ++present) {
+            SCOPED_TRACE(std::to_string(build) + " hidden " + std::to_string(present));
+            const vorn_layout layout = vorn_layout_of(build, present & 1, present & 2);
+            for (int which = 1; which <= 2; ++which)
+                EXPECT_EQ(vorn_layout_holds(layout, which), (present & which) != 0);
+            bytes coded = main, h1 = sources[0], h2 = sources[1];
+            ASSERT_EQ(vorn_encode(coded.data(), coded.size(), present & 1 ? h1.data() : nullptr, h1.size(),
+                                  present & 2 ? h2.data() : nullptr, h2.size(), build, work.data(), work_size,
+                                  nullptr),
+                      VORN_OK);
+            vorn_layout found = vorn_layout(-1);
+            ASSERT_EQ(vorn_detect(coded.data(), coded.size(), &found), VORN_OK);
+            EXPECT_EQ(found == VORN_LAYOUT_NONE, present == 0);
+        }
+    }
+    EXPECT_EQ(vorn_layout_of(vorn_build(7), 1, 1), VORN_LAYOUT_NONE);
 }
 
 // Hidden pictures come back on their own within one level of their truncation at every pixel
@@ -93,14 +168,15 @@ TEST(engine, extract_gives_each_hidden_picture_back_in_place_at_full_range)
         vorn_geometry g{};
         ASSERT_EQ(vorn_check_carrier(main.data(), main.size(), &g), VORN_OK);
         for (const vorn_build build : {VORN_VORNHOLD2, VORN_VORNHOLD}) {
-            for (const vorn_content content : {VORN_HOLDS_HIDDEN1, VORN_HOLDS_HIDDEN2, VORN_HOLDS_BOTH}) {
+            for (const int content : {1, 2, 3}) {
                 bytes hidden[2] = {sources[0], sources[1]};
                 size_t work_size = 0;
                 vorn_encode_work_size(&g, &work_size);
                 std::vector<uint32_t> work(work_size / 4 + 1);
-                bytes coded(main.size());
+                bytes coded = main;
                 const bool has1 = content & 1, has2 = content & 2;
-                ASSERT_EQ(vorn_encode(coded.data(), main.data(), main.size(), has1 ? hidden[0].data() : nullptr,
+                const vorn_layout layout = vorn_layout_of(build, has1, has2);
+                ASSERT_EQ(vorn_encode(coded.data(), coded.size(), has1 ? hidden[0].data() : nullptr,
                                       main.size(), has2 ? hidden[1].data() : nullptr, main.size(), build,
                                       work.data(), work_size, nullptr),
                           VORN_OK);
@@ -110,9 +186,9 @@ TEST(engine, extract_gives_each_hidden_picture_back_in_place_at_full_range)
                                  std::to_string(build) + " content " + std::to_string(content) + " picture " +
                                  std::to_string(which));
                     bytes picture(main.size());
-                    ASSERT_EQ(vorn_extract(coded.data(), coded.size(), build, content, which, picture.data()),
+                    ASSERT_EQ(vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size()),
                               VORN_OK);
-                    const int bits = content == VORN_HOLDS_HIDDEN2 ? 4 : 2;
+                    const int bits = content == 2 ? 4 : 2;
                     const int scale = bits == 4 ? 17 : 85;
                     for (size_t i = 0; i < main.size(); ++i) {
                         const uint8_t source = sources[which - 1][i];
@@ -138,12 +214,15 @@ TEST(engine, pictures_from_elsewhere_become_the_converters_bmp_and_back)
     const bytes sample = read_file(std::filesystem::path(VORN_SAMPLES_DIR) / "Main.bmp");
     vorn_geometry g{};
     ASSERT_EQ(vorn_check_carrier(sample.data(), sample.size(), &g), VORN_OK);
-    bytes rgb(size_t(g.width) * g.height * 3);
-    ASSERT_EQ(vorn_bmp_to_rgb(sample.data(), sample.size(), rgb.data()), VORN_OK);
     size_t length = 0;
+    ASSERT_EQ(vorn_rgb_length(&g, &length), VORN_OK);
+    ASSERT_EQ(length, size_t(g.width) * g.height * 3);
+    bytes rgb(length);
+    ASSERT_EQ(vorn_bmp_to_rgb(sample.data(), sample.size(), rgb.data(), rgb.size()), VORN_OK);
     ASSERT_EQ(vorn_bmp_length(g.width, g.height, &length), VORN_OK);
     bytes again(length);
-    ASSERT_EQ(vorn_bmp_from_rgb(rgb.data(), g.width, g.height, size_t(g.width) * 3, 3, again.data()), VORN_OK);
+    ASSERT_EQ(vorn_bmp_from_rgb(rgb.data(), g.width, g.height, size_t(g.width) * 3, 3, again.data(), again.size()),
+              VORN_OK);
     EXPECT_EQ(again, sample);
 
     // Odd widths get zero padding; four channels drop the fourth; the top row is stored last.
@@ -151,7 +230,7 @@ TEST(engine, pictures_from_elsewhere_become_the_converters_bmp_and_back)
                                    {{10, 11, 12, 9}, {13, 14, 15, 9}, {16, 17, 18, 9}}};
     ASSERT_EQ(vorn_bmp_length(3, 2, &length), VORN_OK);
     bytes small(length, 0xEE);
-    ASSERT_EQ(vorn_bmp_from_rgb(&rgba[0][0][0], 3, 2, 12, 4, small.data()), VORN_OK);
+    ASSERT_EQ(vorn_bmp_from_rgb(&rgba[0][0][0], 3, 2, 12, 4, small.data(), small.size()), VORN_OK);
     EXPECT_EQ(bytes(small.begin() + 54, small.end()),
               (bytes{12, 11, 10, 15, 14, 13, 18, 17, 16, 0, 0, 0, 3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0}));
 }
@@ -166,7 +245,7 @@ TEST(engine, sizes_that_do_not_fit_are_refused_rather_than_wrapped)
     EXPECT_FALSE(size_fits(stage_rows_bytes(widest), UINT32_MAX));
     const bool wide_size_t = sizeof(size_t) > 4;
     size_t size = 0;
-    EXPECT_EQ(vorn_encode_work_size(&widest, &size), wide_size_t ? VORN_OK : VORN_ERR_NO_MEMORY);
+    EXPECT_EQ(vorn_encode_work_size(&widest, &size), wide_size_t ? VORN_OK : VORN_ERR_SIZE_OVERFLOW);
 }
 
 }  // namespace

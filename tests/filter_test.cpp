@@ -35,19 +35,19 @@ TEST(vorn_reveal, shifts_every_byte_from_the_offset_to_the_end)
         bytes file = input;
         put_le32(file, 10, c.offset);
         bytes output(file.size(), 0x55);
-        ASSERT_EQ(vorn_reveal(file.data(), file.size(), output.data()), VORN_OK);
+        ASSERT_EQ(vorn_reveal(file.data(), file.size(), output.data(), output.size()), VORN_OK);
         for (size_t i = 0; i < file.size(); ++i)
             EXPECT_EQ(output[i], i < c.first_changed ? file[i] : uint8_t(file[i] << 4)) << i;
         bytes in_place = file;  // the output may be the input itself
-        ASSERT_EQ(vorn_reveal(in_place.data(), in_place.size(), in_place.data()), VORN_OK);
+        ASSERT_EQ(vorn_reveal(in_place.data(), in_place.size(), in_place.data(), in_place.size()), VORN_OK);
         EXPECT_EQ(in_place, output);
     }
     const bytes shifted{0x00, 0xF0, 0xA0, 0x00, 0xF0, 0xC0};
     bytes output(32);
     put_le32(input, 10, 26);
-    vorn_reveal(input.data(), input.size(), output.data());
+    vorn_reveal(input.data(), input.size(), output.data(), output.size());
     EXPECT_EQ(bytes(output.begin() + 26, output.end()), shifted);
-    EXPECT_EQ(vorn_reveal(input.data(), 25, output.data()), VORN_ERR_HEADER_TOO_SHORT);
+    EXPECT_EQ(vorn_reveal(input.data(), 25, output.data(), output.size()), VORN_ERR_HEADER_TOO_SHORT);
 }
 
 TEST_F(filter, every_end_prints_its_messages_and_pauses)

@@ -64,7 +64,7 @@ keyed_pictures decode(const bytes& coded, const std::string& key = password, key
     if (vorn_check_carrier(coded.data(), coded.size(), &g) == VORN_OK) vorn_keyed_work_size(&g, &work_size);
     std::vector<uint32_t> work(work_size / 4 + 1);
     out.error = keyed_decode_at(coded.data(), coded.size(), key.data(), key.size(), cost, out.first.data(),
-                                out.second.data(), &out.layout, work.data(), work_size);
+                                out.second.data(), coded.size(), &out.layout, work.data(), work_size);
     return out;
 }
 
@@ -244,7 +244,7 @@ TEST(keyed, hidden_fields_look_uniform_only_when_keyed)
     size_t work_size = 0;
     vorn_encode_work_size(&g, &work_size);
     std::vector<uint32_t> work(work_size / 4 + 1);
-    ASSERT_EQ(vorn_encode(plain.data(), plain.data(), plain.size(), h1.data(), h1.size(), h2.data(),
+    ASSERT_EQ(vorn_encode(plain.data(), plain.size(), h1.data(), h1.size(), h2.data(),
                           h2.size(), VORN_VORNHOLD, work.data(), work_size, nullptr),
               VORN_OK);
     EXPECT_GT(chi_square_of_fields(plain), 37.7);

@@ -34,7 +34,7 @@ run_result run_filter(const std::vector<std::string>& args)
 }
 
 bytes encode_in_memory(coder_build build, const bytes& main, const std::optional<bytes>& hidden1,
-                       const std::optional<bytes>& hidden2, vorn_report* report)
+                       const std::optional<bytes>& hidden2)
 {
     // The library spends the rasters of the hidden pictures it stores: it gets copies.
     bytes h1 = hidden1.value_or(bytes{}), h2 = hidden2.value_or(bytes{});
@@ -43,24 +43,24 @@ bytes encode_in_memory(coder_build build, const bytes& main, const std::optional
     if (vorn_check_carrier(main.data(), main.size(), &g) != VORN_OK) return {};
     EXPECT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
     std::vector<uint32_t> work(work_size / 4 + 1);
-    bytes coded(main.size());
-    EXPECT_EQ(vorn_encode(coded.data(), main.data(), main.size(), hidden1 ? h1.data() : nullptr, h1.size(),
+    bytes coded = main;
+    EXPECT_EQ(vorn_encode(coded.data(), coded.size(), hidden1 ? h1.data() : nullptr, h1.size(),
                           hidden2 ? h2.data() : nullptr, h2.size(), engine_build(build), work.data(), work_size,
-                          report),
+                          nullptr),
               VORN_OK);
     return coded;
 }
 
-decoded_pair decode_in_memory(coder_build build, const bytes& coded, vorn_report* report)
+decoded_pair decode_in_memory(coder_build build, const bytes& coded)
 {
     vorn_geometry g{};
     size_t work_size = 0;
     if (vorn_check_carrier(coded.data(), coded.size(), &g) != VORN_OK) return {};
-    EXPECT_EQ(vorn_decode_work_size(&g, &work_size), VORN_OK);
+    EXPECT_EQ(vorn_program_decode_work_size(&g, &work_size), VORN_OK);
     std::vector<uint32_t> work(work_size / 4 + 1);
     decoded_pair d{bytes(coded.size()), bytes(coded.size())};
-    EXPECT_EQ(vorn_decode(coded.data(), coded.size(), engine_build(build), d.first.data(), d.second.data(),
-                          work.data(), work_size, report),
+    EXPECT_EQ(vorn_program_decode(coded.data(), coded.size(), engine_build(build), d.first.data(),
+                                  d.second.data(), work.data(), work_size),
               VORN_OK);
     return d;
 }

@@ -26,11 +26,11 @@ run_result run_filter(const std::vector<std::string>& args = {});
 // The library on memory, as the coder uses it: the coded picture (empty when the library
 // refuses the main picture), and the two decoded pictures of a coded one.
 bytes encode_in_memory(coder_build build, const bytes& main, const std::optional<bytes>& hidden1,
-                       const std::optional<bytes>& hidden2, vorn_report* report = nullptr);
+                       const std::optional<bytes>& hidden2);
 struct decoded_pair {
     bytes first, second;
 };
-decoded_pair decode_in_memory(coder_build build, const bytes& coded, vorn_report* report = nullptr);
+decoded_pair decode_in_memory(coder_build build, const bytes& coded);
 
 // Puts an older file (older_bytes) at `name` and makes the write of an output fail as on a full
 // disk: the next output file created, or the one after `files_before` more. Always true.

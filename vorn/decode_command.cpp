@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "failure.h"
 #include "keyed_command.h"
 #include "picture_output.h"
+#include "side_by_side.h"
 
 namespace {
 
@@ -15,24 +17,26 @@ const char* build_name(vorn_build build)
     return build == VORN_VORNHOLD ? "vornhold" : "vornhold2";
 }
 
-const char* content_text(vorn_content content)
+const char* content_text(hidden_choice content)
 {
-    return content == VORN_HOLDS_HIDDEN1   ? "hidden picture 1 alone"
-           : content == VORN_HOLDS_HIDDEN2 ? "hidden picture 2 alone"
-                                           : "hidden pictures 1 and 2";
+    return content == hidden_choice::hidden1   ? "hidden picture 1 alone"
+           : content == hidden_choice::hidden2 ? "hidden picture 2 alone"
+                                               : "hidden pictures 1 and 2";
 }
 
-bool holds(vorn_content content, int which)
+hidden_choice content_of(vorn_layout layout)
 {
-    return (int(content) & which) != 0;
+    if (layout == VORN_LAYOUT_HIDDEN1) return hidden_choice::hidden1;
+    if (layout == VORN_LAYOUT_HIDDEN2_VORNHOLD || layout == VORN_LAYOUT_HIDDEN2_VORNHOLD2)
+        return hidden_choice::hidden2;
+    return hidden_choice::both;
 }
 
-// Whether any raster byte has a low bit set: a picture encoded without hidden pictures has none.
-bool has_low_bits(const std::vector<uint8_t>& image, const vorn_geometry& frame)
+// Hidden picture 1 alone is laid out alike by both builds; vornhold2 is the default then.
+vorn_build build_of(vorn_layout layout)
 {
-    for (size_t at = frame.offset_raster; at < image.size(); ++at)
-        if (image[at] & 0x0F) return true;
-    return false;
+    return layout == VORN_LAYOUT_HIDDEN2_VORNHOLD || layout == VORN_LAYOUT_BOTH_VORNHOLD ? VORN_VORNHOLD
+                                                                                       : VORN_VORNHOLD2;
 }
 
 std::string output_path(const std::string& folder, int which)
@@ -49,8 +53,7 @@ void run_decode(const options& given, std::ostream& err)
     const int64_t start = steady_ms();
     input_picture input = load_picture(given.input, picture_role::coded);
     const std::vector<uint8_t> coded = coder_image(input);
-    vorn_geometry frame;
-    vorn_check_carrier(coded.data(), coded.size(), &frame);  // accepted as it was loaded
+    input = input_picture();  // its decoded pixels are in `coded` now
 
     if (keyed(given)) {
         decode_keyed(given, coded, err);
@@ -59,9 +62,11 @@ void run_decode(const options& given, std::ostream& err)
     }
 
     vorn_build build = given.build.value_or(VORN_VORNHOLD2);
-    vorn_content content = given.content.value_or(VORN_HOLDS_BOTH);
+    hidden_choice content = given.content.value_or(hidden_choice::both);
     if (!given.content || !given.build) {
-        if (!given.content && !has_low_bits(coded, frame))
+        vorn_layout guessed;
+        vorn_detect(coded.data(), coded.size(), &guessed);
+        if (!given.content && guessed == VORN_LAYOUT_NONE)
             fail(exit_class::input, given.input +
                                         ": holds no hidden picture (its four low bits are 0 "
                                         "everywhere); give --hidden to decode it all the same");
@@ -69,15 +74,14 @@ void run_decode(const options& given, std::ostream& err)
             fail(exit_class::input, given.input +
                                         ": no hidden picture found (its low bits look random); if it "
                                         "was coded with a password, give --password");
-        vorn_build guessed_build;
-        vorn_content guessed_content;
-        vorn_detect(coded.data(), coded.size(), &guessed_build, &guessed_content);
-        if (!given.content) content = guessed_content;
-        if (!given.build) build = guessed_build;
+        if (!given.content) content = content_of(guessed);
+        if (!given.build) build = build_of(guessed);
         err << "vorn: " << given.input << ": assuming " << content_text(content);
-        if (content != VORN_HOLDS_HIDDEN1) err << ", written by " << build_name(build);
+        if (content != hidden_choice::hidden1) err << ", written by " << build_name(build);
         err << " (guessed from the picture; give --hidden and --build to choose)\n";
     }
+    const vorn_layout layout = vorn_layout_of(build, content != hidden_choice::hidden2,
+                                              content != hidden_choice::hidden1);
 
     // The folder named for the pictures is made when it is missing, as `mkdir -p` would.
     if (!given.output.empty()) {
@@ -86,19 +90,29 @@ void run_decode(const options& given, std::ostream& err)
     }
     std::vector<std::string> outputs;
     for (int which = 1; which <= 2; ++which)
-        if (holds(content, which)) outputs.push_back(output_path(given.output, which));
+        if (vorn_layout_holds(layout, which)) outputs.push_back(output_path(given.output, which));
     for (const std::string& path : outputs) check_output(path, {given.input}, given.force);
 
-    size_t next = 0;
-    for (int which = 1; which <= 2; ++which) {
-        if (!holds(content, which)) continue;
-        const std::string& path = outputs[next++];
-        std::vector<uint8_t> picture(coded.size());
-        const vorn_error error = vorn_extract(coded.data(), coded.size(), build, content, which,
-                                              picture.data());
-        if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-        write_output(path, output_bytes(output_format::png, std::move(picture), path), given.force);
-        if (given.verbose) err << "vorn: wrote " << path << " (" << content_text(content) << ")\n";
+    // Each picture is taken out and turned into its PNG on its own thread; the files are then
+    // written one after the other.
+    std::vector<int> taken;
+    for (int which = 1; which <= 2; ++which)
+        if (vorn_layout_holds(layout, which)) taken.push_back(which);
+    std::vector<std::vector<uint8_t>> files(taken.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < taken.size(); ++i)
+        jobs.push_back([&, i] {
+            std::vector<uint8_t> picture(coded.size());
+            const vorn_error error = vorn_extract(coded.data(), coded.size(), layout, taken[i],
+                                                  picture.data(), picture.size());
+            if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
+            files[i] = output_bytes(output_format::png, std::move(picture), outputs[i], decoded_png_settings);
+        });
+    run_side_by_side(jobs);
+    for (size_t i = 0; i < taken.size(); ++i) {
+        write_output(outputs[i], files[i], given.force);
+        files[i] = std::vector<uint8_t>();
+        if (given.verbose) err << "vorn: wrote " << outputs[i] << " (" << content_text(content) << ")\n";
     }
     if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
 }

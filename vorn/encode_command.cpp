@@ -1,3 +1,4 @@
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -5,6 +6,7 @@
 #include "failure.h"
 #include "keyed_command.h"
 #include "picture_output.h"
+#include "side_by_side.h"
 
 namespace {
 
@@ -30,25 +32,23 @@ std::vector<uint8_t> hidden_image(input_picture& hidden, int which, const std::v
     return image_in_frame(carrier, frame, pixels);
 }
 
-const char* permutation_text(vorn_permutation permutation)
+const char* permutation_text(const vorn_geometry& frame)
 {
-    return permutation == VORN_PERMUTATION_RAN ? "scrambled"
-                                               : "in place (the sides are not both powers of two)";
+    return vorn_scrambles(&frame) ? "scrambled" : "in place (the sides are not both powers of two)";
 }
 
-void report(const vorn_report& done, const options& given, const vorn_geometry& frame,
+void report(bool hidden1, bool hidden2, const options& given, const vorn_geometry& frame,
             int64_t elapsed_ms, std::ostream& err)
 {
-    const bool both = done.hidden1 == VORN_OK && done.hidden2 == VORN_OK;
-    if (done.hidden1 == VORN_OK)
-        err << "vorn: hidden picture 1 stored, 2 bits per colour byte, "
-            << permutation_text(done.hidden1_permutation) << "\n";
-    if (done.hidden2 == VORN_OK && both)
+    if (hidden1)
+        err << "vorn: hidden picture 1 stored, 2 bits per colour byte, " << permutation_text(frame)
+            << "\n";
+    if (hidden2 && hidden1)
         err << "vorn: hidden picture 2 stored, 2 bits per colour byte, in place\n";
-    if (done.hidden2 == VORN_OK && !both)
-        err << "vorn: hidden picture 2 stored, 4 bits per colour byte, "
-            << permutation_text(done.hidden2_permutation) << "\n";
-    if (done.hidden1 != VORN_OK && done.hidden2 != VORN_OK)
+    if (hidden2 && !hidden1)
+        err << "vorn: hidden picture 2 stored, 4 bits per colour byte, " << permutation_text(frame)
+            << "\n";
+    if (!hidden1 && !hidden2)
         err << "vorn: no hidden picture stored: the carrier keeps 4 bits per colour byte\n";
     err << "vorn: wrote " << given.output << " (" << size_text(frame.width, frame.height)
         << ", build " << (given.build.value_or(VORN_VORNHOLD2) == VORN_VORNHOLD ? "vornhold" : "vornhold2")
@@ -66,45 +66,51 @@ void run_encode(const options& given, std::ostream& err)
     if (!given.hidden2.empty()) inputs.push_back(given.hidden2);
     check_output(given.output, inputs, given.force);
 
-    input_picture carrier_input = load_picture(given.input, picture_role::source);
-    note_reading(carrier_input, err);
-    if (keyed(given)) frame_keyed_carrier(carrier_input, format);
-    std::vector<uint8_t> carrier = coder_image(carrier_input);
+    // The pictures are read and decoded side by side, then framed one after the other, each
+    // letting go of its decoded pixels as soon as its file image is made.
+    std::vector<input_picture> loaded(inputs.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source); });
+    run_side_by_side(jobs);
+    for (const input_picture& input : loaded) note_reading(input, err);
+
+    if (keyed(given)) frame_keyed_carrier(loaded[0], format);
+    std::vector<uint8_t> carrier = coder_image(loaded[0]);
+    loaded[0] = input_picture();
     vorn_geometry frame;
     vorn_check_carrier(carrier.data(), carrier.size(), &frame);  // accepted as it was loaded
 
     std::vector<uint8_t> hidden[2];
+    size_t next = 1;
     for (int which = 1; which <= 2; ++which) {
         const std::string& path = which == 1 ? given.hidden1 : given.hidden2;
         if (path.empty()) continue;
-        input_picture input = load_picture(path, picture_role::source);
-        note_reading(input, err);
-        hidden[which - 1] = hidden_image(input, which, carrier, frame);
+        hidden[which - 1] = hidden_image(loaded[next], which, carrier, frame);
+        loaded[next++] = input_picture();
     }
 
     if (keyed(given)) {
         encode_keyed(given, carrier, hidden, err);
-        write_output(given.output, output_bytes(format, std::move(carrier), given.output), given.force);
-        if (given.verbose) err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
-        return;
+    } else {
+        std::vector<uint8_t> work;
+        size_t work_size;
+        if (vorn_encode_work_size(&frame, &work_size) != VORN_OK) throw std::bad_alloc();
+        work.resize(work_size);
+        int refused = 0;
+        const vorn_error error = vorn_encode(
+            carrier.data(), carrier.size(), hidden[0].empty() ? nullptr : hidden[0].data(), hidden[0].size(),
+            hidden[1].empty() ? nullptr : hidden[1].data(), hidden[1].size(),
+            given.build.value_or(VORN_VORNHOLD2), work.data(), work.size(), &refused);
+        // Every hidden picture was framed to match the carrier, so a refusal here is a fault.
+        const std::string& failed = refused == 1 ? given.hidden1 : refused == 2 ? given.hidden2 : given.input;
+        if (error != VORN_OK) fail(exit_class::input, failed + ": " + vorn_strerror(error));
     }
 
-    std::vector<uint8_t> work;
-    size_t work_size;
-    if (vorn_encode_work_size(&frame, &work_size) != VORN_OK) throw std::bad_alloc();
-    work.resize(work_size);
-    vorn_report done;
-    const vorn_error error = vorn_encode(
-        carrier.data(), carrier.data(), carrier.size(), hidden[0].empty() ? nullptr : hidden[0].data(),
-        hidden[0].size(), hidden[1].empty() ? nullptr : hidden[1].data(), hidden[1].size(),
-        given.build.value_or(VORN_VORNHOLD2), work.data(), work.size(), &done);
-    if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-    // Every hidden picture was framed to match the carrier, so a refusal here is a fault.
-    if (!hidden[0].empty() && done.hidden1 != VORN_OK)
-        fail(exit_class::input, given.hidden1 + ": " + vorn_strerror(done.hidden1));
-    if (!hidden[1].empty() && done.hidden2 != VORN_OK)
-        fail(exit_class::input, given.hidden2 + ": " + vorn_strerror(done.hidden2));
-
-    write_output(given.output, output_bytes(format, std::move(carrier), given.output), given.force);
-    if (given.verbose) report(done, given, frame, steady_ms() - start, err);
+    const bool stored1 = !hidden[0].empty(), stored2 = !hidden[1].empty();
+    for (std::vector<uint8_t>& used : hidden) used = std::vector<uint8_t>();  // not needed to write
+    write_output(given.output, output_bytes(format, std::move(carrier), given.output, coded_png_settings),
+                 given.force);
+    if (given.verbose && !keyed(given)) report(stored1, stored2, given, frame, steady_ms() - start, err);
+    if (given.verbose && keyed(given)) err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
 }

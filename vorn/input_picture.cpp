@@ -65,7 +65,7 @@ std::vector<uint8_t> coder_image(input_picture& picture)
     vorn_bmp_length(pixels.width, pixels.height, &length);  // checked when the pixels were sized
     std::vector<uint8_t> image(length);
     vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
-                      image.data());
+                      image.data(), image.size());
     return image;
 }
 
@@ -76,7 +76,7 @@ rgb_picture take_pixels(input_picture& picture)
     pixels.width = picture.geometry.width;
     pixels.height = picture.geometry.height;
     pixels.rgb.allocate(size_t(pixels.width) * pixels.height * 3);
-    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data());
+    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data(), pixels.rgb.size());
     return pixels;
 }
 

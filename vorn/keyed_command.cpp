@@ -10,23 +10,9 @@
 #include "failure.h"
 #include "password.h"
 #include "picture_output.h"
+#include "png_codec.h"
 
 namespace {
-
-vorn_layout layout_for(bool hidden1, bool hidden2, vorn_build build)
-{
-    const bool order = build == VORN_VORNHOLD;
-    if (hidden1 && hidden2) return order ? VORN_LAYOUT_BOTH_VORNHOLD : VORN_LAYOUT_BOTH_VORNHOLD2;
-    if (hidden2) return order ? VORN_LAYOUT_HIDDEN2_VORNHOLD : VORN_LAYOUT_HIDDEN2_VORNHOLD2;
-    return VORN_LAYOUT_HIDDEN1;
-}
-
-bool holds(vorn_layout layout, int which)
-{
-    if (which == 1) return layout == VORN_LAYOUT_HIDDEN1 || layout == VORN_LAYOUT_BOTH_VORNHOLD ||
-                           layout == VORN_LAYOUT_BOTH_VORNHOLD2;
-    return layout != VORN_LAYOUT_HIDDEN1 && layout != VORN_LAYOUT_NONE;
-}
 
 std::vector<uint8_t> keyed_work(const std::vector<uint8_t>& image)
 {
@@ -39,7 +25,7 @@ std::vector<uint8_t> keyed_work(const std::vector<uint8_t>& image)
 
 [[noreturn]] void keyed_failure(const std::string& path, vorn_error error)
 {
-    if (error == VORN_ERR_NO_MEMORY) throw std::bad_alloc();
+    if (error == VORN_ERR_KEY_MEMORY) throw std::bad_alloc();
     fail(exit_class::input, path + ": " + vorn_strerror(error));
 }
 
@@ -67,7 +53,7 @@ void encode_keyed(const options& given, std::vector<uint8_t>& carrier, std::vect
     const bool has1 = !hidden[0].empty(), has2 = !hidden[1].empty();
     if (!has1 && !has2)
         fail(exit_class::usage, "a password keys hidden pictures: give --hidden1 or --hidden2 (see vorn encode --help)");
-    const vorn_layout layout = layout_for(has1, has2, given.build.value_or(VORN_VORNHOLD2));
+    const vorn_layout layout = vorn_layout_of(given.build.value_or(VORN_VORNHOLD2), has1, has2);
     std::string password = password_for(given, true, std::cin);
     uint8_t salt[VORN_KEYED_SALT_BYTES];
     randombytes_buf(salt, sizeof salt);
@@ -88,7 +74,8 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
     std::vector<uint8_t> work = keyed_work(coded);
     vorn_layout layout = VORN_LAYOUT_NONE;
     const vorn_error error = vorn_keyed_decode(coded.data(), coded.size(), password.data(), password.size(),
-                                               pictures[0].data(), pictures[1].data(), &layout,
+                                               pictures[0].data(), pictures[1].data(),
+                                               coded.size(), &layout,
                                                work.data(), work.size());
     wipe(password);
     if (error != VORN_OK) keyed_failure(given.input, error);
@@ -98,11 +85,12 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
         std::filesystem::create_directories(given.output, ignored);
     }
     for (int which = 1; which <= 2; ++which)
-        if (holds(layout, which)) check_output(output_path(given.output, which), {given.input}, given.force);
+        if (vorn_layout_holds(layout, which)) check_output(output_path(given.output, which), {given.input}, given.force);
     for (int which = 1; which <= 2; ++which) {
-        if (!holds(layout, which)) continue;
+        if (!vorn_layout_holds(layout, which)) continue;
         const std::string path = output_path(given.output, which);
-        write_output(path, output_bytes(output_format::png, std::move(pictures[which - 1]), path), given.force);
+        write_output(path, output_bytes(output_format::png, std::move(pictures[which - 1]), path,
+                                                decoded_png_settings), given.force);
         if (given.verbose) err << "vorn: wrote " << path << " (keyed)\n";
     }
 }

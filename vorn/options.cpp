@@ -95,11 +95,11 @@ vorn_build parse_build(command_name command, std::string_view value)
     usage_error(command, "--build takes vornhold2 or vornhold, not '" + std::string(value) + "'");
 }
 
-vorn_content parse_content(std::string_view value)
+hidden_choice parse_content(std::string_view value)
 {
-    if (value == "1") return VORN_HOLDS_HIDDEN1;
-    if (value == "2") return VORN_HOLDS_HIDDEN2;
-    if (value == "both") return VORN_HOLDS_BOTH;
+    if (value == "1") return hidden_choice::hidden1;
+    if (value == "2") return hidden_choice::hidden2;
+    if (value == "both") return hidden_choice::both;
     usage_error(command_name::decode, "--hidden takes 1, 2 or both, not '" + std::string(value) + "'");
 }
 

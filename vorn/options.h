@@ -9,6 +9,9 @@
 
 enum class command_name { none, encode, decode, reveal };
 
+// decode --hidden: which hidden pictures the coded picture holds.
+enum class hidden_choice { hidden1, hidden2, both };
+
 struct options {
     command_name command = command_name::none;
     bool help = false;
@@ -18,7 +21,7 @@ struct options {
     std::string hidden2;  // encode
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
-    std::optional<vorn_content> content;  // decode --hidden
+    std::optional<hidden_choice> content;  // decode --hidden
     bool password = false;       // encode, decode: ask for the password on the terminal
     std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)
     bool force = false;

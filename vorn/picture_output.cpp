@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "png_codec.h"
 
 void note_reading(const input_picture& picture, std::ostream& err)
 {
@@ -11,18 +10,12 @@ void note_reading(const input_picture& picture, std::ostream& err)
 }
 
 std::vector<uint8_t> output_bytes(output_format format, std::vector<uint8_t>&& image,
-                                  const std::string& path)
+                                  const std::string& path, const png_settings& settings)
 {
     if (format == output_format::bmp) return std::move(image);
-    vorn_geometry geometry;
-    vorn_check_carrier(image.data(), image.size(), &geometry);
-    rgb_picture pixels;
-    pixels.width = geometry.width;
-    pixels.height = geometry.height;
-    pixels.rgb.allocate(size_t(geometry.width) * geometry.height * 3);
-    vorn_bmp_to_rgb(image.data(), image.size(), pixels.rgb.data());
+    std::vector<uint8_t> file = write_png_of_image(image.data(), image.size(), path, settings);
     image = std::vector<uint8_t>();  // its memory is needed no more
-    return write_png(pixels, path);
+    return file;
 }
 
 int64_t steady_ms()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,5 +14,33 @@
 // chunks are ignored: the samples are taken as they stand. Fails with exit_class::input.
 rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path);
 
-// The PNG file of `picture`. Fails with exit_class::output naming `path` when libspng refuses.
+// How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
+// (SPNG_FILTER_CHOICE_* bits).
+struct png_settings {
+    int level;
+    int strategy;
+    int filters;
+};
+
+// What vorn writes with, chosen by measuring the pictures it writes (bench/png_settings.cpp):
+// for coded pictures, whose low bits are noise, and for the pictures decoded from them.
+extern const png_settings coded_png_settings;
+extern const png_settings decoded_png_settings;
+
+// Makes row `y` of a picture (0 is the top) as width * 3 bytes R G B: into `row`, or anywhere
+// else they already stand, returning where.
+using png_row_maker = std::function<const uint8_t*(uint32_t y, uint8_t* row)>;
+
+// The PNG file of a width x height picture whose rows `make_row` makes one at a time, so that
+// the picture need never be held whole. Fails with exit_class::output naming `path` when libspng
+// refuses, exit_class::memory when memory runs out.
+std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
+                               const std::string& path, const png_settings& settings);
+
+// The PNG file of `picture`, as above, with decoded_png_settings.
 std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path);
+
+// The PNG file of the pixels of `image`, a file image vorn_check_carrier() accepts, made from its
+// rows as they stand, as above.
+std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, const std::string& path,
+                                        const png_settings& settings);

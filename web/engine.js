@@ -11,9 +11,11 @@ const VORN = {
   OK: 0,
   BIT_COUNT: 4,
   NEGATIVE_SIZE: 5,
-  ABSENT: 9,
-  NO_MEMORY: 14,
+  NO_MEMORY: -1,  // the glue's own code: malloc failed
 };
+
+// The layouts of vorn.h in their order, from the build and the content the page chooses.
+const LAYOUTS = { none: 0, hidden1: 1 };
 
 const BUILDS = { vornhold2: 0, vornhold: 1 };
 
@@ -34,7 +36,8 @@ function makeEngine(module) {
     return new TextDecoder().decode(bytes.subarray(pointer, end));
   }
 
-  const errorText = (code) => cString(module._vorn_strerror(code) >>> 0);
+  const errorText = (code) => (code === VORN.NO_MEMORY ? 'not enough memory'
+    : cString(module._vorn_strerror(code) >>> 0));
   const fail = (code) => { throw new EngineError(code, errorText(code)); };
 
   // Runs body(take) and frees every block that take(size) handed out.
@@ -101,7 +104,7 @@ function makeEngine(module) {
       const h1 = hidden1 ? copyIn(take, hidden1) : 0;
       const h2 = hidden2 ? copyIn(take, hidden2) : 0;
       const fields = take(20);
-      const code = module._web_encode(coded, coded, carrier.length, h1, hidden1 ? hidden1.length : 0,
+      const code = module._web_encode(coded, carrier.length, h1, hidden1 ? hidden1.length : 0,
                                       h2, hidden2 ? hidden2.length : 0, build, fields);
       if (code !== VORN.OK) fail(code);
       return { coded: copyOut(coded, carrier.length), report: report(fields) };
@@ -128,25 +131,32 @@ function makeEngine(module) {
     return withMemory((take) => {
       const image = copyIn(take, coded);
       const picture = take(coded.length);
-      const code = module._vorn_extract(image, coded.length, build, content, which, picture);
+      const layout = module._vorn_layout_of(build, content & 1, content & 2);
+      const code = module._vorn_extract(image, coded.length, layout, which, picture, coded.length);
       if (code !== VORN.OK) fail(code);
       return copyOut(picture, coded.length);
     });
   }
 
+  // The layout as the page's build and content; a picture without hidden bits reads as
+  // vornhold2 with both, as the page's defaults.
   function detect(coded) {
     return withMemory((take) => {
-      const answers = take(8);
-      const code = module._vorn_detect(copyIn(take, coded), coded.length, answers, answers + 4);
+      const answer = take(4);
+      const code = module._vorn_detect(copyIn(take, coded), coded.length, answer);
       if (code !== VORN.OK) fail(code);
-      return { build: int32At(answers, 0), content: int32At(answers, 1) };
+      const layout = int32At(answer, 0);
+      if (layout === LAYOUTS.none) return { build: BUILDS.vornhold2, content: 3 };
+      if (layout === LAYOUTS.hidden1) return { build: BUILDS.vornhold2, content: 1 };
+      // 2 to 5: hidden 2 alone or both, vornhold before vornhold2.
+      return { build: layout % 2 === 0 ? BUILDS.vornhold : BUILDS.vornhold2, content: layout < 4 ? 2 : 3 };
     });
   }
 
   function reveal(picture) {
     return withMemory((take) => {
       const image = copyIn(take, picture);
-      const code = module._vorn_reveal(image, picture.length, image);
+      const code = module._vorn_reveal(image, picture.length, image, picture.length);
       if (code !== VORN.OK) fail(code);
       return copyOut(image, picture.length);
     });
@@ -160,7 +170,7 @@ function makeEngine(module) {
       if (code !== VORN.OK) fail(code);
       const length = new Uint32Array(heap().buffer, lengthAt, 1)[0];
       const bmp = take(length);
-      code = module._vorn_bmp_from_rgb(copyIn(take, rgba), width, height, width * 4, 4, bmp);
+      code = module._vorn_bmp_from_rgb(copyIn(take, rgba), width, height, width * 4, 4, bmp, length);
       if (code !== VORN.OK) fail(code);
       return copyOut(bmp, length);
     });
@@ -171,7 +181,7 @@ function makeEngine(module) {
     const { width, height } = geometry(bmp);
     return withMemory((take) => {
       const rgb = take(width * height * 3);
-      const code = module._vorn_bmp_to_rgb(copyIn(take, bmp), bmp.length, rgb);
+      const code = module._vorn_bmp_to_rgb(copyIn(take, bmp), bmp.length, rgb, width * height * 3);
       if (code !== VORN.OK) fail(code);
       const source = heap().subarray(rgb, rgb + width * height * 3);
       const rgba = new Uint8ClampedArray(width * height * 4);

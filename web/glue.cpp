@@ -2,9 +2,8 @@
 //
 // The engine takes every buffer from its caller. Encoding and decoding also need a work buffer
 // whose size depends on the picture; these wrappers ask for that size, take the buffer with
-// malloc and free it again, so that JavaScript only handles the file images. The report comes
-// back as five int32 values in its field order, which JavaScript reads without knowing the
-// struct's layout. Everything else (checks, extract, detect, reveal, conversions) is called
+// malloc and free it again, so that JavaScript only handles the file images. What was done
+// comes back as five int32 values, which JavaScript reads without knowing any struct's layout. Everything else (checks, extract, detect, reveal, conversions) is called
 // directly from JavaScript.
 #include <emscripten/emscripten.h>
 
@@ -15,21 +14,29 @@
 
 namespace {
 
-void flatten(const vorn_report &report, int32_t *fields)
+// The page's worker allocates with malloc; when that fails the glue says so with this code,
+// which the engine's codes never use.
+constexpr int no_memory = -1;
+
+// The report the worker reads, five int32 values: the refusal of hidden picture 1 and 2 (0 when
+// it was stored or not given), whether the layer of hidden 1 and of hidden 2 alone was
+// scrambled (1) or left in place (2), 0 when there is none, and the same for Decoded_2.
+void report_encode(const vorn_geometry &g, bool hidden1, bool hidden2, int refused, vorn_error error,
+                   int32_t *fields)
 {
-    fields[0] = report.hidden1;
-    fields[1] = report.hidden2;
-    fields[2] = report.hidden1_permutation;
-    fields[3] = report.hidden2_permutation;
-    fields[4] = report.decoded2_permutation;
+    const int32_t moved = vorn_scrambles(&g) ? 1 : 2;
+    fields[0] = refused == 1 ? error : VORN_OK;
+    fields[1] = refused == 2 ? error : VORN_OK;
+    fields[2] = hidden1 ? moved : 0;
+    fields[3] = hidden2 && !hidden1 ? moved : 0;
+    fields[4] = 0;
 }
 
 // The work buffer of the size `size_of` gives for this picture, from malloc. Null, with `error`
 // set, when the picture is refused or the memory cannot be had; the caller frees it otherwise.
 void *take_work(vorn_error (*size_of)(const vorn_geometry *, size_t *), const uint8_t *image,
-                size_t length, size_t &size, vorn_error &error)
+                size_t length, vorn_geometry &geometry, size_t &size, int &error)
 {
-    vorn_geometry geometry;
     error = vorn_check_carrier(image, length, &geometry);
     if (error == VORN_OK)
         error = size_of(&geometry, &size);
@@ -37,7 +44,7 @@ void *take_work(vorn_error (*size_of)(const vorn_geometry *, size_t *), const ui
         return nullptr;
     void *work = std::malloc(size ? size : 1);
     if (!work)
-        error = VORN_ERR_NO_MEMORY;
+        error = no_memory;
     return work;
 }
 
@@ -45,39 +52,43 @@ void *take_work(vorn_error (*size_of)(const vorn_geometry *, size_t *), const ui
 
 extern "C" {
 
-// vorn_encode() with its work buffer; VORN_ERR_NO_MEMORY when that buffer cannot be had.
-// report_fields receives five int32 values.
-EMSCRIPTEN_KEEPALIVE int web_encode(uint8_t *coded, const uint8_t *carrier, size_t length,
-                                    uint8_t *hidden1, size_t hidden1_length, uint8_t *hidden2,
-                                    size_t hidden2_length, int build, int32_t *report_fields)
+// vorn_encode() in place with its work buffer. A refused hidden picture comes back in the
+// report (its field holds the reason) with VORN_OK, as the worker expects; -1 when the work
+// buffer cannot be had. report_fields receives five int32 values.
+EMSCRIPTEN_KEEPALIVE int web_encode(uint8_t *image, size_t length, uint8_t *hidden1,
+                                    size_t hidden1_length, uint8_t *hidden2, size_t hidden2_length,
+                                    int build, int32_t *report_fields)
 {
     size_t work_size = 0;
-    vorn_error error = VORN_OK;
-    void *work = take_work(vorn_encode_work_size, carrier, length, work_size, error);
+    int error = VORN_OK;
+    vorn_geometry g{};
+    void *work = take_work(vorn_encode_work_size, image, length, g, work_size, error);
     if (!work)
         return error;
-    vorn_report report{};
-    error = vorn_encode(coded, carrier, length, hidden1, hidden1_length, hidden2, hidden2_length,
-                        vorn_build(build), work, work_size, &report);
+    int refused = 0;
+    const vorn_error done = vorn_encode(image, length, hidden1, hidden1_length, hidden2,
+                                        hidden2_length, vorn_build(build), work, work_size, &refused);
     std::free(work);
-    flatten(report, report_fields);
-    return error;
+    report_encode(g, hidden1, hidden2, refused, done, report_fields);
+    return refused ? VORN_OK : done;
 }
 
-// vorn_decode() with its work buffer, as web_encode().
+// vorn_program_decode() with its work buffer, as web_encode().
 EMSCRIPTEN_KEEPALIVE int web_decode(const uint8_t *coded, size_t length, int build,
                                     uint8_t *decoded1, uint8_t *decoded2, int32_t *report_fields)
 {
     size_t work_size = 0;
-    vorn_error error = VORN_OK;
-    void *work = take_work(vorn_decode_work_size, coded, length, work_size, error);
+    int error = VORN_OK;
+    vorn_geometry g{};
+    void *work = take_work(vorn_program_decode_work_size, coded, length, g, work_size, error);
     if (!work)
         return error;
-    vorn_report report{};
-    error = vorn_decode(coded, length, vorn_build(build), decoded1, decoded2, work, work_size,
-                        &report);
+    error = vorn_program_decode(coded, length, vorn_build(build), decoded1, decoded2, work,
+                                work_size);
     std::free(work);
-    flatten(report, report_fields);
+    for (int i = 0; i < 4; ++i)
+        report_fields[i] = 0;
+    report_fields[4] = vorn_scrambles(&g) ? 1 : 2;
     return error;
 }
 

@@ -70,31 +70,27 @@ void main_stage(uint8_t* raster, const uint8_t* low, int low_bits, const stage_p
 
 namespace {
 
-vorn_permutation permutation_of(const raster_geometry& g)
-{
-    return is_power_of_two(g.width) && is_power_of_two(g.height) ? VORN_PERMUTATION_RAN
-                                                                   : VORN_PERMUTATION_SKIPPED;
-}
+bool permutable(const raster_geometry& g) { return is_power_of_two(g.width) && is_power_of_two(g.height); }
 
 }  // namespace
 
-layer_permutations encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image,
+plain_permutations encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image,
                                        uint8_t* hidden2_image, const stage_planes& planes,
                                        const raster_geometry& g, vorn_build build)
 {
-    layer_permutations done;
+    plain_permutations done;
     uint8_t* layer1 = hidden1_image ? hidden1_image + g.offset_raster : nullptr;
     uint8_t* layer2 = hidden2_image ? hidden2_image + g.offset_raster : nullptr;
     if (layer1) {
         hidden1_stage(layer1, planes, g);
-        done.hidden1 = permutation_of(g);
-        if (done.hidden1 == VORN_PERMUTATION_RAN) permute_layer(hidden1_image, planes.value, g);
+        done.hidden1 = permutable(g);
+        if (done.hidden1) permute_layer(hidden1_image, planes.value, g);
     }
     if (layer2) {
         hidden2_stage(layer2, layer1, planes, g, build);
         if (!layer1) {
-            done.hidden2 = permutation_of(g);
-            if (done.hidden2 == VORN_PERMUTATION_RAN) permute_layer(hidden2_image, planes.value, g);
+            done.hidden2 = permutable(g);
+            if (done.hidden2) permute_layer(hidden2_image, planes.value, g);
         }
     }
     if (layer2)
@@ -104,15 +100,15 @@ layer_permutations encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_ima
     return done;
 }
 
-vorn_permutation decode_rasters_plain(uint8_t* coded_image, uint8_t* decoded1, uint8_t* decoded2,
-                                      const raster_geometry& g, vorn_build build)
+bool decode_rasters_plain(uint8_t* coded_image, uint8_t* decoded1, uint8_t* decoded2,
+                          const raster_geometry& g, vorn_build build)
 {
     for (size_t j = g.offset_raster; j < g.length; ++j) {
         const uint8_t v = coded_image[j];
         decoded1[j] = uint8_t(v << 6);
         decoded2[j] = build == VORN_VORNHOLD2 ? uint8_t(reverse_nibble(v & 0x0F) << 4) : uint8_t(v << 4);
     }
-    const vorn_permutation done = permutation_of(g);
-    if (done == VORN_PERMUTATION_RAN) permute_layer(decoded2, coded_image + g.offset_raster, g);
+    const bool done = permutable(g);
+    if (done) permute_layer(decoded2, coded_image + g.offset_raster, g);
     return done;
 }

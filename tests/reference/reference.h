@@ -33,13 +33,17 @@ void main_stage(uint8_t* raster, const uint8_t* low, int low_bits, const stage_p
 // Every stage in order, as encoding runs them: hidden 1 (then scrambled), hidden 2 (scrambled
 // when it is alone), main. A null hidden image is an absent picture. The coded bytes are written
 // over the raster of `main_image`; the hidden images' rasters end as their layers. The value
-// plane lends its room to the permutation. Returns which permutations ran or were skipped.
-layer_permutations encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image,
+// plane lends its room to the permutation. Returns which layers were moved.
+struct plain_permutations {
+    bool hidden1 = false;
+    bool hidden2 = false;
+};
+plain_permutations encode_layers_plain(uint8_t* main_image, uint8_t* hidden1_image,
                                        uint8_t* hidden2_image, const stage_planes& planes,
                                        const raster_geometry& g, vorn_build build);
 
 // Both decoded images from the coded picture's raster (every byte from offset_raster to the end):
 // extracted first, then permute_layer on the second with the coded raster lent as its scratch.
 // Returns whether the second was unscrambled.
-vorn_permutation decode_rasters_plain(uint8_t* coded_image, uint8_t* decoded1, uint8_t* decoded2,
-                                      const raster_geometry& g, vorn_build build);
+bool decode_rasters_plain(uint8_t* coded_image, uint8_t* decoded1, uint8_t* decoded2,
+                          const raster_geometry& g, vorn_build build);

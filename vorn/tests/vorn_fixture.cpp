@@ -52,7 +52,7 @@ bytes rgb_of(const bytes& bmp)
 {
     const vorn_geometry g = geometry_of(bmp);
     bytes rgb(size_t(g.width) * g.height * 3);
-    vorn_bmp_to_rgb(bmp.data(), bmp.size(), rgb.data());
+    vorn_bmp_to_rgb(bmp.data(), bmp.size(), rgb.data(), rgb.size());
     return rgb;
 }
 
@@ -61,7 +61,7 @@ bytes bmp_of(const bytes& rgb, uint32_t width, uint32_t height)
     size_t length;
     vorn_bmp_length(width, height, &length);
     bytes bmp(length);
-    vorn_bmp_from_rgb(rgb.data(), width, height, size_t(width) * 3, 3, bmp.data());
+    vorn_bmp_from_rgb(rgb.data(), width, height, size_t(width) * 3, 3, bmp.data(), bmp.size());
     return bmp;
 }
 

@@ -1,0 +1,107 @@
+// Times vorn's PNG writer on given PNG files under every setting worth weighing: zlib's strategy
+// and level and libspng's row filters. Each file is decoded once and encoded again under each
+// setting; the table gives the median time and the size, and the size against the first row.
+//
+//   vorn_png_settings [runs] FILE.png...   default 3 runs
+//
+// The files to give are the pictures vorn writes (a coded picture, the pictures decoded from
+// it): what suits them decides chosen_png_settings.
+#include <zlib.h>
+
+#include <spng.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "png_codec.h"
+
+namespace {
+
+struct named_setting {
+    const char* name;
+    png_settings settings;
+};
+
+std::vector<named_setting> settings_to_weigh()
+{
+    const struct {
+        const char* name;
+        int value;
+    } filters[] = {{"none", SPNG_FILTER_CHOICE_NONE}, {"sub", SPNG_FILTER_CHOICE_SUB},
+                   {"up", SPNG_FILTER_CHOICE_UP}, {"paeth", SPNG_FILTER_CHOICE_PAETH},
+                   {"all", SPNG_FILTER_CHOICE_ALL}};
+    static std::vector<std::string> names;  // outlives the table's pointers
+    names.clear();
+    names.reserve(64);
+    std::vector<named_setting> table;
+    const auto add = [&](const std::string& name, png_settings settings) {
+        names.push_back(name);
+        table.push_back({names.back().c_str(), settings});
+    };
+    // Huffman-only and run-length coding do not search for matches: the level changes nothing.
+    for (const auto& filter : filters) {
+        add(std::string("huffman   1 ") + filter.name, {1, Z_HUFFMAN_ONLY, filter.value});
+        add(std::string("rle       1 ") + filter.name, {1, Z_RLE, filter.value});
+        for (int level : {1, 3, 6}) {
+            add("default   " + std::to_string(level) + " " + filter.name, {level, Z_DEFAULT_STRATEGY, filter.value});
+            add("filtered  " + std::to_string(level) + " " + filter.name, {level, Z_FILTERED, filter.value});
+        }
+    }
+    std::stable_sort(table.begin(), table.end(),
+                     [](const named_setting& a, const named_setting& b) { return a.settings.strategy < b.settings.strategy; });
+    return table;
+}
+
+double median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int first = 1;
+    int runs = 3;
+    if (argc > 1 && std::atoi(argv[1]) > 0) {
+        runs = std::atoi(argv[1]);
+        first = 2;
+    }
+    const std::vector<named_setting> table = settings_to_weigh();
+    for (int i = first; i < argc; ++i) {
+        std::ifstream file(argv[i], std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        if (bytes.empty()) {
+            std::fprintf(stderr, "%s: cannot read it\n", argv[i]);
+            return 1;
+        }
+        const rgb_picture picture = read_png(bytes, argv[i]);
+        const size_t row_bytes = size_t(picture.width) * 3;
+        const png_row_maker rows = [&picture, row_bytes](uint32_t y, uint8_t*) {
+            return picture.rgb.data() + y * row_bytes;
+        };
+        std::printf("%s: %ux%u, median of %d runs\n%-22s %9s %12s %8s\n", argv[i], picture.width,
+                    picture.height, runs, "strategy level filter", "ms", "bytes", "x first");
+        double first_size = 0;
+        for (const named_setting& row : table) {
+            std::vector<double> times;
+            size_t size = 0;
+            for (int run = 0; run < runs; ++run) {
+                const auto start = std::chrono::steady_clock::now();
+                size = write_png(picture.width, picture.height, rows, argv[i], row.settings).size();
+                times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            }
+            if (first_size == 0) first_size = double(size);
+            std::printf("%-22s %9.0f %12zu %8.3f\n", row.name, median(times), size, double(size) / first_size);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
