@@ -1,5 +1,6 @@
-// The recording stand-in for the platform layer: console text is collected, pauses are recorded
-// instead of slept, the clock stands still, and allocations can be made to fail.
+// The recording stand-in for the platform (platform.h), in place of the real system in every
+// program that links it: console text is collected, pauses are recorded instead of slept, the
+// clock stands still, and allocations and the steps of writing a file can be made to fail.
 #pragma once
 
 #include <cstdint>

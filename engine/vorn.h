@@ -190,6 +190,27 @@ vorn_error vorn_bmp_to_rgb(const uint8_t *bmp, size_t length, uint8_t *rgb, size
 vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed,
                        size_t revealed_length);
 
+/* ---- The picture policy -----------------------------------------------------------------
+   Every front end takes a picture file the same way. A file that vorn_check_carrier() accepts
+   is used as it stands: its bytes are its file image, byte for byte, as the coder takes it.
+   Every other picture (a PNG, a JPEG, a BMP of another depth, row order or header) is decoded
+   by the front end to 8-bit R G B (transparency left out, no colour management) and enters as
+   its equivalent BMP through vorn_bmp_from_rgb(). A hidden picture then goes into the
+   carrier's frame with vorn_frame_hidden(). */
+
+/* The hidden picture's file image as encoding takes it beside this carrier, into `framed`,
+   which holds framed_length bytes (at least carrier_length). When vorn_check_hidden() accepts
+   `hidden` it is copied as it stands (nothing is copied when framed is hidden itself);
+   otherwise `hidden` must be a picture vorn_check_carrier() accepts with the carrier's width
+   and height, and framed receives the carrier's first offset_raster bytes with hidden's pixels
+   in the carrier's raster, row padding and any bytes after the raster 0. Errors: those of
+   vorn_check_carrier() for either picture, VORN_ERR_WIDTH_DIFFERS or VORN_ERR_HEIGHT_DIFFERS,
+   VORN_ERR_BUFFER_TOO_SMALL, and VORN_ERR_ARGUMENT when framed is hidden itself but the
+   picture has to be moved. */
+vorn_error vorn_frame_hidden(const uint8_t *carrier, size_t carrier_length,
+                             const uint8_t *hidden, size_t hidden_length,
+                             uint8_t *framed, size_t framed_length);
+
 /* ---- The programs' own entries ------------------------------------------------------------
    What the coder and the reveal filter need to behave exactly as they always have: the raw
    header fields they print, and the decode that writes Decoded_1 and Decoded_2 whatever the

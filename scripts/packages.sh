@@ -52,3 +52,10 @@ web_test_packages=(chromium nodejs)
 # Pillow to read and write the pictures, Matplotlib for the plot, and scikit-image for its data
 # set of photographs.
 quality_packages=(python3-numpy python3-pil python3-matplotlib python3-skimage)
+# What building the Windows and web builds' libraries from Debian's source packages needs
+# (scripts/third-party.sh): apt-get source and dpkg-source, make, CMake and Ninja, pkg-config,
+# and Autoconf, Automake and Libtool, since libsodium's configure script is generated. Then the
+# target's compiler.
+third_party_packages=(dpkg-dev make cmake ninja-build pkg-config autoconf automake libtool)
+third_party_mingw_packages=(g++-mingw-w64-x86-64-posix)
+third_party_wasm_packages=(emscripten)

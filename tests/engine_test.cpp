@@ -249,3 +249,66 @@ TEST(engine, sizes_that_do_not_fit_are_refused_rather_than_wrapped)
 }
 
 }  // namespace
+
+namespace {
+
+// A hidden picture goes into the carrier's frame: as it stands when it fits, otherwise its
+// pixels under the carrier's header and in its raster layout.
+TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_frame)
+{
+    const bytes carrier = bmp_noise(3, 2, 1, 2);  // rows padded, two trailing bytes
+    const bytes same = bmp_noise(3, 2, 2, 2);
+    // The same pixels behind a longer header and without trailing bytes.
+    bytes other = bmp_noise(3, 2, 3);
+    other.insert(other.begin() + 54, 84, 0x11);
+    put_le32(other, 10, 54 + 84);
+    struct {
+        const char* name;
+        bytes hidden;
+        size_t framed_length;
+        vorn_error error;
+    } const cases[] = {
+        {"fits", same, carrier.size(), VORN_OK},
+        {"other header", other, carrier.size(), VORN_OK},
+        {"wider", bmp_noise(4, 2, 4), carrier.size(), VORN_ERR_WIDTH_DIFFERS},
+        {"taller", bmp_noise(3, 3, 4), carrier.size(), VORN_ERR_HEIGHT_DIFFERS},
+        {"not a BMP", with_le16(other, 0, 0x4D41), carrier.size(), VORN_ERR_NOT_BMP},
+        {"short output", other, carrier.size() - 1, VORN_ERR_BUFFER_TOO_SMALL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bytes framed(c.framed_length, 0xEE);
+        ASSERT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), c.hidden.data(), c.hidden.size(), framed.data(),
+                                    framed.size()),
+                  c.error);
+        if (c.error != VORN_OK) continue;
+        vorn_geometry g{}, own{};
+        ASSERT_EQ(vorn_check_carrier(framed.data(), framed.size(), &g), VORN_OK);
+        ASSERT_EQ(vorn_check_hidden(&g, framed.data(), framed.size()), VORN_OK);
+        ASSERT_EQ(vorn_check_carrier(c.hidden.data(), c.hidden.size(), &own), VORN_OK);
+        bytes framed_rgb(18), hidden_rgb(18);
+        ASSERT_EQ(vorn_bmp_to_rgb(framed.data(), framed.size(), framed_rgb.data(), framed_rgb.size()), VORN_OK);
+        ASSERT_EQ(vorn_bmp_to_rgb(c.hidden.data(), c.hidden.size(), hidden_rgb.data(), hidden_rgb.size()), VORN_OK);
+        EXPECT_EQ(framed_rgb, hidden_rgb);
+        if (c.hidden.size() != carrier.size()) {
+            EXPECT_TRUE(std::equal(carrier.begin(), carrier.begin() + 54, framed.begin()));
+            EXPECT_EQ(framed[54 + 9], 0);  // row padding
+            EXPECT_EQ(framed.back(), 0);   // trailing byte
+        }
+    }
+    // In place only when nothing has to move.
+    bytes in_place = same;
+    EXPECT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), in_place.data(), in_place.size(), in_place.data(),
+                                in_place.size()),
+              VORN_OK);
+    EXPECT_EQ(in_place, same);
+    bytes moved = bmp_noise(3, 2, 5);  // the carrier's length, its raster two bytes later
+    moved.insert(moved.begin() + 54, 2, 0);
+    put_le32(moved, 10, 56);
+    ASSERT_EQ(moved.size(), carrier.size());
+    EXPECT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), moved.data(), moved.size(), moved.data(),
+                                moved.size()),
+              VORN_ERR_ARGUMENT);
+}
+
+}  // namespace

@@ -84,8 +84,8 @@ TEST(real_platform, a_stop_signal_removes_the_temporary_being_written)
         std::ofstream(file) << "part of a picture";
         const pid_t child = fork();
         if (child == 0) {
-            watch_temporary(file.c_str());
-            if (!c.still_watched) watch_temporary(nullptr);
+            system_platform().watch_temporary(file.c_str(), true);
+            if (!c.still_watched) system_platform().watch_temporary(file.c_str(), false);
             std::raise(c.signal_number);
             _exit(0);
         }

@@ -15,21 +15,28 @@ std::string size_text(uint32_t width, uint32_t height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// The hidden picture's file image in the carrier's frame: the file itself when the coder would
-// take it beside this carrier as it stands, otherwise its pixels under the carrier's header.
+// The hidden picture's file image in the carrier's frame, as the engine's policy places it:
+// the picture's own file image when the coder would take it beside this carrier as it stands,
+// otherwise its pixels under the carrier's header.
 std::vector<uint8_t> hidden_image(input_picture& hidden, int which, const std::vector<uint8_t>& carrier,
                                   const vorn_geometry& frame)
 {
-    if (hidden.as_is && vorn_check_hidden(&frame, hidden.file.data(), hidden.file.size()) == VORN_OK)
-        return std::move(hidden.file);
-    const rgb_picture pixels = take_pixels(hidden);
-    if (pixels.width != frame.width || pixels.height != frame.height) {
+    std::vector<uint8_t> image = coder_image(hidden);
+    hidden.pixels = rgb_picture();  // its pixels are in `image` now
+    if (vorn_check_hidden(&frame, image.data(), image.size()) == VORN_OK) return image;
+    std::vector<uint8_t> framed(carrier.size());
+    const vorn_error error =
+        vorn_frame_hidden(carrier.data(), carrier.size(), image.data(), image.size(), framed.data(), framed.size());
+    if (error == VORN_ERR_WIDTH_DIFFERS || error == VORN_ERR_HEIGHT_DIFFERS) {
+        vorn_geometry own;
+        vorn_check_carrier(image.data(), image.size(), &own);  // a coder image, accepted
         const std::string size = size_text(frame.width, frame.height);
         fail(exit_class::input, hidden.path + ": hidden picture " + std::to_string(which) + " is " +
-                                    size_text(pixels.width, pixels.height) + " but the carrier is " +
-                                    size + "; scale or crop it to " + size + " first");
+                                    size_text(own.width, own.height) + " but the carrier is " + size +
+                                    "; scale or crop it to " + size + " first");
     }
-    return image_in_frame(carrier, frame, pixels);
+    if (error != VORN_OK) fail(exit_class::input, hidden.path + ": " + vorn_strerror(error));
+    return framed;
 }
 
 const char* permutation_text(const vorn_geometry& frame)

@@ -4,7 +4,7 @@
 
 #include "bmp_reader.h"
 #include "failure.h"
-#include "file_read.h"
+#include "files.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
 
@@ -66,33 +66,5 @@ std::vector<uint8_t> coder_image(input_picture& picture)
     std::vector<uint8_t> image(length);
     vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
                       image.data(), image.size());
-    return image;
-}
-
-rgb_picture take_pixels(input_picture& picture)
-{
-    if (!picture.as_is) return std::move(picture.pixels);
-    rgb_picture pixels;
-    pixels.width = picture.geometry.width;
-    pixels.height = picture.geometry.height;
-    pixels.rgb.allocate(size_t(pixels.width) * pixels.height * 3);
-    vorn_bmp_to_rgb(picture.file.data(), picture.file.size(), pixels.rgb.data(), pixels.rgb.size());
-    return pixels;
-}
-
-std::vector<uint8_t> image_in_frame(const std::vector<uint8_t>& carrier, const vorn_geometry& frame,
-                                    const rgb_picture& pixels)
-{
-    std::vector<uint8_t> image(carrier.size(), 0);
-    std::memcpy(image.data(), carrier.data(), frame.offset_raster);
-    for (uint32_t row = 0; row < frame.height; ++row) {
-        const uint8_t* source = pixels.rgb.data() + size_t(frame.height - 1 - row) * frame.width * 3;
-        uint8_t* target = image.data() + frame.offset_raster + size_t(row) * frame.string_length;
-        for (uint32_t x = 0; x < frame.width; ++x, source += 3, target += 3) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-        }
-    }
     return image;
 }

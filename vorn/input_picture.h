@@ -31,12 +31,3 @@ input_picture load_picture(const std::string& path, picture_role role);
 // The picture's coder file image: the file itself when as_is, otherwise the BMP with a 54-byte
 // header that an image converter writes for it.
 std::vector<uint8_t> coder_image(input_picture& picture);
-
-// The pixels of an input as R G B rows, top first (decoded from the file when as_is), moved out
-// of `picture`.
-rgb_picture take_pixels(input_picture& picture);
-
-// A hidden picture in the carrier's frame: the carrier's header, its length, and the pixels in
-// its raster (rows bottom-up, padding and any bytes after the raster 0). The sizes must match.
-std::vector<uint8_t> image_in_frame(const std::vector<uint8_t>& carrier, const vorn_geometry& frame,
-                                    const rgb_picture& pixels);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "input_picture.h"
-#include "output_file.h"
+#include "files.h"
 #include "png_codec.h"
 
 // Says on `err` what was left out of the picture when it was read (its transparency).

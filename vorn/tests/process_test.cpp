@@ -1,10 +1,13 @@
 // The vorn executable in a process of its own, for what only a whole process shows.
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
 
+#include <csignal>
 #include <set>
 
 #include "vorn_fixture.h"
@@ -38,6 +41,83 @@ TEST_F(vorn_process_test, a_file_size_limit_fails_the_write_and_leaves_nothing)
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"Hidden 1.bmp", "Hidden 2.bmp", "Main.bmp", "err.txt"}));
+}
+
+std::set<std::string> names_here()
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename());
+    return names;
+}
+
+pid_t start_vorn(const std::vector<std::string>& args)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<std::string> words{"vorn"};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execv(VORN_EXE, argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+// Stopped while it writes its output, vorn removes the temporary file first: the folder is as
+// it was, and the older output is untouched. The signal is sent as soon as the temporary file
+// appears, while the 48 MB of a 4096 x 4096 BMP are still being written.
+TEST_F(vorn_process_test, a_stop_signal_while_writing_leaves_the_folder_as_it_was)
+{
+    bytes rgb(size_t(4096) * 4096 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 2654435761u >> 13);
+    write_bytes("big.bmp", bmp_of(rgb, 4096, 4096));
+    rgb = bytes();
+    const bytes older{'o', 'l', 'd'};
+    write_bytes("out.bmp", older);
+    const std::set<std::string> before = names_here();
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, ".", IN_CREATE), 0);
+        const pid_t child = start_vorn({"encode", "big.bmp", "-o", "out.bmp", "--force"});
+        alignas(inotify_event) char events[4096];
+        bool seen = false;
+        while (!seen) {
+            const ssize_t got = read(watch, events, sizeof events);
+            ASSERT_GT(got, 0);
+            for (char* at = events; at < events + got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+                seen = seen || std::string(reinterpret_cast<inotify_event*>(at)->name).find(".tmp") != std::string::npos;
+        }
+        kill(child, signal_number);
+        close(watch);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        EXPECT_EQ(names_here(), before);
+        EXPECT_EQ(read_bytes("out.bmp"), older);
+    }
+}
+
+// vorn and the programs replace a file with one that keeps its permission bits.
+TEST_F(vorn_process_test, a_replaced_output_keeps_its_permissions)
+{
+    for (const mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0664)}) {
+        SCOPED_TRACE(mode);
+        write_bytes("out.png", {'o', 'l', 'd'});
+        ASSERT_EQ(chmod("out.png", mode), 0);
+        int status = 0;
+        waitpid(start_vorn({"reveal", "Main.bmp", "-o", "out.png", "--force"}), &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        struct stat written;
+        ASSERT_EQ(stat("out.png", &written), 0);
+        EXPECT_EQ(written.st_mode & 0777, mode);
+        EXPECT_GT(written.st_size, 3);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+#include "files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "failure.h"
+#include "file_image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lower_extension(const std::string& path)
+{
+    const std::string extension = fs::path(path).extension().string();
+    std::string lower = extension.empty() ? "" : extension.substr(1);
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+[[noreturn]] void cannot_write(const std::string& path, const std::string& why)
+{
+    fail(exit_class::output, path + ": cannot write it: " + why);
+}
+
+[[noreturn]] void exists(const std::string& path)
+{
+    fail(exit_class::output, path + ": the file exists; give --force to replace it");
+}
+
+}  // namespace
+
+std::string errno_text(int error)
+{
+    if (error == EISDIR) return "it is a directory";
+    if (error == error_not_regular) return "it is not a regular file";
+    if (error == error_cut_short) return "the file became shorter while it was read";
+    std::string text = std::strerror(error);
+    if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::vector<uint8_t> read_whole_file(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    const load_status status = load_file_into(path, SIZE_MAX, [&](uint64_t length) {
+        bytes.resize(size_t(length));
+        return bytes.data();
+    }, error);
+    if (status != load_status::loaded)
+        fail(exit_class::input, path + ": cannot read it: " + errno_text(error));
+    if (bytes.empty()) fail(exit_class::input, path + ": the file is empty");
+    return bytes;
+}
+
+output_format format_for(const std::string& path)
+{
+    const std::string extension = lower_extension(path);
+    if (extension == "png") return output_format::png;
+    if (extension == "bmp") return output_format::bmp;
+    static const char* const lossy[] = {"jpg", "jpeg", "jpe", "jfif", "webp", "gif",
+                                        "heic", "heif", "avif", "jxl"};
+    if (std::find(std::begin(lossy), std::end(lossy), extension) != std::end(lossy))
+        fail(exit_class::usage, path + ": ." + extension +
+                                    " would destroy the hidden bits (it compresses with loss or "
+                                    "reduces the colours); name the output .png or .bmp");
+    fail(exit_class::usage, path + ": unknown output format; name the output .png or .bmp");
+}
+
+void check_output(const std::string& path, const std::vector<std::string>& inputs, bool force)
+{
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        for (const std::string& input : inputs)
+            if (fs::equivalent(input, path, error))
+                fail(exit_class::output, path + ": this is the input " + input + "; name another output file");
+        if (fs::is_directory(path, error)) cannot_write(path, "it is a directory");
+    }
+    if (fs::exists(fs::symlink_status(path, error)) && !force) exists(path);
+    const fs::path parent = fs::path(path).parent_path();
+    const fs::path folder = parent.empty() ? fs::path(".") : parent;
+    if (!fs::is_directory(folder, error))
+        cannot_write(path, "its folder " + folder.string() + " does not exist");
+}
+
+void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bool force)
+{
+    int error = 0;
+    const write_status status = write_file_image(path.c_str(), bytes.data(), bytes.size(),
+                                                 force ? existing_file::replace : existing_file::keep, &error);
+    if (status == write_status::written) return;
+    if (!force && error == EEXIST) exists(path);
+    cannot_write(path, errno_text(error));
+}
