@@ -43,7 +43,15 @@ bool keyed(const options& given) { return given.password || !given.password_file
 void frame_keyed_carrier(input_picture& carrier, output_format format)
 {
     if (format == output_format::bmp || !carrier.as_is) return;
-    carrier.pixels = take_pixels(carrier);
+    size_t length = 0;
+    if (vorn_rgb_length(&carrier.geometry, &length) != VORN_OK) throw std::bad_alloc();
+    rgb_picture pixels;
+    pixels.width = carrier.geometry.width;
+    pixels.height = carrier.geometry.height;
+    pixels.rgb.allocate(length);
+    vorn_bmp_to_rgb(carrier.file.data(), carrier.file.size(), pixels.rgb.data(), length);
+    carrier.pixels = std::move(pixels);
+    carrier.file = std::vector<uint8_t>();
     carrier.as_is = false;
 }
 

@@ -7,7 +7,7 @@
 
 #include "input_picture.h"
 #include "options.h"
-#include "output_file.h"
+#include "files.h"
 
 // Whether the command line asks for a password.
 bool keyed(const options& given);

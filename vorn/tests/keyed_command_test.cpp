@@ -18,6 +18,7 @@ protected:
         for (uint32_t y = 0; y < 48; ++y)
             corner.insert(corner.end(), rgb.begin() + y * 512 * 3, rgb.begin() + y * 512 * 3 + 64 * 3);
         write_bytes("carrier.png", png_of(bmp_of(corner, 64, 48), 2, 8));
+        write_bytes("carrier-v5.bmp", v5_header_of(bmp_of(corner, 64, 48)));  // taken as it stands
         for (uint8_t& b : corner) b = uint8_t(255 - b);  // a second picture: the negative
         write_bytes("secret.png", png_of(bmp_of(corner, 64, 48), 2, 8));
         write_bytes("composed.txt", {'c', 'a', 'f', 0xC3, 0xA9, '\n'});
@@ -36,6 +37,9 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
     terminal().answers = {"tea", "tea"};
     ASSERT_EQ(run_vorn({"encode", "carrier.png", "--hidden2", "secret.png", "--password", "-o", "typed.bmp"}).code, 0);
     EXPECT_EQ(terminal().prompts, (std::vector<std::string>{"Password: ", "Password again: "}));
+    // A BMP carrier with its own header, written as PNG: the key binds the PNG's equivalent BMP.
+    ASSERT_EQ(run_vorn({"encode", "carrier-v5.bmp", "--hidden1", "secret.png", "--password-file", "wrong.txt",
+                        "-o", "v5.png"}).code, 0);
 
     struct {
         std::vector<std::string> args;
@@ -46,6 +50,7 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
     } const rows[] = {
         {{"decode", "keyed.png", "--password-file", "decomposed.txt", "-o", "nfd"}, {}, 0, "", {"nfd/hidden-1.png", "nfd/hidden-2.png"}},
         {{"decode", "typed.bmp", "--password", "-o", "tty"}, {"tea"}, 0, "", {"tty/hidden-2.png"}},
+        {{"decode", "v5.png", "--password-file", "wrong.txt", "-o", "v5"}, {}, 0, "", {"v5/hidden-1.png"}},
         {{"decode", "keyed.png", "--password-file", "wrong.txt", "-o", "bad"}, {}, 3,
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
         {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was coded with a password, give --password", {}},
