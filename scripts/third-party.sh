@@ -76,18 +76,15 @@ if [ "$target" = mingw ]; then
   host=x86_64-w64-mingw32
   export CC=$host-gcc-posix AR=$host-ar RANLIB=$host-ranlib
   cmake_target=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake")
-  configure=()
 else
   # Debian's emcc finds its JavaScript modules through NODE_PATH when Node.js is not Debian's.
   export NODE_PATH=/usr/share/nodejs
   # The JavaScript this Emscripten writes fetches its .wasm file with fetch() wherever fetch()
-  # exists, and Node.js 18 and later have one that takes no file names: configure checks that
-  # run their test programs (libjpeg-turbo's type sizes) would get wrong answers without the
-  # option that takes it away.
-  node_run=(node --no-experimental-fetch)
-  cmake_target=(-DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
-    "-DCMAKE_CROSSCOMPILING_EMULATOR=$(command -v node);--no-experimental-fetch")
-  configure=(emconfigure)
+  # exists, and Node.js 18 and later have one that takes no file names: the test programs that
+  # configure scripts run (libsodium's, libjpeg-turbo's type sizes) would fail or give wrong
+  # answers without the option that takes it away.
+  export NODE_OPTIONS="${NODE_OPTIONS:+$NODE_OPTIONS }--no-experimental-fetch"
+  cmake_target=(-DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 fi
 cmake_common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix"
   -DCMAKE_INSTALL_LIBDIR="$prefix/lib" -DCMAKE_INSTALL_INCLUDEDIR="$prefix/include"
@@ -344,7 +341,7 @@ if [ "$target" = mingw ]; then
   "$root/scripts/wine-run.sh" "$check_dir/third_party_check.exe" >"$check_dir/output.txt" 2>&1 ||
     status=$?
 else
-  "${node_run[@]}" "$check_dir/third_party_check.js" >"$check_dir/output.txt" 2>&1 || status=$?
+  node "$check_dir/third_party_check.js" >"$check_dir/output.txt" 2>&1 || status=$?
 fi
 tr -d '\r' <"$check_dir/output.txt"
 if [ $status -ne 0 ]; then
