@@ -56,6 +56,7 @@ load_status load_file(const std::string& path, file_image& image, std::optional<
 {
     owned_array<uint8_t> bytes;
     bool wrong_length = false;
+    uint64_t file_length = 0;
     int error = 0;
     const load_status status = load_file_into(path, max_file_length, [&](uint64_t length) -> uint8_t* {
         if (required_length && length != *required_length) {
@@ -63,11 +64,13 @@ load_status load_file(const std::string& path, file_image& image, std::optional<
             return nullptr;
         }
         bytes = allocate_array<uint8_t>(length);
-        image.length = uint32_t(length);
+        file_length = length;
         return bytes.get();
     }, error);
     if (wrong_length) return load_status::wrong_length;
-    if (status == load_status::loaded) image.bytes = std::move(bytes);
+    if (status != load_status::loaded) return status;
+    image.bytes = std::move(bytes);
+    image.length = uint32_t(file_length);  // at most max_file_length
     return status;
 }
 

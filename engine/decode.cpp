@@ -1,6 +1,6 @@
 // Decoding: the two lowest bits of every coded byte, moved to the top, become the first decoded
 // image; the four lowest, moved to the top and unscrambled, the second.
-#include "decode.h"
+#include "bmp.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,6 +9,14 @@
 #include "sizes.h"
 
 namespace {
+
+// The spare room second_decoded_in_place needs when `permuted`: the column table (4 bytes per
+// column) and two spare rows of pixels with one byte beyond each. In 64 bits: the caller checks
+// that it fits its size_t.
+uint64_t decode_spare_bytes(const raster_geometry& g)
+{
+    return g.height == 0 ? 0 : uint64_t(g.width) * 10 + 2;
+}
 
 uint8_t first_of(uint8_t coded) { return uint8_t(coded << 6); }
 
@@ -67,8 +75,7 @@ void second_in_place(uint8_t* raster, const raster_geometry& g, bool permuted, S
     }
 }
 
-}  // namespace
-
+// The bytes of Decoded_1 from file offset `offset` on, `count` of them, into `piece`.
 void first_decoded_piece(const uint8_t* coded_image, const raster_geometry& g, size_t offset,
                          size_t count, uint8_t* piece)
 {
@@ -79,6 +86,9 @@ void first_decoded_piece(const uint8_t* coded_image, const raster_geometry& g, s
     for (size_t i = head; i < count; ++i) piece[i] = first_of(coded[i]);
 }
 
+// Turns the coded picture into Decoded_2 in place: every raster byte extracted, and the pixels
+// moved to their bit-reversed places when `permuted`. `spare` holds decode_spare_bytes(g)
+// bytes, 4-byte aligned.
 void second_decoded_in_place(uint8_t* coded_image, const raster_geometry& g, vorn_build build,
                              bool permuted, uint8_t* spare)
 {
@@ -89,6 +99,8 @@ void second_decoded_in_place(uint8_t* coded_image, const raster_geometry& g, vor
     else
         second_in_place(raster, g, permuted, [](uint8_t coded) { return second_in_order(coded); }, spare);
 }
+
+}  // namespace
 
 vorn_error vorn_program_decode_work_size(const vorn_geometry* geometry, size_t* size)
 {

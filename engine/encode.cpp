@@ -333,8 +333,10 @@ void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_ro
         stage_pass<main_rule<0>>(main, lower, down, g);
 }
 
-}  // namespace
-
+// Runs the stages over the rasters of the images and writes the coded bytes over the raster of
+// `main_image`. A null hidden image is an absent picture. The hidden images' rasters are spent
+// afterwards: they are not left as permuted layers. The scrambled layer (hidden 1, else hidden 2
+// when it is alone) is moved when scrambles(g).
 void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
                    const stage_rows& rows, const raster_geometry& g, vorn_build build)
 {
@@ -346,6 +348,8 @@ void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2
     else
         encode_with<false>(main, layer1, layer2, rows, g);
 }
+
+}  // namespace
 
 int vorn_scrambles(const vorn_geometry* geometry)
 {

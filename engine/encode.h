@@ -7,6 +7,8 @@
 
 #include "bmp.h"
 
+namespace {
+
 // The rows a stage walks: none when rows hold no bytes, however many the header counts (two
 // billion empty rows would otherwise take seconds to walk through for nothing).
 inline uint32_t walked_rows(const raster_geometry& g) { return g.string_length == 0 ? 0 : g.height; }
@@ -21,7 +23,6 @@ struct stage_rows {
 };
 
 inline size_t share_entries(const raster_geometry& g) { return walked_row_bytes(g) * 2; }
-inline size_t lower_row_bytes(const raster_geometry& g) { return walked_row_bytes(g); }
 
 // The work rows in bytes, in 64 bits: the caller checks that they fit its size_t.
 inline uint64_t stage_rows_bytes(const raster_geometry& g)
@@ -39,6 +40,4 @@ inline stage_rows stage_rows_in(void* block, const raster_geometry& g)
 // Runs the stages over the rasters of the images and writes the coded bytes over the raster of
 // `main_image`. A null hidden image is an absent picture. The hidden images' rasters are spent
 // afterwards: they are not left as permuted layers.
-// The scrambled layer (hidden 1, else hidden 2 when it is alone) is moved when scrambles(g).
-void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
-                   const stage_rows& rows, const raster_geometry& g, vorn_build build);
+}  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace {
+
 // The four bits of a value 0 to 15 in reverse order.
 constexpr uint8_t reverse_nibble(uint8_t value)
 {
@@ -17,3 +19,5 @@ constexpr uint8_t kept_bits(int32_t v, int32_t top, int shift, uint8_t mask)
     if (v < 0) return 0;
     return uint8_t((v >> shift) & mask);
 }
+
+}  // namespace

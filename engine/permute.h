@@ -9,27 +9,30 @@
 
 #include "bmp.h"
 
-// The low k bits of `value` in reverse order, for size = 2^k with 1 <= k <= 31.
-uint32_t reverse_low_bits(uint32_t value, uint32_t size);
+namespace {
 
-// Replaces x and y by their reversals over log2(width) and log2(height) bits.
-void bit_reverse_xy(uint32_t& x, uint32_t& y, uint32_t width, uint32_t height);
+// The low k bits of `value` in reverse order, for size = 2^k with 1 <= k <= 31.
+inline uint32_t reverse_low_bits(uint32_t value, uint32_t size)
+{
+    uint32_t r = value;
+    r = (r >> 1 & 0x55555555u) | (r & 0x55555555u) << 1;
+    r = (r >> 2 & 0x33333333u) | (r & 0x33333333u) << 2;
+    r = (r >> 4 & 0x0F0F0F0Fu) | (r & 0x0F0F0F0Fu) << 4;
+    r = (r >> 8 & 0x00FF00FFu) | (r & 0x00FF00FFu) << 8;
+    r = r >> 16 | r << 16;
+    // With size 2^k the quotient is the reversed word shifted right by 32 - k.
+    const uint64_t divisor = (uint64_t(1) << 32) / size;
+    return uint32_t(uint64_t(r) / divisor);
+}
 
 // True for 2, 4, 8, ..., 2^31: exactly one bit set, and not bit 0.
-bool is_power_of_two(uint32_t size);
+inline bool is_power_of_two(uint32_t size) { return size > 1 && (size & (size - 1)) == 0; }
 
 // Whether a picture's scrambled layer is moved: both sides must be powers of two.
 inline bool scrambles(const raster_geometry& g) { return is_power_of_two(g.width) && is_power_of_two(g.height); }
 
-// Moves every pixel of the raster in `layer` (a file image) to its bit-reversed place. Row
-// padding and bytes after the last row stay. `scratch` holds one slot per raster byte
-// (length - offset_raster); it is overwritten with a copy of the raster. Both sides of the
-// geometry must pass is_power_of_two.
-void permute_layer(uint8_t* layer, int32_t* scratch, const raster_geometry& geometry);
-void permute_layer(uint8_t* layer, uint8_t* scratch, const raster_geometry& geometry);
-
 // The eight bits of every byte value in reverse order.
-inline constexpr std::array<uint8_t, 256> reversed_bytes = [] {
+constexpr std::array<uint8_t, 256> reversed_bytes = [] {
     std::array<uint8_t, 256> table{};
     for (unsigned value = 0; value < 256; ++value)
         for (unsigned bit = 0; bit < 8; ++bit)
@@ -78,3 +81,5 @@ void gather_permuted_row(const uint8_t* from, uint32_t width, uint8_t* row, Tran
         row[size_t(x) * 3 + 2] = transform(pixel[2]);
     });
 }
+
+}  // namespace

@@ -7,6 +7,8 @@
 
 #include "vorn.h"
 
+namespace {
+
 constexpr bool size_fits(uint64_t bytes, uint64_t size_max = SIZE_MAX) { return bytes <= size_max; }
 
 inline vorn_error hand_out_size(uint64_t bytes, size_t* size)
@@ -18,3 +20,5 @@ inline vorn_error hand_out_size(uint64_t bytes, size_t* size)
 }
 
 inline bool known_build(vorn_build build) { return build == VORN_VORNHOLD2 || build == VORN_VORNHOLD; }
+
+}  // namespace

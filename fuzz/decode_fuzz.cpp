@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "bmp.h"
+#include "header_checks.h"
 #include "coder.h"
 #include "layout.h"
 #include "fuzz_support.h"

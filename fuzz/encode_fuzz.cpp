@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bmp.h"
+#include "header_checks.h"
 #include "coder.h"
 #include "fuzz_support.h"
 

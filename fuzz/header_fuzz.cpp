@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "bmp.h"
+#include "header_checks.h"
 #include "file_image.h"
 #include "fuzz_support.h"
 

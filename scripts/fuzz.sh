@@ -17,14 +17,14 @@ build/fuzz/fuzz/vorn_fuzz_seeds build/fuzz/seeds
 mkdir -p build/fuzz/findings
 
 failed=()
-for target in header encode decode filter library; do
+for target in header encode decode filter library vorn_bmp vorn_png vorn_jpeg vorn_options; do
   echo "== fuzzing $target for $seconds s"
   # New inputs go to the first folder, which stays out of the source tree.
   mkdir -p "build/fuzz/work/$target"
   if ! "build/fuzz/fuzz/vorn_fuzz_$target" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
       -artifact_prefix="build/fuzz/findings/$target-" \
-      "build/fuzz/work/$target" "fuzz/corpus/$target" "build/fuzz/seeds/$target"; then
+      "build/fuzz/work/$target" "fuzz/corpus/$target" $(ls -d "build/fuzz/seeds/$target" 2>/dev/null); then
     failed+=("$target")
   fi
 done

@@ -290,6 +290,8 @@ done
 
 # A rerun with everything present only compares the stamps.
 tools_checked=no
+built=0
+all_started=$SECONDS
 for name in "${requested[@]}"; do
   expected=$(stamp_text "$name")
   if [ -f "$stamps/$name" ] && [ "$(cat "$stamps/$name")" = "$expected" ]; then
@@ -314,7 +316,11 @@ for name in "${requested[@]}"; do
   echo "$expected" >"$stamps/$name"
   rm -rf "$source_dir"
   echo "$name ${version[$name]} for $target: built in $((SECONDS - started)) s"
+  built=$((built + 1))
 done
+if [ $built -gt 1 ]; then
+  echo "$built libraries for $target built in $((SECONDS - all_started)) s"
+fi
 
 [ $check = yes ] || exit 0
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the web page and the native programs, then runs the browser tests in headless Chromium:
-# the page's controls and window.vornhold, compared with the programs' files byte for byte.
+# the page's controls and window.vornhold, compared with the programs' files byte for byte, and
+# the policy table (tests/policy/cases.tsv) against the page and vorn alike.
 #   bash scripts/web-test.sh                 the tests
 #   bash scripts/web-test.sh --screenshots   the tests, writing docs/web-encode.png and
 #                                            docs/web-decode.png from the real page
@@ -15,7 +16,7 @@ command -v npm >/dev/null || ensure_packages npm
 
 bash scripts/web.sh --build
 cmake --preset default >/dev/null
-targets=(vornhold2 vornhold vornlens vorn_sample_pictures)
+targets=(vornhold2 vornhold vornlens vorn vorn_policy_pictures vorn_sample_pictures)
 [ "${1:-}" = --bench ] && targets+=(vorn_bench)
 cmake --build --preset default --target "${targets[@]}"
 
@@ -32,4 +33,4 @@ case "${1:-}" in
     export VORN_WEB_SCREENSHOTS=$PWD/docs ;;
 esac
 cd web/test
-node --test --test-concurrency=1 api.test.mjs page.test.mjs
+node --test --test-concurrency=1 api.test.mjs policy.test.mjs page.test.mjs

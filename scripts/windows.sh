@@ -33,11 +33,13 @@ trap stop_wine EXIT
 start_wine
 echo "Wine ready in $((SECONDS - start_seconds)) s ($WINEPREFIX)"
 
+# vorn's PNG and JPEG libraries, built for Windows from Debian's source packages.
+bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo
 cmake --workflow --preset windows
 
 # The Linux build of the same programs, and the tool that makes the pictures.
 cmake --preset default >/dev/null
-cmake --build --preset default --target vornhold2 vornhold vornlens vorn_sample_pictures
+cmake --build --preset default --target vornhold2 vornhold vornlens vorn vorn_sample_pictures
 
 root=$PWD
 linux=$root/build/default
@@ -138,6 +140,44 @@ for program in vornhold2 vornhold vornlens; do
   check "$program: console text of a failure" \
     same_text "$failing/$program.linux.txt" "$failing/$program.windows.txt"
 done
+
+# vorn on both systems: the same command lines in copies of one folder must write the same files
+# byte for byte, print the same errors (Windows ends each line with "\r\n") and exit alike.
+# The inputs: BMP pictures, a JPEG, and the PNG that vorn itself wrote.
+vorn_work="$work/vorn"
+vorn_runs=(
+  "encode Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp -o coded.png"
+  "decode coded.png -o out"
+  "reveal coded.png -o revealed.bmp"
+  "encode coded.png --hidden1 out/hidden-1.png -o again.bmp --build vornhold"
+  "encode photo.jpg -o from-jpeg.png"
+  "encode Main.bmp -o coded.png"
+  "decode Main.bmp --max-megapixels 0"
+  "reveal missing.png -o x.png"
+)
+for system in linux windows; do
+  folder="$vorn_work/$system"
+  "$linux/bench/vorn_sample_pictures" "$folder" 64 64
+  mv "$folder/Hidden 1.bmp" "$folder/Hidden_1.bmp"
+  mv "$folder/Hidden 2.bmp" "$folder/Hidden_2.bmp"
+  cp fuzz/corpus/vorn_jpeg/rgb-16x8 "$folder/photo.jpg"
+  if [ "$system" = linux ]; then vorn=("$linux/vorn/vorn"); else vorn=("$root/scripts/wine-run.sh" "$windows/vorn/vorn.exe"); fi
+  for i in "${!vorn_runs[@]}"; do
+    read -r -a words <<<"${vorn_runs[$i]}"
+    code=0
+    (cd "$folder" && exec "${vorn[@]}" "${words[@]}") >"$vorn_work/$system.$i.out" 2>"$vorn_work/$system.$i.err" </dev/null || code=$?
+    echo "$code" >"$vorn_work/$system.$i.code"
+  done
+done
+for i in "${!vorn_runs[@]}"; do
+  check "vorn ${vorn_runs[$i]}: exit code" cmp -s "$vorn_work/linux.$i.code" "$vorn_work/windows.$i.code"
+  check "vorn ${vorn_runs[$i]}: errors" cmp -s <(sed -e 's/$/\r/' "$vorn_work/linux.$i.err") "$vorn_work/windows.$i.err"
+done
+for output in coded.png out/hidden-1.png out/hidden-2.png revealed.bmp again.bmp from-jpeg.png; do
+  check "vorn: $output" cmp "$vorn_work/linux/$output" "$vorn_work/windows/$output"
+done
+# No temporary file is left on either system.
+check "vorn: no temporary left" [ -z "$(find "$vorn_work" -name '*.tmp')" ]
 
 echo "Windows part took $((SECONDS - start_seconds)) s"
 echo "windows: $passed passed, $failed failed"

@@ -1,5 +1,6 @@
 // Header reading and the checks that decide whether a picture is accepted.
 #include "bmp.h"
+#include "header_checks.h"
 #include "test_support.h"
 
 namespace {

@@ -2,7 +2,6 @@
 // whole-raster reference: the same bytes and the same report, on awkward geometries.
 #include <optional>
 
-#include "decode.h"
 #include "reference.h"
 #include "test_support.h"
 

@@ -1,5 +1,5 @@
 // The bit-reversal permutation and its gate.
-#include "permute.h"
+#include "permute_layer.h"
 #include "test_support.h"
 
 namespace {

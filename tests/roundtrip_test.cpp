@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "permute.h"
+#include "permute_layer.h"
 #include "test_support.h"
 #include "layout.h"
 

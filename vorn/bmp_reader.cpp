@@ -102,7 +102,7 @@ bmp_layout read_layout(const std::vector<uint8_t>& f, const std::string& path)
 
 }  // namespace
 
-rgb_picture read_bmp(const std::vector<uint8_t>& f, const std::string& path)
+rgb_picture read_bmp(const std::vector<uint8_t>& f, const std::string& path, const read_limits& limits)
 {
     const bmp_layout layout = read_layout(f, path);
     const uint32_t pixel_bytes = layout.bits / 8;
@@ -113,7 +113,7 @@ rgb_picture read_bmp(const std::vector<uint8_t>& f, const std::string& path)
         refuse(path, "the BMP is corrupted: its header promises more pixels than the file holds");
 
     rgb_picture picture;
-    size_picture(picture, layout.width, layout.height, path);
+    size_picture(picture, layout.width, layout.height, limits, path);
     for (uint32_t y = 0; y < layout.height; ++y) {
         const uint32_t stored_row = layout.top_down ? y : layout.height - 1 - y;
         const uint8_t* source = f.data() + layout.raster_offset + stored_row * row_bytes;

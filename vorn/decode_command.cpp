@@ -51,7 +51,7 @@ std::string output_path(const std::string& folder, int which)
 void run_decode(const options& given, std::ostream& err)
 {
     const int64_t start = steady_ms();
-    input_picture input = load_picture(given.input, picture_role::coded);
+    input_picture input = load_picture(given.input, picture_role::coded, given.limits);
     const std::vector<uint8_t> coded = coder_image(input);
     input = input_picture();  // its decoded pixels are in `coded` now
 

@@ -78,7 +78,7 @@ void run_encode(const options& given, std::ostream& err)
     std::vector<input_picture> loaded(inputs.size());
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < inputs.size(); ++i)
-        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source); });
+        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source, given.limits); });
     run_side_by_side(jobs);
     for (const input_picture& input : loaded) note_reading(input, err);
 

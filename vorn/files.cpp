@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "failure.h"
@@ -48,10 +49,12 @@ std::vector<uint8_t> read_whole_file(const std::string& path)
 {
     std::vector<uint8_t> bytes;
     int error = 0;
+    static uint8_t nothing;  // where an empty file's no bytes go
     const load_status status = load_file_into(path, SIZE_MAX, [&](uint64_t length) {
         bytes.resize(size_t(length));
-        return bytes.data();
+        return length == 0 ? &nothing : bytes.data();
     }, error);
+    if (status == load_status::no_memory) throw std::bad_alloc();
     if (status != load_status::loaded)
         fail(exit_class::input, path + ": cannot read it: " + errno_text(error));
     if (bytes.empty()) fail(exit_class::input, path + ": the file is empty");

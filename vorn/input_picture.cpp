@@ -10,6 +10,11 @@
 
 namespace {
 
+// The first bytes of the formats vorn reads.
+const char bmp_magic[] = "BM";
+const char png_magic[] = "\x89PNG\r\n\x1a\n";
+const char jpeg_magic[] = "\xff\xd8\xff";
+
 bool starts_with(const std::vector<uint8_t>& file, const char* magic, size_t length)
 {
     return file.size() >= length && std::memcmp(file.data(), magic, length) == 0;
@@ -27,27 +32,39 @@ std::string other_format(const std::vector<uint8_t>& file)
 
 }  // namespace
 
-input_picture load_picture(const std::string& path, picture_role role)
+bool is_vorn_format(const std::vector<uint8_t>& file)
+{
+    return starts_with(file, bmp_magic, 2) || starts_with(file, png_magic, 8) ||
+           starts_with(file, jpeg_magic, 3);
+}
+
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits)
+{
+    return picture_from_file(read_whole_file(path), path, role, limits);
+}
+
+input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role,
+                                const read_limits& limits)
 {
     input_picture picture;
     picture.path = path;
-    std::vector<uint8_t> file = read_whole_file(path);
 
-    if (starts_with(file, "BM", 2)) {
+    if (starts_with(file, bmp_magic, 2)) {
         if (vorn_check_carrier(file.data(), file.size(), &picture.geometry) == VORN_OK) {
+            check_picture_cost(picture.geometry.width, picture.geometry.height, limits, path);
             picture.as_is = true;
             picture.file = std::move(file);
         } else {
-            picture.pixels = read_bmp(file, path);
+            picture.pixels = read_bmp(file, path, limits);
         }
-    } else if (starts_with(file, "\x89PNG\r\n\x1a\n", 8)) {
-        picture.pixels = read_png(file, path);
-    } else if (starts_with(file, "\xff\xd8\xff", 3)) {
+    } else if (starts_with(file, png_magic, 8)) {
+        picture.pixels = read_png(file, path, limits);
+    } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             fail(exit_class::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
                         "give the PNG or BMP that vorn encode wrote");
-        picture.pixels = read_jpeg(file, path);
+        picture.pixels = read_jpeg(file, path, limits);
     } else {
         const std::string format = other_format(file);
         fail(exit_class::input,

@@ -23,10 +23,17 @@ struct input_picture {
     rgb_picture pixels;         // otherwise
 };
 
-// Reads `path` and decodes it unless the coder takes it as it stands. Fails with
+// Reads `path` and decodes it (within `limits`) unless the coder takes it as it stands. Fails with
 // exit_class::input naming the file and the reason (an unknown format, a JPEG given where the
 // low bits matter, a broken or unsupported file).
-input_picture load_picture(const std::string& path, picture_role role);
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits = read_limits());
+
+// The same for a file already in memory (the web page's), `path` naming it in failures.
+input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role,
+                                const read_limits& limits = read_limits());
+
+// Whether `file` begins as a PNG, JPEG or BMP does: the formats vorn reads.
+bool is_vorn_format(const std::vector<uint8_t>& file);
 
 // The picture's coder file image: the file itself when as_is, otherwise the BMP with a 54-byte
 // header that an image converter writes for it.

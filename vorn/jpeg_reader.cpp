@@ -1,5 +1,7 @@
 #include "jpeg_reader.h"
 
+#include "exif_orientation.h"
+
 #include <csetjmp>
 #include <cstdio>
 // jpeglib.h needs FILE and size_t declared before it.
@@ -36,7 +38,7 @@ enum class jpeg_outcome { decoded, failed, cmyk, sized };
 // Holds only plain objects between setjmp and longjmp, as the jump requires. The picture's
 // buffer is sized by `size`, called once the header is known.
 jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
-                         error_manager& errors, const std::string& path)
+                         error_manager& errors, const read_limits& limits, const std::string& path)
 {
     jpeg_decompress_struct decoder;
     decoder.err = jpeg_std_error(&errors.fields);
@@ -54,14 +56,21 @@ jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
         jpeg_destroy_decompress(&decoder);
         return jpeg_outcome::cmyk;
     }
+    if (picture.rgb.empty()) {
+        // Sized from the header, before the decoder allocates its buffers (a progressive file's
+        // hold the whole picture). The size check fails by exception, which must not cross
+        // libjpeg's frames: leave first.
+        const uint32_t width = decoder.image_width, height = decoder.image_height;
+        jpeg_destroy_decompress(&decoder);
+        size_picture(picture, width, height, limits, path);
+        return jpeg_outcome::sized;  // sized now: the caller decodes again
+    }
     decoder.out_color_space = JCS_RGB;
     jpeg_start_decompress(&decoder);
-    if (picture.rgb.empty()) {
-        // The size check fails by exception, which must not cross libjpeg's frames: leave first.
-        const uint32_t width = decoder.output_width, height = decoder.output_height;
+    if (decoder.output_width != picture.width || decoder.output_height != picture.height) {
+        std::snprintf(errors.text, sizeof errors.text, "its size changed as it was decoded");
         jpeg_destroy_decompress(&decoder);
-        size_picture(picture, width, height, path);
-        return jpeg_outcome::sized;  // sized now: the caller decodes again
+        return jpeg_outcome::failed;
     }
     while (decoder.output_scanline < decoder.output_height) {
         JSAMPROW row = picture.rgb.data() + size_t(decoder.output_scanline) * picture.width * 3;
@@ -74,15 +83,17 @@ jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
 
 }  // namespace
 
-rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path)
+rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits)
 {
     rgb_picture picture;
     error_manager errors;
-    jpeg_outcome outcome = decode_into(file, picture, errors, path);
-    if (outcome == jpeg_outcome::sized) outcome = decode_into(file, picture, errors, path);
+    jpeg_outcome outcome = decode_into(file, picture, errors, limits, path);
+    if (outcome == jpeg_outcome::sized) outcome = decode_into(file, picture, errors, limits, path);
     if (outcome == jpeg_outcome::cmyk)
         fail(exit_class::input, path + ": a CMYK JPEG; save it as an RGB picture first");
     if (outcome != jpeg_outcome::decoded)
         fail(exit_class::input, path + ": not a readable JPEG file (" + errors.text + ")");
+    // A photograph is shown upright, as its camera's orientation tag says.
+    turn_upright(picture, exif_orientation(file));
     return picture;
 }

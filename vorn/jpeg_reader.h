@@ -10,4 +10,5 @@
 
 // Decodes `file` to RGB (greyscale and YCbCr pictures; CMYK is refused with its reason), with
 // the library's default, accurate settings. Fails with exit_class::input.
-rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path);
+rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path,
+                      const read_limits& limits = read_limits());

@@ -37,6 +37,7 @@ const char encode_help[] =
     "  --password       key the picture: ask for a password on the terminal, twice\n"
     "  --password-file FILE  key it with the first line of FILE (-: standard input)\n"
     "  -f, --force      replace OUT if it exists\n"
+    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose    report what was stored and the time taken\n"
     "  -h, --help       show this help\n"
     "\n"
@@ -53,6 +54,7 @@ const char decode_help[] =
     "  --password        CODED is keyed: ask for its password on the terminal\n"
     "  --password-file FILE  CODED is keyed: its password is FILE's first line (-: stdin)\n"
     "  -f, --force       replace hidden-N.png if it exists\n"
+    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose     report what was written and the time taken\n"
     "  -h, --help        show this help\n"
     "\n"
@@ -65,6 +67,7 @@ const char reveal_help[] =
     "\n"
     "  -o, --output OUT  the revealed picture, .png or .bmp\n"
     "  -f, --force       replace OUT if it exists\n"
+    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose     report the time taken\n"
     "  -h, --help        show this help\n"
     "\n"
@@ -103,10 +106,30 @@ hidden_choice parse_content(std::string_view value)
     usage_error(command_name::decode, "--hidden takes 1, 2 or both, not '" + std::string(value) + "'");
 }
 
+// The most --max-megapixels takes: more than any picture whose BMP stays below 4 GiB.
+constexpr uint64_t most_megapixels = 4096;
+
+uint64_t parse_megapixels(command_name command, std::string_view value)
+{
+    uint64_t megapixels = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9' || megapixels > most_megapixels) {
+            megapixels = 0;
+            break;
+        }
+        megapixels = megapixels * 10 + uint64_t(c - '0');
+    }
+    if (megapixels == 0 || megapixels > most_megapixels)
+        usage_error(command, "--max-megapixels takes a whole number from 1 to " + std::to_string(most_megapixels) +
+                                 ", not '" + std::string(value) + "'");
+    return megapixels;
+}
+
 bool takes_value(std::string_view name)
 {
     return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
-           name == "--build" || name == "--hidden" || name == "--password-file";
+           name == "--build" || name == "--hidden" || name == "--max-megapixels" ||
+           name == "--password-file";
 }
 
 // Whether the option belongs to the command.
@@ -128,6 +151,7 @@ void apply(options& parsed, std::string_view name, const std::string& value)
     else if (name == "--build") parsed.build = parse_build(command, value);
     else if (name == "--hidden") parsed.content = parse_content(value);
     else if (name == "--password-file") parsed.password_file = value;
+    else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
 }
 
 void check_complete(const options& parsed)

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "rgb_picture.h"
 #include "vorn.h"
 
 enum class command_name { none, encode, decode, reveal };
@@ -22,6 +23,7 @@ struct options {
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
     std::optional<hidden_choice> content;  // decode --hidden
+    read_limits limits;  // --max-megapixels
     bool password = false;       // encode, decode: ask for the password on the terminal
     std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)
     bool force = false;

@@ -30,18 +30,20 @@ uint8_t to_8_bits(uint16_t sample)
 
 }  // namespace
 
-rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path)
+rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits)
 {
     context_ptr context(spng_ctx_new(0));
     if (!context) fail(exit_class::memory, path + ": not enough memory to decode it");
-    // The file is in memory already, so its own length bounds every chunk; no further limits.
+    // The file is in memory already, so its own length bounds every chunk; what compressed text
+    // and profiles may inflate to is bounded too, so that a small file cannot take gigabytes.
     int error = spng_set_png_buffer(context.get(), file.data(), file.size());
+    if (!error) error = spng_set_chunk_limits(context.get(), file.size(), size_t(64) << 20);
     spng_ihdr header;
     if (!error) error = spng_get_ihdr(context.get(), &header);
     if (error) refuse(path, error);
 
     rgb_picture picture;
-    size_picture(picture, header.width, header.height, path);
+    size_picture(picture, header.width, header.height, limits, path);
     spng_trns transparency;
     picture.alpha_dropped = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
@@ -107,9 +109,13 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
     if (!context) fail(exit_class::memory, path + ": not enough memory to encode it");
     png_sink sink;
     // Room for the file at its largest, taken once: pages that are never written are never
-    // really used, and the output is never copied as it grows.
+    // really used, and the output is never copied as it grows. Where that much cannot be had
+    // (a 32-bit address space), the buffer grows as the file does instead.
     const uint64_t raw = (uint64_t(width) * 3 + 1) * height;
-    if (raw <= SIZE_MAX / 2) sink.bytes.reserve(size_t(raw + raw / 8 + 65536));
+    try {
+        if (raw <= SIZE_MAX / 2) sink.bytes.reserve(size_t(raw + raw / 8 + 65536));
+    } catch (const std::bad_alloc&) {
+    }
     spng_ihdr header{};
     header.width = width;
     header.height = height;

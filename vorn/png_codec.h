@@ -12,7 +12,8 @@
 // Decodes `file`. Transparency (an alpha channel or a tRNS chunk) is left out and
 // `alpha_dropped` set; 16-bit samples are rounded to the nearest 8-bit value. Gamma and colour
 // chunks are ignored: the samples are taken as they stand. Fails with exit_class::input.
-rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path);
+rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
+                      const read_limits& limits = read_limits());
 
 // How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
 // (SPNG_FILTER_CHOICE_* bits).

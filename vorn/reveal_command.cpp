@@ -11,7 +11,7 @@ void run_reveal(const options& given, std::ostream& err)
     const output_format format = format_for(given.output);
     check_output(given.output, {given.input}, given.force);
 
-    input_picture input = load_picture(given.input, picture_role::coded);
+    input_picture input = load_picture(given.input, picture_role::coded, given.limits);
     std::vector<uint8_t> image = coder_image(input);
     const vorn_error error = vorn_reveal(image.data(), image.size(), image.data(), image.size());
     if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));

@@ -31,7 +31,24 @@ struct rgb_picture {
     bool alpha_dropped = false;  // the file held transparency, which was left out
 };
 
-// The decoders' shared limit: a picture whose equivalent BMP would reach 4 GiB cannot be coded.
+// What one picture may cost: a file that declares more pixels is refused as soon as its header
+// is read, before anything is allocated or inflated, so that a small file cannot take gigabytes
+// and minutes. A megapixel is 1024 x 1024 pixels; the default, 256, is 16384 x 16384.
+struct read_limits {
+    uint64_t max_pixels = uint64_t(256) << 20;
+    // The option that raises the limit, named in the refusal; null where there is none (the
+    // page, which sets max_pixels from the memory it has).
+    const char* option = "--max-megapixels";
+};
+
+inline constexpr uint64_t pixels_per_megapixel = uint64_t(1) << 20;
+
+// Fails with exit_class::input naming `path`, the size and the option when width x height is
+// more than `limits` allows.
+void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limits, const std::string& path);
+
+// The decoders' shared checks: a picture within `limits` whose equivalent BMP stays below 4 GiB.
 // Fails with exit_class::input naming `path` when width x height is empty or too large, and
 // sizes `picture.rgb` otherwise.
-void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const std::string& path);
+void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const read_limits& limits,
+                  const std::string& path);

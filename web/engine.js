@@ -1,29 +1,23 @@
-// engine.js: the engine's functions on JavaScript byte arrays, inside the worker.
+// engine.js: the engine and vorn's picture code on buffers held inside the module, for the
+// worker.
 //
-// Every call copies its inputs into the module's memory, runs, copies its outputs back out and
-// frees what it took, whatever happens. Pointers are read with >>> 0: memory reaches 4 GiB, so
-// an address may have its top bit set. A failure throws an EngineError carrying the engine's
-// error code and its text.
+// A picture is written into the module once (bufferOf) and then read, encoded, extracted,
+// revealed, previewed and written as PNG where it lies; only results are copied out (bytesOf,
+// viewOf). Every buffer is freed by whoever took it. Pointers are read with >>> 0: memory
+// reaches 4 GiB, so an address may have its top bit set. A failure throws an EngineError with
+// the engine's code (null for a text from vorn's picture code) and its text. The numbers come
+// from the module itself (web_constants), never from a copy here.
+import createVornModule from './vorn.js';
 
-/* exported makeEngine, EngineError, VORN, BUILDS */
-
-const VORN = {
-  OK: 0,
-  BIT_COUNT: 4,
-  NEGATIVE_SIZE: 5,
-  NO_MEMORY: -1,  // the glue's own code: malloc failed
-};
-
-// The layouts of vorn.h in their order, from the build and the content the page chooses.
-const LAYOUTS = { none: 0, hidden1: 1 };
-
-const BUILDS = { vornhold2: 0, vornhold: 1 };
-
-class EngineError extends Error {
+export class EngineError extends Error {
   constructor(code, text) {
     super(text);
     this.code = code;
   }
+}
+
+export async function loadEngine() {
+  return makeEngine(await createVornModule());
 }
 
 function makeEngine(module) {
@@ -36,166 +30,201 @@ function makeEngine(module) {
     return new TextDecoder().decode(bytes.subarray(pointer, end));
   }
 
-  const errorText = (code) => (code === VORN.NO_MEMORY ? 'not enough memory'
-    : cString(module._vorn_strerror(code) >>> 0));
-  const fail = (code) => { throw new EngineError(code, errorText(code)); };
+  // A name the module does not define is a fault here, never an undefined number.
+  const C = new Proxy(JSON.parse(cString(module._web_constants() >>> 0)), {
+    get(constants, name) {
+      if (!(name in constants)) throw new Error(`the module defines no constant ${String(name)}`);
+      return constants[name];
+    },
+  });
+  const GEOMETRY = C.vorn_geometry;
+  // How many times picture bytes were copied into and out of the module, for the tests.
+  const crossings = { in: 0, out: 0 };
 
-  // Runs body(take) and frees every block that take(size) handed out.
-  function withMemory(body) {
-    const taken = [];
-    const take = (size) => {
-      const pointer = module._malloc(Math.max(size, 1)) >>> 0;
-      if (pointer === 0) fail(VORN.NO_MEMORY);
-      taken.push(pointer);
-      return pointer;
-    };
+  const errorText = (code) => cString(module._vorn_strerror(code) >>> 0);
+  // Throws for any code but VORN_OK (and 0, which is VORN_OK for the glue too).
+  function check(code) {
+    if (code === C.VORN_OK) return;
+    if (code === C.WEB_FAILED) throw new EngineError(null, cString(module._web_failure_text() >>> 0));
+    throw new EngineError(code, errorText(code));
+  }
+  const outOfMemory = () => new EngineError(null, 'not enough memory for this picture in the browser');
+
+  // Small blocks for the engine's answers, freed whatever happens.
+  function withScratch(size, body) {
+    const at = module._malloc(size) >>> 0;
+    if (at === 0) throw outOfMemory();
     try {
-      return body(take);
+      return body(at);
     } finally {
-      for (const pointer of taken) module._free(pointer);
+      module._free(at);
     }
   }
+  const int32At = (at, index = 0) => new Int32Array(heap().buffer, at + index * 4, 1)[0];
 
-  function copyIn(take, bytes) {
-    const pointer = take(bytes.length);
-    heap().set(bytes, pointer);
-    return pointer;
+  class Buffer {
+    constructor(pointer) {
+      if (pointer === 0) throw outOfMemory();
+      this.pointer = pointer;
+    }
+    get data() { return module._web_buffer_data(this.pointer) >>> 0; }
+    get length() { return module._web_buffer_length(this.pointer) >>> 0; }
+    free() {
+      module._web_buffer_free(this.pointer);
+      this.pointer = 0;
+    }
+  }
+  const newBuffer = (length) => new Buffer(module._web_buffer_new(length) >>> 0);
+
+  function bufferOf(bytes) {
+    const buffer = newBuffer(bytes.length);
+    heap().set(bytes, buffer.data);
+    crossings.in++;
+    return buffer;
   }
 
-  const copyOut = (pointer, length) => heap().slice(pointer, pointer + length);
-  const int32At = (pointer, index) => new Int32Array(heap().buffer, pointer + index * 4, 1)[0];
-
-  function report(pointer) {
-    return {
-      hidden1: int32At(pointer, 0),
-      hidden2: int32At(pointer, 1),
-      hidden1Permutation: int32At(pointer, 2),
-      hidden2Permutation: int32At(pointer, 3),
-      decoded2Permutation: int32At(pointer, 4),
-    };
+  // A copy inside the module, for a step that works in place on a picture still wanted.
+  function copy(buffer) {
+    const twin = newBuffer(buffer.length);
+    heap().copyWithin(twin.data, buffer.data, buffer.data + buffer.length);
+    return twin;
   }
 
-  // The geometry struct is five uint32 fields in this order.
-  const GEOMETRY_FIELDS = ['length', 'offsetRaster', 'width', 'height', 'stringLength'];
+  function bytesOf(buffer) {
+    crossings.out++;
+    return heap().slice(buffer.data, buffer.data + buffer.length);
+  }
 
-  function geometry(image) {
-    return withMemory((take) => {
-      const at = take(20);
-      const code = module._vorn_check_carrier(copyIn(take, image), image.length, at);
-      if (code !== VORN.OK) fail(code);
-      const fields = new Uint32Array(heap().buffer, at, 5);
-      return Object.fromEntries(GEOMETRY_FIELDS.map((name, i) => [name, fields[i]]));
+  // A view of the buffer's bytes for a consumer that copies them at once (a canvas).
+  function viewOf(buffer) {
+    crossings.out++;
+    return new Uint8ClampedArray(heap().buffer, buffer.data, buffer.length);
+  }
+
+  function withGeometry(geometry, body) {
+    return withScratch(GEOMETRY.size, (at) => {
+      const fields = new Uint32Array(heap().buffer, at, GEOMETRY.size / 4);
+      for (const name of ['length', 'offset_raster', 'width', 'height', 'string_length']) {
+        fields[GEOMETRY[name] / 4] = geometry[name];
+      }
+      return body(at);
     });
   }
 
-  // VORN.OK when the hidden picture may go with a carrier of this geometry, else the reason.
-  function checkHidden(carrierGeometry, image) {
-    return withMemory((take) => {
-      const at = take(20);
-      new Uint32Array(heap().buffer, at, 5).set(GEOMETRY_FIELDS.map((n) => carrierGeometry[n]));
-      return module._vorn_check_hidden(at, copyIn(take, image), image.length);
-    });
-  }
-
-  // The coded file image is written over the carrier's copy, which saves a picture's memory.
-  function encode(carrier, hidden1, hidden2, build) {
-    return withMemory((take) => {
-      const coded = copyIn(take, carrier);
-      const h1 = hidden1 ? copyIn(take, hidden1) : 0;
-      const h2 = hidden2 ? copyIn(take, hidden2) : 0;
-      const fields = take(20);
-      const code = module._web_encode(coded, carrier.length, h1, hidden1 ? hidden1.length : 0,
-                                      h2, hidden2 ? hidden2.length : 0, build, fields);
-      if (code !== VORN.OK) fail(code);
-      return { coded: copyOut(coded, carrier.length), report: report(fields) };
-    });
-  }
-
-  // Decoded_2 is written over the coded picture's copy; Decoded_1 needs a block of its own.
-  function decode(coded, build) {
-    return withMemory((take) => {
-      const image = copyIn(take, coded);
-      const decoded1 = take(coded.length);
-      const fields = take(20);
-      const code = module._web_decode(image, coded.length, build, decoded1, image, fields);
-      if (code !== VORN.OK) fail(code);
+  // The geometry of a picture the engine accepts; throws its reason otherwise.
+  function geometry(buffer) {
+    return withScratch(GEOMETRY.size, (at) => {
+      check(module._vorn_check_carrier(buffer.data, buffer.length, at));
+      const fields = new Uint32Array(heap().buffer, at, GEOMETRY.size / 4);
+      const of = (name) => fields[GEOMETRY[name] / 4];
       return {
-        decoded1: copyOut(decoded1, coded.length),
-        decoded2: copyOut(image, coded.length),
-        report: report(fields),
+        length: of('length'), offset_raster: of('offset_raster'), width: of('width'),
+        height: of('height'), string_length: of('string_length'),
       };
     });
   }
 
-  function extract(coded, build, content, which) {
-    return withMemory((take) => {
-      const image = copyIn(take, coded);
-      const picture = take(coded.length);
-      const layout = module._vorn_layout_of(build, content & 1, content & 2);
-      const code = module._vorn_extract(image, coded.length, layout, which, picture, coded.length);
-      if (code !== VORN.OK) fail(code);
-      return copyOut(picture, coded.length);
-    });
+  // Reads the file in `buffer` as vorn does and leaves its coder file image there. null when the
+  // file is none of the formats vorn reads; {asIs, alphaDropped} otherwise.
+  function read(buffer, role, name) {
+    const nameBuffer = bufferOf(new TextEncoder().encode(`${name}\0`));
+    crossings.in--;  // a name, not a picture
+    try {
+      return withScratch(4, (flagsAt) => {
+        const code = module._web_read_picture(buffer.pointer, C[`WEB_ROLE_${role}`], nameBuffer.pointer, flagsAt);
+        if (code === C.WEB_UNKNOWN_FORMAT) return null;
+        check(code);
+        const flags = int32At(flagsAt);
+        return { asIs: (flags & C.WEB_READ_AS_IS) !== 0, alphaDropped: (flags & C.WEB_READ_ALPHA_DROPPED) !== 0 };
+      });
+    } finally {
+      nameBuffer.free();
+    }
   }
 
-  // The layout as the page's build and content; a picture without hidden bits reads as
-  // vornhold2 with both, as the page's defaults.
-  function detect(coded) {
-    return withMemory((take) => {
-      const answer = take(4);
-      const code = module._vorn_detect(copyIn(take, coded), coded.length, answer);
-      if (code !== VORN.OK) fail(code);
-      const layout = int32At(answer, 0);
-      if (layout === LAYOUTS.none) return { build: BUILDS.vornhold2, content: 3 };
-      if (layout === LAYOUTS.hidden1) return { build: BUILDS.vornhold2, content: 1 };
-      // 2 to 5: hidden 2 alone or both, vornhold before vornhold2.
-      return { build: layout % 2 === 0 ? BUILDS.vornhold : BUILDS.vornhold2, content: layout < 4 ? 2 : 3 };
-    });
+  // RGBA pixels decoded elsewhere, written in and turned into their equivalent BMP.
+  function bufferOfRgba(rgba, width, height) {
+    const buffer = bufferOf(rgba);
+    try {
+      check(module._web_bmp_from_rgba(buffer.pointer, width, height));
+    } catch (error) {
+      buffer.free();
+      throw error;
+    }
+    return buffer;
   }
 
-  function reveal(picture) {
-    return withMemory((take) => {
-      const image = copyIn(take, picture);
-      const code = module._vorn_reveal(image, picture.length, image, picture.length);
-      if (code !== VORN.OK) fail(code);
-      return copyOut(image, picture.length);
-    });
+  // VORN_OK when the hidden picture may go with a carrier of this geometry as it is, else the
+  // reason.
+  const checkHidden = (carrierGeometry, hidden) => withGeometry(carrierGeometry,
+    (at) => module._vorn_check_hidden(at, hidden.data, hidden.length));
+
+  // Whether encoding scrambles the layer of a picture of this geometry.
+  const scrambles = (geometry) => withGeometry(geometry, (at) => module._vorn_scrambles(at) !== 0);
+
+  // Makes hidden picture `which` go with the carrier as vorn does (as it is, or its pixels in
+  // the carrier's frame); throws when the sizes differ.
+  const frameHidden = (carrier, hidden, which) => check(module._web_frame_hidden(carrier.pointer, hidden.pointer, which));
+
+  // Encodes in place: `image` holds the carrier and then the coded picture; the hidden
+  // pictures' rasters are used up. A refused hidden picture's error text begins "hidden
+  // picture N: ".
+  const encode = (image, hidden1, hidden2, build) => withScratch(4, (at) => {
+    const code = module._web_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, build, at);
+    const refused = int32At(at);
+    if (code !== C.VORN_OK && code !== C.WEB_FAILED && refused !== 0) {
+      throw new EngineError(code, `hidden picture ${refused}: ${errorText(code)}`);
+    }
+    check(code);
+  });
+
+  // The programs' decoding: Decoded_2 over `coded`, Decoded_1 in the buffer returned.
+  function decode(coded, build) {
+    const decoded1 = newBuffer(coded.length);
+    try {
+      check(module._web_decode(coded.pointer, build, decoded1.pointer));
+    } catch (error) {
+      decoded1.free();
+      throw error;
+    }
+    return decoded1;
   }
 
-  // The equivalent 24-bit BMP of RGBA pixels, top row first (what a canvas gives).
-  function bmpFromRgba(rgba, width, height) {
-    return withMemory((take) => {
-      const lengthAt = take(4);
-      let code = module._vorn_bmp_length(width, height, lengthAt);
-      if (code !== VORN.OK) fail(code);
-      const length = new Uint32Array(heap().buffer, lengthAt, 1)[0];
-      const bmp = take(length);
-      code = module._vorn_bmp_from_rgb(copyIn(take, rgba), width, height, width * 4, 4, bmp, length);
-      if (code !== VORN.OK) fail(code);
-      return copyOut(bmp, length);
-    });
+  const layoutOf = (build, hidden1, hidden2) => module._vorn_layout_of(build, hidden1 ? 1 : 0, hidden2 ? 1 : 0);
+
+  function extract(coded, layout, which) {
+    const picture = newBuffer(coded.length);
+    try {
+      check(module._vorn_extract(coded.data, coded.length, layout, which, picture.data, picture.length));
+    } catch (error) {
+      picture.free();
+      throw error;
+    }
+    return picture;
   }
 
-  // The pixels of a BMP as RGBA, top row first and opaque, for a canvas.
-  function rgbaOf(bmp) {
-    const { width, height } = geometry(bmp);
-    return withMemory((take) => {
-      const rgb = take(width * height * 3);
-      const code = module._vorn_bmp_to_rgb(copyIn(take, bmp), bmp.length, rgb, width * height * 3);
-      if (code !== VORN.OK) fail(code);
-      const source = heap().subarray(rgb, rgb + width * height * 3);
-      const rgba = new Uint8ClampedArray(width * height * 4);
-      for (let s = 0, d = 0; s < source.length; s += 3, d += 4) {
-        rgba[d] = source[s];
-        rgba[d + 1] = source[s + 1];
-        rgba[d + 2] = source[s + 2];
-        rgba[d + 3] = 255;
-      }
-      return { width, height, rgba };
-    });
+  const detect = (coded) => withScratch(4, (at) => {
+    check(module._vorn_detect(coded.data, coded.length, at));
+    return int32At(at);
+  });
+
+  const reveal = (buffer) => check(module._vorn_reveal(buffer.data, buffer.length, buffer.data, buffer.length));
+
+  // A buffer from a glue call that returns one, or null with its reason (web_failure_text()).
+  function made(pointer) {
+    if (pointer === 0) check(C.WEB_FAILED);
+    return new Buffer(pointer);
   }
+
+  // The opaque RGBA pixels of an accepted picture, and its PNG as vorn writes it (with the
+  // settings for coded pictures when `coded`).
+  const rgbaOf = (buffer, geometry) => withGeometry(geometry,
+    (at) => made(module._web_rgba_of(buffer.pointer, at) >>> 0));
+  const pngOf = (buffer, coded) => made(module._web_png_of(buffer.pointer, coded ? 1 : 0) >>> 0);
 
   return {
-    errorText, geometry, checkHidden, encode, decode, extract, detect, reveal, bmpFromRgba, rgbaOf,
+    C, crossings, errorText, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read,
+    checkHidden, scrambles, frameHidden, encode, decode, layoutOf, extract, detect,
+    reveal, rgbaOf, pngOf,
   };
 }

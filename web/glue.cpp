@@ -1,95 +1,109 @@
-// glue.cpp: the few entry points the page's worker calls beyond the engine's own functions.
+// glue.cpp: the module's byte buffers and the engine calls that need more than one engine
+// function, for the page's worker.
 //
-// The engine takes every buffer from its caller. Encoding and decoding also need a work buffer
-// whose size depends on the picture; these wrappers ask for that size, take the buffer with
-// malloc and free it again, so that JavaScript only handles the file images. What was done
-// comes back as five int32 values, which JavaScript reads without knowing any struct's layout. Everything else (checks, extract, detect, reveal, conversions) is called
-// directly from JavaScript.
+// A picture lives in a buffer (a std::vector inside the module) from the moment its file's bytes
+// are written into it until the worker frees it: JavaScript writes the file in once, every step
+// (reading, encoding, extracting, revealing, the preview, the PNG) works on buffers in place, and
+// only results are read out. The engine functions that take plain pointers are called directly
+// from JavaScript on a buffer's data.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <new>
+#include <vector>
 
+#include "glue.h"
 #include "vorn.h"
 
 namespace {
 
-// The page's worker allocates with malloc; when that fails the glue says so with this code,
-// which the engine's codes never use.
-constexpr int no_memory = -1;
-
-// The report the worker reads, five int32 values: the refusal of hidden picture 1 and 2 (0 when
-// it was stored or not given), whether the layer of hidden 1 and of hidden 2 alone was
-// scrambled (1) or left in place (2), 0 when there is none, and the same for Decoded_2.
-void report_encode(const vorn_geometry &g, bool hidden1, bool hidden2, int refused, vorn_error error,
-                   int32_t *fields)
+// The work buffer of the size `size_of` gives for this picture. Empty, with `error` set, when
+// the picture is refused.
+std::vector<uint8_t> work_for(vorn_error (*size_of)(const vorn_geometry *, size_t *),
+                              const web_buffer &image, vorn_error &error)
 {
-    const int32_t moved = vorn_scrambles(&g) ? 1 : 2;
-    fields[0] = refused == 1 ? error : VORN_OK;
-    fields[1] = refused == 2 ? error : VORN_OK;
-    fields[2] = hidden1 ? moved : 0;
-    fields[3] = hidden2 && !hidden1 ? moved : 0;
-    fields[4] = 0;
-}
-
-// The work buffer of the size `size_of` gives for this picture, from malloc. Null, with `error`
-// set, when the picture is refused or the memory cannot be had; the caller frees it otherwise.
-void *take_work(vorn_error (*size_of)(const vorn_geometry *, size_t *), const uint8_t *image,
-                size_t length, vorn_geometry &geometry, size_t &size, int &error)
-{
-    error = vorn_check_carrier(image, length, &geometry);
+    vorn_geometry geometry;
+    size_t size = 0;
+    error = vorn_check_carrier(image.data(), image.size(), &geometry);
     if (error == VORN_OK)
         error = size_of(&geometry, &size);
     if (error != VORN_OK)
-        return nullptr;
-    void *work = std::malloc(size ? size : 1);
-    if (!work)
-        error = no_memory;
-    return work;
+        return {};
+    return std::vector<uint8_t>(size ? size : 1);
+}
+
+uint8_t *data_or_null(web_buffer *buffer)
+{
+    return buffer ? buffer->data() : nullptr;
+}
+
+size_t length_or_0(const web_buffer *buffer)
+{
+    return buffer ? buffer->size() : 0;
 }
 
 }  // namespace
 
 extern "C" {
 
-// vorn_encode() in place with its work buffer. A refused hidden picture comes back in the
-// report (its field holds the reason) with VORN_OK, as the worker expects; -1 when the work
-// buffer cannot be had. report_fields receives five int32 values.
-EMSCRIPTEN_KEEPALIVE int web_encode(uint8_t *image, size_t length, uint8_t *hidden1,
-                                    size_t hidden1_length, uint8_t *hidden2, size_t hidden2_length,
-                                    int build, int32_t *report_fields)
+// A buffer of `length` bytes (0 included), or null when the memory cannot be had. Freed with
+// web_buffer_free().
+EMSCRIPTEN_KEEPALIVE web_buffer *web_buffer_new(size_t length)
 {
-    size_t work_size = 0;
-    int error = VORN_OK;
-    vorn_geometry g{};
-    void *work = take_work(vorn_encode_work_size, image, length, g, work_size, error);
-    if (!work)
-        return error;
-    int refused = 0;
-    const vorn_error done = vorn_encode(image, length, hidden1, hidden1_length, hidden2,
-                                        hidden2_length, vorn_build(build), work, work_size, &refused);
-    std::free(work);
-    report_encode(g, hidden1, hidden2, refused, done, report_fields);
-    return refused ? VORN_OK : done;
+    try {
+        return new web_buffer(length);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
 }
 
-// vorn_program_decode() with its work buffer, as web_encode().
-EMSCRIPTEN_KEEPALIVE int web_decode(const uint8_t *coded, size_t length, int build,
-                                    uint8_t *decoded1, uint8_t *decoded2, int32_t *report_fields)
+EMSCRIPTEN_KEEPALIVE uint8_t *web_buffer_data(web_buffer *buffer)
 {
-    size_t work_size = 0;
-    int error = VORN_OK;
-    vorn_geometry g{};
-    void *work = take_work(vorn_program_decode_work_size, coded, length, g, work_size, error);
-    if (!work)
-        return error;
-    error = vorn_program_decode(coded, length, vorn_build(build), decoded1, decoded2, work,
-                                work_size);
-    std::free(work);
-    for (int i = 0; i < 4; ++i)
-        report_fields[i] = 0;
-    report_fields[4] = vorn_scrambles(&g) ? 1 : 2;
-    return error;
+    return buffer->data();
+}
+
+EMSCRIPTEN_KEEPALIVE size_t web_buffer_length(const web_buffer *buffer)
+{
+    return buffer->size();
+}
+
+EMSCRIPTEN_KEEPALIVE void web_buffer_free(web_buffer *buffer)
+{
+    delete buffer;
+}
+
+// vorn_encode() in place: `image` holds the carrier and then the coded picture; hidden1 and
+// hidden2 may be null, and their rasters are used up. *refused names the hidden picture an
+// error is about (1 or 2), 0 otherwise. WEB_FAILED (web_failure_text()) when the work buffer
+// cannot be had.
+EMSCRIPTEN_KEEPALIVE int web_encode(web_buffer *image, web_buffer *hidden1, web_buffer *hidden2,
+                                    int build, int *refused)
+{
+    *refused = 0;
+    return guarded([&] {
+        vorn_error error;
+        std::vector<uint8_t> work = work_for(vorn_encode_work_size, *image, error);
+        if (error != VORN_OK)
+            return int(error);
+        return int(vorn_encode(image->data(), image->size(), data_or_null(hidden1),
+                               length_or_0(hidden1), data_or_null(hidden2), length_or_0(hidden2),
+                               vorn_build(build), work.data(), work.size(), refused));
+    });
+}
+
+// The programs' decoding: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`, a
+// buffer of the same length.
+EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer *coded, int build, web_buffer *decoded1)
+{
+    return guarded([&] {
+        vorn_error error;
+        std::vector<uint8_t> work = work_for(vorn_program_decode_work_size, *coded, error);
+        if (error != VORN_OK)
+            return int(error);
+        return int(vorn_program_decode(coded->data(), coded->size(), vorn_build(build),
+                                       decoded1->data(), coded->data(), work.data(), work.size()));
+    });
 }
 
 }  // extern "C"

@@ -1,15 +1,13 @@
-// page.js: the page's controls. Pictures are chosen or dropped into slots, prepared by the
-// worker into the BMPs the engine works on, checked against each other, and then encoded or
-// decoded by the worker; the results are shown with their downloads.
+// page.js: the page's controls. Pictures are chosen or dropped into slots, read once by the
+// worker, which holds them as the BMPs the engine works on, checked against each other, and
+// then encoded or decoded by the worker; the results are shown with their downloads.
 import { work } from './vornhold.js';
 
-const BUILD_NAMES = ['vornhold2', 'vornhold'];
-const CONTENT_NAMES = { 1: 'hidden picture 1', 2: 'hidden picture 2', 3: 'both hidden pictures' };
-const PERMUTATION = { RAN: 1, SKIPPED: 2 };
+const CONTENT_NAMES = { hidden1: 'hidden picture 1', hidden2: 'hidden picture 2', both: 'both hidden pictures' };
 const $ = (id) => document.getElementById(id);
 
-// What each slot holds: the prepared picture ({bmp, geometry, source, alphaDropped, preview}),
-// its file name, and the reason it cannot be used, if any.
+// What each slot holds: the picture the worker holds ({id, geometry, source, alphaDropped,
+// preview}), its file name, and the reason it cannot be used, if any.
 const chosen = { carrier: null, hidden1: null, hidden2: null, coded: null };
 const requests = { carrier: 0, hidden1: 0, hidden2: 0, coded: 0, encode: 0, decode: 0 };
 const slotElement = (name) => document.querySelector(`[data-slot="${name}"]`);
@@ -20,8 +18,14 @@ function setStatus(name, text, kind = '') {
   status.className = `status ${kind}`;
 }
 
+const SOURCES = {
+  bmp: '24-bit BMP, used as it is',
+  vorn: 'read as its equivalent 24-bit BMP',
+  browser: 'decoded by the browser',
+};
+
 function describe({ geometry, source, alphaDropped }) {
-  const how = source === 'bmp' ? '24-bit BMP, used as it is' : 'decoded by the browser';
+  const how = SOURCES[source];
   const alpha = alphaDropped ? '; its transparency is dropped' : '';
   return `${geometry.width} × ${geometry.height}, ${how}${alpha}`;
 }
@@ -48,8 +52,14 @@ function showThumbnail(name, bitmap) {
   drawInto(thumbnail, bitmap);
 }
 
+// Lets the worker free the picture a slot held.
+function release(picture) {
+  if (picture?.id) work('release', { id: picture.id });
+}
+
 function clearSlot(name) {
   requests[name]++;
+  release(chosen[name]);
   chosen[name] = null;
   const slot = slotElement(name);
   slot.querySelector('input[type=file]').value = '';
@@ -61,13 +71,17 @@ function clearSlot(name) {
 async function takeFile(name, file) {
   const request = ++requests[name];
   const slot = slotElement(name);
+  release(chosen[name]);
   chosen[name] = null;
   showThumbnail(name, null);
   setStatus(name, `Reading ${file.name}…`, 'busy');
   slot.querySelector('.remove').hidden = false;
   try {
-    const prepared = await work('prepare', { file });
-    if (request !== requests[name]) return;
+    const prepared = await work('hold', { file, role: name === 'coded' ? 'coded' : 'source' });
+    if (request !== requests[name]) {
+      release(prepared);
+      return;
+    }
     chosen[name] = { ...prepared, fileName: file.name, refusal: null };
     showThumbnail(name, prepared.preview);
     setStatus(name, `${file.name}: ${describe(prepared)}`, 'ready');
@@ -107,29 +121,25 @@ function setUpSlot(name, changed) {
   });
 }
 
-// Why a hidden picture cannot go with the carrier, in words that say what to do about it.
+// Why a hidden picture cannot go with the carrier (only its size can be wrong: one of another
+// header is put into the carrier's frame), in words that say what to do about it.
 function hiddenRefusal(hidden, carrier, check) {
   const h = hidden.geometry;
   const c = carrier.geometry;
-  if (h.width !== c.width || h.height !== c.height) {
-    return `it is ${h.width} × ${h.height} but the carrier is ${c.width} × ${c.height} ` +
-      `(${check.text}); both must have the same size`;
-  }
-  return `${check.text} (this file: ${h.length} bytes, raster at byte ${h.offsetRaster}; ` +
-    `the carrier: ${c.length} bytes, at byte ${c.offsetRaster}); ` +
-    'save both pictures the same way, or choose them as PNG';
+  return `it is ${h.width} × ${h.height} but the carrier is ${c.width} × ${c.height} ` +
+    `(${check.text}); both must have the same size`;
 }
 
 async function checkHiddenPictures() {
-  const carrier = chosen.carrier?.bmp ? chosen.carrier : null;
+  const carrier = chosen.carrier?.id ? chosen.carrier : null;
   for (const name of ['hidden1', 'hidden2']) {
     const hidden = chosen[name];
-    if (!hidden?.bmp) continue;
+    if (!hidden?.id) continue;
     hidden.refusal = null;
     let text = `${hidden.fileName}: ${describe(hidden)}`;
     let kind = 'ready';
     if (carrier) {
-      const check = await work('checkHidden', { carrierGeometry: carrier.geometry, hidden: hidden.bmp });
+      const check = await work('checkHidden', { carrier: carrier.id, hidden: hidden.id });
       if (chosen[name] !== hidden || chosen.carrier !== carrier) return;
       if (check.code !== 0) {
         hidden.refusal = hiddenRefusal(hidden, carrier, check);
@@ -143,7 +153,7 @@ async function checkHiddenPictures() {
 
 function encodeReady() {
   const slots = ['carrier', 'hidden1', 'hidden2'].map((name) => chosen[name]);
-  return Boolean(chosen.carrier?.bmp) && slots.every((slot) => !slot || (slot.bmp && !slot.refusal));
+  return Boolean(chosen.carrier?.id) && slots.every((slot) => !slot || (slot.id && !slot.refusal));
 }
 
 async function encodeChanged() {
@@ -160,8 +170,8 @@ function setDownload(link, blob) {
 }
 
 function permutationWords(value) {
-  if (value === PERMUTATION.RAN) return ', scrambled';
-  if (value === PERMUTATION.SKIPPED) return ', in place (its sides are not powers of two)';
+  if (value === 'ran') return ', scrambled';
+  if (value === 'skipped') return ', in place (its sides are not powers of two)';
   return '';
 }
 
@@ -185,18 +195,20 @@ async function encode() {
   $('encode-button').disabled = true;
   setBusy('encode', 'Starting…');
   try {
-    const result = await work('encodePage', {
-      carrier: chosen.carrier.bmp,
-      hidden1: chosen.hidden1?.bmp ?? null,
-      hidden2: chosen.hidden2?.bmp ?? null,
-      build: BUILD_NAMES.indexOf(build),
+    const result = await work('encode', {
+      carrier: chosen.carrier.id,
+      hidden1: chosen.hidden1?.id ?? null,
+      hidden2: chosen.hidden2?.id ?? null,
+      build,
+      outputs: ['bmp', 'png', 'preview'],
     }, (text) => request === requests.encode && setBusy('encode', `${text}…`));
     if (request !== requests.encode) return;
+    const { coded } = result;
     drawInto($('carrier-view'), chosen.carrier.preview);
-    drawInto($('coded-view'), result.preview);
-    setDownload($('coded-bmp'), new Blob([result.coded], { type: 'image/bmp' }));
-    $('coded-png').hidden = !result.png;
-    if (result.png) setDownload($('coded-png'), result.png);
+    drawInto($('coded-view'), coded.preview);
+    setDownload($('coded-bmp'), new Blob([coded.bmp], { type: 'image/bmp' }));
+    $('coded-png').hidden = !coded.png;
+    if (coded.png) setDownload($('coded-png'), coded.png);
     $('encode-results').hidden = false;
     setBusy('encode', null);
     $('encode-message').textContent = encodeSummary(result, build);
@@ -237,16 +249,25 @@ function decodedFigure(picture) {
   return figure;
 }
 
+// "Written by BUILD, holding CONTENT", or "Holding hidden picture 1 alone" where both builds lay
+// the picture out alike.
+function layoutWords({ build, content }) {
+  return build ? `written by ${build}, holding ${CONTENT_NAMES[content]}`
+    : `holding ${CONTENT_NAMES[content]} alone, which both builds lay out alike`;
+}
+
 function decodeSummary({ detected, used }) {
   const guessed = [];
-  if ($('decode-build').value === '') guessed.push('the build');
+  if ($('decode-build').value === '' && used.build) guessed.push('the build');
   if ($('decode-content').value === '') guessed.push('what it holds');
-  const said = `Written by ${BUILD_NAMES[used.build]}, holding ${CONTENT_NAMES[used.content]}`;
+  const words = layoutWords(used);
+  const said = words[0].toUpperCase() + words.slice(1);
   if (!guessed.length) return `${said}, as chosen.`;
   const guess = `guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
     'looks like noise, choose the build and the content above';
+  const looks = detected.content ? `looks ${layoutWords(detected)}` : 'holds no hidden bits';
   const detectedToo = detected.build === used.build && detected.content === used.content
-    ? '' : ` (the picture looks like ${BUILD_NAMES[detected.build]} with ${CONTENT_NAMES[detected.content]})`;
+    ? '' : ` (the picture ${looks})`;
   return `${said}, ${guess}${detectedToo}.`;
 }
 
@@ -254,23 +275,27 @@ async function decode() {
   const request = ++requests.decode;
   const results = $('decode-results');
   const coded = chosen.coded;
-  if (!coded?.bmp) {
+  if (!coded?.id) {
     results.hidden = true;
     results.replaceChildren();
     setBusy('decode', null);
     return;
   }
-  const number = (value) => (value === '' ? null : Number(value));
+  const chosenOrNull = (value) => (value === '' ? null : value);
+  const outputs = ['bmp', 'png', 'preview'];
+  const progress = (text) => request === requests.decode && setBusy('decode', `${text}…`);
   setBusy('decode', 'Starting…');
   results.setAttribute('aria-busy', 'true');
   try {
-    const result = await work('decodePage', {
-      coded: coded.bmp,
-      build: number($('decode-build').value),
-      content: number($('decode-content').value),
-    }, (text) => request === requests.decode && setBusy('decode', `${text}…`));
+    const result = await work('extract', {
+      coded: coded.id,
+      build: chosenOrNull($('decode-build').value),
+      content: chosenOrNull($('decode-content').value),
+      outputs,
+    }, progress);
+    const revealed = await work('reveal', { picture: coded.id, outputs }, progress);
     if (request !== requests.decode) return;
-    results.replaceChildren(...result.pictures.map(decodedFigure));
+    results.replaceChildren(...[...result.pictures, { name: 'revealed', ...revealed }].map(decodedFigure));
     results.hidden = false;
     results.setAttribute('aria-busy', 'false');
     setBusy('decode', null);

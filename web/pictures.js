@@ -1,15 +1,13 @@
-// pictures.js: what the worker asks of the browser's own image code: decoding PNG, JPEG, WebP
-// and the BMPs the engine does not read, encoding PNG, and bitmaps for the page to show.
+// pictures.js: what the worker asks of the browser's own image code: bitmaps for the page to
+// show, and decoding the formats vorn does not read (WebP and the like), which are then used as
+// their equivalent BMP. PNG, JPEG and BMP files never come here: vorn's own readers decode them
+// inside the module, so that they give the pixels they give the command.
 //
-// Colour management is switched off both ways: a picture decodes to the values its file holds,
-// and a PNG is written from the exact pixel values, so that a PNG download decodes to the
-// coded picture's bytes.
-
-/* exported decodeWithBrowser, pngOf, previewOf */
+// Colour management is switched off: a picture decodes to the values its file holds.
 
 // RGBA pixels, top row first, of a picture the browser can decode; null when it cannot.
 // alphaDropped tells whether any pixel was not opaque (the engine keeps colour only).
-async function decodeWithBrowser(blob) {
+export async function decodeWithBrowser(blob) {
   let bitmap;
   try {
     bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
@@ -31,18 +29,10 @@ async function decodeWithBrowser(blob) {
   return { width, height, rgba, alphaDropped };
 }
 
-function canvasOf({ width, height, rgba }) {
+// A bitmap of opaque RGBA pixels (a view the canvas copies at once); null for an empty picture.
+export function previewOf(rgba, width, height) {
+  if (width === 0 || height === 0) return null;
   const canvas = new OffscreenCanvas(width, height);
   canvas.getContext('2d').putImageData(new ImageData(rgba, width, height), 0, 0);
-  return canvas;
-}
-
-async function pngOf(pixels) {
-  if (pixels.width === 0 || pixels.height === 0) return null;
-  return canvasOf(pixels).convertToBlob({ type: 'image/png' });
-}
-
-function previewOf(pixels) {
-  if (pixels.width === 0 || pixels.height === 0) return null;
-  return canvasOf(pixels).transferToImageBitmap();
+  return canvas.transferToImageBitmap();
 }

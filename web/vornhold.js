@@ -1,15 +1,20 @@
 // vornhold.js: the page's one worker, and window.vornhold, the programs' work for scripts and
-// tests, on BMP file bytes:
+// tests, on the bytes (Uint8Array) of PNG, JPEG or BMP files, read as vorn reads them (a BMP the
+// engine takes as it stands is used byte for byte, so BMP inputs give the programs' files):
 //   encode(carrier, hidden1OrNull, hidden2OrNull, build) -> Promise of the bytes of Coded.bmp
 //   decode(coded, build)  -> Promise of {decoded1, decoded2}, the bytes of Decoded_1/_2.bmp
-//   reveal(picture)       -> Promise of the bytes of out.bmp
-// build is "vornhold2" or "vornhold". A picture the engine refuses rejects the promise with the
-// engine's text; a hidden picture that cannot go with the carrier is refused too (the programs
-// would leave it out), its text beginning "hidden picture N: ".
+//   reveal(picture)       -> Promise of the bytes of out.bmp (a BMP is revealed as it stands,
+//                            as the reveal filter does; a PNG is read first)
+//   extract(coded, {build, content} = {}) -> Promise of {build, content, guessed, hidden1,
+//                            hidden2}: each hidden picture the coded picture holds, on its own
+//                            at full strength, as the BMP bytes vorn decode writes as PNG;
+//                            build and content are guessed where they are not given
+// build is "vornhold2" or "vornhold"; content "hidden1", "hidden2" or "both". A coded picture
+// must be a PNG or BMP (a JPEG's compression changes the low bits). A picture that cannot be
+// used rejects the promise with the reason; a hidden picture that cannot go with the carrier
+// is refused too, its text beginning "hidden picture N: ".
 
-const BUILD_NUMBERS = { vornhold2: 0, vornhold: 1 };
-
-const worker = new Worker(new URL('worker.js', import.meta.url));
+const worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
 const pending = new Map();
 let nextId = 1;
 
@@ -47,11 +52,6 @@ export function work(operation, args, onProgress) {
   });
 }
 
-function buildNumber(build) {
-  if (!(build in BUILD_NUMBERS)) throw new Error(`unknown build "${build}" (vornhold2 or vornhold)`);
-  return BUILD_NUMBERS[build];
-}
-
 function bytes(value, what) {
   if (!(value instanceof Uint8Array)) throw new Error(`${what} must be a Uint8Array`);
   return value;
@@ -73,10 +73,17 @@ window.vornhold = Object.freeze({
     carrier: bytes(carrier, 'carrier'),
     hidden1: optionalBytes(hidden1, 'hidden1'),
     hidden2: optionalBytes(hidden2, 'hidden2'),
-    build: buildNumber(build),
+    build,
+  }).then(({ coded }) => coded.bmp)),
+  decode: checked((coded, build = 'vornhold2') => work('decode', { coded: bytes(coded, 'coded'), build })
+    .then(({ decoded1, decoded2 }) => ({ decoded1: decoded1.bmp, decoded2: decoded2.bmp }))),
+  reveal: checked((picture) => work('reveal', { picture: bytes(picture, 'picture'), filter: true })
+    .then(({ bmp }) => bmp)),
+  extract: checked((coded, { build = null, content = null } = {}) => work('extract', {
+    coded: bytes(coded, 'coded'), build, content,
+  }).then(({ detected, used, pictures }) => {
+    const found = { build: used.build, content: used.content, guessed: { build: build === null, content: content === null }, detected };
+    for (const picture of pictures) found[`hidden${picture.which}`] = picture.bmp;
+    return found;
   })),
-  decode: checked((coded, build = 'vornhold2') => work('decode', {
-    coded: bytes(coded, 'coded'), build: buildNumber(build),
-  })),
-  reveal: checked((picture) => work('reveal', { picture: bytes(picture, 'picture') })),
 });

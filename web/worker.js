@@ -1,119 +1,261 @@
-// worker.js: runs the engine off the page's thread, so that the page stays responsive while a
-// large picture is worked on.
+// worker.js: runs the engine and vorn's picture code off the page's thread, so that the page
+// stays responsive while a large picture is worked on. One set of operations serves the page
+// and window.vornhold alike.
 //
 // A request is {id, operation, args}; the answer is {id, result} or {id, error, code}, and
 // {id, progress} messages may come before it. Results hand their buffers over rather than
 // copying them.
+//
+// A picture argument is file bytes (a Uint8Array or a File), read as vorn reads its inputs, or
+// the number of a picture held from an earlier `hold`, which stays inside the module until it
+// is released. Builds are named 'vornhold2' and 'vornhold', contents 'hidden1', 'hidden2' and
+// 'both'. `outputs` lists what to give back of each resulting picture: 'bmp' (its file image),
+// 'png' (a Blob written as vorn writes PNG) and 'preview' (an ImageBitmap); png and preview are
+// null for a picture without pixels.
+import { EngineError, loadEngine } from './engine.js';
+import { decodeWithBrowser, previewOf } from './pictures.js';
 
-/* global createVornModule, makeEngine, EngineError, VORN, decodeWithBrowser, pngOf, previewOf */
-importScripts('vorn.js', 'engine.js', 'pictures.js');
+const enginePromise = loadEngine();
+const held = new Map();
+let nextHeld = 1;
 
-const enginePromise = createVornModule().then(makeEngine);
+const BUILDS = { vornhold2: 'VORN_VORNHOLD2', vornhold: 'VORN_VORNHOLD' };
+const CONTENTS = { hidden1: [1], hidden2: [2], both: [1, 2] };
+// Each layout as the build that wrote it (none where both builds write it alike) and what it
+// holds.
+const LAYOUTS = {
+  VORN_LAYOUT_NONE: { build: null, content: null },
+  VORN_LAYOUT_HIDDEN1: { build: null, content: 'hidden1' },
+  VORN_LAYOUT_HIDDEN2_VORNHOLD: { build: 'vornhold', content: 'hidden2' },
+  VORN_LAYOUT_HIDDEN2_VORNHOLD2: { build: 'vornhold2', content: 'hidden2' },
+  VORN_LAYOUT_BOTH_VORNHOLD: { build: 'vornhold', content: 'both' },
+  VORN_LAYOUT_BOTH_VORNHOLD2: { build: 'vornhold2', content: 'both' },
+};
 
-const buffersOf = (...arrays) => arrays.filter(Boolean).map((a) => a.buffer);
+function checkName(table, name, what) {
+  if (!(name in table)) throw new Error(`unknown ${what} "${name}" (${Object.keys(table).join(' or ')})`);
+  return name;
+}
+const buildNumber = (engine, name) => engine.C[BUILDS[checkName(BUILDS, name, 'build')]];
+const layoutWords = (engine, layout) => LAYOUTS[Object.keys(LAYOUTS).find((name) => engine.C[name] === layout)];
 
-// Which hidden pictures each content value holds (VORN_HOLDS_HIDDEN1, _HIDDEN2, _BOTH).
-const HELD = { 1: [1], 2: [2], 3: [1, 2] };
+// Reads file bytes as vorn does: {buffer, geometry, source, alphaDropped}, source being 'bmp'
+// (a BMP used as it stands), 'vorn' (decoded by vorn's readers) or 'browser' (a format vorn
+// does not read, decoded by the browser; never for a picture whose low bits matter).
+async function readPicture(engine, file, role, name, progress) {
+  const bytes = file instanceof Uint8Array ? file : new Uint8Array(await file.arrayBuffer());
+  progress('Reading the picture');
+  let buffer = engine.bufferOf(bytes);
+  let found;
+  try {
+    found = engine.read(buffer, role, name);
+    if (found) {
+      return { buffer, geometry: engine.geometry(buffer), source: found.asIs ? 'bmp' : 'vorn', alphaDropped: found.alphaDropped };
+    }
+  } catch (error) {
+    buffer.free();
+    throw error;
+  }
+  buffer.free();
+  if (role === 'CODED') {
+    throw new EngineError(null, `${name}: not a PNG or BMP picture; give the PNG or BMP that encoding wrote`);
+  }
+  progress('Decoding the picture');
+  const pixels = await decodeWithBrowser(new Blob([bytes]));
+  if (!pixels) throw new EngineError(null, 'this browser cannot read it as a picture (PNG, JPEG, WebP or BMP)');
+  buffer = engine.bufferOfRgba(pixels.rgba, pixels.width, pixels.height);
+  return { buffer, geometry: engine.geometry(buffer), source: 'browser', alphaDropped: pixels.alphaDropped };
+}
 
-function refuseHidden(engine, which, code) {
-  throw new EngineError(code, `hidden picture ${which}: ${engine.errorText(code)}`);
+function heldPicture(id, name) {
+  const picture = held.get(id);
+  if (!picture) throw new Error(`${name}: no picture is held as ${id}`);
+  return picture;
+}
+
+// A picture argument as a buffer of the caller's own, to free (unless it is `borrowed`): a held
+// picture is copied inside the module when the caller works on it in place (`changes`), and
+// stays held either way.
+async function pictureOf(engine, value, role, name, progress, { changes = true } = {}) {
+  if (typeof value !== 'number') return readPicture(engine, value, role, name, progress);
+  const picture = heldPicture(value, name);
+  return changes ? { ...picture, buffer: engine.copy(picture.buffer) } : { ...picture, borrowed: true };
+}
+
+// Runs body(use) and frees every picture that use(picture) was given, whatever happens.
+async function withPictures(body) {
+  const taken = [];
+  try {
+    return await body((picture) => {
+      if (picture) taken.push(picture);
+      return picture;
+    });
+  } finally {
+    for (const picture of taken) if (!picture.borrowed) picture.buffer.free();
+  }
+}
+
+// The outputs asked for of a picture; a PNG is written with the settings for coded pictures when
+// `coded`.
+function outputsOf(engine, buffer, geometry, outputs, transfer, { coded = false } = {}) {
+  const result = {};
+  const empty = geometry.width === 0 || geometry.height === 0;
+  if (outputs.includes('bmp')) {
+    result.bmp = engine.bytesOf(buffer);
+    transfer.push(result.bmp.buffer);
+  }
+  if (outputs.includes('png')) {
+    result.png = null;
+    if (!empty) {
+      const png = engine.pngOf(buffer, coded);
+      try {
+        result.png = new Blob([engine.viewOf(png)], { type: 'image/png' });
+      } finally {
+        png.free();
+      }
+    }
+  }
+  if (outputs.includes('preview')) {
+    result.preview = null;
+    if (!empty) {
+      const rgba = engine.rgbaOf(buffer, geometry);
+      try {
+        result.preview = previewOf(engine.viewOf(rgba), geometry.width, geometry.height);
+      } finally {
+        rgba.free();
+      }
+      transfer.push(result.preview);
+    }
+  }
+  return result;
 }
 
 const operations = {
-  // window.vornhold: the programs' outputs on BMP file bytes.
-  encode(engine, { carrier, hidden1, hidden2, build }) {
-    const { coded, report } = engine.encode(carrier, hidden1, hidden2, build);
-    if (hidden1 && report.hidden1 !== VORN.OK) refuseHidden(engine, 1, report.hidden1);
-    if (hidden2 && report.hidden2 !== VORN.OK) refuseHidden(engine, 2, report.hidden2);
-    return { result: coded, transfer: buffersOf(coded) };
+  // Reads a file once and keeps it for later operations: {id, geometry, source, alphaDropped,
+  // preview}. role is 'source' (a carrier or hidden picture) or 'coded'.
+  async hold(engine, { file, role = 'source' }, progress) {
+    const name = file.name ?? 'picture';
+    const picture = await readPicture(engine, file, role.toUpperCase(), name, progress).catch((error) => {
+      // The page names the file itself.
+      if (error.message.startsWith(`${name}: `)) error.message = error.message.slice(name.length + 2);
+      throw error;
+    });
+    const id = nextHeld++;
+    held.set(id, { ...picture, name });
+    const transfer = [];
+    const { preview } = outputsOf(engine, picture.buffer, picture.geometry, ['preview'], transfer);
+    const { geometry, source, alphaDropped } = picture;
+    return { result: { id, geometry, source, alphaDropped, preview }, transfer };
   },
 
-  decode(engine, { coded, build }) {
-    const { decoded1, decoded2 } = engine.decode(coded, build);
-    return { result: { decoded1, decoded2 }, transfer: buffersOf(decoded1, decoded2) };
+  release(engine, { id }) {
+    held.get(id)?.buffer.free();
+    held.delete(id);
+    return { result: null, transfer: [] };
   },
 
-  reveal(engine, { picture }) {
-    const revealed = engine.reveal(picture);
-    return { result: revealed, transfer: buffersOf(revealed) };
-  },
-
-  // The page: a chosen file as the BMP the engine works on. A 24-bit BMP is taken as its bytes;
-  // BMPs of other depths or row orders and every other format go through the browser's decoder
-  // and become the equivalent 24-bit BMP.
-  async prepare(engine, { file }, progress) {
-    progress('Reading the picture');
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    let bmp = null;
-    let alphaDropped = false;
-    if (bytes[0] === 0x42 && bytes[1] === 0x4d) {
-      try {
-        engine.geometry(bytes);
-        bmp = bytes;
-      } catch (error) {
-        if (error.code !== VORN.BIT_COUNT && error.code !== VORN.NEGATIVE_SIZE) throw error;
-      }
-    }
-    const source = bmp ? 'bmp' : 'browser';
-    if (!bmp) {
-      progress('Decoding the picture');
-      const pixels = await decodeWithBrowser(file);
-      if (!pixels) throw new Error('this browser cannot read it as a picture (PNG, JPEG, WebP or BMP)');
-      alphaDropped = pixels.alphaDropped;
-      bmp = engine.bmpFromRgba(pixels.rgba, pixels.width, pixels.height);
-    }
-    const geometry = engine.geometry(bmp);
-    const preview = previewOf(engine.rgbaOf(bmp));
-    return {
-      result: { bmp, geometry, source, alphaDropped, preview },
-      transfer: [bmp.buffer, ...(preview ? [preview] : [])],
-    };
-  },
-
-  checkHidden(engine, { carrierGeometry, hidden }) {
-    const code = engine.checkHidden(carrierGeometry, hidden);
+  // Whether held hidden picture `hidden` may go with held carrier `carrier`: {code, text}, code
+  // VORN_OK when it may, as it is or in the carrier's frame (its size is the carrier's).
+  checkHidden(engine, { carrier, hidden }) {
+    const frame = heldPicture(carrier, 'carrier').geometry;
+    const picture = heldPicture(hidden, 'hidden');
+    const sameSize = picture.geometry.width === frame.width && picture.geometry.height === frame.height;
+    const code = sameSize ? engine.C.VORN_OK : engine.checkHidden(frame, picture.buffer);
     return { result: { code, text: engine.errorText(code) }, transfer: [] };
   },
 
-  async encodePage(engine, { carrier, hidden1, hidden2, build }, progress) {
-    progress('Hiding the pictures');
-    const started = performance.now();
-    const { coded, report } = engine.encode(carrier, hidden1, hidden2, build);
-    const milliseconds = performance.now() - started;
-    if (hidden1 && report.hidden1 !== VORN.OK) refuseHidden(engine, 1, report.hidden1);
-    if (hidden2 && report.hidden2 !== VORN.OK) refuseHidden(engine, 2, report.hidden2);
-    progress('Writing the PNG');
-    const pixels = engine.rgbaOf(coded);
-    const png = await pngOf(pixels);
-    const preview = previewOf(pixels);
-    return {
-      result: { coded, png, preview, report, milliseconds },
-      transfer: [coded.buffer, ...(preview ? [preview] : [])],
-    };
+  // {coded: outputs, report, milliseconds}. A hidden picture goes with the carrier as vorn puts
+  // it there (as it is, or its pixels in the carrier's frame); one of another size is refused,
+  // its text beginning "hidden picture N: ". The report says whether each layer was scrambled
+  // ('ran') or left in place ('skipped'; 'none' where there is no such layer).
+  async encode(engine, { carrier, hidden1, hidden2, build, outputs = ['bmp'] }, progress) {
+    const number = buildNumber(engine, build);
+    return withPictures(async (use) => {
+      const image = use(await pictureOf(engine, carrier, 'SOURCE', 'carrier', progress));
+      const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'SOURCE', 'hidden1', progress));
+      const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'SOURCE', 'hidden2', progress));
+      if (h1) engine.frameHidden(image.buffer, h1.buffer, 1);
+      if (h2) engine.frameHidden(image.buffer, h2.buffer, 2);
+      progress('Hiding the pictures');
+      const started = performance.now();
+      engine.encode(image.buffer, h1?.buffer, h2?.buffer, number);
+      const milliseconds = performance.now() - started;
+      progress('Writing the coded picture');
+      const transfer = [];
+      const coded = outputsOf(engine, image.buffer, image.geometry, outputs, transfer, { coded: true });
+      const moved = engine.scrambles(image.geometry) ? 'ran' : 'skipped';
+      const report = { hidden1Permutation: h1 ? moved : 'none', hidden2Permutation: h2 && !h1 ? moved : 'none' };
+      return { result: { coded, report, milliseconds }, transfer };
+    });
   },
 
-  // Each hidden picture on its own at full strength, and the low bits revealed. build and
-  // content are guessed from the picture where they are null.
-  async decodePage(engine, { coded, build, content }, progress) {
-    progress('Looking at the picture');
-    const detected = engine.detect(coded);
-    const used = { build: build ?? detected.build, content: content ?? detected.content };
-    const pictures = [];
-    for (const which of HELD[used.content]) {
-      progress(`Taking out hidden picture ${which}`);
-      pictures.push({ name: `hidden-${which}`, which, bmp: engine.extract(coded, used.build, used.content, which) });
-    }
-    progress('Revealing the low bits');
-    pictures.push({ name: 'revealed', which: 0, bmp: engine.reveal(coded) });
-    const transfer = [];
-    for (const picture of pictures) {
-      progress(`Writing ${picture.name}.png`);
-      const pixels = engine.rgbaOf(picture.bmp);
-      picture.png = await pngOf(pixels);
-      picture.preview = previewOf(pixels);
-      transfer.push(picture.bmp.buffer, ...(picture.preview ? [picture.preview] : []));
-    }
-    return { result: { detected, used, pictures }, transfer };
+  // The programs' decoding: {decoded1, decoded2}, each the outputs asked for.
+  async decode(engine, { coded, build, outputs = ['bmp'] }, progress) {
+    const number = buildNumber(engine, build);
+    return withPictures(async (use) => {
+      const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress));
+      progress('Decoding');
+      const decoded1 = use({ buffer: engine.decode(picture.buffer, number) });
+      const transfer = [];
+      const result = {
+        decoded1: outputsOf(engine, decoded1.buffer, picture.geometry, outputs, transfer),
+        decoded2: outputsOf(engine, picture.buffer, picture.geometry, outputs, transfer),
+      };
+      return { result, transfer };
+    });
+  },
+
+  // Each hidden picture on its own at full strength: {detected, used, pictures}, each picture
+  // {name: 'hidden-N', which, ...outputs}. detected and used are {build, content}; build is null
+  // where both builds lay the picture out alike (hidden picture 1 alone). build and content are
+  // guessed from the picture where they are null; a picture whose four low bits are 0
+  // everywhere holds no hidden picture, and is refused unless the content is given.
+  async extract(engine, { coded, build = null, content = null, outputs = ['bmp'] }, progress) {
+    if (build !== null) checkName(BUILDS, build, 'build');
+    if (content !== null) checkName(CONTENTS, content, 'content');
+    return withPictures(async (use) => {
+      const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress, { changes: false }));
+      progress('Looking at the picture');
+      const detected = layoutWords(engine, engine.detect(picture.buffer));
+      if (content === null && detected.content === null) {
+        throw new EngineError(null, `${picture.name ?? 'coded'}: holds no hidden picture (its four low bits are 0 ` +
+          'everywhere); choose what it holds to decode it all the same');
+      }
+      const usedContent = content ?? detected.content;
+      const holds = CONTENTS[usedContent];
+      const usedBuild = build ?? detected.build ?? 'vornhold2';
+      const layout = engine.layoutOf(buildNumber(engine, usedBuild), holds.includes(1), holds.includes(2));
+      const used = { ...layoutWords(engine, layout) };
+      const pictures = [];
+      const transfer = [];
+      for (const which of holds) {
+        progress(`Taking out hidden picture ${which}`);
+        const hidden = use({ buffer: engine.extract(picture.buffer, layout, which) });
+        pictures.push({ name: `hidden-${which}`, which, ...outputsOf(engine, hidden.buffer, picture.geometry, outputs, transfer) });
+      }
+      return { result: { detected, used, pictures }, transfer };
+    });
+  },
+
+  // The low bits moved to the top. With `filter`, a BMP's bytes are revealed as they stand, as
+  // the reveal filter does (whatever their header says); otherwise the picture is read first.
+  async reveal(engine, { picture, filter = false, outputs = ['bmp'] }, progress) {
+    return withPictures(async (use) => {
+      const isBmp = picture instanceof Uint8Array && picture[0] === 0x42 && picture[1] === 0x4d;
+      const taken = filter && isBmp
+        ? use({ buffer: engine.bufferOf(picture), geometry: null })
+        : use(await pictureOf(engine, picture, 'CODED', 'picture', progress));
+      progress('Revealing the low bits');
+      engine.reveal(taken.buffer);
+      const transfer = [];
+      const geometry = taken.geometry ?? { width: 0, height: 0 };
+      return { result: outputsOf(engine, taken.buffer, geometry, outputs, transfer), transfer };
+    });
+  },
+
+  // How many times picture bytes crossed into and out of the module so far.
+  crossings(engine) {
+    return { result: { ...engine.crossings }, transfer: [] };
   },
 };
 
@@ -121,6 +263,7 @@ onmessage = async ({ data: { id, operation, args } }) => {
   const progress = (text) => postMessage({ id, progress: text });
   try {
     const engine = await enginePromise;
+    if (!(operation in operations)) throw new Error(`unknown operation "${operation}"`);
     const { result, transfer } = await operations[operation](engine, args, progress);
     postMessage({ id, result }, transfer);
   } catch (error) {

@@ -10,7 +10,7 @@
 #include "reference.h"
 
 #include "dither.h"
-#include "permute.h"
+#include "permute_layer.h"
 
 namespace {
 

@@ -19,6 +19,8 @@ void make_inputs()
     write_bytes("h1.png", png_of(h1, 2, 8));
     write_bytes("h2.png", png_of(h2, 2, 8));
     write_bytes("main.jpg", jpeg_of(main_bmp));
+    write_bytes("huge.png", png_declaring(20000, 20000));
+    write_bytes("huge.jpg", jpeg_declaring(jpeg_of(main_bmp), 20000, 20000));
     write_bytes("h1-32.bmp", bmp32_of(h1));
     write_bytes("h2-top.bmp", top_down_of(h2));
     write_bytes("h1-v5.bmp", v5_header_of(h1));
@@ -30,6 +32,7 @@ void make_inputs()
         corner.insert(corner.end(), rgb.begin() + y * 512 * 3, rgb.begin() + y * 512 * 3 + 64 * 3);
     write_bytes("small.png", png_of(bmp_of(corner, 64, 48), 2, 8));
     write_bytes("notes.txt", bytes{'h', 'i', '\n'});
+    write_bytes("empty.png", bytes{});
     write_bytes("anim.gif", bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0});
     bytes cut_png = read_bytes("main.png");
     cut_png.resize(cut_png.size() / 2);
@@ -74,6 +77,12 @@ struct row {
 
 using vorn_table_test = vorn_test;
 
+std::string huge(const std::string& path, int allowed)
+{
+    return "vorn: " + path + ": the picture is 20000x20000 pixels (382 megapixels), more than the " +
+           std::to_string(allowed) + " megapixels allowed; give --max-megapixels 382 to read it\n";
+}
+
 TEST_F(vorn_table_test, command_lines)
 {
     make_inputs();
@@ -117,6 +126,7 @@ TEST_F(vorn_table_test, command_lines)
         {{"encode", "gone.png", "-o", "x.png"}, 3, "vorn: gone.png: cannot read it: no such file or directory\n", nullptr, nullptr},
         {{"encode", "pipe.png", "-o", "x.png"}, 3, "vorn: pipe.png: cannot read it: it is not a regular file\n", nullptr, nullptr},
         {{"encode", "folder.png", "-o", "x.png"}, 3, "vorn: folder.png: cannot read it: it is a directory\n", nullptr, nullptr},
+        {{"reveal", "empty.png", "-o", "x.png"}, 3, "vorn: empty.png: the file is empty\n", nullptr, nullptr},
         {{"encode", "notes.txt", "-o", "x.png"}, 3, "vorn: notes.txt: not a PNG, JPEG or BMP picture; convert it to PNG first\n", nullptr, nullptr},
         {{"encode", "anim.gif", "-o", "x.png"}, 3, "vorn: anim.gif: a GIF picture, which vorn does not read; convert it to PNG first\n", nullptr, nullptr},
         {{"encode", "cut.png", "-o", "x.png"}, 3, "", nullptr, nullptr},
@@ -127,6 +137,13 @@ TEST_F(vorn_table_test, command_lines)
          "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits); give the PNG or BMP that vorn encode wrote\n", nullptr, nullptr},
         {{"decode", "exists.png"}, 3,
          "vorn: exists.png: holds no hidden picture (its four low bits are 0 everywhere); give --hidden to decode it all the same\n", nullptr, nullptr},
+        // What one picture may cost, judged from its header.
+        {{"encode", "huge.png", "-o", "x.png"}, 3, huge("huge.png", 256), nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden1", "huge.jpg", "-o", "x.png", "--max-megapixels=300"}, 3, huge("huge.jpg", 300), nullptr, nullptr},
+        {{"reveal", "huge.png", "-o", "x.png", "--max-megapixels", "4097"}, 2,
+         "vorn: --max-megapixels takes a whole number from 1 to 4096, not '4097' (see vorn reveal --help)\n", nullptr, nullptr},
+        {{"decode", "huge.png", "--max-megapixels", "1e3"}, 2,
+         "vorn: --max-megapixels takes a whole number from 1 to 4096, not '1e3' (see vorn decode --help)\n", nullptr, nullptr},
         // Outputs vorn may not write.
         {{"encode", "Main.bmp", "-o", "Main.bmp", "--force"}, 4, "vorn: Main.bmp: this is the input Main.bmp; name another output file\n", nullptr, nullptr},
         {{"encode", "Main.bmp", "--hidden1", "h1.png", "-o", "./h1.png", "-f"}, 4, "vorn: ./h1.png: this is the input h1.png; name another output file\n", nullptr, nullptr},

@@ -103,6 +103,43 @@ TEST_F(vorn_process_test, a_stop_signal_while_writing_leaves_the_folder_as_it_wa
     }
 }
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__has_feature)
+#define VORN_LIMITS_ADDRESS_SPACE 1
+#elif defined(__has_feature)
+#if !__has_feature(address_sanitizer)
+#define VORN_LIMITS_ADDRESS_SPACE 1
+#endif
+#endif
+
+#ifdef VORN_LIMITS_ADDRESS_SPACE
+// A PNG of a few bytes that declares 20000 x 20000 pixels is refused from its header, within an
+// address space of 512 MiB; with the limit raised, the same file runs out of that memory: the
+// refusal comes before the 1.2 GB of pixels are taken.
+TEST_F(vorn_process_test, the_picture_limit_refuses_before_allocating)
+{
+    write_bytes("huge.png", png_declaring(20000, 20000));
+    struct {
+        const char* raise;  // null: the default limit
+        int code;
+    } const cases[] = {{nullptr, 3}, {"--max-megapixels=400", 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.raise ? c.raise : "default");
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit memory{512u << 20, 512u << 20};
+            setrlimit(RLIMIT_AS, &memory);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 2);
+            execl(VORN_EXE, "vorn", "reveal", "huge.png", "-o", "x.png", c.raise, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.code) << status;
+    }
+}
+#endif
+
 // vorn and the programs replace a file with one that keeps its permission bits.
 TEST_F(vorn_process_test, a_replaced_output_keeps_its_permissions)
 {

@@ -1,5 +1,7 @@
 #include "vorn_fixture.h"
 
+#include "policy_pictures.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -106,66 +108,20 @@ bytes png_of(const bytes& bmp, int color_type, int depth)
 bytes jpeg_of(const bytes& bmp)
 {
     const vorn_geometry g = geometry_of(bmp);
-    bytes rgb = rgb_of(bmp);
-    jpeg_compress_struct encoder;
-    jpeg_error_mgr errors;
-    encoder.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&encoder);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&encoder, &buffer, &length);
-    encoder.image_width = g.width;
-    encoder.image_height = g.height;
-    encoder.input_components = 3;
-    encoder.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&encoder);
-    jpeg_set_quality(&encoder, 90, TRUE);
-    jpeg_start_compress(&encoder, TRUE);
-    while (encoder.next_scanline < encoder.image_height) {
-        JSAMPROW row = rgb.data() + size_t(encoder.next_scanline) * g.width * 3;
-        jpeg_write_scanlines(&encoder, &row, 1);
-    }
-    jpeg_finish_compress(&encoder);
-    jpeg_destroy_compress(&encoder);
-    bytes jpeg(buffer, buffer + length);
-    free(buffer);
-    return jpeg;
-}
-
-static void put32(bytes& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+    return jpeg_of_rgb(rgb_of(bmp), g.width, g.height, 90, 0);
 }
 
 // A BMP of the picture with `header_size` bytes of info header, `bits` per pixel and rows
-// top-down when asked; fields beyond the 40-byte header stay 0.
-static bytes bmp_variant(const bytes& bmp, uint32_t header_size, uint32_t bits, bool top_down)
+// top-down when asked.
+static bytes bmp_variant_of(const bytes& bmp, uint32_t header_size, uint32_t bits, bool top_down)
 {
     const vorn_geometry g = geometry_of(bmp);
-    const bytes rgb = rgb_of(bmp);
-    const uint32_t pixel = bits / 8, row = (g.width * pixel + 3) / 4 * 4, offset = 14 + header_size;
-    bytes out(offset + size_t(row) * g.height, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(out, 2, uint32_t(out.size()));
-    put32(out, 10, offset);
-    put32(out, 14, header_size);
-    put32(out, 18, g.width);
-    put32(out, 22, top_down ? uint32_t(-int32_t(g.height)) : g.height);
-    out[26] = 1;
-    out[28] = uint8_t(bits);
-    for (uint32_t y = 0; y < g.height; ++y) {
-        const uint32_t stored = top_down ? y : g.height - 1 - y;
-        for (uint32_t x = 0; x < g.width; ++x)
-            for (int c = 0; c < 3; ++c)
-                out[offset + size_t(stored) * row + size_t(x) * pixel + c] = rgb[(size_t(y) * g.width + x) * 3 + 2 - c];
-    }
-    return out;
+    return bmp_variant(rgb_of(bmp), g.width, g.height, header_size, bits, top_down);
 }
 
-bytes bmp32_of(const bytes& bmp) { return bmp_variant(bmp, 40, 32, false); }
-bytes top_down_of(const bytes& bmp) { return bmp_variant(bmp, 40, 24, true); }
-bytes v5_header_of(const bytes& bmp) { return bmp_variant(bmp, 124, 24, false); }
+bytes bmp32_of(const bytes& bmp) { return bmp_variant_of(bmp, 40, 32, false); }
+bytes top_down_of(const bytes& bmp) { return bmp_variant_of(bmp, 40, 24, true); }
+bytes v5_header_of(const bytes& bmp) { return bmp_variant_of(bmp, 124, 24, false); }
 
 static void run_in(const fs::path& folder, int (*entry)(int, char**), const char* argument)
 {
@@ -203,4 +159,53 @@ void vorn_test::TearDown()
 {
     fs::current_path(previous);
     fs::remove_all(folder);
+}
+
+namespace {
+
+void put_be32(bytes& file, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) file.push_back(uint8_t(value >> shift));
+}
+
+void put_chunk(bytes& file, const char* type, const bytes& data)
+{
+    put_be32(file, uint32_t(data.size()));
+    const size_t start = file.size();
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data.begin(), data.end());
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t at = start; at < file.size(); ++at) {
+        crc ^= file[at];
+        for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    put_be32(file, ~crc);
+}
+
+}  // namespace
+
+bytes png_declaring(uint32_t width, uint32_t height)
+{
+    bytes file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    bytes header;
+    put_be32(header, width);
+    put_be32(header, height);
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    put_chunk(file, "IHDR", header);
+    put_chunk(file, "IDAT", {0x78, 0x01, 0x63, 0x60, 0x00, 0x00});
+    put_chunk(file, "IEND", {});
+    return file;
+}
+
+bytes jpeg_declaring(bytes jpeg, uint16_t width, uint16_t height)
+{
+    for (size_t at = 2; at + 9 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && (jpeg[at + 1] == 0xC0 || jpeg[at + 1] == 0xC2)) {
+            jpeg[at + 5] = uint8_t(height >> 8);
+            jpeg[at + 6] = uint8_t(height);
+            jpeg[at + 7] = uint8_t(width >> 8);
+            jpeg[at + 8] = uint8_t(width);
+            break;
+        }
+    return jpeg;
 }

@@ -33,6 +33,10 @@ bytes png_pixels(const bytes& png);
 // bits, top-down rows, or a 124-byte header.
 bytes png_of(const bytes& bmp, int color_type, int depth);
 bytes jpeg_of(const bytes& bmp);
+// A PNG whose header declares width x height RGB pixels and whose data holds only a few bytes.
+bytes png_declaring(uint32_t width, uint32_t height);
+// `jpeg` with the size its frame header declares changed to width x height.
+bytes jpeg_declaring(bytes jpeg, uint16_t width, uint16_t height);
 bytes bmp32_of(const bytes& bmp);
 bytes top_down_of(const bytes& bmp);
 bytes v5_header_of(const bytes& bmp);

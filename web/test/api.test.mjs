@@ -2,9 +2,11 @@
 // builds and every combination of hidden pictures give the programs' files byte for byte.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { bmp, firstDifference } from './bmp.mjs';
 import * as native from './native.mjs';
-import { callApi, openPage } from './browser.mjs';
+import { callApi, openPage, pictureFile } from './browser.mjs';
 
 // Sides that are powers of two get the scramble; odd widths get row padding; trailing bytes and
 // a longer header must be carried like the programs carry them.
@@ -71,13 +73,18 @@ const REFUSALS = [
     error: /^hidden picture 1: /,
   },
   {
-    name: 'a second hidden picture with another raster offset',
-    call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), null, bmp({ width: 8, height: 8, seed: 2, offset: 56, trailing: 0 }), 'vornhold'],
-    error: /^hidden picture 2: /,
+    name: 'a second hidden picture of another height',
+    call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), null, bmp({ width: 8, height: 9, seed: 2, offset: 56 }), 'vornhold'],
+    error: /^hidden picture 2: it is 8x9 but the carrier is 8x8/,
   },
   { name: 'an unknown build', call: ['decode', bmp({ width: 2, height: 2, seed: 1 }), 'vornhold3'], error: /unknown build/ },
   { name: 'a file too short to reveal', call: ['reveal', Buffer.from('BM')], error: /./ },
   { name: 'bytes that are not a Uint8Array', call: ['reveal', 'BM'], error: /Uint8Array/ },
+  // vorn's own readers refuse inside the module, with their reasons.
+  { name: 'a PNG cut short', call: ['encode', Buffer.from('\x89PNG\r\n\x1a\n\0\0\0\rIHDR', 'latin1'), null, null, 'vornhold2'], error: /^carrier: not a readable PNG file/ },
+  { name: 'a broken JPEG', call: ['encode', bmp({ width: 4, height: 4, seed: 1 }), Buffer.from('\xff\xd8\xff\xe0 not a JPEG at all', 'latin1'), null, 'vornhold2'], error: /^hidden1: not a readable JPEG file/ },
+  { name: 'a JPEG to decode', call: ['decode', Buffer.from('\xff\xd8\xff\xe0', 'latin1'), 'vornhold2'], error: /^coded: a JPEG cannot hold hidden bits/ },
+  { name: 'a BMP of 8 bits per pixel', call: ['encode', (() => { const b = bmp({ width: 4, height: 4, seed: 1 }); b.writeUInt16LE(8, 28); return b; })(), null, null, 'vornhold2'], error: /^carrier: the BMP has 8 bits per pixel/ },
 ];
 
 test('window.vornhold rejects what cannot be used, with the reason', async () => {
@@ -85,6 +92,26 @@ test('window.vornhold rejects what cannot be used, with the reason', async () =>
     const result = await callApi(session.page, ...refusal.call);
     assert.ok(!Buffer.isBuffer(result), `${refusal.name}: resolved instead of rejecting`);
     assert.match(result.error, refusal.error, refusal.name);
+  }
+});
+
+// Files of other formats are read inside the page by vorn's own readers: the same coded
+// picture as vorn's, byte for byte, where a browser's decoders would differ (JPEG upsampling).
+// A hidden BMP of another header goes into the carrier's frame, as vorn puts it there.
+test('PNG and JPEG files give the coded picture vorn gives', async () => {
+  const folder = native.scratchFolder('formats');
+  const carrier = await pictureFile(session.page, bmp({ width: 40, height: 24, seed: 1 }), 'image/jpeg');
+  const hidden1 = await pictureFile(session.page, bmp({ width: 40, height: 24, seed: 2 }), 'image/png');
+  const hidden2 = bmp({ width: 40, height: 24, seed: 3, offset: 70 });
+  writeFileSync(join(folder, 'carrier.jpg'), carrier);
+  writeFileSync(join(folder, 'hidden1.png'), hidden1);
+  writeFileSync(join(folder, 'hidden2.bmp'), hidden2);
+  for (const build of BUILDS) {
+    const run = await native.vorn(folder, 'encode', 'carrier.jpg', '--hidden1', 'hidden1.png',
+      '--hidden2', 'hidden2.bmp', '-o', `${build}.bmp`, '--build', build);
+    assert.equal(run.status, 0, run.stderr);
+    const coded = await callApi(session.page, 'encode', carrier, hidden1, hidden2, build);
+    assertSameBytes(coded, readFileSync(join(folder, `${build}.bmp`)), `encode ${build}`);
   }
 });
 

@@ -46,7 +46,7 @@ const measured = await session.page.evaluate(async (runs) => {
     const started = performance.now();
     coded = await window.vornhold.encode(carrier, hidden1, hidden2, 'vornhold2');
     if (run > 0) whole.push(performance.now() - started);
-    const { milliseconds } = await work('encodePage', { carrier, hidden1, hidden2, build: 0 });
+    const { milliseconds } = await work('encode', { carrier, hidden1, hidden2, build: 'vornhold2' });
     if (run > 0) engine.push(milliseconds);
   }
   const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', coded));

@@ -5,6 +5,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { extname, join, normalize } from 'node:path';
 import { tmpdir } from 'node:os';
 import puppeteer from 'puppeteer-core';
+import { rgbOf } from './bmp.mjs';
 import { root } from './native.mjs';
 
 export const site = join(root, 'build/wasm/web/site');
@@ -71,7 +72,8 @@ export async function openPage({ width = 1200, height = 900, extra = null } = {}
 }
 
 // Calls window.vornhold[name] with byte arguments (Buffers or null) and gives back its result
-// with every Uint8Array turned into a Buffer; a rejection comes back as {error}.
+// with every Uint8Array (itself or a field of it) turned into a Buffer; a rejection comes back
+// as {error}.
 export async function callApi(page, name, ...args) {
   const encoded = args.map((a) => (a == null || typeof a === 'string' ? a : { base64: Buffer.from(a).toString('base64') }));
   const result = await page.evaluate(async (name, encoded) => {
@@ -85,7 +87,7 @@ export async function callApi(page, name, ...args) {
     try {
       const value = await window.vornhold[name](...encoded.map(toBytes));
       if (value instanceof Uint8Array) return toBase64(value);
-      return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, toBase64(v)]));
+      return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, v instanceof Uint8Array ? toBase64(v) : v]));
     } catch (error) {
       return { error: error.message };
     }
@@ -93,5 +95,18 @@ export async function callApi(page, name, ...args) {
   const decode = (v) => Buffer.from(v.base64, 'base64');
   if (result.error !== undefined) return result;
   if (result.base64 !== undefined) return decode(result);
-  return Object.fromEntries(Object.entries(result).map(([k, v]) => [k, decode(v)]));
+  return Object.fromEntries(Object.entries(result).map(([k, v]) => [k, v?.base64 !== undefined ? decode(v) : v]));
+}
+
+// A PNG or JPEG (`type`) of a BMP's pixels, written by the browser's own encoder.
+export async function pictureFile(page, file, type) {
+  const { width, height, rgb } = rgbOf(file);
+  return Buffer.from(await page.evaluate(async (width, height, base64, type) => {
+    const rgb = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const rgba = new Uint8ClampedArray(width * height * 4).map((_, i) => (i % 4 === 3 ? 255 : rgb[(i >> 2) * 3 + (i % 4)]));
+    const canvas = new OffscreenCanvas(width, height);
+    canvas.getContext('2d').putImageData(new ImageData(rgba, width, height), 0, 0);
+    const bytes = new Uint8Array(await (await canvas.convertToBlob({ type, quality: 0.9 })).arrayBuffer());
+    return Array.from(bytes);
+  }, width, height, rgb.toString('base64'), type));
 }

@@ -3,7 +3,7 @@
 // Each program is copied into a scratch folder with its inputs and started with its input's
 // name as argument (so it works in its own folder); once it has printed its run time it would
 // only pause, so it is stopped there.
-import { spawn } from 'node:child_process';
+import { execFile, spawn } from 'node:child_process';
 import { copyFileSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { tmpdir } from 'node:os';
@@ -13,6 +13,7 @@ const programs = {
   vornhold2: join(root, 'build/default/coder/vornhold2'),
   vornhold: join(root, 'build/default/coder/vornhold'),
   vornlens: join(root, 'build/default/filter/vornlens'),
+  vorn: join(root, 'build/default/vorn/vorn'),
 };
 
 export function scratchFolder(name) {
@@ -64,4 +65,13 @@ export async function reveal(picture) {
   writeFileSync(join(folder, 'in_main.bmp'), picture);
   await run(folder, 'vornlens', 'in_main.bmp');
   return readFileSync(join(folder, 'out.bmp'));
+}
+
+// Runs `vorn ARGS...` in `folder`: {status, stderr}; a run that fails is an answer, not an error.
+export function vorn(folder, ...args) {
+  return new Promise((resolve) => {
+    execFile(programs.vorn, args, { cwd: folder }, (error, stdout, stderr) => {
+      resolve({ status: error ? error.code : 0, stderr });
+    });
+  });
 }

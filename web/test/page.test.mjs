@@ -7,7 +7,7 @@ import { existsSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync
 import { join } from 'node:path';
 import { bmp, firstDifference, rgbOf } from './bmp.mjs';
 import * as native from './native.mjs';
-import { openPage } from './browser.mjs';
+import { openPage, pictureFile } from './browser.mjs';
 
 const samples = join(native.root, 'samples');
 const shots = process.env.VORN_WEB_SCREENSHOTS ?? join(native.root, 'build/wasm/screenshots');
@@ -79,19 +79,6 @@ async function pngPixels(png) {
   }, png.toString('base64')));
 }
 
-// A PNG of a BMP's pixels, written by the browser.
-async function pngOf(file) {
-  const { width, height, rgb } = rgbOf(file);
-  return Buffer.from(await page.evaluate(async (width, height, base64) => {
-    const rgb = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
-    const rgba = new Uint8ClampedArray(width * height * 4).map((_, i) => (i % 4 === 3 ? 255 : rgb[(i >> 2) * 3 + (i % 4)]));
-    const canvas = new OffscreenCanvas(width, height);
-    canvas.getContext('2d').putImageData(new ImageData(rgba, width, height), 0, 0);
-    const bytes = new Uint8Array(await (await canvas.convertToBlob({ type: 'image/png' })).arrayBuffer());
-    return Array.from(bytes);
-  }, width, height, rgb.toString('base64')));
-}
-
 async function screenshot(selector, name) {
   mkdirSync(shots, { recursive: true });
   await (await page.$(selector)).screenshot({ path: join(shots, name) });
@@ -111,7 +98,10 @@ test('every control has a label, and the keyboard reaches them in order', async 
   assert.deepEqual(reached, ['carrier-file', 'hidden1-file', 'hidden2-file', 'vornhold2', 'coded-file', 'decode-build']);
 });
 
+const crossings = () => page.evaluate(async () => (await import('./vornhold.js')).work('crossings'));
+
 test('encoding the samples shows the coded picture and downloads the program\'s Coded.bmp', async () => {
+  const before = await crossings();
   await chooseFile('#carrier-file', join(samples, 'Main.bmp'));
   await chooseFile('#hidden1-file', join(samples, 'Hidden 1.bmp'));
   await chooseFile('#hidden2-file', join(samples, 'Hidden 2.bmp'));
@@ -123,6 +113,10 @@ test('encoding the samples shows the coded picture and downloads the program\'s 
   await page.waitForSelector('#encode-results:not([hidden])');
   assert.match(await page.$eval('#encode-message', (m) => m.textContent), /^Done with vornhold2 .*hidden picture 1 stored, scrambled; hidden picture 2 stored\.$/);
 
+  // Each file goes into the module once and its preview out; the coded picture comes out as
+  // the BMP, the PNG and the preview, and nothing else crosses.
+  const after = await crossings();
+  assert.deepEqual({ in: after.in - before.in, out: after.out - before.out }, { in: 3, out: 6 });
   const shown = await page.$eval('#coded-view', (canvas) => [canvas.width, canvas.height]);
   assert.deepEqual(shown, [512, 512]);
   const coded = await download('#coded-bmp');
@@ -149,8 +143,8 @@ function hiddenFromProgramFiles() {
 }
 
 test('decoding the coded picture shows each hidden picture and the revealed low bits', async () => {
-  await page.select('#decode-build', '0');
-  await page.select('#decode-content', '3');
+  await page.select('#decode-build', 'vornhold2');
+  await page.select('#decode-content', 'both');
   await chooseFile('#coded-file', join(downloads, 'Coded.bmp'));
   await waitForDecoding('Coded.bmp');
   assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, as chosen\.$/);
@@ -168,20 +162,22 @@ test('decoding the coded picture shows each hidden picture and the revealed low 
 });
 
 test('a coded PNG decodes like the coded BMP', async () => {
-  await page.select('#decode-build', '0');
-  await page.select('#decode-content', '3');
+  await page.select('#decode-build', 'vornhold2');
+  await page.select('#decode-content', 'both');
   await chooseFile('#coded-file', join(downloads, 'coded-copy.png'));
   await waitForDecoding('coded-copy.png');
-  assert.match((await statusOf('coded')).text, /512 × 512, decoded by the browser/);
+  assert.match((await statusOf('coded')).text, /512 × 512, read as its equivalent 24-bit BMP/);
   // The samples' header is the one of the equivalent BMP, so the files are equal whole.
   assertSameBytes(await download('#hidden-1-bmp'), hiddenFromProgramFiles().hidden1, 'hidden-1.bmp');
 });
 
 test('a PNG carrier is hidden in as its equivalent BMP, which the samples are', async () => {
   const png = join(downloads, 'Main.png');
-  writeFileSync(png, await pngOf(readFileSync(join(samples, 'Main.bmp'))));
+  writeFileSync(png, await pictureFile(page, readFileSync(join(samples, 'Main.bmp')), 'image/png'));
   await chooseFile('#carrier-file', png);
-  assert.match((await waitForStatus('carrier', 'ready')).text, /^Main\.png: 512 × 512, decoded by the browser$/);
+  // The browser writes RGBA, and vorn's reader says so of any PNG with an alpha channel.
+  assert.match((await waitForStatus('carrier', 'ready')).text,
+    /^Main\.png: 512 × 512, read as its equivalent 24-bit BMP; its transparency is dropped$/);
   await page.waitForSelector('#encode-button:not([disabled])');
   await page.click('#encode-button');
   await page.waitForFunction(() => /^Done/.test(document.getElementById('encode-message').textContent));

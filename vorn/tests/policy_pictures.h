@@ -1,0 +1,19 @@
+// The pictures of the picture-policy table (tests/policy/cases.tsv): inputs where front ends
+// used to decide differently, and for each case the coded BMP that the policy gives.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+// Writes every input and expected file the table names into `folder`.
+void write_policy_pictures(const std::filesystem::path& folder);
+
+// A BMP of R G B pixels (top row first) with `header_size` bytes of info header, `bits` (24 or
+// 32) per pixel, rows top-down when asked; fields beyond the 40-byte header stay 0.
+std::vector<uint8_t> bmp_variant(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, uint32_t header_size,
+                                 uint32_t bits, bool top_down);
+
+// A JPEG of R G B pixels at `quality`, with an EXIF block holding `orientation` unless it is 0.
+std::vector<uint8_t> jpeg_of_rgb(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, int quality,
+                                 int orientation);
