@@ -23,6 +23,9 @@ _vorn()
                 COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP)' -- "$cur") $(compgen -d -- "$cur"))
             fi
             return ;;
+        --password-file)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
         --hidden1|--hidden2)
             COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
@@ -30,8 +33,8 @@ _vorn()
     if [[ $cur == -* ]]; then
         local options="-o --output --force --max-megapixels --verbose --help"
         case $command in
-            encode) options+=" --hidden1 --hidden2 --build" ;;
-            decode) options+=" --hidden --build" ;;
+            encode) options+=" --hidden1 --hidden2 --build --password --password-file" ;;
+            decode) options+=" --hidden --build --password --password-file" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

@@ -24,6 +24,10 @@ const char* vorn_strerror(vorn_error error)
     case VORN_ERR_SIZE_OVERFLOW: return "too large for this system's address space";
     case VORN_ERR_BUFFER_TOO_SMALL: return "buffer smaller than the size asked for";
     case VORN_ERR_RANGE: return "piece beyond the end of the file";
+    case VORN_ERR_PASSWORD_EMPTY: return "the password is empty";
+    case VORN_ERR_TOO_SMALL_FOR_KEY: return "too small for a keyed picture (22 pixels at least, 43 for hidden picture 1 alone)";
+    case VORN_ERR_KEY_MISMATCH: return "wrong password, or the picture was changed after it was coded";
+    case VORN_ERR_KEY_MEMORY: return "not enough memory to derive the key (256 MiB)";
     }
     return "unknown error";
 }

@@ -51,7 +51,11 @@ typedef enum vorn_error {
     VORN_ERR_OFFSET_DIFFERS,    /* ... its raster offset */
     VORN_ERR_SIZE_OVERFLOW,     /* a size does not fit in this system's size_t */
     VORN_ERR_BUFFER_TOO_SMALL,  /* a work or output buffer is smaller than the size asked for */
-    VORN_ERR_RANGE              /* a piece reaches beyond the end of the file */
+    VORN_ERR_RANGE,             /* a piece reaches beyond the end of the file */
+    VORN_ERR_PASSWORD_EMPTY,    /* keyed: the password is empty */
+    VORN_ERR_TOO_SMALL_FOR_KEY, /* keyed: too few colour bytes for the salt and the tag */
+    VORN_ERR_KEY_MISMATCH,      /* keyed: wrong password, or the picture was changed after it was coded */
+    VORN_ERR_KEY_MEMORY         /* keyed: no memory for the key derivation */
 } vorn_error;
 
 /* A short English text for the code, such as "not a BMP file (it does not begin with BM)".
@@ -246,6 +250,62 @@ vorn_error vorn_program_decode(const uint8_t *coded, size_t length, vorn_build b
    vorn_check_carrier(). VORN_ERR_RANGE when the piece reaches beyond the file. */
 vorn_error vorn_program_decode1_piece(const uint8_t *coded, const vorn_geometry *geometry,
                                       size_t offset, size_t count, uint8_t *piece);
+
+/* ---- The keyed form: hidden pictures only the password's owner can take out -------------
+
+   A keyed picture uses a layout's fields (the table above, read without any scramble), but every
+   hidden bit is encrypted and authenticated under a key derived from a password: without it the
+   low bits look random, and nothing marks the picture as keyed. Key: Argon2id of the password
+   (UTF-8 bytes as given; vorn and the page normalise to NFC first) with a 16-byte salt, at a cost
+   fixed by the format's version (3 passes over 256 MiB). Cipher: XChaCha20-Poly1305 over the
+   fields of every colour byte, packed in raster order, with version, layout, width, height and
+   file length as additional data. The salt (bits 1..0) and the 16-byte tag take the fields of the
+   first 64 colour bytes (128 in the hidden-1 layout), which the hidden pictures give up.
+
+   These calls are in the shared library, which links libsodium for them; the static libvorn.a,
+   which the three programs link, leaves them out. The key derivation takes its 256 MiB from the
+   system allocator and frees it before returning; everything else lives in the caller's buffers.
+   Secrets are wiped before returning. */
+
+/* The salt's length. The caller draws it at random for every encoding and never reuses one: a
+   fresh salt gives a fresh key, which is why the cipher's nonce can be fixed. */
+#define VORN_KEYED_SALT_BYTES 16
+
+/* The work buffer both keyed calls need: one row of dither state and the packed hidden bits,
+   about half a byte per colour byte. VORN_ERR_SIZE_OVERFLOW when it does not fit in size_t. */
+vorn_error vorn_keyed_work_size(const vorn_geometry *geometry, size_t *size);
+
+/* Encodes in place: `image` holds the carrier and receives the keyed picture, `length` bytes.
+   The layout says which hidden pictures are stored (it must not be NONE); each one it stores is
+   given and passes vorn_check_hidden() (else that error), each one it does not store is null
+   (else VORN_ERR_ARGUMENT). Their rasters are work room and are zeroed afterwards.
+   Errors, with nothing written: those of vorn_check_carrier(), VORN_ERR_PASSWORD_EMPTY,
+   VORN_ERR_TOO_SMALL_FOR_KEY (fewer than 64 colour bytes, 128 for the hidden-1 layout),
+   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
+vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, size_t hidden1_length,
+                             uint8_t *hidden2, size_t hidden2_length, vorn_layout layout,
+                             const char *password, size_t password_length,
+                             const uint8_t salt[VORN_KEYED_SALT_BYTES], void *work, size_t work_size);
+
+/* Decodes a keyed picture: derives the key once and tries every keyed layout until a tag
+   verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded
+   picture's header, neither overlapping `coded`; picture_length is the size of each) hold its
+   hidden pictures, each level read back
+   over the full byte; a picture the layout does not hold is all zero, and the given-up pixels
+   are taken from the row above. VORN_ERR_KEY_MISMATCH when none verifies: the password is
+   wrong, or the picture was changed after it was coded (any bit, or its length); then nothing
+   is written but zeros in picture2. Other errors: those of vorn_check_carrier(),
+   VORN_ERR_PASSWORD_EMPTY, VORN_ERR_TOO_SMALL_FOR_KEY, VORN_ERR_BUFFER_TOO_SMALL (the work
+   buffer, or picture_length < length), VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
+vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *password,
+                             size_t password_length, uint8_t *picture1, uint8_t *picture2,
+                             size_t picture_length, vorn_layout *layout, void *work,
+                             size_t work_size);
+
+/* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
+   for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels) give 0:
+   too few to tell. A noisy hidden picture stored without a key can look random too. */
+vorn_error vorn_keyed_likely(const uint8_t *coded, size_t length, int *likely);
 
 #ifdef __cplusplus
 }

@@ -29,8 +29,10 @@ ensure_packages() {
 }
 
 # What building the programs needs: compiler, CMake and Ninja; vorn also needs libspng and
-# libjpeg-turbo (and pkg-config to find libspng).
-program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev)
+# libjpeg-turbo (and pkg-config to find libspng), libsodium for the keyed form and utf8proc to
+# normalise passwords.
+program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev libsodium-dev
+                  libutf8proc-dev)
 # What building and running the tests needs as well: GoogleTest.
 build_packages=("${program_packages[@]}" libgtest-dev)
 # What making and checking the Debian packages needs: dpkg-shlibdeps and file (used by CPack to

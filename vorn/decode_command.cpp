@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "keyed_command.h"
 #include "picture_output.h"
 #include "side_by_side.h"
 
@@ -54,6 +55,12 @@ void run_decode(const options& given, std::ostream& err)
     const std::vector<uint8_t> coded = coder_image(input);
     input = input_picture();  // its decoded pixels are in `coded` now
 
+    if (keyed(given)) {
+        decode_keyed(given, coded, err);
+        if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
+        return;
+    }
+
     vorn_build build = given.build.value_or(VORN_VORNHOLD2);
     hidden_choice content = given.content.value_or(hidden_choice::both);
     if (!given.content || !given.build) {
@@ -63,6 +70,10 @@ void run_decode(const options& given, std::ostream& err)
             fail(exit_class::input, given.input +
                                         ": holds no hidden picture (its four low bits are 0 "
                                         "everywhere); give --hidden to decode it all the same");
+        if (!given.content && looks_keyed(coded))
+            fail(exit_class::input, given.input +
+                                        ": no hidden picture found (its low bits look random); if it "
+                                        "was coded with a password, give --password");
         if (!given.content) content = content_of(guessed);
         if (!given.build) build = build_of(guessed);
         err << "vorn: " << given.input << ": assuming " << content_text(content);

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "keyed_command.h"
 #include "picture_output.h"
 #include "side_by_side.h"
 
@@ -81,6 +82,7 @@ void run_encode(const options& given, std::ostream& err)
     run_side_by_side(jobs);
     for (const input_picture& input : loaded) note_reading(input, err);
 
+    if (keyed(given)) frame_keyed_carrier(loaded[0], format);
     std::vector<uint8_t> carrier = coder_image(loaded[0]);
     loaded[0] = input_picture();
     vorn_geometry frame;
@@ -95,22 +97,27 @@ void run_encode(const options& given, std::ostream& err)
         loaded[next++] = input_picture();
     }
 
-    std::vector<uint8_t> work;
-    size_t work_size;
-    if (vorn_encode_work_size(&frame, &work_size) != VORN_OK) throw std::bad_alloc();
-    work.resize(work_size);
-    int refused = 0;
-    const vorn_error error = vorn_encode(
-        carrier.data(), carrier.size(), hidden[0].empty() ? nullptr : hidden[0].data(), hidden[0].size(),
-        hidden[1].empty() ? nullptr : hidden[1].data(), hidden[1].size(),
-        given.build.value_or(VORN_VORNHOLD2), work.data(), work.size(), &refused);
-    // Every hidden picture was framed to match the carrier, so a refusal here is a fault.
-    const std::string& failed = refused == 1 ? given.hidden1 : refused == 2 ? given.hidden2 : given.input;
-    if (error != VORN_OK) fail(exit_class::input, failed + ": " + vorn_strerror(error));
+    if (keyed(given)) {
+        encode_keyed(given, carrier, hidden, err);
+    } else {
+        std::vector<uint8_t> work;
+        size_t work_size;
+        if (vorn_encode_work_size(&frame, &work_size) != VORN_OK) throw std::bad_alloc();
+        work.resize(work_size);
+        int refused = 0;
+        const vorn_error error = vorn_encode(
+            carrier.data(), carrier.size(), hidden[0].empty() ? nullptr : hidden[0].data(), hidden[0].size(),
+            hidden[1].empty() ? nullptr : hidden[1].data(), hidden[1].size(),
+            given.build.value_or(VORN_VORNHOLD2), work.data(), work.size(), &refused);
+        // Every hidden picture was framed to match the carrier, so a refusal here is a fault.
+        const std::string& failed = refused == 1 ? given.hidden1 : refused == 2 ? given.hidden2 : given.input;
+        if (error != VORN_OK) fail(exit_class::input, failed + ": " + vorn_strerror(error));
+    }
 
     const bool stored1 = !hidden[0].empty(), stored2 = !hidden[1].empty();
     for (std::vector<uint8_t>& used : hidden) used = std::vector<uint8_t>();  // not needed to write
     write_output(given.output, output_bytes(format, std::move(carrier), given.output, coded_png_settings),
                  given.force);
-    if (given.verbose) report(stored1, stored2, given, frame, steady_ms() - start, err);
+    if (given.verbose && !keyed(given)) report(stored1, stored2, given, frame, steady_ms() - start, err);
+    if (given.verbose && keyed(given)) err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
 }

@@ -34,6 +34,8 @@ const char encode_help[] =
     "  --hidden2 FILE   hidden picture 2: 4 bits alone, 2 bits beside hidden picture 1\n"
     "  -o, --output OUT the coded picture, .png or .bmp\n"
     "  --build B        vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
+    "  --password       key the picture: ask for a password on the terminal, twice\n"
+    "  --password-file FILE  key it with the first line of FILE (-: standard input)\n"
     "  -f, --force      replace OUT if it exists\n"
     "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose    report what was stored and the time taken\n"
@@ -49,6 +51,8 @@ const char decode_help[] =
     "  -o, --output DIR  the folder to write to, made if missing (default: the current folder)\n"
     "  --hidden WHICH    1, 2 or both: the pictures CODED holds (default: guessed)\n"
     "  --build B         vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
+    "  --password        CODED is keyed: ask for its password on the terminal\n"
+    "  --password-file FILE  CODED is keyed: its password is FILE's first line (-: stdin)\n"
     "  -f, --force       replace hidden-N.png if it exists\n"
     "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
     "  -v, --verbose     report what was written and the time taken\n"
@@ -124,7 +128,8 @@ uint64_t parse_megapixels(command_name command, std::string_view value)
 bool takes_value(std::string_view name)
 {
     return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
-           name == "--build" || name == "--hidden" || name == "--max-megapixels";
+           name == "--build" || name == "--hidden" || name == "--max-megapixels" ||
+           name == "--password-file";
 }
 
 // Whether the option belongs to the command.
@@ -132,7 +137,7 @@ bool allowed(command_name command, std::string_view name)
 {
     if (name == "--hidden1" || name == "--hidden2") return command == command_name::encode;
     if (name == "--hidden") return command == command_name::decode;
-    if (name == "--build") return command != command_name::reveal;
+    if (name == "--build" || name == "--password-file") return command != command_name::reveal;
     return true;
 }
 
@@ -145,6 +150,7 @@ void apply(options& parsed, std::string_view name, const std::string& value)
     else if (name == "-o" || name == "--output") parsed.output = value;
     else if (name == "--build") parsed.build = parse_build(command, value);
     else if (name == "--hidden") parsed.content = parse_content(value);
+    else if (name == "--password-file") parsed.password_file = value;
     else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
 }
 
@@ -157,6 +163,8 @@ void check_complete(const options& parsed)
                                                              : "the picture to reveal";
         usage_error(command, std::string("missing ") + what);
     }
+    if (parsed.password && !parsed.password_file.empty())
+        usage_error(command, "--password and --password-file exclude each other");
     if (command != command_name::decode && parsed.output.empty())
         usage_error(command, "missing -o OUT, the output picture (.png or .bmp)");
 }
@@ -216,6 +224,14 @@ options parse_options(int argc, char** argv)
             parsed.verbose = true;
             continue;
         }
+        if (argument == "--password" && parsed.command != command_name::reveal) {
+            parsed.password = true;
+            continue;
+        }
+        // Other users can read a command line: a password is never taken from one.
+        if (argument.rfind("--password=", 0) == 0)
+            usage_error(parsed.command, "--password takes no value: it asks on the terminal "
+                                        "(in scripts, use --password-file FILE)");
         std::string name = argument, value;
         bool has_value = false;
         if (argument.rfind("--", 0) == 0 && argument.find('=') != std::string::npos) {

@@ -24,6 +24,8 @@ struct options {
     std::optional<vorn_build> build;
     std::optional<hidden_choice> content;  // decode --hidden
     read_limits limits;  // --max-megapixels
+    bool password = false;       // encode, decode: ask for the password on the terminal
+    std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)
     bool force = false;
     bool verbose = false;
 };

@@ -1,0 +1,186 @@
+// The keyed group of vorn.h: encoding under a password, and decoding that finds the layout whose
+// tag verifies.
+#include <sodium.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "keyed.h"
+#include "sizes.h"
+
+namespace {
+
+// The layouts decoding tries, in the order they are tried.
+constexpr vorn_layout keyed_layouts[] = {VORN_LAYOUT_HIDDEN1, VORN_LAYOUT_HIDDEN2_VORNHOLD,
+                                         VORN_LAYOUT_HIDDEN2_VORNHOLD2, VORN_LAYOUT_BOTH_VORNHOLD,
+                                         VORN_LAYOUT_BOTH_VORNHOLD2};
+
+// The work block: the dither row first (4-byte aligned as the block is), the message after it.
+struct keyed_work {
+    uint32_t* down;
+    uint8_t* message;
+};
+
+keyed_work work_in(void* block, const raster_geometry& g)
+{
+    uint32_t* down = static_cast<uint32_t*>(block);
+    return {down, reinterpret_cast<uint8_t*>(down + size_t(g.width) * 3)};
+}
+
+vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
+{
+    if (work_size < keyed_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
+    return work ? VORN_OK : VORN_ERR_ARGUMENT;
+}
+
+// A hidden picture the layout stores must be given and fit the carrier; one it does not store
+// must not be given.
+vorn_error check_picture(const uint8_t* image, size_t length, bool stored, const raster_geometry& g)
+{
+    if (!stored) return image ? VORN_ERR_ARGUMENT : VORN_OK;
+    if (!image) return VORN_ERR_ARGUMENT;
+    return hidden_difference(image, length, g);
+}
+
+}  // namespace
+
+vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
+                           uint8_t* hidden2, size_t hidden2_length, vorn_layout layout,
+                           const char* password, size_t password_length, const uint8_t* salt,
+                           keyed_cost cost, void* work, size_t work_size)
+{
+    if (!image || !salt || (!password && password_length > 0)) return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(image, length, g)) return error;
+    keyed_plan plan{};
+    if (!layout_holds(layout, 1) && !layout_holds(layout, 2)) return VORN_ERR_ARGUMENT;
+    if (const vorn_error error = check_picture(hidden1, hidden1_length, layout_holds(layout, 1), g))
+        return error;
+    if (const vorn_error error = check_picture(hidden2, hidden2_length, layout_holds(layout, 2), g))
+        return error;
+    if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
+    if (!plan_for(layout, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
+    if (const vorn_error error = check_work(g, work, work_size)) return error;
+
+    keyed_secret secret;
+    if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_KEY_MEMORY;
+    const keyed_work rooms = work_in(work, g);
+    uint8_t* layer1 = hidden1 ? hidden1 + g.offset_raster : nullptr;
+    uint8_t* layer2 = hidden2 ? hidden2 + g.offset_raster : nullptr;
+    uint8_t* fields = hidden_stages(layer1, layer2, plan, g, rooms.down);
+    const colour_bytes field_bytes{fields, g};
+    pack_message(field_bytes, plan, rooms.message);
+    uint8_t tag[keyed_tag_bytes];
+    seal_message(rooms.message, plan, g, secret, tag);
+    unpack_message(rooms.message, plan, field_bytes);
+    put_head(field_bytes, plan, salt, tag, secret.filler);
+    carrier_stage(image + g.offset_raster, fields, plan, g, rooms.down);
+
+    // The hidden pictures' rasters were work room: they hold dithered plaintext, which goes too.
+    const size_t raster_bytes = size_t(g.length) - g.offset_raster;
+    if (layer1) sodium_memzero(layer1, raster_bytes);
+    if (layer2) sodium_memzero(layer2, raster_bytes);
+    sodium_memzero(&secret, sizeof secret);
+    return VORN_OK;
+}
+
+vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* password,
+                           size_t password_length, keyed_cost cost, uint8_t* picture1,
+                           uint8_t* picture2, size_t picture_length, vorn_layout* layout, void* work,
+                           size_t work_size)
+{
+    if (!coded || !picture1 || !picture2 || !layout || (!password && password_length > 0))
+        return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(coded, length, g)) return error;
+    if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
+    if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
+    keyed_plan plan{};
+    if (!plan_for(VORN_LAYOUT_HIDDEN2_VORNHOLD, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
+    if (const vorn_error error = check_work(g, work, work_size)) return error;
+
+    // Fields are read from a copy of the coded picture in picture 2's buffer, which the opened
+    // fields then replace; the decoded pictures are made from there.
+    std::memcpy(picture2, coded, length);
+    uint8_t* fields = picture2 + g.offset_raster;
+    const colour_bytes field_bytes{fields, g};
+    uint8_t salt[keyed_salt_bytes];
+    read_salt(field_bytes, salt);
+    keyed_secret secret;
+    if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_KEY_MEMORY;
+
+    const keyed_work rooms = work_in(work, g);
+    bool opened = false;
+    for (const vorn_layout candidate : keyed_layouts) {
+        if (!plan_for(candidate, g, plan)) continue;
+        uint8_t tag[keyed_tag_bytes];
+        read_tag(field_bytes, plan, tag);
+        pack_message(field_bytes, plan, rooms.message);
+        const bool filler_ok = filler_matches(field_bytes, plan, secret.filler);
+        if (open_message(rooms.message, plan, g, secret, tag) && filler_ok) {
+            opened = true;
+            break;
+        }
+    }
+    sodium_memzero(&secret, sizeof secret);
+    if (!opened) {
+        sodium_memzero(picture2, length);
+        return VORN_ERR_KEY_MISMATCH;
+    }
+    unpack_message(rooms.message, plan, field_bytes);
+    sodium_memzero(rooms.message, size_t(plan.message_bytes));
+    std::memcpy(picture1, coded, g.offset_raster);
+    decoded_pictures(field_bytes, plan, picture1 + g.offset_raster, fields);
+    *layout = plan.layout;
+    return VORN_OK;
+}
+
+vorn_error vorn_keyed_work_size(const vorn_geometry* geometry, size_t* size)
+{
+    if (!geometry) return VORN_ERR_ARGUMENT;
+    return hand_out_size(keyed_work_bytes(*geometry), size);
+}
+
+vorn_error vorn_keyed_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
+                             uint8_t* hidden2, size_t hidden2_length, vorn_layout layout,
+                             const char* password, size_t password_length, const uint8_t* salt,
+                             void* work, size_t work_size)
+{
+    return keyed_encode_at(image, length, hidden1, hidden1_length, hidden2, hidden2_length, layout,
+                           password, password_length, salt, keyed_format_cost, work, work_size);
+}
+
+vorn_error vorn_keyed_decode(const uint8_t* coded, size_t length, const char* password,
+                             size_t password_length, uint8_t* picture1, uint8_t* picture2,
+                             size_t picture_length, vorn_layout* layout, void* work, size_t work_size)
+{
+    return keyed_decode_at(coded, length, password, password_length, keyed_format_cost, picture1,
+                           picture2, picture_length, layout, work, work_size);
+}
+
+vorn_error vorn_keyed_likely(const uint8_t* coded, size_t length, int* likely)
+{
+    if (!coded || !likely) return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(coded, length, g)) return error;
+    // The two lowest bits of four colour bytes in a row make a byte: random bits spread it evenly
+    // over its 256 values, while any picture's bits, scrambled or not, favour some. Chi-square
+    // with 255 degrees of freedom, five expected per value at least: 330 is passed by random
+    // bits 999 times in 1000.
+    constexpr uint64_t enough = 256 * 5, most = uint64_t(1) << 20;
+    const uint64_t groups = std::min<uint64_t>(uint64_t(g.width) * 3 * g.height / 4, most);
+    *likely = 0;
+    if (groups < enough) return VORN_OK;
+    uint64_t counts[256] = {};
+    const colour_bytes bytes{const_cast<uint8_t*>(coded) + g.offset_raster, g};
+    for (uint64_t i = 0; i < groups; ++i) {
+        unsigned value = 0;
+        for (uint64_t k = 4 * i; k < 4 * i + 4; ++k) value = value << 2 | (bytes[k] & 3);
+        ++counts[value];
+    }
+    const double expected = double(groups) / 256;
+    double chi = 0;
+    for (const uint64_t count : counts) chi += (double(count) - expected) * (double(count) - expected) / expected;
+    *likely = chi < 330;
+    return VORN_OK;
+}

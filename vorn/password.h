@@ -1,0 +1,21 @@
+// The password of a keyed picture: asked on the terminal or read from a file, never taken from
+// the command line, and normalised to NFC so that the same word typed on any system gives the
+// same bytes.
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "options.h"
+
+// The password `given` asks for, as NFC UTF-8: from the terminal (twice when `confirm`, and the
+// two must agree), or the first line of --password-file (standard input for "-", taken from
+// `in`). Fails with exit_class::input when there is no terminal, the file cannot be read, the
+// password is empty or not UTF-8, or the two typed differ.
+std::string password_for(const options& given, bool confirm, std::istream& in);
+
+// The bytes in NFC, or false when they are not valid UTF-8.
+bool nfc_of(const std::string& text, std::string& normalised);
+
+// Overwrites the string's bytes before it goes.
+void wipe(std::string& secret);

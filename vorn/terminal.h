@@ -1,0 +1,10 @@
+// The terminal, for the one thing vorn asks there: a password, typed without echo. The real
+// implementation (terminal_posix.cpp) is linked into vorn alone; the tests link a stand-in that
+// answers from a script, so that no test needs a terminal.
+#pragma once
+
+#include <string>
+
+// Writes `prompt` to the terminal, reads one line with echo off and restores the terminal. False
+// when there is no terminal to ask on (or it cannot be read); `line` is then empty.
+bool read_secret_line(const char* prompt, std::string& line);
