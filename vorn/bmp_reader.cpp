@@ -102,7 +102,8 @@ bmp_layout read_layout(const std::vector<uint8_t>& f, const std::string& path)
 
 }  // namespace
 
-rgb_picture read_bmp(const std::vector<uint8_t>& f, const std::string& path, const read_limits& limits)
+rgb_picture read_bmp(const std::vector<uint8_t>& f, const std::string& path, const read_limits& limits,
+                     pixel_layout layout_wanted)
 {
     const bmp_layout layout = read_layout(f, path);
     const uint32_t pixel_bytes = layout.bits / 8;
@@ -113,15 +114,19 @@ rgb_picture read_bmp(const std::vector<uint8_t>& f, const std::string& path, con
         refuse(path, "the BMP is corrupted: its header promises more pixels than the file holds");
 
     rgb_picture picture;
+    picture.layout = layout_wanted;
     size_picture(picture, layout.width, layout.height, limits, path);
+    const pixel_rows rows = rows_of(picture);
+    // The bytes of R, G and B within a stored pixel, in the order the target takes them.
+    const uint32_t first = layout.channel_byte[rows.bgr ? 2 : 0], last = layout.channel_byte[rows.bgr ? 0 : 2];
     for (uint32_t y = 0; y < layout.height; ++y) {
         const uint32_t stored_row = layout.top_down ? y : layout.height - 1 - y;
         const uint8_t* source = f.data() + layout.raster_offset + stored_row * row_bytes;
-        uint8_t* target = picture.rgb.data() + size_t(y) * layout.width * 3;
+        uint8_t* target = rows.row(y);
         for (uint32_t x = 0; x < layout.width; ++x, source += pixel_bytes, target += 3) {
-            target[0] = source[layout.channel_byte[0]];
+            target[0] = source[first];
             target[1] = source[layout.channel_byte[1]];
-            target[2] = source[layout.channel_byte[2]];
+            target[2] = source[last];
         }
     }
     return picture;

@@ -10,6 +10,7 @@
 
 #include "failure.h"
 #include "file_image.h"
+#include "picture_memory.h"
 
 namespace fs = std::filesystem;
 
@@ -51,7 +52,7 @@ std::vector<uint8_t> read_whole_file(const std::string& path)
     int error = 0;
     static uint8_t nothing;  // where an empty file's no bytes go
     const load_status status = load_file_into(path, SIZE_MAX, [&](uint64_t length) {
-        bytes.resize(size_t(length));
+        bytes = large_buffer(size_t(length));
         return length == 0 ? &nothing : bytes.data();
     }, error);
     if (status == load_status::no_memory) throw std::bad_alloc();

@@ -55,16 +55,16 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
             picture.as_is = true;
             picture.file = std::move(file);
         } else {
-            picture.pixels = read_bmp(file, path, limits);
+            picture.pixels = read_bmp(file, path, limits, pixel_layout::coder_image);
         }
     } else if (starts_with(file, png_magic, 8)) {
-        picture.pixels = read_png(file, path, limits);
+        picture.pixels = read_png(file, path, limits, pixel_layout::coder_image);
     } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             fail(exit_class::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
                         "give the PNG or BMP that vorn encode wrote");
-        picture.pixels = read_jpeg(file, path, limits);
+        picture.pixels = read_jpeg(file, path, limits, pixel_layout::coder_image);
     } else {
         const std::string format = other_format(file);
         fail(exit_class::input,
@@ -77,11 +77,6 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
 std::vector<uint8_t> coder_image(input_picture& picture)
 {
     if (picture.as_is) return std::move(picture.file);
-    const rgb_picture& pixels = picture.pixels;
-    size_t length;
-    vorn_bmp_length(pixels.width, pixels.height, &length);  // checked when the pixels were sized
-    std::vector<uint8_t> image(length);
-    vorn_bmp_from_rgb(pixels.rgb.data(), pixels.width, pixels.height, size_t(pixels.width) * 3, 3,
-                      image.data(), image.size());
-    return image;
+    to_coder_image(picture.pixels, picture.path);
+    return std::move(picture.pixels.image);
 }

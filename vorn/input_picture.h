@@ -20,7 +20,9 @@ struct input_picture {
     bool as_is = false;
     std::vector<uint8_t> file;  // the file's bytes when as_is
     vorn_geometry geometry{};   // when as_is
-    rgb_picture pixels;         // otherwise
+    // Otherwise the decoded picture, which the readers leave as its coder file image (a caller
+    // may put pixels in the rgb layout here instead).
+    rgb_picture pixels;
 };
 
 // Reads `path` and decodes it (within `limits`) unless the coder takes it as it stands. Fails with
@@ -35,6 +37,6 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
 // Whether `file` begins as a PNG, JPEG or BMP does: the formats vorn reads.
 bool is_vorn_format(const std::vector<uint8_t>& file);
 
-// The picture's coder file image: the file itself when as_is, otherwise the BMP with a 54-byte
-// header that an image converter writes for it.
+// The picture's coder file image, moved out of `picture`: the file itself when as_is, otherwise
+// the BMP with a 54-byte header that an image converter writes for it.
 std::vector<uint8_t> coder_image(input_picture& picture);

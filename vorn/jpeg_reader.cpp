@@ -56,7 +56,7 @@ jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
         jpeg_destroy_decompress(&decoder);
         return jpeg_outcome::cmyk;
     }
-    if (picture.rgb.empty()) {
+    if (picture.width == 0) {
         // Sized from the header, before the decoder allocates its buffers (a progressive file's
         // hold the whole picture). The size check fails by exception, which must not cross
         // libjpeg's frames: leave first.
@@ -65,7 +65,9 @@ jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
         size_picture(picture, width, height, limits, path);
         return jpeg_outcome::sized;  // sized now: the caller decodes again
     }
-    decoder.out_color_space = JCS_RGB;
+    // The library gives the channels in the order the picture's layout keeps them.
+    const pixel_rows rows = rows_of(picture);
+    decoder.out_color_space = rows.bgr ? JCS_EXT_BGR : JCS_RGB;
     jpeg_start_decompress(&decoder);
     if (decoder.output_width != picture.width || decoder.output_height != picture.height) {
         std::snprintf(errors.text, sizeof errors.text, "its size changed as it was decoded");
@@ -73,7 +75,7 @@ jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
         return jpeg_outcome::failed;
     }
     while (decoder.output_scanline < decoder.output_height) {
-        JSAMPROW row = picture.rgb.data() + size_t(decoder.output_scanline) * picture.width * 3;
+        JSAMPROW row = rows.row(decoder.output_scanline);
         jpeg_read_scanlines(&decoder, &row, 1);
     }
     jpeg_finish_decompress(&decoder);
@@ -83,9 +85,14 @@ jpeg_outcome decode_into(const std::vector<uint8_t>& file, rgb_picture& picture,
 
 }  // namespace
 
-rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits)
+rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
+                      pixel_layout layout)
 {
+    // A picture to turn is decoded as packed rows, turned, and only then laid out as asked.
+    const int orientation = exif_orientation(file);
+    const bool upright = orientation < 2 || orientation > 8;
     rgb_picture picture;
+    picture.layout = upright ? layout : pixel_layout::rgb;
     error_manager errors;
     jpeg_outcome outcome = decode_into(file, picture, errors, limits, path);
     if (outcome == jpeg_outcome::sized) outcome = decode_into(file, picture, errors, limits, path);
@@ -94,6 +101,9 @@ rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path,
     if (outcome != jpeg_outcome::decoded)
         fail(exit_class::input, path + ": not a readable JPEG file (" + errors.text + ")");
     // A photograph is shown upright, as its camera's orientation tag says.
-    turn_upright(picture, exif_orientation(file));
+    if (!upright) {
+        turn_upright(picture, orientation);
+        if (layout == pixel_layout::coder_image) to_coder_image(picture, path);
+    }
     return picture;
 }

@@ -8,7 +8,8 @@
 
 #include "rgb_picture.h"
 
-// Decodes `file` to RGB (greyscale and YCbCr pictures; CMYK is refused with its reason), with
-// the library's default, accurate settings. Fails with exit_class::input.
+// Decodes `file` to RGB in `layout` (greyscale and YCbCr pictures; CMYK is refused with its
+// reason), with the library's default, accurate settings, and turns it upright as its EXIF
+// orientation says. Fails with exit_class::input.
 rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path,
-                      const read_limits& limits = read_limits());
+                      const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb);

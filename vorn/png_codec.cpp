@@ -3,6 +3,7 @@
 #include <spng.h>
 #include <zlib.h>
 
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -28,9 +29,73 @@ uint8_t to_8_bits(uint16_t sample)
     return uint8_t((uint32_t(sample) * 255 + 32767) / 65535);
 }
 
+// Whether `file_length` bytes can hold the picture `header` describes: deflate codes at most
+// 258 bytes in 2 bits, so image data shrinks to no less than 1/1032 of itself. A header that
+// promises more is refused before the picture's memory is taken (and cleared, for a coder file
+// image): a few bytes cannot make vorn take and clear gigabytes.
+bool file_can_hold(const spng_ihdr& header, size_t file_length)
+{
+    const int channels = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR         ? 3
+                         : header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ? 4
+                         : header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ? 2
+                                                                                : 1;
+    // Within the picture limit, width x height is below 2^33: the product cannot wrap.
+    const uint64_t image_bytes = uint64_t(header.width) * header.height * channels * header.bit_depth / 8;
+    return image_bytes / 1032 <= file_length;
+}
+
+// Decodes every row of an 8-bit picture straight into its place. An interlaced picture's rows
+// come back several times, a pass at a time, each filling in more of the row; libspng says which
+// row comes next. The channels are put in the target's order once a row is complete.
+int decode_rows(spng_ctx* context, const spng_ihdr& header, const pixel_rows& rows)
+{
+    int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGB8, SPNG_DECODE_PROGRESSIVE);
+    const size_t row_bytes = size_t(header.width) * 3;
+    const bool interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
+    spng_row_info row;
+    while (!error && !(error = spng_get_row_info(context, &row))) {
+        uint8_t* target = rows.row(row.row_num);
+        error = spng_decode_row(context, target, row_bytes);
+        if ((!error || error == SPNG_EOI) && rows.bgr && !interlaced) swap_red_blue(target, header.width);
+    }
+    if (error != SPNG_EOI) return error;
+    for (uint32_t y = 0; rows.bgr && interlaced && y < header.height; ++y) swap_red_blue(rows.row(y), header.width);
+    return 0;
+}
+
+// libspng gives 16-bit samples only with alpha; they are rounded here, as converters do. Rows
+// are decoded one at a time into a row of their own, an interlaced picture's all at once.
+int decode_wide_rows(spng_ctx* context, const spng_ihdr& header, const pixel_rows& rows)
+{
+    const bool interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
+    const uint64_t samples = uint64_t(header.width) * 4 * (interlaced ? header.height : 1);
+    if (samples > SIZE_MAX / 2) return SPNG_EOVERFLOW;  // as libspng's own sizing says
+    const size_t row_samples = size_t(header.width) * 4;
+    std::vector<uint16_t> wide(static_cast<size_t>(samples));
+    int error = interlaced ? spng_decode_image(context, wide.data(), wide.size() * 2, SPNG_FMT_RGBA16, 0)
+                           : spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA16, SPNG_DECODE_PROGRESSIVE);
+    const uint32_t red = rows.bgr ? 2 : 0, blue = rows.bgr ? 0 : 2;
+    for (uint32_t y = 0; !error && y < header.height; ++y) {
+        const uint16_t* from = wide.data() + (interlaced ? size_t(y) * row_samples : 0);
+        if (!interlaced) {
+            error = spng_decode_row(context, wide.data(), row_samples * 2);
+            if (error == SPNG_EOI && y + 1 == header.height) error = 0;  // the last row ends the image
+            if (error) break;
+        }
+        uint8_t* target = rows.row(y);
+        for (size_t x = 0; x < header.width; ++x, from += 4, target += 3) {
+            target[red] = to_8_bits(from[0]);
+            target[1] = to_8_bits(from[1]);
+            target[blue] = to_8_bits(from[2]);
+        }
+    }
+    return error;
+}
+
 }  // namespace
 
-rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits)
+rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
+                     pixel_layout layout)
 {
     context_ptr context(spng_ctx_new(0));
     if (!context) fail(exit_class::memory, path + ": not enough memory to decode it");
@@ -42,29 +107,20 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
     if (!error) error = spng_get_ihdr(context.get(), &header);
     if (error) refuse(path, error);
 
+    check_picture_cost(header.width, header.height, limits, path);
+    if (!file_can_hold(header, file.size()))
+        fail(exit_class::input, path + ": not a readable PNG file (its header promises more pixels than the file can hold)");
     rgb_picture picture;
+    picture.layout = layout;
     size_picture(picture, header.width, header.height, limits, path);
     spng_trns transparency;
     picture.alpha_dropped = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                             spng_get_trns(context.get(), &transparency) == 0;
-
-    if (header.bit_depth != 16) {
-        error = spng_decode_image(context.get(), picture.rgb.data(), picture.rgb.size(),
-                                  SPNG_FMT_RGB8, 0);
-        if (error) refuse(path, error);
-        return picture;
-    }
-    // libspng gives 16-bit samples only with alpha; they are rounded here, as converters do.
-    size_t size;
-    error = spng_decoded_image_size(context.get(), SPNG_FMT_RGBA16, &size);
+    const pixel_rows rows = rows_of(picture);
+    error = header.bit_depth == 16 ? decode_wide_rows(context.get(), header, rows)
+                                   : decode_rows(context.get(), header, rows);
     if (error) refuse(path, error);
-    std::vector<uint16_t> wide(size / 2);
-    error = spng_decode_image(context.get(), wide.data(), size, SPNG_FMT_RGBA16, 0);
-    if (error) refuse(path, error);
-    const size_t pixels = size_t(picture.width) * picture.height;
-    for (size_t i = 0; i < pixels; ++i)
-        for (size_t c = 0; c < 3; ++c) picture.rgb[i * 3 + c] = to_8_bits(wide[i * 4 + c]);
     return picture;
 }
 
@@ -116,6 +172,7 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
         if (raw <= SIZE_MAX / 2) sink.bytes.reserve(size_t(raw + raw / 8 + 65536));
     } catch (const std::bad_alloc&) {
     }
+    prefer_huge_pages(sink.bytes.data(), sink.bytes.capacity());
     spng_ihdr header{};
     header.width = width;
     header.height = height;

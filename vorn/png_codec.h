@@ -9,11 +9,12 @@
 
 #include "rgb_picture.h"
 
-// Decodes `file`. Transparency (an alpha channel or a tRNS chunk) is left out and
-// `alpha_dropped` set; 16-bit samples are rounded to the nearest 8-bit value. Gamma and colour
-// chunks are ignored: the samples are taken as they stand. Fails with exit_class::input.
+// Decodes `file` into `layout`, a row at a time. Transparency (an alpha channel or a tRNS chunk)
+// is left out and `alpha_dropped` set; 16-bit samples are rounded to the nearest 8-bit value.
+// Gamma and colour chunks are ignored: the samples are taken as they stand. Fails with
+// exit_class::input, exit_class::memory when libspng runs out of memory.
 rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
-                      const read_limits& limits = read_limits());
+                     const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb);
 
 // How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
 // (SPNG_FILTER_CHOICE_* bits).
@@ -38,7 +39,7 @@ using png_row_maker = std::function<const uint8_t*(uint32_t y, uint8_t* row)>;
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
                                const std::string& path, const png_settings& settings);
 
-// The PNG file of `picture`, as above, with decoded_png_settings.
+// The PNG file of `picture`, in the rgb layout, as above, with decoded_png_settings.
 std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path);
 
 // The PNG file of the pixels of `image`, a file image vorn_check_carrier() accepts, made from its

@@ -1,7 +1,45 @@
 #include "rgb_picture.h"
 
+#include <utility>
+
 #include "failure.h"
 #include "vorn.h"
+
+namespace {
+
+constexpr size_t bmp_header_length = 54;
+
+[[noreturn]] void too_large(uint32_t width, uint32_t height, const std::string& path)
+{
+    fail(exit_class::input, path + ": the picture is too large (" + std::to_string(width) + "x" +
+                                std::to_string(height) +
+                                "): as a 24-bit BMP it would reach 4 GiB; scale it down first");
+}
+
+void put_le32(uint8_t* at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
+}
+
+// A cleared coder file image of width x height pixels, `length` bytes (vorn_bmp_length()) with
+// its header. The engine writes the header of a one-row picture of this width; the three fields
+// that count the rows (the file's length, the height and the raster's length) are then set for
+// all of them, as the engine sets them.
+std::vector<uint8_t> blank_coder_image(uint32_t width, uint32_t height, size_t length)
+{
+    std::vector<uint8_t> image = large_buffer(length);
+    const size_t row_length = (length - bmp_header_length) / height;
+    std::vector<uint8_t> one_row(bmp_header_length + row_length);
+    const std::vector<uint8_t> black(size_t(width) * 3);
+    vorn_bmp_from_rgb(black.data(), width, 1, black.size(), 3, one_row.data(), one_row.size());
+    std::copy(one_row.begin(), one_row.begin() + bmp_header_length, image.begin());
+    put_le32(image.data() + 2, uint32_t(length));
+    put_le32(image.data() + 22, height);
+    put_le32(image.data() + 34, uint32_t(length - bmp_header_length));
+    return image;
+}
+
+}  // namespace
 
 void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limits, const std::string& path)
 {
@@ -24,11 +62,38 @@ void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const r
     if (width == 0 || height == 0) fail(exit_class::input, path + ": the picture holds no pixels");
     check_picture_cost(width, height, limits, path);
     size_t bmp_length;
-    if (vorn_bmp_length(width, height, &bmp_length) != VORN_OK)
-        fail(exit_class::input, path + ": the picture is too large (" + std::to_string(width) +
-                                    "x" + std::to_string(height) +
-                                    "): as a 24-bit BMP it would reach 4 GiB; scale it down first");
+    if (vorn_bmp_length(width, height, &bmp_length) != VORN_OK) too_large(width, height, path);
     picture.width = width;
     picture.height = height;
-    picture.rgb.allocate(size_t(width) * height * 3);
+    if (picture.layout == pixel_layout::coder_image)
+        picture.image = blank_coder_image(width, height, bmp_length);
+    else
+        picture.rgb.allocate(size_t(width) * height * 3);
+}
+
+pixel_rows rows_of(rgb_picture& picture)
+{
+    if (picture.layout == pixel_layout::rgb)
+        return {picture.rgb.data(), ptrdiff_t(picture.width) * 3, false};
+    // Rows are stored bottom-up: the top row is the last one of the raster.
+    const ptrdiff_t stride = ptrdiff_t(picture.image.size() - bmp_header_length) / picture.height;
+    return {picture.image.data() + bmp_header_length + stride * (picture.height - 1), -stride, true};
+}
+
+void swap_red_blue(uint8_t* row, uint32_t width)
+{
+    for (uint8_t* pixel = row; pixel < row + size_t(width) * 3; pixel += 3) std::swap(pixel[0], pixel[2]);
+}
+
+void to_coder_image(rgb_picture& picture, const std::string& path)
+{
+    if (picture.layout == pixel_layout::coder_image) return;
+    size_t length;
+    if (vorn_bmp_length(picture.width, picture.height, &length) != VORN_OK)
+        too_large(picture.width, picture.height, path);
+    picture.image = large_buffer(length);
+    vorn_bmp_from_rgb(picture.rgb.data(), picture.width, picture.height, size_t(picture.width) * 3, 3,
+                      picture.image.data(), picture.image.size());
+    picture.rgb = pixel_bytes();
+    picture.layout = pixel_layout::coder_image;
 }

@@ -1,9 +1,14 @@
-// A decoded picture: 8-bit R G B pixels, the top row first, rows packed without padding.
+// A decoded picture: 8-bit R G B pixels, held either as packed rows or as the coder file image
+// the engine takes, so that a reader can decode straight into what its caller needs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "picture_memory.h"
 
 // Bytes that are not cleared when they are taken: a picture's header may promise far more
 // pixels than its file holds, and a decoder finds that out only as it goes; memory that is
@@ -16,6 +21,7 @@ struct pixel_bytes {
     {
         block.reset(new uint8_t[count]);
         length = count;
+        prefer_huge_pages(block.get(), count);
     }
     uint8_t* data() { return block.get(); }
     const uint8_t* data() const { return block.get(); }
@@ -24,12 +30,37 @@ struct pixel_bytes {
     uint8_t& operator[](size_t at) { return block[at]; }
 };
 
+// How a reader lays out the pixels it decodes; the caller chooses before reading.
+enum class pixel_layout {
+    rgb,          // in `rgb`: R G B, the top row first, rows packed without padding
+    coder_image,  // in `image`: the coder file image vorn_bmp_from_rgb() writes for the pixels
+                  // (a 54-byte header, then B G R rows from the bottom up, padded to 4 bytes)
+};
+
 struct rgb_picture {
     uint32_t width = 0;
     uint32_t height = 0;
-    pixel_bytes rgb;             // width * height * 3 bytes
+    pixel_layout layout = pixel_layout::rgb;
+    pixel_bytes rgb;             // width * height * 3 bytes in the rgb layout
+    std::vector<uint8_t> image;  // the coder file image in the coder_image layout
     bool alpha_dropped = false;  // the file held transparency, which was left out
 };
+
+// Where a reader puts row y of a sized picture (0 is the top row): width * 3 bytes from
+// row(y), R G B, or B G R when `bgr`. Bytes beyond them in the row are the layout's padding,
+// already 0.
+struct pixel_rows {
+    uint8_t* top;
+    ptrdiff_t step;  // from one row to the next below it; negative for bottom-up rows
+    bool bgr;
+    uint8_t* row(uint32_t y) const { return top + ptrdiff_t(y) * step; }
+};
+
+// The rows of `picture`, sized by size_picture() in its layout.
+pixel_rows rows_of(rgb_picture& picture);
+
+// Swaps the first and third byte of each of the `width` pixels at `row`: R G B to B G R and back.
+void swap_red_blue(uint8_t* row, uint32_t width);
 
 // What one picture may cost: a file that declares more pixels is refused as soon as its header
 // is read, before anything is allocated or inflated, so that a small file cannot take gigabytes
@@ -49,6 +80,14 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
 
 // The decoders' shared checks: a picture within `limits` whose equivalent BMP stays below 4 GiB.
 // Fails with exit_class::input naming `path` when width x height is empty or too large, and
-// sizes `picture.rgb` otherwise.
+// otherwise sizes the picture in its layout. The rgb layout is not cleared (see pixel_bytes); the
+// coder file image is, since it is handed on as a vector: a header that promises more pixels
+// than its file holds costs that memory until the decoder finds out, within `limits`.
 void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const read_limits& limits,
                   const std::string& path);
+
+// Moves the pixels of `picture` into the coder_image layout, letting go of its rgb bytes; a
+// picture laid out so already is left alone. Fails with exit_class::input naming `path` when the
+// picture is too large for a coder file image (a picture turned upright can be, where its
+// unturned self was not).
+void to_coder_image(rgb_picture& picture, const std::string& path);

@@ -112,12 +112,13 @@ TEST_F(vorn_process_test, a_stop_signal_while_writing_leaves_the_folder_as_it_wa
 #endif
 
 #ifdef VORN_LIMITS_ADDRESS_SPACE
-// A PNG of a few bytes that declares 20000 x 20000 pixels is refused from its header, within an
-// address space of 512 MiB; with the limit raised, the same file runs out of that memory: the
-// refusal comes before the 1.2 GB of pixels are taken.
+// A PNG that declares 20000 x 20000 pixels is refused from its header, within an address space
+// of 512 MiB; with the limit raised, the same file runs out of that memory: the refusal comes
+// before the 1.2 GB of pixels are taken. The file is padded to the least such a picture can be
+// compressed to (deflate shrinks at most 1032-fold), or it would be refused as broken at once.
 TEST_F(vorn_process_test, the_picture_limit_refuses_before_allocating)
 {
-    write_bytes("huge.png", png_declaring(20000, 20000));
+    write_bytes("huge.png", png_declaring(20000, 20000, size_t(20000) * 20000 * 3 / 1032 + 1));
     struct {
         const char* raise;  // null: the default limit
         int code;

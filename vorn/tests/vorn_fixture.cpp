@@ -184,7 +184,7 @@ void put_chunk(bytes& file, const char* type, const bytes& data)
 
 }  // namespace
 
-bytes png_declaring(uint32_t width, uint32_t height)
+bytes png_declaring(uint32_t width, uint32_t height, size_t length)
 {
     bytes file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     bytes header;
@@ -192,6 +192,9 @@ bytes png_declaring(uint32_t width, uint32_t height)
     put_be32(header, height);
     header.insert(header.end(), {8, 2, 0, 0, 0});
     put_chunk(file, "IHDR", header);
+    // What follows the padding's data: its frame of 12 bytes, the IDAT chunk and the IEND chunk.
+    const size_t rest = file.size() + 12 + 18 + 12;
+    if (length > rest) put_chunk(file, "paDd", bytes(length - rest));
     put_chunk(file, "IDAT", {0x78, 0x01, 0x63, 0x60, 0x00, 0x00});
     put_chunk(file, "IEND", {});
     return file;

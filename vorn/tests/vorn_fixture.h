@@ -33,8 +33,9 @@ bytes png_pixels(const bytes& png);
 // bits, top-down rows, or a 124-byte header.
 bytes png_of(const bytes& bmp, int color_type, int depth);
 bytes jpeg_of(const bytes& bmp);
-// A PNG whose header declares width x height RGB pixels and whose data holds only a few bytes.
-bytes png_declaring(uint32_t width, uint32_t height);
+// A PNG whose header declares width x height RGB pixels and whose data holds only a few bytes;
+// an ancillary chunk of zeros before the data makes it `length` bytes long when it is larger.
+bytes png_declaring(uint32_t width, uint32_t height, size_t length = 0);
 // `jpeg` with the size its frame header declares changed to width x height.
 bytes jpeg_declaring(bytes jpeg, uint16_t width, uint16_t height);
 bytes bmp32_of(const bytes& bmp);
