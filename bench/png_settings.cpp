@@ -1,17 +1,21 @@
 // Times vorn's PNG writer on given PNG files under every setting worth weighing: zlib's strategy
 // and level and libspng's row filters. Each file is decoded once and encoded again under each
-// setting; the table gives the median time and the size, and the size against the first row.
+// setting, the settings taking turns in every round so that a busy machine's noise falls on all
+// of them alike; the table gives the median time on the clock and in CPU time (the writer's
+// thread alone, steadier where other work shares the cores), the size, and the size against the
+// first row.
 //
 //   vorn_png_settings [runs] FILE.png...   default 3 runs
 //
 // The files to give are the pictures vorn writes (a coded picture, the pictures decoded from
-// it): what suits them decides chosen_png_settings.
+// it): what suits them decides coded_png_settings and decoded_png_settings.
 #include <zlib.h>
 
 #include <spng.h>
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -64,6 +68,13 @@ double median(std::vector<double> samples)
     return samples[samples.size() / 2];
 }
 
+double thread_cpu_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -87,21 +98,23 @@ int main(int argc, char** argv)
         const png_row_maker rows = [&picture, row_bytes](uint32_t y, uint8_t*) {
             return picture.rgb.data() + y * row_bytes;
         };
-        std::printf("%s: %ux%u, median of %d runs\n%-22s %9s %12s %8s\n", argv[i], picture.width,
-                    picture.height, runs, "strategy level filter", "ms", "bytes", "x first");
-        double first_size = 0;
-        for (const named_setting& row : table) {
-            std::vector<double> times;
-            size_t size = 0;
-            for (int run = 0; run < runs; ++run) {
+        std::vector<std::vector<double>> times(table.size()), cpu_times(table.size());
+        std::vector<size_t> sizes(table.size());
+        for (int run = 0; run < runs; ++run) {
+            for (size_t r = 0; r < table.size(); ++r) {
                 const auto start = std::chrono::steady_clock::now();
-                size = write_png(picture.width, picture.height, rows, argv[i], row.settings).size();
-                times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                const double cpu_start = thread_cpu_ms();
+                sizes[r] = write_png(picture.width, picture.height, rows, argv[i], table[r].settings).size();
+                cpu_times[r].push_back(thread_cpu_ms() - cpu_start);
+                times[r].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             }
-            if (first_size == 0) first_size = double(size);
-            std::printf("%-22s %9.0f %12zu %8.3f\n", row.name, median(times), size, double(size) / first_size);
-            std::fflush(stdout);
         }
+        std::printf("%s: %ux%u, median of %d runs\n%-22s %9s %9s %12s %8s\n", argv[i], picture.width,
+                    picture.height, runs, "strategy level filter", "ms", "CPU ms", "bytes", "x first");
+        for (size_t r = 0; r < table.size(); ++r)
+            std::printf("%-22s %9.0f %9.0f %12zu %8.3f\n", table[r].name, median(times[r]), median(cpu_times[r]),
+                        sizes[r], double(sizes[r]) / double(sizes[0]));
+        std::fflush(stdout);
     }
     return 0;
 }

@@ -149,13 +149,19 @@ int append(spng_ctx*, void* user, void* data, size_t length)
 }  // namespace
 
 // Measured with vorn_png_settings on a 4096 x 4096 coded photograph and the two pictures decoded
-// from it. A coded picture's low bits are noise, so searching for matches finds little: coding
-// runs only, after the sub filter has turned the smooth high bits into small differences, took
-// half the time of level 1 without filters and made the file 15% smaller. The decoded pictures
-// hold four levels per colour, dithered: level 1 without filters was the fastest there and within
-// a few percent of the smallest at that speed; run-length coding was faster on one of the two
-// but 23% larger on the other.
-const png_settings coded_png_settings{1, Z_RLE, SPNG_FILTER_CHOICE_SUB};
+// from it (bench/photographs.py; 40 settings each, median CPU time of 3 runs).
+// A coded picture's low bits are noise, so searching for matches finds little: Huffman coding
+// alone, after the sub filter has turned the smooth high bits into small differences, was the
+// fastest setting and among the smallest (394 ms, 24,085,764 bytes, against 763 ms and 28,496,388
+// bytes at level 1 without filters, and 460 ms and 24,261,980 bytes coding runs only). Coded
+// photographs with hidden picture 1 alone or none came out within 5% of the smallest too; a
+// flat drawing coded without hidden pictures, whose dithering repeats, is a third smaller at
+// level 1.
+// The decoded pictures hold four levels per colour, dithered: level 1 without filters was the
+// fastest there within 5% of its size on both (339 and 164 ms); Huffman coding alone was faster
+// on one but 88% larger on the other, run-length coding 23% larger (without filters) or slower
+// (with the sub filter) on one of them.
+const png_settings coded_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_SUB};
 const png_settings decoded_png_settings{1, Z_DEFAULT_STRATEGY, SPNG_FILTER_CHOICE_NONE};
 
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
