@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "keyed_command.h"
+#include "picture_memory.h"
 #include "picture_output.h"
 #include "side_by_side.h"
 
@@ -93,26 +94,23 @@ void run_decode(const options& given, std::ostream& err)
         if (vorn_layout_holds(layout, which)) outputs.push_back(output_path(given.output, which));
     for (const std::string& path : outputs) check_output(path, {given.input}, given.force);
 
-    // Each picture is taken out and turned into its PNG on its own thread; the files are then
-    // written one after the other.
+    // Each picture is taken out, turned into its PNG and written on its own thread.
     std::vector<int> taken;
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which)) taken.push_back(which);
-    std::vector<std::vector<uint8_t>> files(taken.size());
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < taken.size(); ++i)
         jobs.push_back([&, i] {
-            std::vector<uint8_t> picture(coded.size());
+            std::vector<uint8_t> picture = large_buffer(coded.size());
             const vorn_error error = vorn_extract(coded.data(), coded.size(), layout, taken[i],
                                                   picture.data(), picture.size());
             if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-            files[i] = output_bytes(output_format::png, std::move(picture), outputs[i], decoded_png_settings);
+            // Any further step on the picture alone goes here, before it is written.
+            write_output(outputs[i], output_bytes(output_format::png, std::move(picture), outputs[i], decoded_png_settings),
+                         given.force);
         });
     run_side_by_side(jobs);
-    for (size_t i = 0; i < taken.size(); ++i) {
-        write_output(outputs[i], files[i], given.force);
-        files[i] = std::vector<uint8_t>();
-        if (given.verbose) err << "vorn: wrote " << outputs[i] << " (" << content_text(content) << ")\n";
-    }
+    for (size_t i = 0; i < taken.size() && given.verbose; ++i)
+        err << "vorn: wrote " << outputs[i] << " (" << content_text(content) << ")\n";
     if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
 }

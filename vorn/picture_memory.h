@@ -4,7 +4,9 @@
 // is first touched, and on a virtual machine those faults cost more than the codecs' work on the
 // same bytes. Linux backs memory marked with madvise(MADV_HUGEPAGE) with 2 MiB pages where it
 // can, two dozen faults for the same picture; its default setting gives huge pages only to memory
-// so marked. Elsewhere (other systems, WebAssembly) the hint is left out and nothing changes.
+// so marked. The platform layer does the same for the programs' file images; vorn's pictures and
+// files are vectors, so the hint is given here. Elsewhere (other systems, WebAssembly) it is left
+// out and nothing changes.
 #pragma once
 
 #include <cstddef>
