@@ -14,7 +14,10 @@
 // recording platform (pauses are recorded, not slept), times the entry alone and hands the time
 // back through a pipe; the parent reads the child's peak resident set from wait4. The parent
 // itself stays small, so a child's peak is the program's own. Rounds interleave the cases, so
-// a noisy machine spreads its noise evenly over them.
+// a noisy machine spreads its noise evenly over them. Beside the time on the clock, each case's
+// CPU time (user and system, every thread of the child) over the same part is given: where other
+// work shares the cores, it moves less than the clock, though it cannot show what running side
+// by side gains.
 //
 // Exit status 1 when a case fails, 2 when the program encoding with both hidden pictures needs
 // more memory than its bound: the three file images, the library's few work rows and a few MiB
@@ -42,6 +45,7 @@
 #include "synthetic_pictures.h"
 #include "vorn.h"
 #ifdef VORN_BENCH_VORN
+#include "files.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
 #include "vorn_main.h"
@@ -57,12 +61,23 @@ constexpr double process_slack_bytes = 8 * mib;
 
 // Set by a case that times only part of its work (the library cases leave loading out).
 double part_ms = -1;
+double part_cpu_ms = -1;
 
 struct child_result {
     double ms = 0;
+    double cpu_ms = 0;
     double peak_bytes = 0;
     bool ok = false;
 };
+
+// The CPU time this process has taken so far, every thread's, user and system.
+double process_cpu_ms()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
 
 // Runs `work` in a forked child inside `folder`; the time covers `work` alone.
 child_result in_child(const fs::path& folder, const std::function<bool()>& work)
@@ -76,13 +91,17 @@ child_result in_child(const fs::path& folder, const std::function<bool()>& work)
         close(channel[0]);
         struct {
             double ms;
+            double cpu_ms;
             int ok;
-        } report{0, 0};
+        } report{0, 0, 0};
         if (chdir(folder.c_str()) == 0) {
             const auto start = std::chrono::steady_clock::now();
+            const double cpu_start = process_cpu_ms();
             report.ok = work() ? 1 : 0;
             report.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            report.cpu_ms = process_cpu_ms() - cpu_start;
             if (part_ms >= 0) report.ms = part_ms;
+            if (part_cpu_ms >= 0) report.cpu_ms = part_cpu_ms;
         }
         const bool sent = write(channel[1], &report, sizeof report) == ssize_t(sizeof report);
         _exit(sent ? 0 : 1);
@@ -90,15 +109,16 @@ child_result in_child(const fs::path& folder, const std::function<bool()>& work)
     close(channel[1]);
     struct {
         double ms;
+        double cpu_ms;
         int ok;
-    } report{0, 0};
+    } report{0, 0, 0};
     const bool received = read(channel[0], &report, sizeof report) == ssize_t(sizeof report);
     close(channel[0]);
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid) return {};
     const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return {report.ms, double(usage.ru_maxrss) * 1024.0, received && exited && report.ok != 0};
+    return {report.ms, report.cpu_ms, double(usage.ru_maxrss) * 1024.0, received && exited && report.ok != 0};
 }
 
 bool run_coder(coder_build build, bool decode)
@@ -135,8 +155,10 @@ template <class Call>
 bool timed(Call call)
 {
     const auto start = std::chrono::steady_clock::now();
+    const double cpu_start = process_cpu_ms();
     const bool ok = call();
     part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    part_cpu_ms = process_cpu_ms() - cpu_start;
     return ok;
 }
 
@@ -230,10 +252,10 @@ std::vector<uint8_t> file_bytes(const std::string& name)
     return std::vector<uint8_t>(image.bytes.get(), image.bytes.get() + image.length);
 }
 
-// The floor of a vorn case: its inputs decoded and its outputs encoded and written with the
-// codec vorn uses and its settings, and nothing else; a BMP is only read or written. The
-// pixels to encode are those of the outputs vorn wrote in the warm-up ("Reference NAME"),
-// decoded before the timed part.
+// The floor of a vorn case: its inputs read and decoded and its outputs encoded and written
+// with the codec vorn uses and its settings, one after another, and nothing else; a BMP is only
+// read or written. Files are read as vorn reads them. The pixels to encode are those of the
+// outputs vorn wrote in the warm-up ("Reference NAME"), decoded before the timed part.
 bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs)
 {
     std::vector<std::vector<uint8_t>> written(outputs.size());
@@ -245,9 +267,9 @@ bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::
     }
     bool ok = true;
     const auto start = std::chrono::steady_clock::now();
+    const double cpu_start = process_cpu_ms();
     for (const std::string& name : inputs) {
-        const std::vector<uint8_t> file = file_bytes(name);
-        ok = ok && !file.empty();
+        const std::vector<uint8_t> file = read_whole_file(name);
         if (ends_with(name, ".png")) ok = ok && read_png(file, name).width != 0;
         if (ends_with(name, ".jpg")) ok = ok && read_jpeg(file, name).width != 0;
     }
@@ -265,6 +287,7 @@ bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::
                        write_status::written;
     }
     part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    part_cpu_ms = process_cpu_ms() - cpu_start;
     return ok;
 }
 #endif
@@ -289,7 +312,7 @@ bool floor_of(const program_case& c)
 }
 
 struct case_samples {
-    std::vector<double> times, floor_times;
+    std::vector<double> times, floor_times, cpu_times, floor_cpu_times;
     double peak_bytes = 0;
 };
 
@@ -318,9 +341,12 @@ void link_into(const fs::path& from, const fs::path& folder, const std::string& 
 void report_vorn_cases(const std::vector<program_case>& cases, const std::vector<case_samples>& samples,
                        const fs::path& scratch, double carrier_bytes)
 {
-    double bmp_ms = 0;
-    for (size_t i = 0; i < cases.size(); ++i)
-        if (cases[i].name == "vorn encode BMP to BMP") bmp_ms = median(samples[i].times);
+    double bmp_ms = 0, bmp_cpu_ms = 0;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        if (cases[i].name != "vorn encode BMP to BMP") continue;
+        bmp_ms = median(samples[i].times);
+        bmp_cpu_ms = median(samples[i].cpu_times);
+    }
     for (size_t i = 0; i < cases.size(); ++i) {
         const program_case& c = cases[i];
         if (!c.on_codec) continue;
@@ -330,7 +356,9 @@ void report_vorn_cases(const std::vector<program_case>& cases, const std::vector
             const auto bytes = fs::file_size(scratch / c.folder / name, missing);
             std::printf(" %s %.0f bytes", name.c_str(), missing ? 0.0 : double(bytes));
         }
-        if (bmp_ms > 0) std::printf(", %.2f x vorn encode BMP to BMP", median(samples[i].times) / bmp_ms);
+        if (bmp_ms > 0 && bmp_cpu_ms > 0)
+            std::printf(", %.2f x vorn encode BMP to BMP (CPU time %.2f x)", median(samples[i].times) / bmp_ms,
+                        median(samples[i].cpu_times) / bmp_cpu_ms);
         std::printf(", peak %.2f x the carrier's BMP\n", samples[i].peak_bytes / carrier_bytes);
     }
 }
@@ -496,15 +524,18 @@ int main(int argc, char** argv)
             if (round == 0) continue;
             s.floor_times.push_back(floor.ms);
             s.times.push_back(program.ms);
+            s.floor_cpu_times.push_back(floor.cpu_ms);
+            s.cpu_times.push_back(program.cpu_ms);
             s.peak_bytes = std::max(s.peak_bytes, program.peak_bytes);
         }
     }
 
     std::printf("%dx%d pictures, file size %.1f MiB, median of %d runs\n", side, side, file_bytes / mib, runs);
     std::printf("floor: the case's input files read whole and one output of the same size written;\n"
-                "for vorn cases the codec's work alone, one step after another: the inputs decoded,\n"
-                "the outputs encoded and written\n");
-    std::printf("%-31s %10s %10s %8s %10s %8s\n", "case", "ms", "floor ms", "x floor", "peak MiB", "x file");
+                "for vorn cases the codec's work alone, one step after another: the inputs read and\n"
+                "decoded, the outputs encoded and written. CPU ms: user and system time, all threads\n");
+    std::printf("%-31s %8s %8s %7s %8s %8s %7s %9s %7s\n", "case", "ms", "floor ms", "x floor", "CPU ms",
+                "floor", "x floor", "peak MiB", "x file");
     // Three file images and the library's work rows: 9 bytes per byte of a row.
     const double bound = 3 * file_bytes + 9.0 * (raster_bytes / side) + process_slack_bytes;
     bool within_bound = true;
@@ -512,10 +543,11 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < cases.size(); ++i) {
         const program_case& c = cases[i];
         const case_samples& s = samples[i];
-        const double ms = median(s.times);
-        const double floor_ms = median(s.floor_times);
-        std::printf("%-31s %10.1f %10.1f %8.2f %10.1f %8.2f\n", c.name.c_str(), ms, floor_ms,
-                    floor_ms > 0 ? ms / floor_ms : 0.0, s.peak_bytes / mib, s.peak_bytes / file_bytes);
+        const double ms = median(s.times), floor_ms = median(s.floor_times);
+        const double cpu_ms = median(s.cpu_times), floor_cpu_ms = median(s.floor_cpu_times);
+        std::printf("%-31s %8.1f %8.1f %7.2f %8.1f %8.1f %7.2f %9.1f %7.2f\n", c.name.c_str(), ms, floor_ms,
+                    floor_ms > 0 ? ms / floor_ms : 0.0, cpu_ms, floor_cpu_ms,
+                    floor_cpu_ms > 0 ? cpu_ms / floor_cpu_ms : 0.0, s.peak_bytes / mib, s.peak_bytes / file_bytes);
         if (!c.encodes_both) continue;
         const bool within = s.peak_bytes <= bound;
         within_bound = within_bound && within;
