@@ -287,13 +287,16 @@ async function decode() {
   setBusy('decode', 'Starting…');
   results.setAttribute('aria-busy', 'true');
   try {
-    const result = await work('extract', {
-      coded: coded.id,
-      build: chosenOrNull($('decode-build').value),
-      content: chosenOrNull($('decode-content').value),
-      outputs,
-    }, progress);
-    const revealed = await work('reveal', { picture: coded.id, outputs }, progress);
+    // Both asked at once: the revealed picture does not wait for the hidden ones to come back.
+    const [result, revealed] = await Promise.all([
+      work('extract', {
+        coded: coded.id,
+        build: chosenOrNull($('decode-build').value),
+        content: chosenOrNull($('decode-content').value),
+        outputs,
+      }, progress),
+      work('reveal', { picture: coded.id, outputs }, progress),
+    ]);
     if (request !== requests.decode) return;
     results.replaceChildren(...[...result.pictures, { name: 'revealed', ...revealed }].map(decodedFigure));
     results.hidden = false;
