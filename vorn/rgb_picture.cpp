@@ -1,5 +1,6 @@
 #include "rgb_picture.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "failure.h"
@@ -29,9 +30,10 @@ std::vector<uint8_t> blank_coder_image(uint32_t width, uint32_t height, size_t l
 {
     std::vector<uint8_t> image = large_buffer(length);
     const size_t row_length = (length - bmp_header_length) / height;
+    // The row's pixels, taken from the cleared raster, are not used.
     std::vector<uint8_t> one_row(bmp_header_length + row_length);
-    const std::vector<uint8_t> black(size_t(width) * 3);
-    vorn_bmp_from_rgb(black.data(), width, 1, black.size(), 3, one_row.data(), one_row.size());
+    vorn_bmp_from_rgb(image.data() + bmp_header_length, width, 1, size_t(width) * 3, 3, one_row.data(),
+                      one_row.size());
     std::copy(one_row.begin(), one_row.begin() + bmp_header_length, image.begin());
     put_le32(image.data() + 2, uint32_t(length));
     put_le32(image.data() + 22, height);
@@ -77,7 +79,7 @@ pixel_rows rows_of(rgb_picture& picture)
         return {picture.rgb.data(), ptrdiff_t(picture.width) * 3, false};
     // Rows are stored bottom-up: the top row is the last one of the raster.
     const ptrdiff_t stride = ptrdiff_t(picture.image.size() - bmp_header_length) / picture.height;
-    return {picture.image.data() + bmp_header_length + stride * (picture.height - 1), -stride, true};
+    return {picture.image.data() + bmp_header_length + stride * ptrdiff_t(picture.height - 1), -stride, true};
 }
 
 void swap_red_blue(uint8_t* row, uint32_t width)
