@@ -2,8 +2,9 @@
 // and level and libspng's row filters. Each file is decoded once and encoded again under each
 // setting, the settings taking turns in every round so that a busy machine's noise falls on all
 // of them alike; the table gives the median time on the clock and in CPU time (the writer's
-// thread alone, steadier where other work shares the cores), the size, and the size against the
-// first row.
+// thread alone, steadier where other work shares the cores), the CPU time vorn's reader takes to
+// decode the file written (a coded picture is read again by every decode), the size, and the
+// size against the first row.
 //
 //   vorn_png_settings [runs] FILE.png...   default 3 runs
 //
@@ -98,22 +99,26 @@ int main(int argc, char** argv)
         const png_row_maker rows = [&picture, row_bytes](uint32_t y, uint8_t*) {
             return picture.rgb.data() + y * row_bytes;
         };
-        std::vector<std::vector<double>> times(table.size()), cpu_times(table.size());
+        std::vector<std::vector<double>> times(table.size()), cpu_times(table.size()), read_times(table.size());
         std::vector<size_t> sizes(table.size());
         for (int run = 0; run < runs; ++run) {
             for (size_t r = 0; r < table.size(); ++r) {
                 const auto start = std::chrono::steady_clock::now();
                 const double cpu_start = thread_cpu_ms();
-                sizes[r] = write_png(picture.width, picture.height, rows, argv[i], table[r].settings).size();
+                const std::vector<uint8_t> written = write_png(picture.width, picture.height, rows, argv[i], table[r].settings);
                 cpu_times[r].push_back(thread_cpu_ms() - cpu_start);
                 times[r].push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                sizes[r] = written.size();
+                const double read_start = thread_cpu_ms();
+                read_png(written, argv[i], read_limits(), pixel_layout::coder_image);
+                read_times[r].push_back(thread_cpu_ms() - read_start);
             }
         }
-        std::printf("%s: %ux%u, median of %d runs\n%-22s %9s %9s %12s %8s\n", argv[i], picture.width,
-                    picture.height, runs, "strategy level filter", "ms", "CPU ms", "bytes", "x first");
+        std::printf("%s: %ux%u, median of %d runs\n%-22s %9s %9s %9s %12s %8s\n", argv[i], picture.width,
+                    picture.height, runs, "strategy level filter", "ms", "CPU ms", "read CPU", "bytes", "x first");
         for (size_t r = 0; r < table.size(); ++r)
-            std::printf("%-22s %9.0f %9.0f %12zu %8.3f\n", table[r].name, median(times[r]), median(cpu_times[r]),
-                        sizes[r], double(sizes[r]) / double(sizes[0]));
+            std::printf("%-22s %9.0f %9.0f %9.0f %12zu %8.3f\n", table[r].name, median(times[r]), median(cpu_times[r]),
+                        median(read_times[r]), sizes[r], double(sizes[r]) / double(sizes[0]));
         std::fflush(stdout);
     }
     return 0;

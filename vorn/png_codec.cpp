@@ -149,19 +149,21 @@ int append(spng_ctx*, void* user, void* data, size_t length)
 }  // namespace
 
 // Measured with vorn_png_settings on a 4096 x 4096 coded photograph and the two pictures decoded
-// from it (bench/photographs.py; 40 settings each, median CPU time of 3 runs).
+// from it (bench/photographs.py; 40 settings each, median CPU time of 3 runs, to write and then
+// to read back).
 // A coded picture's low bits are noise, so searching for matches finds little: Huffman coding
-// alone, after the sub filter has turned the smooth high bits into small differences, was the
-// fastest setting and among the smallest (394 ms, 24,085,764 bytes, against 763 ms and 28,496,388
-// bytes at level 1 without filters, and 460 ms and 24,261,980 bytes coding runs only). Coded
-// photographs with hidden picture 1 alone or none came out within 5% of the smallest too; a
-// flat drawing coded without hidden pictures, whose dithering repeats, is a third smaller at
-// level 1.
+// alone, after the up filter has turned the smooth high bits into small differences, was the
+// fastest to write and to read (391 and 241 ms, 25,450,054 bytes). With the sub filter it is 5%
+// smaller but slower both ways (433 and 314 ms), since undoing sub runs along the row byte after
+// byte; run-length coding with sub took 484 and 271 ms, and level 1 without filters 845 and
+// 403 ms for 28,496,388 bytes. Coded photographs with hidden picture 1 alone or none gave the
+// same order; a flat drawing coded without hidden pictures, whose dithering repeats, is a third
+// smaller at level 1.
 // The decoded pictures hold four levels per colour, dithered: level 1 without filters was the
-// fastest there within 5% of its size on both (339 and 164 ms); Huffman coding alone was faster
+// fastest there within 5% of its size on both (359 and 170 ms); Huffman coding alone was faster
 // on one but 88% larger on the other, run-length coding 23% larger (without filters) or slower
 // (with the sub filter) on one of them.
-const png_settings coded_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_SUB};
+const png_settings coded_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_UP};
 const png_settings decoded_png_settings{1, Z_DEFAULT_STRATEGY, SPNG_FILTER_CHOICE_NONE};
 
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
