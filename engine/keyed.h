@@ -33,7 +33,7 @@ struct keyed_cost {
     size_t memory;
 };
 // Version 1: three passes over 256 MiB, libsodium's moderate limits: about 0.8 s native and
-// 1.0 s in the web page (scripts/web-test.sh --bench-key). A password is typed once per picture,
+// 0.8 to 1.0 s in the web page (scripts/web-test.sh --bench-key). A password is typed once per picture,
 // so that is a fair wait, and each guess costs an attacker as much.
 constexpr keyed_cost keyed_format_cost{3, size_t(256) << 20};
 
