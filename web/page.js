@@ -288,7 +288,7 @@ async function decode() {
   const request = ++requests.decode;
   const results = $('decode-results');
   const coded = chosen.coded;
-  $('decode-button').disabled = !coded?.id;
+  decodePasswordChanged();
   if (!coded?.id) {
     results.hidden = true;
     results.replaceChildren();
@@ -327,10 +327,12 @@ async function decode() {
 }
 
 // A keyed picture says itself what it holds: the choices are set aside while a password is typed.
+// The button takes a picture out with the password, so it needs both.
 function decodePasswordChanged() {
   const keyed = passwordIn('decode-password') !== null;
   $('decode-build').disabled = keyed;
   $('decode-content').disabled = keyed;
+  $('decode-button').disabled = !keyed || !chosen.coded?.id;
 }
 
 // Each show/hide button shows its password field's text, or hides it again.
