@@ -200,8 +200,8 @@ const operations = {
     if (keyed && hidden1 == null && hidden2 == null) {
       throw new EngineError(null, 'a password keys hidden pictures: give hidden picture 1 or 2');
     }
-    const secret = keyed ? passwordBytes(password) : null;
     const saltBytes = keyed ? saltOf(engine, salt) : null;
+    const secret = keyed ? passwordBytes(password) : null;
     return withPictures(async (use) => {
       const image = use(await pictureOf(engine, carrier, 'SOURCE', 'carrier', progress));
       const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'SOURCE', 'hidden1', progress));
