@@ -301,17 +301,14 @@ async function decode() {
   setBusy('decode', 'Starting…');
   results.setAttribute('aria-busy', 'true');
   try {
-    // Both asked at once: the revealed picture does not wait for the hidden ones to come back.
-    const [result, revealed] = await Promise.all([
-      work('extract', {
-        coded: coded.id,
-        build: chosenOrNull($('decode-build').value),
-        content: chosenOrNull($('decode-content').value),
-        password: passwordIn('decode-password'),
-        outputs,
-      }, progress),
-      work('reveal', { picture: coded.id, outputs }, progress),
-    ]);
+    const result = await work('extract', {
+      coded: coded.id,
+      build: chosenOrNull($('decode-build').value),
+      content: chosenOrNull($('decode-content').value),
+      password: passwordIn('decode-password'),
+      outputs,
+    }, progress);
+    const revealed = await work('reveal', { picture: coded.id, outputs }, progress);
     if (request !== requests.decode) return;
     results.replaceChildren(...[...result.pictures, { name: 'revealed', ...revealed }].map(decodedFigure));
     results.hidden = false;
