@@ -87,6 +87,17 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
                                                work.data(), work.size());
     wipe(password);
     if (error != VORN_OK) keyed_failure(given.input, error);
+    if (!given.raw) {
+        vorn_geometry geometry;
+        vorn_check_carrier(coded.data(), coded.size(), &geometry);  // decoded, so accepted
+        size_t size = 0;
+        if (vorn_reconstruct_work_size(&geometry, &size) != VORN_OK) throw std::bad_alloc();
+        work.assign(size, 0);
+        for (int which = 1; which <= 2; ++which)
+            if (vorn_layout_holds(layout, which))
+                vorn_keyed_reconstruct(pictures[which - 1].data(), coded.size(), layout, which, work.data(),
+                                       work.size());
+    }
 
     if (!given.output.empty()) {
         std::error_code ignored;
