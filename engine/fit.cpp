@@ -13,8 +13,13 @@
 
 namespace {
 
-// round(a * b / c) for a, b below 2^32 and c > 0, without overflow.
-uint64_t scaled_round(uint64_t a, uint64_t b, uint64_t c) { return (a * b * 2 + c) / (c * 2); }
+// round(a * b / c) for a, b and c below 2^32, c > 0: the product fits in 64 bits, and so does
+// twice the remainder.
+uint64_t scaled_round(uint64_t a, uint64_t b, uint64_t c)
+{
+    const uint64_t product = a * b, quotient = product / c, remainder = product % c;
+    return quotient + (remainder * 2 >= c ? 1 : 0);
+}
 
 bool known_fit(vorn_fit fit)
 {
@@ -60,7 +65,8 @@ vorn_error vorn_fit_placement(uint32_t width, uint32_t height, uint32_t frame_wi
             if (p.scaled_width < frame_width) p.scaled_width = frame_width;
             if (p.scaled_height < frame_height) p.scaled_height = frame_height;
         }
-        // Centred: the odd pixel of a margin goes to the right and the bottom.
+        // Centred: the odd pixel of a margin goes to the right and the bottom, and so does the odd
+        // pixel cropped (the quotient is taken toward zero).
         p.x = (int64_t(frame_width) - int64_t(p.scaled_width)) / 2;
         p.y = (int64_t(frame_height) - int64_t(p.scaled_height)) / 2;
     }
