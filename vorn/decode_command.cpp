@@ -120,7 +120,8 @@ void run_decode(const options& given, std::ostream& err)
                                                               picture.data(), picture.size())
                                                : reconstruct(coded, layout, taken[i], picture);
             if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-            files[i] = output_bytes(output_format::png, std::move(picture), outputs[i], decoded_png_settings);
+            files[i] = output_bytes(output_format::png, std::move(picture), outputs[i],
+                                    given.raw ? decoded_png_settings : reconstructed_png_settings);
         });
     run_side_by_side(jobs);
     for (size_t i = 0; i < taken.size(); ++i) {

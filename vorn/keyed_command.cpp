@@ -109,7 +109,8 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
         if (!vorn_layout_holds(layout, which)) continue;
         const std::string path = output_path(given.output, which);
         write_output(path, output_bytes(output_format::png, std::move(pictures[which - 1]), path,
-                                                decoded_png_settings), given.force);
+                                        given.raw ? decoded_png_settings : reconstructed_png_settings),
+                     given.force);
         if (given.verbose) err << "vorn: wrote " << path << " (keyed)\n";
     }
 }
