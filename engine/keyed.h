@@ -32,8 +32,9 @@ struct keyed_cost {
     unsigned long long passes;
     size_t memory;
 };
-// Version 1: three passes over 256 MiB, libsodium's moderate limits (about 1 s native, a few in
-// the browser: a password is typed once per picture, and each guess costs an attacker as much).
+// Version 1: three passes over 256 MiB, libsodium's moderate limits: about 0.8 s native and
+// 0.8 to 1.0 s in the web page (scripts/web-test.sh --bench-key). A password is typed once per picture,
+// so that is a fair wait, and each guess costs an attacker as much.
 constexpr keyed_cost keyed_format_cost{3, size_t(256) << 20};
 
 constexpr size_t keyed_salt_bytes = 16;

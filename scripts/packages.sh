@@ -24,8 +24,11 @@ ensure_packages() {
   fi
   echo "Installing missing Debian packages: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq $recommends "${missing[@]}"
+  # Other builds on the machine may be installing at the same moment: apt waits for their locks
+  # (up to 10 minutes) rather than failing at once.
+  local wait=(-o DPkg::Lock::Timeout=600)
+  apt-get "${wait[@]}" update -qq
+  apt-get "${wait[@]}" install -y -qq $recommends "${missing[@]}"
 }
 
 # What building the programs needs: compiler, CMake and Ninja; vorn also needs libspng and

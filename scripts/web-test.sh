@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the web page and the native programs, then runs the browser tests in headless Chromium:
-# the page's controls and window.vornhold, compared with the programs' files byte for byte, and
-# the policy table (tests/policy/cases.tsv) against the page and vorn alike.
+# the page's controls and window.vornhold, compared with the programs' files byte for byte, the
+# policy table (tests/policy/cases.tsv) against the page and vorn alike, and keyed pictures
+# between the page, vorn and the native library.
 #   bash scripts/web-test.sh                 the tests
 #   bash scripts/web-test.sh --screenshots   the tests, writing docs/web-encode.png and
 #                                            docs/web-decode.png from the real page
 #   bash scripts/web-test.sh --bench [SIDE]  encoding SIDE x SIDE (4096) with two hidden pictures
 #                                            in Chromium beside the native program
+#   bash scripts/web-test.sh --bench-key [RUNS]  deriving a keyed picture's key (the format's
+#                                            cost) in Chromium beside the native library
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -16,7 +19,7 @@ command -v npm >/dev/null || ensure_packages npm
 
 bash scripts/web.sh --build
 cmake --preset default >/dev/null
-targets=(vornhold2 vornhold vornlens vorn vorn_policy_pictures vorn_sample_pictures)
+targets=(vornhold2 vornhold vornlens vorn vorn_policy_pictures vorn_sample_pictures vorn_keyed_fixture)
 [ "${1:-}" = --bench ] && targets+=(vorn_bench)
 cmake --build --preset default --target "${targets[@]}"
 
@@ -29,8 +32,10 @@ export VORN_WEB_SCRATCH=$scratch
 case "${1:-}" in
   --bench)
     exec node web/test/bench.mjs "${2:-4096}" ;;
+  --bench-key)
+    exec node web/test/key-bench.mjs "${2:-5}" ;;
   --screenshots)
     export VORN_WEB_SCREENSHOTS=$PWD/docs ;;
 esac
 cd web/test
-node --test --test-concurrency=1 api.test.mjs policy.test.mjs page.test.mjs
+node --test --test-concurrency=1 api.test.mjs policy.test.mjs keyed.test.mjs page.test.mjs

@@ -33,8 +33,9 @@ trap stop_wine EXIT
 start_wine
 echo "Wine ready in $((SECONDS - start_seconds)) s ($WINEPREFIX)"
 
-# vorn's PNG and JPEG libraries, built for Windows from Debian's source packages.
-bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo
+# vorn's PNG and JPEG libraries, libsodium and utf8proc for keyed pictures, built for Windows from
+# Debian's source packages.
+bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo libsodium utf8proc
 cmake --workflow --preset windows
 
 # The Linux build of the same programs, and the tool that makes the pictures.
@@ -143,7 +144,12 @@ done
 
 # vorn on both systems: the same command lines in copies of one folder must write the same files
 # byte for byte, print the same errors (Windows ends each line with "\r\n") and exit alike.
-# The inputs: BMP pictures, a JPEG, and the PNG that vorn itself wrote.
+# The inputs: BMP pictures, a JPEG, and the PNG that vorn itself wrote. Keyed pictures draw a
+# random salt, so they differ; what they hold must not: each system takes out the same pictures,
+# a wrong password or none is refused alike, and each opens the other's. The password is typed
+# in NFD with a Windows line end, and comes from a file and from standard input (stdin.txt).
+# Linux's vorn runs in a session of its own, with no terminal to ask a password on, as Wine's
+# programs have no console here: asked for one, both say so.
 vorn_work="$work/vorn"
 vorn_runs=(
   "encode Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp -o coded.png"
@@ -154,6 +160,13 @@ vorn_runs=(
   "encode Main.bmp -o coded.png"
   "decode Main.bmp --max-megapixels 0"
   "reveal missing.png -o x.png"
+  "encode Main.bmp --hidden2 Hidden_2.bmp --password-file password.txt -o keyed.png"
+  "decode keyed.png --password-file password.txt -o keyed-out"
+  "decode keyed.png --password-file wrong.txt -o refused"
+  "decode keyed.png -o refused"
+  "encode Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp --build vornhold --password-file - -o keyed-stdin.bmp"
+  "decode keyed-stdin.bmp --password-file password.txt -o keyed-stdin-out"
+  "encode Main.bmp --hidden1 Hidden_1.bmp --password -o asked.png"
 )
 for system in linux windows; do
   folder="$vorn_work/$system"
@@ -161,11 +174,15 @@ for system in linux windows; do
   mv "$folder/Hidden 1.bmp" "$folder/Hidden_1.bmp"
   mv "$folder/Hidden 2.bmp" "$folder/Hidden_2.bmp"
   cp fuzz/corpus/vorn_jpeg/rgb-16x8 "$folder/photo.jpg"
-  if [ "$system" = linux ]; then vorn=("$linux/vorn/vorn"); else vorn=("$root/scripts/wine-run.sh" "$windows/vorn/vorn.exe"); fi
+  printf 'A\xcc\x8angstro\xcc\x88m\r\n' >"$folder/password.txt"
+  cp "$folder/password.txt" "$folder/stdin.txt"
+  printf 'Angstrom\n' >"$folder/wrong.txt"
+  if [ "$system" = linux ]; then vorn=(setsid -w "$linux/vorn/vorn"); else vorn=("$root/scripts/wine-run.sh" "$windows/vorn/vorn.exe"); fi
   for i in "${!vorn_runs[@]}"; do
     read -r -a words <<<"${vorn_runs[$i]}"
     code=0
-    (cd "$folder" && exec "${vorn[@]}" "${words[@]}") >"$vorn_work/$system.$i.out" 2>"$vorn_work/$system.$i.err" </dev/null || code=$?
+    (cd "$folder" && export VORN_WINE_STDIN="$folder/stdin.txt" && exec "${vorn[@]}" "${words[@]}") \
+      >"$vorn_work/$system.$i.out" 2>"$vorn_work/$system.$i.err" <"$folder/stdin.txt" || code=$?
     echo "$code" >"$vorn_work/$system.$i.code"
   done
 done
@@ -173,9 +190,24 @@ for i in "${!vorn_runs[@]}"; do
   check "vorn ${vorn_runs[$i]}: exit code" cmp -s "$vorn_work/linux.$i.code" "$vorn_work/windows.$i.code"
   check "vorn ${vorn_runs[$i]}: errors" cmp -s <(sed -e 's/$/\r/' "$vorn_work/linux.$i.err") "$vorn_work/windows.$i.err"
 done
-for output in coded.png out/hidden-1.png out/hidden-2.png revealed.bmp again.bmp from-jpeg.png; do
+for output in coded.png out/hidden-1.png out/hidden-2.png revealed.bmp again.bmp from-jpeg.png \
+  keyed-out/hidden-2.png keyed-stdin-out/hidden-1.png keyed-stdin-out/hidden-2.png; do
   check "vorn: $output" cmp "$vorn_work/linux/$output" "$vorn_work/windows/$output"
 done
+check "vorn: keyed pictures of fresh salts differ" \
+  bash -c '! cmp -s "$1/linux/keyed.png" "$1/windows/keyed.png"' - "$vorn_work"
+check "vorn: a wrong password writes nothing" [ ! -e "$vorn_work/windows/refused" ]
+# Each system opens the other's keyed picture.
+cross_open() {  # cross_open FROM TO VORN...: TO's vorn opens FROM's keyed.png like FROM did
+  local from=$1 to=$2
+  shift 2
+  (cd "$vorn_work/$to" && "$@" decode "../$from/keyed.png" --password-file password.txt \
+    -o "from-$from" </dev/null >/dev/null 2>&1) &&
+    cmp "$vorn_work/$from/keyed-out/hidden-2.png" "$vorn_work/$to/from-$from/hidden-2.png"
+}
+check "vorn: Linux opens the Windows keyed picture" cross_open windows linux "$linux/vorn/vorn"
+check "vorn: Windows opens the Linux keyed picture" \
+  cross_open linux windows "$root/scripts/wine-run.sh" "$windows/vorn/vorn.exe"
 # No temporary file is left on either system.
 check "vorn: no temporary left" [ -z "$(find "$vorn_work" -name '*.tmp')" ]
 

@@ -210,6 +210,58 @@ function makeEngine(module) {
 
   const reveal = (buffer) => check(module._vorn_reveal(buffer.data, buffer.length, buffer.data, buffer.length));
 
+  // The keyed form. A password arrives as the bytes of its NFC form, which are wiped here once
+  // they are inside the module; the glue wipes the module's copy before it returns.
+  function secretBuffer(bytes) {
+    const buffer = bufferOf(bytes);
+    crossings.in--;  // a password or a salt, not a picture
+    bytes.fill(0);
+    return buffer;
+  }
+
+  // Keys the carrier in `image` in place with the hidden pictures its layout stores (null where
+  // it stores none); their rasters are used up. `salt` is VORN_KEYED_SALT_BYTES bytes, never used
+  // twice.
+  function keyedEncode(image, hidden1, hidden2, layout, password, salt) {
+    const secret = secretBuffer(password);
+    const saltBuffer = bufferOf(salt);
+    crossings.in--;
+    try {
+      check(module._web_keyed_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, layout,
+        secret.pointer, saltBuffer.pointer));
+    } finally {
+      secret.free();
+      saltBuffer.free();
+    }
+  }
+
+  // Opens a keyed picture: {layout, pictures: [hidden 1, hidden 2]}, two buffers of the coded
+  // picture's length (all zero for a picture the layout does not hold), the caller's to free.
+  // Throws VORN_ERR_KEY_MISMATCH for a wrong password or a changed picture.
+  function keyedDecode(coded, password) {
+    const secret = secretBuffer(password);
+    const pictures = [];
+    try {
+      pictures.push(newBuffer(coded.length), newBuffer(coded.length));
+      const layout = withScratch(4, (at) => {
+        check(module._web_keyed_decode(coded.pointer, secret.pointer, pictures[0].pointer, pictures[1].pointer, at));
+        return int32At(at);
+      });
+      return { layout, pictures };
+    } catch (error) {
+      for (const picture of pictures) picture.free();
+      throw error;
+    } finally {
+      secret.free();
+    }
+  }
+
+  // Whether the low bits of a picture look random, as a keyed picture's do.
+  const keyedLikely = (buffer) => module._web_keyed_likely(buffer.pointer) !== 0;
+
+  // Replaces a picture with the 24-bit BMP of its pixels, as its PNG is read back.
+  const takePixels = (buffer) => check(module._web_take_pixels(buffer.pointer));
+
   // A buffer from a glue call that returns one, or null with its reason (web_failure_text()).
   function made(pointer) {
     if (pointer === 0) check(C.WEB_FAILED);
@@ -225,6 +277,6 @@ function makeEngine(module) {
   return {
     C, crossings, errorText, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read,
     checkHidden, scrambles, frameHidden, encode, decode, layoutOf, extract, detect,
-    reveal, rgbaOf, pngOf,
+    reveal, rgbaOf, pngOf, keyedEncode, keyedDecode, keyedLikely, takePixels,
   };
 }

@@ -1,6 +1,8 @@
 // page.js: the page's controls. Pictures are chosen or dropped into slots, read once by the
 // worker, which holds them as the BMPs the engine works on, checked against each other, and
-// then encoded or decoded by the worker; the results are shown with their downloads.
+// then encoded or decoded by the worker; the results are shown with their downloads. A password,
+// when one is typed, keys the hidden pictures or opens a keyed picture; it goes to the worker
+// alone, which derives the key.
 import { work } from './vornhold.js';
 
 const CONTENT_NAMES = { hidden1: 'hidden picture 1', hidden2: 'hidden picture 2', both: 'both hidden pictures' };
@@ -52,14 +54,16 @@ function showThumbnail(name, bitmap) {
   drawInto(thumbnail, bitmap);
 }
 
-// Lets the worker free the picture a slot held.
-function release(picture) {
+// Lets the worker free the picture a slot held. A decoding still under way on the coded picture
+// is forgotten: its next step would find the picture gone, and its result is stale anyway.
+function release(picture, name) {
+  if (name === 'coded') requests.decode++;
   if (picture?.id) work('release', { id: picture.id });
 }
 
 function clearSlot(name) {
   requests[name]++;
-  release(chosen[name]);
+  release(chosen[name], name);
   chosen[name] = null;
   const slot = slotElement(name);
   slot.querySelector('input[type=file]').value = '';
@@ -71,7 +75,7 @@ function clearSlot(name) {
 async function takeFile(name, file) {
   const request = ++requests[name];
   const slot = slotElement(name);
-  release(chosen[name]);
+  release(chosen[name], name);
   chosen[name] = null;
   showThumbnail(name, null);
   setStatus(name, `Reading ${file.name}…`, 'busy');
@@ -180,7 +184,14 @@ function encodeSummary({ report, milliseconds }, build) {
   if (chosen.hidden1) parts.push(`hidden picture 1 stored${permutationWords(report.hidden1Permutation)}`);
   if (chosen.hidden2) parts.push(`hidden picture 2 stored${permutationWords(report.hidden2Permutation)}`);
   if (!parts.length) parts.push('no hidden picture: the carrier alone, in 4 bits');
-  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${parts.join('; ')}.`;
+  const keyed = report.keyed ? ', keyed with the password' : '';
+  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${parts.join('; ')}${keyed}.`;
+}
+
+// The password typed in a field, or null when it is empty (the pictures are then not keyed).
+function passwordIn(field) {
+  const password = $(field).value;
+  return password === '' ? null : password;
 }
 
 function setBusy(what, text) {
@@ -200,6 +211,7 @@ async function encode() {
       hidden1: chosen.hidden1?.id ?? null,
       hidden2: chosen.hidden2?.id ?? null,
       build,
+      password: passwordIn('encode-password'),
       outputs: ['bmp', 'png', 'preview'],
     }, (text) => request === requests.encode && setBusy('encode', `${text}…`));
     if (request !== requests.encode) return;
@@ -256,7 +268,8 @@ function layoutWords({ build, content }) {
     : `holding ${CONTENT_NAMES[content]} alone, which both builds lay out alike`;
 }
 
-function decodeSummary({ detected, used }) {
+function decodeSummary({ detected, used, keyed }) {
+  if (keyed) return `Opened with the password: ${layoutWords(used)}.`;
   const guessed = [];
   if ($('decode-build').value === '' && used.build) guessed.push('the build');
   if ($('decode-content').value === '') guessed.push('what it holds');
@@ -275,6 +288,7 @@ async function decode() {
   const request = ++requests.decode;
   const results = $('decode-results');
   const coded = chosen.coded;
+  decodePasswordChanged();
   if (!coded?.id) {
     results.hidden = true;
     results.replaceChildren();
@@ -291,6 +305,7 @@ async function decode() {
       coded: coded.id,
       build: chosenOrNull($('decode-build').value),
       content: chosenOrNull($('decode-content').value),
+      password: passwordIn('decode-password'),
       outputs,
     }, progress);
     const revealed = await work('reveal', { picture: coded.id, outputs }, progress);
@@ -302,11 +317,33 @@ async function decode() {
     $('decode-message').textContent = decodeSummary(result);
   } catch (error) {
     if (request !== requests.decode) return;
+    // Nothing of an earlier picture stays on offer.
     results.hidden = true;
+    results.replaceChildren();
     results.setAttribute('aria-busy', 'false');
     setBusy('decode', null);
     $('decode-message').textContent = `Nothing was taken out: ${error.message}.`;
   }
+}
+
+// A keyed picture says itself what it holds: the choices are set aside while a password is typed.
+// The button takes a picture out with the password, so it needs both.
+function decodePasswordChanged() {
+  const keyed = passwordIn('decode-password') !== null;
+  $('decode-build').disabled = keyed;
+  $('decode-content').disabled = keyed;
+  $('decode-button').disabled = !keyed || !chosen.coded?.id;
+}
+
+// Each show/hide button shows its password field's text, or hides it again.
+for (const button of document.querySelectorAll('.show-password')) {
+  button.addEventListener('click', () => {
+    const field = $(button.getAttribute('aria-controls'));
+    const shown = field.type === 'password';
+    field.type = shown ? 'text' : 'password';
+    button.textContent = shown ? 'Hide password' : 'Show password';
+    button.setAttribute('aria-pressed', String(shown));
+  });
 }
 
 for (const name of ['carrier', 'hidden1', 'hidden2']) setUpSlot(name, encodeChanged);
@@ -314,6 +351,11 @@ setUpSlot('coded', decode);
 $('encode-button').addEventListener('click', encode);
 $('decode-build').addEventListener('change', decode);
 $('decode-content').addEventListener('change', decode);
+$('decode-password').addEventListener('input', decodePasswordChanged);
+$('decode-key').addEventListener('submit', (event) => {
+  event.preventDefault();
+  decode();
+});
 // Dropping a file beside a slot must not make the browser leave the page to show it.
 window.addEventListener('dragover', (event) => event.preventDefault());
 window.addEventListener('drop', (event) => event.preventDefault());

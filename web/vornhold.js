@@ -1,18 +1,24 @@
 // vornhold.js: the page's one worker, and window.vornhold, the programs' work for scripts and
 // tests, on the bytes (Uint8Array) of PNG, JPEG or BMP files, read as vorn reads them (a BMP the
 // engine takes as it stands is used byte for byte, so BMP inputs give the programs' files):
-//   encode(carrier, hidden1OrNull, hidden2OrNull, build) -> Promise of the bytes of Coded.bmp
+//   encode(carrier, hidden1OrNull, hidden2OrNull, build, {password} = {}) -> Promise of the bytes
+//                            of Coded.bmp; with a password, of a keyed picture (below)
 //   decode(coded, build)  -> Promise of {decoded1, decoded2}, the bytes of Decoded_1/_2.bmp
 //   reveal(picture)       -> Promise of the bytes of out.bmp (a BMP is revealed as it stands,
 //                            as the reveal filter does; a PNG is read first)
-//   extract(coded, {build, content} = {}) -> Promise of {build, content, guessed, hidden1,
-//                            hidden2}: each hidden picture the coded picture holds, on its own
-//                            at full strength, as the BMP bytes vorn decode writes as PNG;
-//                            build and content are guessed where they are not given
+//   extract(coded, {build, content, password} = {}) -> Promise of {build, content, guessed,
+//                            keyed, hidden1, hidden2}: each hidden picture the coded picture
+//                            holds, on its own at full strength, as the BMP bytes vorn decode
+//                            writes as PNG; build and content are guessed where they are not
+//                            given; with a password, they are what the keyed picture holds
 // build is "vornhold2" or "vornhold"; content "hidden1", "hidden2" or "both". A coded picture
 // must be a PNG or BMP (a JPEG's compression changes the low bits). A picture that cannot be
 // used rejects the promise with the reason; a hidden picture that cannot go with the carrier
 // is refused too, its text beginning "hidden picture N: ".
+// A password (a string, normalised to NFC) keys the hidden pictures as `vorn encode --password`
+// does, with a fresh random salt each time, and opens a keyed picture from vorn or this page; a
+// wrong password, or a picture changed after it was coded, rejects with "wrong password, or the
+// picture was changed after it was coded". Deriving the key takes a few seconds.
 
 const worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
 const pending = new Map();
@@ -68,21 +74,30 @@ const checked = (body) => (...args) => {
   }
 };
 
+// A password given to the API: a string, or absent.
+function passwordOf(options) {
+  const password = options?.password ?? null;
+  if (password !== null && typeof password !== 'string') throw new Error('password must be a string');
+  return password;
+}
+
 window.vornhold = Object.freeze({
-  encode: checked((carrier, hidden1, hidden2, build = 'vornhold2') => work('encode', {
+  encode: checked((carrier, hidden1, hidden2, build = 'vornhold2', options = {}) => work('encode', {
     carrier: bytes(carrier, 'carrier'),
     hidden1: optionalBytes(hidden1, 'hidden1'),
     hidden2: optionalBytes(hidden2, 'hidden2'),
     build,
+    password: passwordOf(options),
   }).then(({ coded }) => coded.bmp)),
   decode: checked((coded, build = 'vornhold2') => work('decode', { coded: bytes(coded, 'coded'), build })
     .then(({ decoded1, decoded2 }) => ({ decoded1: decoded1.bmp, decoded2: decoded2.bmp }))),
   reveal: checked((picture) => work('reveal', { picture: bytes(picture, 'picture'), filter: true })
     .then(({ bmp }) => bmp)),
-  extract: checked((coded, { build = null, content = null } = {}) => work('extract', {
-    coded: bytes(coded, 'coded'), build, content,
-  }).then(({ detected, used, pictures }) => {
-    const found = { build: used.build, content: used.content, guessed: { build: build === null, content: content === null }, detected };
+  extract: checked((coded, { build = null, content = null, password = null } = {}) => work('extract', {
+    coded: bytes(coded, 'coded'), build, content, password: passwordOf({ password }),
+  }).then(({ detected, used, keyed, pictures }) => {
+    const guessed = { build: !keyed && build === null, content: !keyed && content === null };
+    const found = { build: used.build, content: used.content, guessed, keyed, detected };
     for (const picture of pictures) found[`hidden${picture.which}`] = picture.bmp;
     return found;
   })),

@@ -12,6 +12,10 @@
 // 'both'. `outputs` lists what to give back of each resulting picture: 'bmp' (its file image),
 // 'png' (a Blob written as vorn writes PNG) and 'preview' (an ImageBitmap); png and preview are
 // null for a picture without pixels.
+//
+// A `password` (a string) makes encode write a keyed picture and extract open one, as vorn does:
+// the password is taken as the UTF-8 bytes of its NFC form, the key is derived here, in the
+// worker, and the salt is drawn with crypto.getRandomValues for every encoding.
 import { EngineError, loadEngine } from './engine.js';
 import { decodeWithBrowser, previewOf } from './pictures.js';
 
@@ -65,6 +69,23 @@ async function readPicture(engine, file, role, name, progress) {
   if (!pixels) throw new EngineError(null, 'this browser cannot read it as a picture (PNG, JPEG, WebP or BMP)');
   buffer = engine.bufferOfRgba(pixels.rgba, pixels.width, pixels.height);
   return { buffer, geometry: engine.geometry(buffer), source: 'browser', alphaDropped: pixels.alphaDropped };
+}
+
+// A password as vorn takes it: the UTF-8 bytes of its NFC form, so that the same word typed on
+// any system gives the same key. A string with a lone surrogate is no Unicode text, and is
+// refused as vorn refuses bytes that are not UTF-8.
+function passwordBytes(password) {
+  if (typeof password !== 'string') throw new Error('the password must be a string');
+  if (/\p{Surrogate}/u.test(password)) throw new EngineError(null, 'the password is not valid Unicode text');
+  return new TextEncoder().encode(password.normalize('NFC'));
+}
+
+// A fresh random salt; a test may give its own, to compare keyed bytes with the native library's.
+function saltOf(engine, salt) {
+  const length = engine.C.VORN_KEYED_SALT_BYTES;
+  if (salt == null) return crypto.getRandomValues(new Uint8Array(length));
+  if (!(salt instanceof Uint8Array) || salt.length !== length) throw new Error(`the salt must be ${length} bytes`);
+  return salt;
 }
 
 function heldPicture(id, name) {
@@ -167,26 +188,49 @@ const operations = {
   // {coded: outputs, report, milliseconds}. A hidden picture goes with the carrier as vorn puts
   // it there (as it is, or its pixels in the carrier's frame); one of another size is refused,
   // its text beginning "hidden picture N: ". The report says whether each layer was scrambled
-  // ('ran') or left in place ('skipped'; 'none' where there is no such layer).
-  async encode(engine, { carrier, hidden1, hidden2, build, outputs = ['bmp'] }, progress) {
+  // ('ran') or left in place ('skipped'; 'none' where there is no such layer), and whether the
+  // picture is keyed.
+  // With a password the picture is keyed (never scrambled): it needs a hidden picture, and the
+  // carrier is taken by its pixels, the file its PNG is read back as, so that both the BMP and
+  // the PNG of it open. `salt` is for the tests alone: the page and window.vornhold never give
+  // one, so that every encoding draws its own.
+  async encode(engine, { carrier, hidden1, hidden2, build, password = null, salt = null, outputs = ['bmp'] }, progress) {
     const number = buildNumber(engine, build);
+    const keyed = password !== null;
+    if (keyed && hidden1 == null && hidden2 == null) {
+      throw new EngineError(null, 'a password keys hidden pictures: give hidden picture 1 or 2');
+    }
+    const saltBytes = keyed ? saltOf(engine, salt) : null;
+    const secret = keyed ? passwordBytes(password) : null;
     return withPictures(async (use) => {
       const image = use(await pictureOf(engine, carrier, 'SOURCE', 'carrier', progress));
       const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'SOURCE', 'hidden1', progress));
       const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'SOURCE', 'hidden2', progress));
+      if (keyed && image.source === 'bmp') engine.takePixels(image.buffer);
       if (h1) engine.frameHidden(image.buffer, h1.buffer, 1);
       if (h2) engine.frameHidden(image.buffer, h2.buffer, 2);
-      progress('Hiding the pictures');
       const started = performance.now();
-      engine.encode(image.buffer, h1?.buffer, h2?.buffer, number);
+      if (keyed) {
+        progress('Deriving the key from the password');
+        const layout = engine.layoutOf(number, h1 !== null, h2 !== null);
+        engine.keyedEncode(image.buffer, h1?.buffer, h2?.buffer, layout, secret, saltBytes);
+      } else {
+        progress('Hiding the pictures');
+        engine.encode(image.buffer, h1?.buffer, h2?.buffer, number);
+      }
       const milliseconds = performance.now() - started;
       progress('Writing the coded picture');
       const transfer = [];
-      const coded = outputsOf(engine, image.buffer, image.geometry, outputs, transfer, { coded: true });
-      const moved = engine.scrambles(image.geometry) ? 'ran' : 'skipped';
-      const report = { hidden1Permutation: h1 ? moved : 'none', hidden2Permutation: h2 && !h1 ? moved : 'none' };
+      const geometry = keyed ? engine.geometry(image.buffer) : image.geometry;
+      const coded = outputsOf(engine, image.buffer, geometry, outputs, transfer, { coded: true });
+      const moved = !keyed && engine.scrambles(geometry) ? 'ran' : 'skipped';
+      const report = {
+        keyed,
+        hidden1Permutation: h1 && !keyed ? moved : 'none',
+        hidden2Permutation: h2 && !h1 && !keyed ? moved : 'none',
+      };
       return { result: { coded, report, milliseconds }, transfer };
-    });
+    }).finally(() => secret?.fill(0));
   },
 
   // The programs' decoding: {decoded1, decoded2}, each the outputs asked for.
@@ -205,36 +249,56 @@ const operations = {
     });
   },
 
-  // Each hidden picture on its own at full strength: {detected, used, pictures}, each picture
-  // {name: 'hidden-N', which, ...outputs}. detected and used are {build, content}; build is null
-  // where both builds lay the picture out alike (hidden picture 1 alone). build and content are
-  // guessed from the picture where they are null; a picture whose four low bits are 0
-  // everywhere holds no hidden picture, and is refused unless the content is given.
-  async extract(engine, { coded, build = null, content = null, outputs = ['bmp'] }, progress) {
+  // Each hidden picture on its own at full strength: {detected, used, keyed, pictures}, each
+  // picture {name: 'hidden-N', which, ...outputs}. detected and used are {build, content}; build
+  // is null where both builds lay the picture out alike (hidden picture 1 alone). build and
+  // content are guessed from the picture where they are null; a picture whose four low bits are
+  // 0 everywhere holds no hidden picture, and is refused unless the content is given, and so is
+  // one whose low bits look random, which a keyed picture's do.
+  // With a password the picture is opened as a keyed one: build and content are what its tag
+  // verified (detected is null), and a wrong password or a changed picture is refused with
+  // VORN_ERR_KEY_MISMATCH, nothing taken out.
+  async extract(engine, { coded, build = null, content = null, password = null, outputs = ['bmp'] }, progress) {
     if (build !== null) checkName(BUILDS, build, 'build');
     if (content !== null) checkName(CONTENTS, content, 'content');
+    const secret = password === null ? null : passwordBytes(password);
     return withPictures(async (use) => {
       const picture = use(await pictureOf(engine, coded, 'CODED', 'coded', progress, { changes: false }));
+      const name = picture.name ?? 'coded';
+      const transfer = [];
+      const pictures = [];
+      const taken = (which, buffer) => pictures.push({
+        name: `hidden-${which}`, which, ...outputsOf(engine, buffer, picture.geometry, outputs, transfer),
+      });
+      if (secret) {
+        progress('Deriving the key from the password');
+        const opened = engine.keyedDecode(picture.buffer, secret);
+        opened.pictures.forEach((buffer) => use({ buffer }));
+        const used = { ...layoutWords(engine, opened.layout) };
+        for (const which of CONTENTS[used.content]) taken(which, opened.pictures[which - 1]);
+        return { result: { detected: null, used, keyed: true, pictures }, transfer };
+      }
       progress('Looking at the picture');
       const detected = layoutWords(engine, engine.detect(picture.buffer));
       if (content === null && detected.content === null) {
-        throw new EngineError(null, `${picture.name ?? 'coded'}: holds no hidden picture (its four low bits are 0 ` +
+        throw new EngineError(null, `${name}: holds no hidden picture (its four low bits are 0 ` +
           'everywhere); choose what it holds to decode it all the same');
+      }
+      if (content === null && engine.keyedLikely(picture.buffer)) {
+        throw new EngineError(null, `${name}: no hidden picture found (its low bits look random); ` +
+          'if it was hidden with a password, give the password');
       }
       const usedContent = content ?? detected.content;
       const holds = CONTENTS[usedContent];
       const usedBuild = build ?? detected.build ?? 'vornhold2';
       const layout = engine.layoutOf(buildNumber(engine, usedBuild), holds.includes(1), holds.includes(2));
       const used = { ...layoutWords(engine, layout) };
-      const pictures = [];
-      const transfer = [];
       for (const which of holds) {
         progress(`Taking out hidden picture ${which}`);
-        const hidden = use({ buffer: engine.extract(picture.buffer, layout, which) });
-        pictures.push({ name: `hidden-${which}`, which, ...outputsOf(engine, hidden.buffer, picture.geometry, outputs, transfer) });
+        taken(which, use({ buffer: engine.extract(picture.buffer, layout, which) }).buffer);
       }
-      return { result: { detected, used, pictures }, transfer };
-    });
+      return { result: { detected, used, keyed: false, pictures }, transfer };
+    }).finally(() => secret?.fill(0));
   },
 
   // The low bits moved to the top. With `filter`, a BMP's bytes are revealed as they stand, as

@@ -71,11 +71,11 @@ export async function openPage({ width = 1200, height = 900, extra = null } = {}
   };
 }
 
-// Calls window.vornhold[name] with byte arguments (Buffers or null) and gives back its result
-// with every Uint8Array (itself or a field of it) turned into a Buffer; a rejection comes back
-// as {error}.
+// Calls window.vornhold[name] with byte arguments (Buffers or null; other values go as they are)
+// and gives back its result with every Uint8Array (itself or a field of it) turned into a
+// Buffer; a rejection comes back as {error}.
 export async function callApi(page, name, ...args) {
-  const encoded = args.map((a) => (a == null || typeof a === 'string' ? a : { base64: Buffer.from(a).toString('base64') }));
+  const encoded = args.map((a) => (a instanceof Uint8Array ? { base64: Buffer.from(a).toString('base64') } : a));
   const result = await page.evaluate(async (name, encoded) => {
     const toBytes = (a) => (a && a.base64 !== undefined
       ? Uint8Array.from(atob(a.base64), (c) => c.charCodeAt(0)) : a);
@@ -109,4 +109,16 @@ export async function pictureFile(page, file, type) {
     const bytes = new Uint8Array(await (await canvas.convertToBlob({ type, quality: 0.9 })).arrayBuffer());
     return Array.from(bytes);
   }, width, height, rgb.toString('base64'), type));
+}
+
+// The pixels of a PNG as the browser decodes it without colour management, R G B.
+export async function pngPixels(page, png) {
+  return Buffer.from(await page.evaluate(async (base64) => {
+    const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const bitmap = await createImageBitmap(new Blob([bytes]), { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
+    const context = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
+    context.drawImage(bitmap, 0, 0);
+    const rgba = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+    return Array.from(rgba.filter((_, i) => i % 4 !== 3));
+  }, png.toString('base64')));
 }

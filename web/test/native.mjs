@@ -3,7 +3,7 @@
 // Each program is copied into a scratch folder with its inputs and started with its input's
 // name as argument (so it works in its own folder); once it has printed its run time it would
 // only pause, so it is stopped there.
-import { execFile, spawn } from 'node:child_process';
+import { execFile, execFileSync, spawn } from 'node:child_process';
 import { copyFileSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { tmpdir } from 'node:os';
@@ -14,6 +14,7 @@ const programs = {
   vornhold: join(root, 'build/default/coder/vornhold'),
   vornlens: join(root, 'build/default/filter/vornlens'),
   vorn: join(root, 'build/default/vorn/vorn'),
+  keyedFixture: join(root, 'build/default/tests/vorn_keyed_fixture'),
 };
 
 export function scratchFolder(name) {
@@ -74,4 +75,27 @@ export function vorn(folder, ...args) {
       resolve({ status: error ? error.code : 0, stderr });
     });
   });
+}
+
+// The native library's keyed picture of a carrier (taken by its pixels) and the hidden pictures
+// that are not null, in layout `layout` (a vorn_layout number), under `password` (its bytes as
+// they are) and a fixed `salt` (16 bytes), at the format's cost.
+export function keyedEncode({ layout, salt, carrier, hidden1, hidden2, password }) {
+  const folder = scratchFolder('keyed-fixture');
+  const file = (name, bytes) => {
+    if (!bytes) return '-';
+    writeFileSync(join(folder, name), bytes);
+    return join(folder, name);
+  };
+  const out = join(folder, 'keyed.bmp');
+  execFileSync(programs.keyedFixture, ['encode', String(layout), Buffer.from(salt).toString('hex'),
+    file('carrier.bmp', carrier), file('hidden1.bmp', hidden1), file('hidden2.bmp', hidden2), out],
+  { input: `${password}\n`, stdio: ['pipe', 'inherit', 'inherit'] });
+  return readFileSync(out);
+}
+
+// How long the native library takes to key a small picture at the format's cost, which is
+// nearly all deriving the key: its printed line.
+export function keyedTime(runs) {
+  return execFileSync(programs.keyedFixture, ['time', String(runs)], { encoding: 'utf8' }).trim();
 }

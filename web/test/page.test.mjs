@@ -7,7 +7,7 @@ import { existsSync, mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync
 import { join } from 'node:path';
 import { bmp, firstDifference, rgbOf } from './bmp.mjs';
 import * as native from './native.mjs';
-import { openPage, pictureFile } from './browser.mjs';
+import { openPage, pictureFile, pngPixels as browserPngPixels } from './browser.mjs';
 
 const samples = join(native.root, 'samples');
 const shots = process.env.VORN_WEB_SCREENSHOTS ?? join(native.root, 'build/wasm/screenshots');
@@ -67,17 +67,7 @@ function assertSameBytes(actual, wanted, what) {
   assert.equal(firstDifference(actual, wanted), -1, `${what} differs from the expected bytes`);
 }
 
-// The pixels of a PNG as the browser decodes it without colour management, R G B.
-async function pngPixels(png) {
-  return Buffer.from(await page.evaluate(async (base64) => {
-    const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
-    const bitmap = await createImageBitmap(new Blob([bytes]), { colorSpaceConversion: 'none', premultiplyAlpha: 'none' });
-    const context = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
-    context.drawImage(bitmap, 0, 0);
-    const rgba = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
-    return Array.from(rgba.filter((_, i) => i % 4 !== 3));
-  }, png.toString('base64')));
-}
+const pngPixels = (png) => browserPngPixels(page, png);
 
 async function screenshot(selector, name) {
   mkdirSync(shots, { recursive: true });
@@ -89,13 +79,16 @@ test('every control has a label, and the keyboard reaches them in order', async 
     .filter((c) => !c.hidden && c.labels?.length === 0 && !c.textContent.trim() && !c.getAttribute('aria-label'))
     .map((c) => c.outerHTML));
   assert.deepEqual(unlabelled, []);
+  const expected = ['carrier-file', 'hidden1-file', 'hidden2-file', 'vornhold2', 'encode-password',
+    'encode-password-show', 'coded-file', 'decode-build', 'decode-content', 'decode-password', 'decode-password-show'];
   const reached = [];
-  for (let i = 0; i < 6; i++) {
+  for (let i = 0; i < expected.length; i++) {
     await page.keyboard.press('Tab');
     reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.value));
   }
-  // The radio group is one stop, and the encode button is skipped while nothing is chosen.
-  assert.deepEqual(reached, ['carrier-file', 'hidden1-file', 'hidden2-file', 'vornhold2', 'coded-file', 'decode-build']);
+  // The radio group is one stop, and the encode and take-out buttons are skipped while nothing
+  // is chosen.
+  assert.deepEqual(reached, expected);
 });
 
 const crossings = () => page.evaluate(async () => (await import('./vornhold.js')).work('crossings'));
@@ -201,6 +194,82 @@ test('a picture that cannot be used is refused on the page with the reason', asy
   await page.click('[data-slot="hidden2"] .remove');
   await page.waitForSelector('#encode-button:not([disabled])');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'hidden2-file');
+});
+
+// The message of a part of the page once it matches `pattern`.
+async function waitForMessage(part, pattern) {
+  await page.waitForFunction((part, source) => new RegExp(source).test(document.getElementById(`${part}-message`).textContent),
+    { timeout: 120_000 }, part, pattern.source);
+  return page.$eval(`#${part}-message`, (m) => m.textContent);
+}
+
+// Waits until a slot holds the file `name`, read and ready.
+async function waitForFile(slot, name) {
+  await page.waitForFunction((slot, name) => {
+    const status = document.getElementById(`${slot}-status`);
+    return status.classList.contains('ready') && status.textContent.startsWith(`${name}:`);
+  }, {}, slot, name);
+}
+
+async function typeInto(selector, text) {
+  await page.$eval(selector, (field) => { field.value = ''; });
+  await page.type(selector, text);
+}
+
+// Three keys are derived in the browser here (hiding, a wrong password, the right one), each
+// taking seconds; the picture hidden is vorn's to open as well.
+test('hiding with a password, and taking out with a wrong password and the right one', async () => {
+  const password = 'nicht das Passwort';
+  await chooseFile('#carrier-file', join(samples, 'Main.bmp'));
+  await chooseFile('#hidden1-file', join(samples, 'Hidden 1.bmp'));
+  await waitForFile('carrier', 'Main.bmp');
+  await waitForFile('hidden1', 'Hidden 1.bmp');
+  await typeInto('#encode-password', password);
+  await page.click('#encode-password-show');
+  assert.equal(await page.$eval('#encode-password', (f) => f.type), 'text');
+  assert.equal(await page.$eval('#encode-password-show', (b) => b.getAttribute('aria-pressed')), 'true');
+  await page.click('#encode-password-show');
+  assert.equal(await page.$eval('#encode-password', (f) => f.type), 'password');
+
+  await page.waitForSelector('#encode-button:not([disabled])');
+  await page.click('#encode-button');
+  await waitForMessage('encode', /^Deriving the key from the password…$/);
+  assert.equal(await page.$eval('#encode-progress', (p) => p.hidden), false);
+  assert.match(await waitForMessage('encode', /^Done/), /^Done with vornhold2 in \d+ ms: hidden picture 1 stored, keyed with the password\.$/);
+  const keyed = await download('#coded-png');
+  writeFileSync(join(downloads, 'keyed.png'), keyed);
+  writeFileSync(join(downloads, 'password.txt'), `${password}\n`);
+  const folder = native.scratchFolder('keyed-page');
+  const opened = await native.vorn(folder, 'decode', join(downloads, 'keyed.png'), '--password-file',
+    join(downloads, 'password.txt'), '-o', 'out');
+  assert.equal(opened.status, 0, opened.stderr);
+
+  // Without a password the page says that one may be needed, and offers nothing.
+  await typeInto('#encode-password', '');
+  await page.select('#decode-build', '');
+  await page.select('#decode-content', '');
+  await chooseFile('#coded-file', join(downloads, 'keyed.png'));
+  assert.match(await waitForMessage('decode', /^Nothing was taken out/),
+    /^Nothing was taken out: keyed\.png: no hidden picture found \(its low bits look random\); if it was hidden with a password, give the password\.$/);
+
+  await typeInto('#decode-password', 'das falsche');
+  assert.equal(await page.$eval('#decode-build', (s) => s.disabled), true);
+  await page.click('#decode-button');
+  await waitForMessage('decode', /^Deriving the key from the password…$/);
+  assert.equal(await waitForMessage('decode', /^Nothing was taken out/),
+    'Nothing was taken out: wrong password, or the picture was changed after it was coded.');
+  assert.equal(await page.$eval('#decode-results', (r) => r.hidden), true);
+  assert.deepEqual(await page.$$eval('#decode-results a', (links) => links.length), 0);
+
+  await typeInto('#decode-password', password);
+  await page.keyboard.press('Enter');
+  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: holding hidden picture 1 alone, which both builds lay out alike.');
+  await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
+  const hidden1 = await download('#hidden-1-bmp');
+  assertSameBytes(rgbOf(hidden1).rgb, await pngPixels(readFileSync(join(folder, 'out', 'hidden-1.png'))),
+    'hidden picture 1 from the page against vorn\'s');
+  await typeInto('#decode-password', '');
+  await page.$eval('#decode-password', (field) => field.dispatchEvent(new Event('input')));
 });
 
 test('the page loads nothing from elsewhere and logs no error', () => {

@@ -1,0 +1,133 @@
+// Keyed pictures between the page and the native side: the page keys the very bytes the native
+// library keys for a fixed salt, a picture keyed on the page opens in vorn and one keyed by vorn
+// opens on the page, a password typed in NFD on one side and NFC on the other, and the refusals
+// that need no key. Every key derivation in the browser takes seconds (3 passes over 256 MiB),
+// so there are few of them: two here, three in page.test.mjs.
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { bmp, firstDifference, rgbOf } from './bmp.mjs';
+import * as native from './native.mjs';
+import { callApi, openPage, pngPixels } from './browser.mjs';
+
+// The same password in two Unicode forms: composed (NFC) and decomposed (NFD).
+const NFC = 'Ångström über café';
+const NFD = NFC.normalize('NFD');
+const SALT = Array.from({ length: 16 }, (_, i) => (i * 37 + 5) & 0xff);
+const LAYOUT_BOTH_VORNHOLD = 4;  // vorn_layout's VORN_LAYOUT_BOTH_VORNHOLD
+
+let session;
+let folder;
+let keyedByVorn;  // a keyed PNG written by vorn, for the refusal without a password
+before(async () => {
+  assert.notEqual(NFC, NFD);
+  folder = native.scratchFolder('keyed');
+  writeFileSync(join(folder, 'nfc.txt'), `${NFC}\n`);
+  writeFileSync(join(folder, 'nfd.txt'), `${NFD}\n`);
+  session = await openPage();
+});
+after(async () => { await session?.close(); });
+
+function assertSameBytes(actual, expected, what) {
+  assert.ok(Buffer.isBuffer(actual), `${what}: ${actual?.error ?? 'no bytes'}`);
+  const at = firstDifference(actual, expected);
+  assert.equal(at, -1, `${what}: differs at byte ${at}`);
+}
+
+// The worker's encode with a salt of the test's own, which neither the page's controls nor
+// window.vornhold can give: the keyed picture's bytes.
+async function keyOnPage(args) {
+  const encoded = Object.fromEntries(Object.entries(args).map(([k, v]) => [k, Buffer.isBuffer(v) ? v.toString('base64') : v]));
+  const base64 = await session.page.evaluate(async (args) => {
+    const { work } = await import('./vornhold.js');
+    const bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+    const { coded } = await work('encode', {
+      carrier: bytes(args.carrier),
+      hidden1: args.hidden1 ? bytes(args.hidden1) : null,
+      hidden2: args.hidden2 ? bytes(args.hidden2) : null,
+      build: args.build, password: args.password, salt: Uint8Array.from(args.salt), outputs: ['bmp'],
+    });
+    let text = '';
+    for (let i = 0; i < coded.bmp.length; i += 0x8000) text += String.fromCharCode(...coded.bmp.subarray(i, i + 0x8000));
+    return btoa(text);
+  }, encoded);
+  return Buffer.from(base64, 'base64');
+}
+
+test('the page keys the native library\'s bytes for a fixed salt, and vorn opens them', async () => {
+  // A carrier with a longer header: the page takes a keyed carrier by its pixels, as the native
+  // side does here, so that its PNG opens too.
+  const carrier = bmp({ width: 48, height: 40, seed: 11, offset: 70 });
+  const hidden1 = bmp({ width: 48, height: 40, seed: 12 });
+  const hidden2 = bmp({ width: 48, height: 40, seed: 13 });
+  const onPage = await keyOnPage({ carrier, hidden1, hidden2, build: 'vornhold', password: NFD, salt: SALT });
+  const natively = native.keyedEncode({ layout: LAYOUT_BOTH_VORNHOLD, salt: SALT, carrier, hidden1, hidden2, password: NFC });
+  assertSameBytes(onPage, natively, 'the page\'s keyed picture against the native library\'s');
+
+  writeFileSync(join(folder, 'page.bmp'), onPage);
+  const opened = await native.vorn(folder, 'decode', 'page.bmp', '--password-file', 'nfc.txt', '-o', 'from-page');
+  assert.equal(opened.status, 0, opened.stderr);
+  for (const name of ['hidden-1.png', 'hidden-2.png']) readFileSync(join(folder, 'from-page', name));
+});
+
+test('a picture vorn keys opens on the page, with the pictures vorn takes out', async () => {
+  writeFileSync(join(folder, 'carrier.bmp'), bmp({ width: 64, height: 64, seed: 21 }));
+  writeFileSync(join(folder, 'hidden.bmp'), bmp({ width: 64, height: 64, seed: 22 }));
+  const keyed = await native.vorn(folder, 'encode', 'carrier.bmp', '--hidden2', 'hidden.bmp',
+    '--password-file', 'nfd.txt', '-o', 'vorn.png');
+  assert.equal(keyed.status, 0, keyed.stderr);
+  const opened = await native.vorn(folder, 'decode', 'vorn.png', '--password-file', 'nfc.txt', '-o', 'from-vorn');
+  assert.equal(opened.status, 0, opened.stderr);
+
+  keyedByVorn = readFileSync(join(folder, 'vorn.png'));
+  const found = await callApi(session.page, 'extract', keyedByVorn, { password: NFC });
+  assert.equal(found.error, undefined, found.error);
+  assert.deepEqual({ build: found.build, content: found.content, keyed: found.keyed },
+    { build: 'vornhold2', content: 'hidden2', keyed: true });
+  const fromVorn = await pngPixels(session.page, readFileSync(join(folder, 'from-vorn', 'hidden-2.png')));
+  assertSameBytes(rgbOf(found.hidden2).rgb, fromVorn, 'hidden picture 2 from the page against vorn\'s');
+});
+
+// Refusals that come before any key is derived, so they cost nothing.
+const REFUSALS = [
+  {
+    name: 'an empty password',
+    call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), bmp({ width: 48, height: 40, seed: 2 }), null, 'vornhold2', { password: '' }],
+    error: /^the password is empty$/,
+  },
+  {
+    name: 'a password without a hidden picture',
+    call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), null, null, 'vornhold2', { password: NFC }],
+    error: /^a password keys hidden pictures/,
+  },
+  {
+    name: 'a password that is not a string',
+    call: () => ['extract', keyedByVorn, { password: 42 }],
+    error: /^password must be a string$/,
+  },
+  {
+    name: 'a picture too small for the salt and the tag',
+    call: () => ['encode', bmp({ width: 4, height: 4, seed: 1 }), bmp({ width: 4, height: 4, seed: 2 }), null, 'vornhold2', { password: NFC }],
+    error: /^too small for a keyed picture/,
+  },
+  {
+    name: 'a keyed picture taken out without a password',
+    call: () => ['extract', keyedByVorn],
+    error: /^coded: no hidden picture found \(its low bits look random\); if it was hidden with a password, give the password$/,
+  },
+];
+
+test('what cannot be keyed or opened is refused with the reason, before any key is derived', async () => {
+  assert.ok(keyedByVorn, 'the test before wrote the keyed picture');
+  for (const refusal of REFUSALS) {
+    const result = await callApi(session.page, ...refusal.call());
+    assert.ok(!Buffer.isBuffer(result) && result.error !== undefined, `${refusal.name}: resolved instead of rejecting`);
+    assert.match(result.error, refusal.error, refusal.name);
+  }
+});
+
+test('the page loads nothing from elsewhere and logs no error', () => {
+  assert.deepEqual(session.foreign, []);
+  assert.deepEqual(session.problems, []);
+});
