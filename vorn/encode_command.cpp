@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "hidden_fit.h"
 #include "keyed_command.h"
 #include "picture_output.h"
 #include "side_by_side.h"
@@ -15,45 +16,16 @@ std::string size_text(uint32_t width, uint32_t height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// What fitting did to a hidden picture, for stderr: nothing when it has the carrier's size.
-std::string fit_text(int which, const vorn_placement& p, const vorn_geometry& frame, vorn_fit fit)
-{
-    const std::string picture = "hidden picture " + std::to_string(which) + " ";
-    const std::string own = size_text(p.width, p.height);
-    const std::string scaled = std::to_string(p.scaled_width) + "x" + std::to_string(p.scaled_height);
-    if (fit == VORN_FIT_STRETCH) return picture + "stretched from " + own + " to " + scaled;
-    if (fit == VORN_FIT_COVER)
-        return picture + "scaled from " + own + " to " + scaled + " and cropped around the centre to " +
-               size_text(frame.width, frame.height);
-    return picture + "scaled from " + own + " to " + scaled + " and centred";
-}
-
-// The hidden picture's file image in the carrier's frame, as the engine's policy places it:
-// the picture's own file image when the coder would take it beside this carrier as it stands,
-// its pixels under the carrier's header when it has the carrier's size, otherwise its pixels
-// scaled into the frame as --fit says (which stderr reports).
+// The hidden picture's file image in the carrier's frame (scaled into it as --fit says when its
+// size is another, which stderr reports), letting go of its decoded pixels.
 std::vector<uint8_t> hidden_image(input_picture& hidden, int which, const std::vector<uint8_t>& carrier,
                                   const vorn_geometry& frame, vorn_fit fit, std::ostream& err)
 {
     std::vector<uint8_t> image = coder_image(hidden);
     hidden.pixels = rgb_picture();  // its pixels are in `image` now
-    if (vorn_check_hidden(&frame, image.data(), image.size()) == VORN_OK) return image;
-    vorn_geometry own;
-    vorn_check_carrier(image.data(), image.size(), &own);  // a coder image, accepted
-    size_t work_size = 0;
-    vorn_error error = vorn_fit_work_size(&frame, &own, fit, &work_size);
-    if (error == VORN_ERR_SIZE_OVERFLOW)
-        fail(exit_class::input, hidden.path + ": hidden picture " + std::to_string(which) + " is " +
-                                    size_text(own.width, own.height) + ", too far from the carrier's " +
-                                    size_text(frame.width, frame.height) + " to scale; scale it nearer first");
-    std::vector<uint8_t> work(work_size), framed(carrier.size());
-    vorn_placement placement;
-    error = vorn_fit_hidden(carrier.data(), carrier.size(), image.data(), image.size(), fit, framed.data(),
-                            framed.size(), work.data(), work.size(), &placement);
-    if (error != VORN_OK) fail(exit_class::input, hidden.path + ": " + vorn_strerror(error));
-    if (placement.scaled_width != placement.width || placement.scaled_height != placement.height)
-        err << "vorn: " << fit_text(which, placement, frame, fit) << "\n";
-    return framed;
+    fitted_hidden fitted = fit_hidden_picture(std::move(image), which, carrier, frame, fit, hidden.path);
+    if (!fitted.done.empty()) err << "vorn: " << fitted.done << "\n";
+    return std::move(fitted.image);
 }
 
 const char* permutation_text(const vorn_geometry& frame)
