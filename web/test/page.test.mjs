@@ -79,14 +79,15 @@ test('every control has a label, and the keyboard reaches them in order', async 
     .filter((c) => !c.hidden && c.labels?.length === 0 && !c.textContent.trim() && !c.getAttribute('aria-label'))
     .map((c) => c.outerHTML));
   assert.deepEqual(unlabelled, []);
-  const expected = ['carrier-file', 'hidden1-file', 'hidden2-file', 'vornhold2', 'encode-password',
-    'encode-password-show', 'coded-file', 'decode-build', 'decode-content', 'decode-password', 'decode-password-show'];
+  const expected = ['carrier-file', 'hidden1-file', 'hidden2-file', 'contain', 'vornhold2', 'encode-password',
+    'encode-password-show', 'coded-file', 'decode-build', 'decode-content', 'decode-reading', 'decode-password',
+    'decode-password-show'];
   const reached = [];
   for (let i = 0; i < expected.length; i++) {
     await page.keyboard.press('Tab');
     reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.value));
   }
-  // The radio group is one stop, and the encode and take-out buttons are skipped while nothing
+  // Each radio group is one stop, and the encode and take-out buttons are skipped while nothing
   // is chosen.
   assert.deepEqual(reached, expected);
 });
@@ -286,7 +287,8 @@ test('hiding with a password, and taking out with a wrong password and the right
 
   await typeInto('#decode-password', password);
   await page.keyboard.press('Enter');
-  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: holding hidden picture 1 alone, which both builds lay out alike.');
+  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: holding hidden picture 1 alone, ' +
+    'which both builds lay out alike. Reconstructed: the dither\'s grain filtered out.');
   await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
   const hidden1 = await download('#hidden-1-bmp');
   assertSameBytes(rgbOf(hidden1).rgb, await pngPixels(readFileSync(join(folder, 'out', 'hidden-1.png'))),
