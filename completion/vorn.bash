@@ -16,6 +16,9 @@ _vorn()
         --hidden)
             COMPREPLY=($(compgen -W "1 2 both" -- "$cur"))
             return ;;
+        --fit)
+            COMPREPLY=($(compgen -W "contain cover stretch" -- "$cur"))
+            return ;;
         -o|--output)
             if [ "$command" = decode ]; then
                 COMPREPLY=($(compgen -d -- "$cur"))
@@ -33,8 +36,8 @@ _vorn()
     if [[ $cur == -* ]]; then
         local options="-o --output --force --max-megapixels --verbose --help"
         case $command in
-            encode) options+=" --hidden1 --hidden2 --build --password --password-file" ;;
-            decode) options+=" --hidden --build --password --password-file" ;;
+            encode) options+=" --hidden1 --hidden2 --fit --build --password --password-file" ;;
+            decode) options+=" --hidden --build --raw --password --password-file" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

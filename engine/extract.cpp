@@ -4,47 +4,8 @@
 #include <cstring>
 
 #include "bmp.h"
-#include "layout.h"
+#include "fields.h"
 #include "permute.h"
-
-namespace {
-
-// Where a hidden picture's field lies in a coded byte.
-struct field_rule {
-    uint8_t (*value)(uint8_t coded);  // null: the layout does not hold this picture
-    bool scrambled;                   // moved by the permutation when encoding
-    uint8_t scale;                    // 85 for a 2-bit value, 17 for a 4-bit one
-};
-
-uint8_t reverse_pair(uint8_t bits) { return uint8_t((bits & 1) << 1 | (bits >> 1 & 1)); }
-
-uint8_t low_pair(uint8_t c) { return c & 3; }
-uint8_t upper_pair(uint8_t c) { return c >> 2 & 3; }
-uint8_t upper_pair_reversed(uint8_t c) { return reverse_pair(c >> 2 & 3); }
-uint8_t low_pair_reversed(uint8_t c) { return reverse_pair(c & 3); }
-uint8_t nibble(uint8_t c) { return c & 15; }
-uint8_t nibble_reversed(uint8_t c) { return reverse_nibble(c & 15); }
-
-constexpr int layout_count = VORN_LAYOUT_BOTH_VORNHOLD2 + 1;
-
-// The layout table of vorn.h, read per hidden picture: [layout][which - 1].
-constexpr field_rule fields[layout_count][2] = {
-    /* NONE              */ {{nullptr, false, 0}, {nullptr, false, 0}},
-    /* HIDDEN1           */ {{low_pair, true, 85}, {nullptr, false, 0}},
-    /* HIDDEN2_VORNHOLD  */ {{nullptr, false, 0}, {nibble, true, 17}},
-    /* HIDDEN2_VORNHOLD2 */ {{nullptr, false, 0}, {nibble_reversed, true, 17}},
-    /* BOTH_VORNHOLD     */ {{low_pair, true, 85}, {upper_pair, false, 85}},
-    /* BOTH_VORNHOLD2    */ {{upper_pair_reversed, true, 85}, {low_pair_reversed, false, 85}},
-};
-
-const field_rule* rule_for(vorn_layout layout, int which)
-{
-    if (layout < 0 || layout >= layout_count || (which != 1 && which != 2)) return nullptr;
-    const field_rule& rule = fields[layout][which - 1];
-    return rule.value ? &rule : nullptr;
-}
-
-}  // namespace
 
 vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2)
 {
@@ -55,12 +16,12 @@ vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2)
     return hidden1 ? VORN_LAYOUT_HIDDEN1 : VORN_LAYOUT_NONE;
 }
 
-int vorn_layout_holds(vorn_layout layout, int which) { return rule_for(layout, which) != nullptr; }
+int vorn_layout_holds(vorn_layout layout, int which) { return field_rule_for(layout, which) != nullptr; }
 
 vorn_error vorn_extract(const uint8_t* coded, size_t length, vorn_layout layout, int which,
                         uint8_t* picture, size_t picture_length)
 {
-    const field_rule* rule = rule_for(layout, which);
+    const field_rule* rule = field_rule_for(layout, which);
     if (!coded || !picture || !rule) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;

@@ -155,6 +155,31 @@ vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_layout *layout)
 vorn_error vorn_extract(const uint8_t *coded, size_t length, vorn_layout layout, int which,
                         uint8_t *picture, size_t picture_length);
 
+/* ---- Reconstruction ---------------------------------------------------------------------
+
+   vorn_extract() gives a hidden picture's stored levels as they lie, grain and all. Reconstruction
+   gives the picture they stand for: each level read as the tone the dithering aimed at (the
+   dithering keeps the top bits of a byte, so a 2-bit level v stands for 64 v and a 4-bit one for
+   16 v; hidden picture 2 beside picture 1 is read together with picture 1's bits below it, as it
+   was dithered), put back in place where it was scrambled, then cleaned of the dither's grain
+   by an edge-preserving low-pass filter (a guided filter over a lightly smoothed guide, edges
+   extended by their nearest pixel). Tones above the highest level (192 for a 2-bit picture, 240
+   for a 4-bit one) were clipped by the dithering and stay so. Every build computes the same
+   bytes. */
+
+/* The work buffer vorn_reconstruct() and vorn_keyed_reconstruct() need for a picture of this
+   geometry, in bytes: about 250 floats per colour byte of a row. VORN_ERR_SIZE_OVERFLOW when it
+   does not fit in size_t. */
+vorn_error vorn_reconstruct_work_size(const vorn_geometry *geometry, size_t *size);
+
+/* Hidden picture `which` (1 or 2) of a coded picture of this layout, reconstructed, into
+   `picture`: `length` bytes with the coded picture's header, row padding and bytes after the
+   raster 0; picture_length is its size, and it must not overlap `coded`. `work` holds
+   vorn_reconstruct_work_size() bytes, aligned as malloc() aligns. Errors as vorn_extract()'s,
+   and VORN_ERR_BUFFER_TOO_SMALL for the work buffer; nothing is written then. */
+vorn_error vorn_reconstruct(const uint8_t *coded, size_t length, vorn_layout layout, int which,
+                            uint8_t *picture, size_t picture_length, void *work, size_t work_size);
+
 /* ---- Conversions ------------------------------------------------------------------------- */
 
 /* Pictures from elsewhere (a PNG or JPEG decoder, a canvas) enter as the equivalent BMP file
@@ -196,7 +221,8 @@ vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed,
    Every other picture (a PNG, a JPEG, a BMP of another depth, row order or header) is decoded
    by the front end to 8-bit R G B (transparency left out, no colour management) and enters as
    its equivalent BMP through vorn_bmp_from_rgb(). A hidden picture then goes into the
-   carrier's frame with vorn_frame_hidden(). */
+   carrier's frame with vorn_fit_hidden() (vorn_frame_hidden() when it must have the carrier's
+   size already). */
 
 /* The hidden picture's file image as encoding takes it beside this carrier, into `framed`,
    which holds framed_length bytes (at least carrier_length). When vorn_check_hidden() accepts
@@ -210,6 +236,48 @@ vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed,
 vorn_error vorn_frame_hidden(const uint8_t *carrier, size_t carrier_length,
                              const uint8_t *hidden, size_t hidden_length,
                              uint8_t *framed, size_t framed_length);
+
+/* How a hidden picture of another size than the carrier goes into the carrier's frame. */
+typedef enum vorn_fit {
+    VORN_FIT_CONTAIN = 0, /* scaled to fit whole, centred; the bars around it black */
+    VORN_FIT_COVER,       /* scaled to fill the frame, cropped around the centre */
+    VORN_FIT_STRETCH      /* scaled to the frame's width and height, each on its own */
+} vorn_fit;
+
+/* Where a fitted picture lands: its own size, the size it is scaled to, and the frame position
+   of its top-left pixel, counted from the frame's top-left (negative where cover crops it).
+   Scaled and own sizes are equal when nothing is scaled. */
+typedef struct vorn_placement {
+    uint32_t width, height;
+    uint64_t scaled_width, scaled_height;
+    int64_t x, y;
+} vorn_placement;
+
+/* The placement of a width x height picture in a frame_width x frame_height frame. A picture of
+   the frame's size, or an empty picture or frame, is not scaled. Sizes are rounded to whole
+   pixels, at least one; the odd pixel of a margin goes to the right and the bottom.
+   VORN_ERR_ARGUMENT for an unknown fit or a null placement. */
+vorn_error vorn_fit_placement(uint32_t width, uint32_t height, uint32_t frame_width,
+                              uint32_t frame_height, vorn_fit fit, vorn_placement *placement);
+
+/* The work buffer vorn_fit_hidden() needs to fit a picture of geometry `hidden` into a frame of
+   geometry `frame`: 0 when nothing is scaled, otherwise the resampler's rows and weights.
+   VORN_ERR_SIZE_OVERFLOW for a scale so extreme that the resampler cannot take it. */
+vorn_error vorn_fit_work_size(const vorn_geometry *frame, const vorn_geometry *hidden,
+                              vorn_fit fit, size_t *size);
+
+/* vorn_frame_hidden() for a hidden picture of any size: one of the carrier's size is placed
+   exactly as vorn_frame_hidden() places it; any other is resampled (stb_image_resize, in sRGB,
+   Mitchell when shrinking, Catmull-Rom when enlarging) to where vorn_fit_placement() puts it,
+   under the carrier's header, with black around it and 0 in row padding and after the raster.
+   *placement (when not null) says what was done. `work` holds vorn_fit_work_size() bytes.
+   Errors: those of vorn_frame_hidden(), those of vorn_check_carrier() for the hidden picture,
+   VORN_ERR_BUFFER_TOO_SMALL for `framed` or the work, VORN_ERR_SIZE_OVERFLOW as
+   vorn_fit_work_size() gives it, VORN_ERR_ARGUMENT for an unknown fit. */
+vorn_error vorn_fit_hidden(const uint8_t *carrier, size_t carrier_length, const uint8_t *hidden,
+                           size_t hidden_length, vorn_fit fit, uint8_t *framed,
+                           size_t framed_length, void *work, size_t work_size,
+                           vorn_placement *placement);
 
 /* ---- The programs' own entries ------------------------------------------------------------
    What the coder and the reveal filter need to behave exactly as they always have: the raw
@@ -301,6 +369,16 @@ vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *pa
                              size_t password_length, uint8_t *picture1, uint8_t *picture2,
                              size_t picture_length, vorn_layout *layout, void *work,
                              size_t work_size);
+
+/* Reconstruction of a keyed picture's hidden picture `which` of this layout (the one
+   vorn_keyed_decode() named), in place: `picture` holds its levels as vorn_keyed_decode() wrote
+   them and receives the reconstructed picture (the grain filtered out as vorn_reconstruct()
+   does; the keyed form needs no other reading of the levels). `work` holds
+   vorn_reconstruct_work_size() bytes. This call needs no key and is in the static library too.
+   Errors: those of vorn_check_carrier(), VORN_ERR_ARGUMENT when the layout does not hold the
+   picture, VORN_ERR_BUFFER_TOO_SMALL for the work. */
+vorn_error vorn_keyed_reconstruct(uint8_t *picture, size_t length, vorn_layout layout, int which,
+                                  void *work, size_t work_size);
 
 /* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
    for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels) give 0:

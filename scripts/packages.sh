@@ -33,9 +33,10 @@ ensure_packages() {
 
 # What building the programs needs: compiler, CMake and Ninja; vorn also needs libspng and
 # libjpeg-turbo (and pkg-config to find libspng), libsodium for the keyed form and utf8proc to
-# normalise passwords.
+# normalise passwords; the engine compiles in stb_image_resize (header only) to fit hidden
+# pictures.
 program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev libsodium-dev
-                  libutf8proc-dev)
+                  libutf8proc-dev libstb-dev)
 # What building and running the tests needs as well: GoogleTest.
 build_packages=("${program_packages[@]}" libgtest-dev)
 # What making and checking the Debian packages needs: dpkg-shlibdeps and file (used by CPack to
@@ -47,7 +48,7 @@ package_packages=(dpkg-dev file man-db lintian)
 windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)
 # What building the web page needs: Emscripten (with its LLVM, Binaryen and Node.js) besides
 # CMake and Ninja, and Python's static server to serve it.
-web_packages=(cmake ninja-build emscripten python3)
+web_packages=(cmake ninja-build emscripten python3 libstb-dev)
 # What the browser tests need besides: Chromium, driven from Node.js by puppeteer-core, which npm
 # installs from web/test/package-lock.json. npm comes with Node.js where Node.js is not Debian's.
 web_test_packages=(chromium nodejs)

@@ -47,6 +47,19 @@ std::string output_path(const std::string& folder, int which)
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+// The picture the levels of hidden picture `which` stand for, with the dither's grain filtered out.
+vorn_error reconstruct(const std::vector<uint8_t>& coded, vorn_layout layout, int which,
+                       std::vector<uint8_t>& picture)
+{
+    vorn_geometry geometry;
+    if (const vorn_error error = vorn_check_carrier(coded.data(), coded.size(), &geometry)) return error;
+    size_t size = 0;
+    if (vorn_reconstruct_work_size(&geometry, &size) != VORN_OK) throw std::bad_alloc();
+    std::vector<uint8_t> work = large_buffer(size);
+    return vorn_reconstruct(coded.data(), coded.size(), layout, which, picture.data(), picture.size(),
+                            work.data(), work.size());
+}
+
 }  // namespace
 
 void run_decode(const options& given, std::ostream& err)
@@ -102,11 +115,13 @@ void run_decode(const options& given, std::ostream& err)
     for (size_t i = 0; i < taken.size(); ++i)
         jobs.push_back([&, i] {
             std::vector<uint8_t> picture = large_buffer(coded.size());
-            const vorn_error error = vorn_extract(coded.data(), coded.size(), layout, taken[i],
-                                                  picture.data(), picture.size());
+            const vorn_error error = given.raw ? vorn_extract(coded.data(), coded.size(), layout, taken[i],
+                                                              picture.data(), picture.size())
+                                               : reconstruct(coded, layout, taken[i], picture);
             if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-            // Any further step on the picture alone goes here, before it is written.
-            write_output(outputs[i], output_bytes(output_format::png, std::move(picture), outputs[i], decoded_png_settings),
+            write_output(outputs[i],
+                         output_bytes(output_format::png, std::move(picture), outputs[i],
+                                      given.raw ? decoded_png_settings : reconstructed_png_settings),
                          given.force);
         });
     run_side_by_side(jobs);

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "hidden_fit.h"
 #include "keyed_command.h"
 #include "picture_output.h"
 #include "side_by_side.h"
@@ -15,28 +16,16 @@ std::string size_text(uint32_t width, uint32_t height)
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// The hidden picture's file image in the carrier's frame, as the engine's policy places it:
-// the picture's own file image when the coder would take it beside this carrier as it stands,
-// otherwise its pixels under the carrier's header.
+// The hidden picture's file image in the carrier's frame (scaled into it as --fit says when its
+// size is another, which stderr reports), letting go of its decoded pixels.
 std::vector<uint8_t> hidden_image(input_picture& hidden, int which, const std::vector<uint8_t>& carrier,
-                                  const vorn_geometry& frame)
+                                  const vorn_geometry& frame, vorn_fit fit, std::ostream& err)
 {
     std::vector<uint8_t> image = coder_image(hidden);
     hidden.pixels = rgb_picture();  // its pixels are in `image` now
-    if (vorn_check_hidden(&frame, image.data(), image.size()) == VORN_OK) return image;
-    std::vector<uint8_t> framed(carrier.size());
-    const vorn_error error =
-        vorn_frame_hidden(carrier.data(), carrier.size(), image.data(), image.size(), framed.data(), framed.size());
-    if (error == VORN_ERR_WIDTH_DIFFERS || error == VORN_ERR_HEIGHT_DIFFERS) {
-        vorn_geometry own;
-        vorn_check_carrier(image.data(), image.size(), &own);  // a coder image, accepted
-        const std::string size = size_text(frame.width, frame.height);
-        fail(exit_class::input, hidden.path + ": hidden picture " + std::to_string(which) + " is " +
-                                    size_text(own.width, own.height) + " but the carrier is " + size +
-                                    "; scale or crop it to " + size + " first");
-    }
-    if (error != VORN_OK) fail(exit_class::input, hidden.path + ": " + vorn_strerror(error));
-    return framed;
+    fitted_hidden fitted = fit_hidden_picture(std::move(image), which, carrier, frame, fit, hidden.path);
+    if (!fitted.done.empty()) err << "vorn: " << fitted.done << "\n";
+    return std::move(fitted.image);
 }
 
 const char* permutation_text(const vorn_geometry& frame)
@@ -93,7 +82,7 @@ void run_encode(const options& given, std::ostream& err)
     for (int which = 1; which <= 2; ++which) {
         const std::string& path = which == 1 ? given.hidden1 : given.hidden2;
         if (path.empty()) continue;
-        hidden[which - 1] = hidden_image(loaded[next], which, carrier, frame);
+        hidden[which - 1] = hidden_image(loaded[next], which, carrier, frame, given.fit, err);
         loaded[next++] = input_picture();
     }
 

@@ -87,6 +87,17 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
                                                work.data(), work.size());
     wipe(password);
     if (error != VORN_OK) keyed_failure(given.input, error);
+    if (!given.raw) {
+        vorn_geometry geometry;
+        vorn_check_carrier(coded.data(), coded.size(), &geometry);  // decoded, so accepted
+        size_t size = 0;
+        if (vorn_reconstruct_work_size(&geometry, &size) != VORN_OK) throw std::bad_alloc();
+        work.assign(size, 0);
+        for (int which = 1; which <= 2; ++which)
+            if (vorn_layout_holds(layout, which))
+                vorn_keyed_reconstruct(pictures[which - 1].data(), coded.size(), layout, which, work.data(),
+                                       work.size());
+    }
 
     if (!given.output.empty()) {
         std::error_code ignored;
@@ -98,7 +109,8 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
         if (!vorn_layout_holds(layout, which)) continue;
         const std::string path = output_path(given.output, which);
         write_output(path, output_bytes(output_format::png, std::move(pictures[which - 1]), path,
-                                                decoded_png_settings), given.force);
+                                        given.raw ? decoded_png_settings : reconstructed_png_settings),
+                     given.force);
         if (given.verbose) err << "vorn: wrote " << path << " (keyed)\n";
     }
 }

@@ -28,10 +28,13 @@ const char program_help[] =
 
 const char encode_help[] =
     "Usage: vorn encode CARRIER [--hidden1 FILE] [--hidden2 FILE] -o OUT [OPTION]...\n"
-    "Hide one or two pictures of the carrier's size in the carrier's low bits.\n"
+    "Hide one or two pictures in the carrier's low bits.\n"
     "\n"
     "  --hidden1 FILE   hidden picture 1: 2 bits per colour byte, scrambled\n"
     "  --hidden2 FILE   hidden picture 2: 4 bits alone, 2 bits beside hidden picture 1\n"
+    "  --fit MODE       a hidden picture of another size than the carrier is scaled:\n"
+    "                   contain (default: whole, centred, black bars), cover (fills the\n"
+    "                   frame, cropped around the centre) or stretch\n"
     "  -o, --output OUT the coded picture, .png or .bmp\n"
     "  --build B        vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
     "  --password       key the picture: ask for a password on the terminal, twice\n"
@@ -51,6 +54,8 @@ const char decode_help[] =
     "  -o, --output DIR  the folder to write to, made if missing (default: the current folder)\n"
     "  --hidden WHICH    1, 2 or both: the pictures CODED holds (default: guessed)\n"
     "  --build B         vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
+    "  --raw             the stored levels at full range, grain and all (default: each\n"
+    "                    picture reconstructed, the dither's grain filtered out)\n"
     "  --password        CODED is keyed: ask for its password on the terminal\n"
     "  --password-file FILE  CODED is keyed: its password is FILE's first line (-: stdin)\n"
     "  -f, --force       replace hidden-N.png if it exists\n"
@@ -106,6 +111,14 @@ hidden_choice parse_content(std::string_view value)
     usage_error(command_name::decode, "--hidden takes 1, 2 or both, not '" + std::string(value) + "'");
 }
 
+vorn_fit parse_fit(std::string_view value)
+{
+    if (value == "contain") return VORN_FIT_CONTAIN;
+    if (value == "cover") return VORN_FIT_COVER;
+    if (value == "stretch") return VORN_FIT_STRETCH;
+    usage_error(command_name::encode, "--fit takes contain, cover or stretch, not '" + std::string(value) + "'");
+}
+
 // The most --max-megapixels takes: more than any picture whose BMP stays below 4 GiB.
 constexpr uint64_t most_megapixels = 4096;
 
@@ -128,14 +141,14 @@ uint64_t parse_megapixels(command_name command, std::string_view value)
 bool takes_value(std::string_view name)
 {
     return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
-           name == "--build" || name == "--hidden" || name == "--max-megapixels" ||
+           name == "--build" || name == "--hidden" || name == "--max-megapixels" || name == "--fit" ||
            name == "--password-file";
 }
 
 // Whether the option belongs to the command.
 bool allowed(command_name command, std::string_view name)
 {
-    if (name == "--hidden1" || name == "--hidden2") return command == command_name::encode;
+    if (name == "--hidden1" || name == "--hidden2" || name == "--fit") return command == command_name::encode;
     if (name == "--hidden") return command == command_name::decode;
     if (name == "--build" || name == "--password-file") return command != command_name::reveal;
     return true;
@@ -150,6 +163,7 @@ void apply(options& parsed, std::string_view name, const std::string& value)
     else if (name == "-o" || name == "--output") parsed.output = value;
     else if (name == "--build") parsed.build = parse_build(command, value);
     else if (name == "--hidden") parsed.content = parse_content(value);
+    else if (name == "--fit") parsed.fit = parse_fit(value);
     else if (name == "--password-file") parsed.password_file = value;
     else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
 }
@@ -222,6 +236,10 @@ options parse_options(int argc, char** argv)
         }
         if (argument == "-v" || argument == "--verbose") {
             parsed.verbose = true;
+            continue;
+        }
+        if (argument == "--raw" && parsed.command == command_name::decode) {
+            parsed.raw = true;
             continue;
         }
         if (argument == "--password" && parsed.command != command_name::reveal) {

@@ -23,6 +23,8 @@ struct options {
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
     std::optional<hidden_choice> content;  // decode --hidden
+    vorn_fit fit = VORN_FIT_CONTAIN;       // encode --fit: hidden pictures of another size
+    bool raw = false;                      // decode --raw: the stored levels, unfiltered
     read_limits limits;  // --max-megapixels
     bool password = false;       // encode, decode: ask for the password on the terminal
     std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)

@@ -25,9 +25,11 @@ struct png_settings {
 };
 
 // What vorn writes with, chosen by measuring the pictures it writes (bench/png_settings.cpp):
-// for coded pictures, whose low bits are noise, and for the pictures decoded from them.
+// for coded pictures, whose low bits are noise, for the raw levels decoded from them (and revealed
+// pictures), and for reconstructed hidden pictures, which are smooth like photographs.
 extern const png_settings coded_png_settings;
 extern const png_settings decoded_png_settings;
+extern const png_settings reconstructed_png_settings;
 
 // Makes row `y` of a picture (0 is the top) as width * 3 bytes R G B: into `row`, or anywhere
 // else they already stand, returning where.

@@ -22,8 +22,10 @@ std::string constants_json()
         NAMED(VORN_LAYOUT_HIDDEN2_VORNHOLD2) NAMED(VORN_LAYOUT_BOTH_VORNHOLD)
             NAMED(VORN_LAYOUT_BOTH_VORNHOLD2);
     json += NAMED(VORN_KEYED_SALT_BYTES);
+    json += NAMED(VORN_FIT_CONTAIN) NAMED(VORN_FIT_COVER) NAMED(VORN_FIT_STRETCH);
     json += NAMED(WEB_FAILED) NAMED(WEB_UNKNOWN_FORMAT) NAMED(WEB_ROLE_SOURCE) NAMED(WEB_ROLE_CODED);
     json += NAMED(WEB_READ_AS_IS) NAMED(WEB_READ_ALPHA_DROPPED);
+    json += NAMED(WEB_PNG_DECODED) NAMED(WEB_PNG_CODED) NAMED(WEB_PNG_RECONSTRUCTED);
     json += "\"vorn_geometry\":{" FIELD(vorn_geometry, length) FIELD(vorn_geometry, offset_raster)
         FIELD(vorn_geometry, width) FIELD(vorn_geometry, height) FIELD(vorn_geometry, string_length);
     json += "\"size\":" + std::to_string(sizeof(vorn_geometry)) + "}}";

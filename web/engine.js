@@ -162,9 +162,13 @@ function makeEngine(module) {
   // Whether encoding scrambles the layer of a picture of this geometry.
   const scrambles = (geometry) => withGeometry(geometry, (at) => module._vorn_scrambles(at) !== 0);
 
-  // Makes hidden picture `which` go with the carrier as vorn does (as it is, or its pixels in
-  // the carrier's frame); throws when the sizes differ.
-  const frameHidden = (carrier, hidden, which) => check(module._web_frame_hidden(carrier.pointer, hidden.pointer, which));
+  // Makes hidden picture `which` go with the carrier as vorn does (as it is, its pixels in the
+  // carrier's frame, or scaled into it as `fit` says: C.VORN_FIT_*). Returns what scaling did,
+  // as vorn says it ("hidden picture 1 scaled from 300x200 to 512x341 and centred"), or ''.
+  function fitHidden(carrier, hidden, which, fit) {
+    check(module._web_fit_hidden(carrier.pointer, hidden.pointer, which, fit));
+    return cString(module._web_fit_text() >>> 0);
+  }
 
   // Encodes in place: `image` holds the carrier and then the coded picture; the hidden
   // pictures' rasters are used up. A refused hidden picture's error text begins "hidden
@@ -202,6 +206,21 @@ function makeEngine(module) {
     }
     return picture;
   }
+
+  // Hidden picture `which` reconstructed, in a new buffer.
+  function reconstruct(coded, layout, which) {
+    const picture = newBuffer(coded.length);
+    try {
+      check(module._web_reconstruct(coded.pointer, layout, which, picture.pointer));
+    } catch (error) {
+      picture.free();
+      throw error;
+    }
+    return picture;
+  }
+
+  // A keyed picture's hidden picture `which` (as keyedDecode gave it) reconstructed in place.
+  const keyedReconstruct = (picture, layout, which) => check(module._web_keyed_reconstruct(picture.pointer, layout, which));
 
   const detect = (coded) => withScratch(4, (at) => {
     check(module._vorn_detect(coded.data, coded.length, at));
@@ -269,14 +288,14 @@ function makeEngine(module) {
   }
 
   // The opaque RGBA pixels of an accepted picture, and its PNG as vorn writes it (with the
-  // settings for coded pictures when `coded`).
+  // settings for its kind, C.WEB_PNG_*).
   const rgbaOf = (buffer, geometry) => withGeometry(geometry,
     (at) => made(module._web_rgba_of(buffer.pointer, at) >>> 0));
-  const pngOf = (buffer, coded) => made(module._web_png_of(buffer.pointer, coded ? 1 : 0) >>> 0);
+  const pngOf = (buffer, kind) => made(module._web_png_of(buffer.pointer, kind) >>> 0);
 
   return {
     C, crossings, errorText, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read,
-    checkHidden, scrambles, frameHidden, encode, decode, layoutOf, extract, detect,
-    reveal, rgbaOf, pngOf, keyedEncode, keyedDecode, keyedLikely, takePixels,
+    checkHidden, scrambles, fitHidden, encode, decode, layoutOf, extract, reconstruct, detect,
+    reveal, rgbaOf, pngOf, keyedEncode, keyedDecode, keyedReconstruct, keyedLikely, takePixels,
   };
 }

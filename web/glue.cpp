@@ -106,4 +106,32 @@ EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer *coded, int build, web_buffer *de
     });
 }
 
+// Hidden picture `which` of a coded picture of this layout, reconstructed (vorn_reconstruct())
+// into `picture`, a buffer of the coded picture's length.
+EMSCRIPTEN_KEEPALIVE int web_reconstruct(const web_buffer *coded, int layout, int which, web_buffer *picture)
+{
+    return guarded([&] {
+        vorn_error error;
+        std::vector<uint8_t> work = work_for(vorn_reconstruct_work_size, *coded, error);
+        if (error != VORN_OK)
+            return int(error);
+        return int(vorn_reconstruct(coded->data(), coded->size(), vorn_layout(layout), which,
+                                    picture->data(), picture->size(), work.data(), work.size()));
+    });
+}
+
+// A keyed picture's hidden picture `which`, as vorn_keyed_decode() left it, reconstructed in
+// place (vorn_keyed_reconstruct()).
+EMSCRIPTEN_KEEPALIVE int web_keyed_reconstruct(web_buffer *picture, int layout, int which)
+{
+    return guarded([&] {
+        vorn_error error;
+        std::vector<uint8_t> work = work_for(vorn_reconstruct_work_size, *picture, error);
+        if (error != VORN_OK)
+            return int(error);
+        return int(vorn_keyed_reconstruct(picture->data(), picture->size(), vorn_layout(layout), which,
+                                          work.data(), work.size()));
+    });
+}
+
 }  // extern "C"

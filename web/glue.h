@@ -21,6 +21,11 @@ constexpr int WEB_UNKNOWN_FORMAT = -2;
 constexpr int WEB_ROLE_SOURCE = 0;
 constexpr int WEB_ROLE_CODED = 1;
 
+// The kinds of PNG web_png_of() writes, each with vorn's settings for it.
+constexpr int WEB_PNG_DECODED = 0;        // raw levels, revealed pictures
+constexpr int WEB_PNG_CODED = 1;
+constexpr int WEB_PNG_RECONSTRUCTED = 2;  // reconstructed hidden pictures
+
 // What web_read_picture() found, as bits.
 constexpr int32_t WEB_READ_AS_IS = 1;          // a BMP the engine takes as it stands
 constexpr int32_t WEB_READ_ALPHA_DROPPED = 2;  // the file's transparency was left out

@@ -125,14 +125,9 @@ function setUpSlot(name, changed) {
   });
 }
 
-// Why a hidden picture cannot go with the carrier (only its size can be wrong: one of another
-// header is put into the carrier's frame), in words that say what to do about it.
-function hiddenRefusal(hidden, carrier, check) {
-  const h = hidden.geometry;
-  const c = carrier.geometry;
-  return `it is ${h.width} × ${h.height} but the carrier is ${c.width} × ${c.height} ` +
-    `(${check.text}); both must have the same size`;
-}
+// A hidden picture of another size than the carrier is scaled into its frame: the slot says so.
+const FIT_WORDS = { contain: 'whole, centred', cover: 'filling it, cropped around the centre', stretch: 'stretched' };
+const fitChosen = () => document.querySelector('input[name=encode-fit]:checked').value;
 
 async function checkHiddenPictures() {
   const carrier = chosen.carrier?.id ? chosen.carrier : null;
@@ -141,17 +136,13 @@ async function checkHiddenPictures() {
     if (!hidden?.id) continue;
     hidden.refusal = null;
     let text = `${hidden.fileName}: ${describe(hidden)}`;
-    let kind = 'ready';
     if (carrier) {
       const check = await work('checkHidden', { carrier: carrier.id, hidden: hidden.id });
       if (chosen[name] !== hidden || chosen.carrier !== carrier) return;
-      if (check.code !== 0) {
-        hidden.refusal = hiddenRefusal(hidden, carrier, check);
-        text = `${hidden.fileName} cannot be hidden in this carrier: ${hidden.refusal}.`;
-        kind = 'refused';
-      }
+      const c = carrier.geometry;
+      if (check.scaled) text += `; to be scaled into the carrier's ${c.width} × ${c.height} (${FIT_WORDS[fitChosen()]})`;
     }
-    setStatus(name, text, kind);
+    setStatus(name, text, 'ready');
   }
 }
 
@@ -185,7 +176,8 @@ function encodeSummary({ report, milliseconds }, build) {
   if (chosen.hidden2) parts.push(`hidden picture 2 stored${permutationWords(report.hidden2Permutation)}`);
   if (!parts.length) parts.push('no hidden picture: the carrier alone, in 4 bits');
   const keyed = report.keyed ? ', keyed with the password' : '';
-  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${parts.join('; ')}${keyed}.`;
+  const fitted = report.fitted.map((done) => ` ${done[0].toUpperCase()}${done.slice(1)}.`).join('');
+  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${parts.join('; ')}${keyed}.${fitted}`;
 }
 
 // The password typed in a field, or null when it is empty (the pictures are then not keyed).
@@ -211,6 +203,7 @@ async function encode() {
       hidden1: chosen.hidden1?.id ?? null,
       hidden2: chosen.hidden2?.id ?? null,
       build,
+      fit: fitChosen(),
       password: passwordIn('encode-password'),
       outputs: ['bmp', 'png', 'preview'],
     }, (text) => request === requests.encode && setBusy('encode', `${text}…`));
@@ -268,7 +261,13 @@ function layoutWords({ build, content }) {
     : `holding ${CONTENT_NAMES[content]} alone, which both builds lay out alike`;
 }
 
-function decodeSummary({ detected, used, keyed }) {
+function decodeSummary({ detected, used, keyed, raw }) {
+  const shown = raw ? ' Shown as the raw levels: the stored bits at full range.'
+    : ' Reconstructed: the dither\'s grain filtered out.';
+  return decodeWords({ detected, used, keyed }) + shown;
+}
+
+function decodeWords({ detected, used, keyed }) {
   if (keyed) return `Opened with the password: ${layoutWords(used)}.`;
   const guessed = [];
   if ($('decode-build').value === '' && used.build) guessed.push('the build');
@@ -306,6 +305,7 @@ async function decode() {
       build: chosenOrNull($('decode-build').value),
       content: chosenOrNull($('decode-content').value),
       password: passwordIn('decode-password'),
+      raw: $('decode-reading').value === 'raw',
       outputs,
     }, progress);
     const revealed = await work('reveal', { picture: coded.id, outputs }, progress);
@@ -351,6 +351,8 @@ setUpSlot('coded', decode);
 $('encode-button').addEventListener('click', encode);
 $('decode-build').addEventListener('change', decode);
 $('decode-content').addEventListener('change', decode);
+$('decode-reading').addEventListener('change', decode);
+for (const choice of document.querySelectorAll('input[name=encode-fit]')) choice.addEventListener('change', encodeChanged);
 $('decode-password').addEventListener('input', decodePasswordChanged);
 $('decode-key').addEventListener('submit', (event) => {
   event.preventDefault();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "glue.h"
+#include "hidden_fit.h"
 #include "input_picture.h"
 #include "png_codec.h"
 #include "vorn.h"
@@ -14,6 +15,7 @@
 namespace {
 
 std::string failure_text;
+std::string fit_done;  // what the last web_fit_hidden() did
 
 // The largest picture the page reads: 128 megapixels, so that a carrier and two hidden pictures
 // held, their working copies and the results fit in the module's 4 GiB of memory.
@@ -60,30 +62,27 @@ EMSCRIPTEN_KEEPALIVE int web_read_picture(web_buffer *buffer, int role, const we
 }
 
 // Makes hidden picture `which` go with the carrier by the engine's policy, as vorn does: kept as
-// it is when the engine takes it beside this carrier, otherwise its pixels put into the
-// carrier's frame. WEB_FAILED when the sizes differ.
-EMSCRIPTEN_KEEPALIVE int web_frame_hidden(const web_buffer *carrier, web_buffer *hidden, int which)
+// it is when the engine takes it beside this carrier, its pixels put into the carrier's frame
+// when it has the carrier's size, otherwise scaled into the frame as `fit` says; then
+// web_fit_text() says what scaling did (empty when nothing was scaled).
+EMSCRIPTEN_KEEPALIVE int web_fit_hidden(const web_buffer *carrier, web_buffer *hidden, int which, int fit)
 {
+    fit_done.clear();
     return guarded([&] {
-        vorn_geometry frame, own;
+        vorn_geometry frame;
         vorn_check_carrier(carrier->data(), carrier->size(), &frame);  // held, so accepted
-        if (vorn_check_hidden(&frame, hidden->data(), hidden->size()) == VORN_OK)
-            return 0;
-        web_buffer framed(carrier->size());
-        const vorn_error error = vorn_frame_hidden(carrier->data(), carrier->size(), hidden->data(),
-                                                   hidden->size(), framed.data(), framed.size());
-        if (error == VORN_ERR_WIDTH_DIFFERS || error == VORN_ERR_HEIGHT_DIFFERS) {
-            vorn_check_carrier(hidden->data(), hidden->size(), &own);  // held, so accepted
-            const std::string size = std::to_string(frame.width) + "x" + std::to_string(frame.height);
-            fail(exit_class::input, "hidden picture " + std::to_string(which) + ": it is " +
-                                        std::to_string(own.width) + "x" + std::to_string(own.height) +
-                                        " but the carrier is " + size + "; scale or crop it to " +
-                                        size + " first");
-        }
-        if (error == VORN_OK)
-            *hidden = std::move(framed);
-        return int(error);
+        fitted_hidden fitted = fit_hidden_picture(std::move(*hidden), which, *carrier, frame, vorn_fit(fit),
+                                                  "hidden picture " + std::to_string(which));
+        *hidden = std::move(fitted.image);
+        fit_done = std::move(fitted.done);
+        return 0;
     });
+}
+
+// The text of the last web_fit_hidden(); static until the next call.
+EMSCRIPTEN_KEEPALIVE const char *web_fit_text()
+{
+    return fit_done.c_str();
 }
 
 // Replaces RGBA pixels (a browser's decoding, top row first) in `buffer` with their equivalent
@@ -130,14 +129,16 @@ EMSCRIPTEN_KEEPALIVE web_buffer *web_rgba_of(const web_buffer *image, const vorn
 }
 
 // The PNG file of an accepted picture of at least one pixel, written as vorn writes its PNGs:
-// with the settings for coded pictures when `coded`, for decoded ones otherwise. A new buffer;
-// null (web_failure_text()) when it cannot be written.
-EMSCRIPTEN_KEEPALIVE web_buffer *web_png_of(const web_buffer *image, int coded)
+// with the settings for its kind (WEB_PNG_CODED, WEB_PNG_DECODED, WEB_PNG_RECONSTRUCTED). A new
+// buffer; null (web_failure_text()) when it cannot be written.
+EMSCRIPTEN_KEEPALIVE web_buffer *web_png_of(const web_buffer *image, int kind)
 {
     web_buffer *png = nullptr;
     guarded([&] {
-        png = new web_buffer(write_png_of_image(image->data(), image->size(), "the PNG",
-                                                coded ? coded_png_settings : decoded_png_settings));
+        const png_settings &settings = kind == WEB_PNG_CODED           ? coded_png_settings
+                                       : kind == WEB_PNG_RECONSTRUCTED ? reconstructed_png_settings
+                                                                       : decoded_png_settings;
+        png = new web_buffer(write_png_of_image(image->data(), image->size(), "the PNG", settings));
         return 0;
     });
     return png;

@@ -1,16 +1,20 @@
 // vornhold.js: the page's one worker, and window.vornhold, the programs' work for scripts and
 // tests, on the bytes (Uint8Array) of PNG, JPEG or BMP files, read as vorn reads them (a BMP the
 // engine takes as it stands is used byte for byte, so BMP inputs give the programs' files):
-//   encode(carrier, hidden1OrNull, hidden2OrNull, build, {password} = {}) -> Promise of the bytes
-//                            of Coded.bmp; with a password, of a keyed picture (below)
+//   encode(carrier, hidden1OrNull, hidden2OrNull, build, {password, fit} = {}) -> Promise of the
+//                            bytes of Coded.bmp; with a password, of a keyed picture (below); a
+//                            hidden picture of another size than the carrier is scaled into its
+//                            frame as fit says: "contain" (the default), "cover" or "stretch"
 //   decode(coded, build)  -> Promise of {decoded1, decoded2}, the bytes of Decoded_1/_2.bmp
 //   reveal(picture)       -> Promise of the bytes of out.bmp (a BMP is revealed as it stands,
 //                            as the reveal filter does; a PNG is read first)
-//   extract(coded, {build, content, password} = {}) -> Promise of {build, content, guessed,
+//   extract(coded, {build, content, password, raw} = {}) -> Promise of {build, content, guessed,
 //                            keyed, hidden1, hidden2}: each hidden picture the coded picture
-//                            holds, on its own at full strength, as the BMP bytes vorn decode
-//                            writes as PNG; build and content are guessed where they are not
-//                            given; with a password, they are what the keyed picture holds
+//                            holds, on its own and reconstructed, as the BMP bytes vorn decode
+//                            writes as PNG (with raw: true, the stored levels at full range, as
+//                            vorn decode --raw writes them); build and content are guessed where
+//                            they are not given; with a password, they are what the keyed
+//                            picture holds
 // build is "vornhold2" or "vornhold"; content "hidden1", "hidden2" or "both". A coded picture
 // must be a PNG or BMP (a JPEG's compression changes the low bits). A picture that cannot be
 // used rejects the promise with the reason; a hidden picture that cannot go with the carrier
@@ -87,14 +91,15 @@ window.vornhold = Object.freeze({
     hidden1: optionalBytes(hidden1, 'hidden1'),
     hidden2: optionalBytes(hidden2, 'hidden2'),
     build,
+    fit: options?.fit ?? 'contain',
     password: passwordOf(options),
   }).then(({ coded }) => coded.bmp)),
   decode: checked((coded, build = 'vornhold2') => work('decode', { coded: bytes(coded, 'coded'), build })
     .then(({ decoded1, decoded2 }) => ({ decoded1: decoded1.bmp, decoded2: decoded2.bmp }))),
   reveal: checked((picture) => work('reveal', { picture: bytes(picture, 'picture'), filter: true })
     .then(({ bmp }) => bmp)),
-  extract: checked((coded, { build = null, content = null, password = null } = {}) => work('extract', {
-    coded: bytes(coded, 'coded'), build, content, password: passwordOf({ password }),
+  extract: checked((coded, { build = null, content = null, password = null, raw = false } = {}) => work('extract', {
+    coded: bytes(coded, 'coded'), build, content, password: passwordOf({ password }), raw: raw === true,
   }).then(({ detected, used, keyed, pictures }) => {
     const guessed = { build: !keyed && build === null, content: !keyed && content === null };
     const found = { build: used.build, content: used.content, guessed, keyed, detected };

@@ -25,6 +25,8 @@ let nextHeld = 1;
 
 const BUILDS = { vornhold2: 'VORN_VORNHOLD2', vornhold: 'VORN_VORNHOLD' };
 const CONTENTS = { hidden1: [1], hidden2: [2], both: [1, 2] };
+// How a hidden picture of another size than the carrier goes into its frame.
+const FITS = { contain: 'VORN_FIT_CONTAIN', cover: 'VORN_FIT_COVER', stretch: 'VORN_FIT_STRETCH' };
 // Each layout as the build that wrote it (none where both builds write it alike) and what it
 // holds.
 const LAYOUTS = {
@@ -116,9 +118,10 @@ async function withPictures(body) {
   }
 }
 
-// The outputs asked for of a picture; a PNG is written with the settings for coded pictures when
-// `coded`.
-function outputsOf(engine, buffer, geometry, outputs, transfer, { coded = false } = {}) {
+// The outputs asked for of a picture; a PNG is written with vorn's settings for its kind: 'coded',
+// 'decoded' (raw levels, revealed pictures) or 'reconstructed'.
+const PNG_KINDS = { coded: 'WEB_PNG_CODED', decoded: 'WEB_PNG_DECODED', reconstructed: 'WEB_PNG_RECONSTRUCTED' };
+function outputsOf(engine, buffer, geometry, outputs, transfer, { kind = 'decoded' } = {}) {
   const result = {};
   const empty = geometry.width === 0 || geometry.height === 0;
   if (outputs.includes('bmp')) {
@@ -128,7 +131,7 @@ function outputsOf(engine, buffer, geometry, outputs, transfer, { coded = false 
   if (outputs.includes('png')) {
     result.png = null;
     if (!empty) {
-      const png = engine.pngOf(buffer, coded);
+      const png = engine.pngOf(buffer, engine.C[PNG_KINDS[kind]]);
       try {
         result.png = new Blob([engine.viewOf(png)], { type: 'image/png' });
       } finally {
@@ -175,27 +178,30 @@ const operations = {
     return { result: null, transfer: [] };
   },
 
-  // Whether held hidden picture `hidden` may go with held carrier `carrier`: {code, text}, code
-  // VORN_OK when it may, as it is or in the carrier's frame (its size is the carrier's).
+  // How held hidden picture `hidden` goes with held carrier `carrier`: {code, text, scaled}, code
+  // VORN_OK (every picture read goes: as it is, in the carrier's frame, or scaled into it), scaled
+  // true when its size is not the carrier's.
   checkHidden(engine, { carrier, hidden }) {
     const frame = heldPicture(carrier, 'carrier').geometry;
     const picture = heldPicture(hidden, 'hidden');
-    const sameSize = picture.geometry.width === frame.width && picture.geometry.height === frame.height;
-    const code = sameSize ? engine.C.VORN_OK : engine.checkHidden(frame, picture.buffer);
-    return { result: { code, text: engine.errorText(code) }, transfer: [] };
+    const scaled = picture.geometry.width !== frame.width || picture.geometry.height !== frame.height;
+    const code = engine.C.VORN_OK;
+    return { result: { code, text: engine.errorText(code), scaled }, transfer: [] };
   },
 
   // {coded: outputs, report, milliseconds}. A hidden picture goes with the carrier as vorn puts
-  // it there (as it is, or its pixels in the carrier's frame); one of another size is refused,
-  // its text beginning "hidden picture N: ". The report says whether each layer was scrambled
-  // ('ran') or left in place ('skipped'; 'none' where there is no such layer), and whether the
-  // picture is keyed.
+  // it there (as it is, its pixels in the carrier's frame, or scaled into it as `fit` says:
+  // 'contain', 'cover' or 'stretch'); one that cannot go is refused, its text beginning "hidden
+  // picture N: ". The report says whether each layer was scrambled ('ran') or left in place
+  // ('skipped'; 'none' where there is no such layer), whether the picture is keyed, and in
+  // `fitted` what scaling did, in vorn's words (one text per picture scaled).
   // With a password the picture is keyed (never scrambled): it needs a hidden picture, and the
   // carrier is taken by its pixels, the file its PNG is read back as, so that both the BMP and
   // the PNG of it open. `salt` is for the tests alone: the page and window.vornhold never give
   // one, so that every encoding draws its own.
-  async encode(engine, { carrier, hidden1, hidden2, build, password = null, salt = null, outputs = ['bmp'] }, progress) {
+  async encode(engine, { carrier, hidden1, hidden2, build, fit = 'contain', password = null, salt = null, outputs = ['bmp'] }, progress) {
     const number = buildNumber(engine, build);
+    const fitNumber = engine.C[FITS[checkName(FITS, fit, 'fit')]];
     const keyed = password !== null;
     if (keyed && hidden1 == null && hidden2 == null) {
       throw new EngineError(null, 'a password keys hidden pictures: give hidden picture 1 or 2');
@@ -207,8 +213,15 @@ const operations = {
       const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'SOURCE', 'hidden1', progress));
       const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'SOURCE', 'hidden2', progress));
       if (keyed && image.source === 'bmp') engine.takePixels(image.buffer);
-      if (h1) engine.frameHidden(image.buffer, h1.buffer, 1);
-      if (h2) engine.frameHidden(image.buffer, h2.buffer, 2);
+      const fitted = [];
+      for (const [which, hidden] of [[1, h1], [2, h2]]) {
+        if (!hidden) continue;
+        if (hidden.geometry.width !== image.geometry.width || hidden.geometry.height !== image.geometry.height) {
+          progress(`Scaling hidden picture ${which}`);
+        }
+        const done = engine.fitHidden(image.buffer, hidden.buffer, which, fitNumber);
+        if (done) fitted.push(done);
+      }
       const started = performance.now();
       if (keyed) {
         progress('Deriving the key from the password');
@@ -222,12 +235,13 @@ const operations = {
       progress('Writing the coded picture');
       const transfer = [];
       const geometry = keyed ? engine.geometry(image.buffer) : image.geometry;
-      const coded = outputsOf(engine, image.buffer, geometry, outputs, transfer, { coded: true });
+      const coded = outputsOf(engine, image.buffer, geometry, outputs, transfer, { kind: 'coded' });
       const moved = !keyed && engine.scrambles(geometry) ? 'ran' : 'skipped';
       const report = {
         keyed,
         hidden1Permutation: h1 && !keyed ? moved : 'none',
         hidden2Permutation: h2 && !h1 && !keyed ? moved : 'none',
+        fitted,
       };
       return { result: { coded, report, milliseconds }, transfer };
     }).finally(() => secret?.fill(0));
@@ -249,8 +263,10 @@ const operations = {
     });
   },
 
-  // Each hidden picture on its own at full strength: {detected, used, keyed, pictures}, each
-  // picture {name: 'hidden-N', which, ...outputs}. detected and used are {build, content}; build
+  // Each hidden picture on its own: {detected, used, keyed, raw, pictures}, each picture {name:
+  // 'hidden-N', which, ...outputs}, reconstructed as vorn decode writes it (the tones its levels
+  // stand for, the dither's grain filtered out), or with `raw` its stored levels at full range as
+  // vorn decode --raw writes them. detected and used are {build, content}; build
   // is null where both builds lay the picture out alike (hidden picture 1 alone). build and
   // content are guessed from the picture where they are null; a picture whose four low bits are
   // 0 everywhere holds no hidden picture, and is refused unless the content is given, and so is
@@ -258,7 +274,7 @@ const operations = {
   // With a password the picture is opened as a keyed one: build and content are what its tag
   // verified (detected is null), and a wrong password or a changed picture is refused with
   // VORN_ERR_KEY_MISMATCH, nothing taken out.
-  async extract(engine, { coded, build = null, content = null, password = null, outputs = ['bmp'] }, progress) {
+  async extract(engine, { coded, build = null, content = null, password = null, raw = false, outputs = ['bmp'] }, progress) {
     if (build !== null) checkName(BUILDS, build, 'build');
     if (content !== null) checkName(CONTENTS, content, 'content');
     const secret = password === null ? null : passwordBytes(password);
@@ -267,16 +283,23 @@ const operations = {
       const name = picture.name ?? 'coded';
       const transfer = [];
       const pictures = [];
+      const kind = raw ? 'decoded' : 'reconstructed';
       const taken = (which, buffer) => pictures.push({
-        name: `hidden-${which}`, which, ...outputsOf(engine, buffer, picture.geometry, outputs, transfer),
+        name: `hidden-${which}`, which, ...outputsOf(engine, buffer, picture.geometry, outputs, transfer, { kind }),
       });
       if (secret) {
         progress('Deriving the key from the password');
         const opened = engine.keyedDecode(picture.buffer, secret);
         opened.pictures.forEach((buffer) => use({ buffer }));
         const used = { ...layoutWords(engine, opened.layout) };
-        for (const which of CONTENTS[used.content]) taken(which, opened.pictures[which - 1]);
-        return { result: { detected: null, used, keyed: true, pictures }, transfer };
+        for (const which of CONTENTS[used.content]) {
+          if (!raw) {
+            progress(`Reconstructing hidden picture ${which}`);
+            engine.keyedReconstruct(opened.pictures[which - 1], opened.layout, which);
+          }
+          taken(which, opened.pictures[which - 1]);
+        }
+        return { result: { detected: null, used, keyed: true, raw, pictures }, transfer };
       }
       progress('Looking at the picture');
       const detected = layoutWords(engine, engine.detect(picture.buffer));
@@ -294,10 +317,11 @@ const operations = {
       const layout = engine.layoutOf(buildNumber(engine, usedBuild), holds.includes(1), holds.includes(2));
       const used = { ...layoutWords(engine, layout) };
       for (const which of holds) {
-        progress(`Taking out hidden picture ${which}`);
-        taken(which, use({ buffer: engine.extract(picture.buffer, layout, which) }).buffer);
+        progress(`${raw ? 'Taking out' : 'Reconstructing'} hidden picture ${which}`);
+        const buffer = raw ? engine.extract(picture.buffer, layout, which) : engine.reconstruct(picture.buffer, layout, which);
+        taken(which, use({ buffer }).buffer);
       }
-      return { result: { detected, used, keyed: false, pictures }, transfer };
+      return { result: { detected, used, keyed: false, raw, pictures }, transfer };
     }).finally(() => secret?.fill(0));
   },
 

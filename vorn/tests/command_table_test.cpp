@@ -93,8 +93,6 @@ TEST_F(vorn_table_test, command_lines)
                 one = coder_coded("vornhold2", h1, {}),
                 one_grey = coder_coded("vornhold2", bmp_of(grey, 512, 512), {}),
                 none = coder_coded("vornhold2", {}, {});
-    const std::string small = "vorn: small.png: hidden picture 1 is 64x48 but the carrier is 512x512; "
-                              "scale or crop it to 512x512 first\n";
     const std::string see_encode = " (see vorn encode --help)\n";
     const row rows[] = {
         // Exactness: BMP, PNG and other BMP layouts in, BMP or PNG out.
@@ -117,6 +115,9 @@ TEST_F(vorn_table_test, command_lines)
         {{"encode", "Main.bmp", "--hidden", "1", "-o", "x.png"}, 2, "vorn: unknown option '--hidden'" + see_encode, nullptr, nullptr},
         {{"encode", "Main.bmp", "--build", "vornhold3", "-o", "x.png"}, 2,
          "vorn: --build takes vornhold2 or vornhold, not 'vornhold3'" + see_encode, nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden1", "small.png", "--fit", "crop", "-o", "x.png"}, 2,
+         "vorn: --fit takes contain, cover or stretch, not 'crop'" + see_encode, nullptr, nullptr},
+        {{"encode", "Main.bmp", "--raw", "-o", "x.png"}, 2, "vorn: unknown option '--raw'" + see_encode, nullptr, nullptr},
         {{"decode", "a.bmp", "--hidden", "3"}, 2, "vorn: --hidden takes 1, 2 or both, not '3' (see vorn decode --help)\n", nullptr, nullptr},
         {{"reveal", "a.bmp", "-o"}, 2, "vorn: -o needs a value (see vorn reveal --help)\n", nullptr, nullptr},
         {{"encode", "Main.bmp", "-o", "x.jpg"}, 2,
@@ -132,7 +133,8 @@ TEST_F(vorn_table_test, command_lines)
         {{"encode", "cut.png", "-o", "x.png"}, 3, "", nullptr, nullptr},
         {{"encode", "eight.bmp", "-o", "x.png"}, 3,
          "vorn: eight.bmp: the BMP has 8 bits per pixel; vorn reads 24- and 32-bit BMPs: save it with 24 bits per pixel or as a PNG first\n", nullptr, nullptr},
-        {{"encode", "Main.bmp", "--hidden1", "small.png", "-o", "x.png"}, 3, small, nullptr, nullptr},
+        {{"encode", "Main.bmp", "--hidden1", "small.png", "-o", "fitted.png"}, 0,
+         "vorn: hidden picture 1 scaled from 64x48 to 512x384 and centred\n", "fitted.png", nullptr},
         {{"decode", "main.jpg"}, 3,
          "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits); give the PNG or BMP that vorn encode wrote\n", nullptr, nullptr},
         {{"decode", "exists.png"}, 3,

@@ -41,8 +41,8 @@ TEST_F(vorn_exactness_test, encode_and_reveal_write_the_programs_bytes)
     EXPECT_EQ(read_bytes("revealed.bmp"), read_bytes("out.bmp"));
 }
 
-// Each hidden picture vorn writes is what the coder's Decoded_1.bmp or Decoded_2.bmp holds of
-// it: its bits taken from there, in their own order, scaled to the full range.
+// Each hidden picture vorn writes with --raw is what the coder's Decoded_1.bmp or Decoded_2.bmp
+// holds of it: its bits taken from there, in their own order, scaled to the full range.
 TEST_F(vorn_exactness_test, decode_writes_the_fields_the_coder_decodes)
 {
     struct case_row {
@@ -69,7 +69,7 @@ TEST_F(vorn_exactness_test, decode_writes_the_fields_the_coder_decodes)
         run_coder_in(run, c.build);
         run_coder_in(run, c.build, "Coded.bmp");
         const fs::path coded = run / "Coded.bmp";
-        const vorn_run decode = run_vorn({"decode", coded.string(), "-o", run.string(), "-f"});
+        const vorn_run decode = run_vorn({"decode", coded.string(), "-o", run.string(), "-f", "--raw"});
         ASSERT_EQ(decode.code, 0) << decode.err;
         EXPECT_EQ(decode.err, "vorn: " + coded.string() + ": assuming hidden picture" +
                                   (c.hidden1 ? "s 1 and 2" : " 2 alone") + ", written by " + c.build +

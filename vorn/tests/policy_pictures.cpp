@@ -59,11 +59,12 @@ struct png_extra {
     const bytes* palette = nullptr;  // R G B entries
 };
 
-bytes png_of(const bytes& samples, uint8_t color_type, uint8_t depth, const png_extra& extra = {})
+bytes png_of(const bytes& samples, uint8_t color_type, uint8_t depth, const png_extra& extra = {},
+             uint32_t w = width, uint32_t h = height)
 {
     spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr header{width, height, depth, color_type, 0, 0, 0};
+    spng_ihdr header{w, h, depth, color_type, 0, 0, 0};
     spng_set_ihdr(context, &header);
     if (extra.gama) spng_set_gama(context, 1.0);
     if (extra.iccp) {
@@ -108,13 +109,20 @@ bytes samples_of(const bytes& rgb, int channels, bool grey, uint8_t extra)
 }
 
 // The coded BMP vornhold2's layout gives for the carrier's file image and, when given, the
-// hidden picture's, placed in the carrier's frame.
-bytes coded(bytes carrier, const bytes* hidden1)
+// hidden picture's, fitted into the carrier's frame.
+bytes coded(bytes carrier, const bytes* hidden1, vorn_fit fit = VORN_FIT_CONTAIN)
 {
-    vorn_geometry g{};
+    vorn_geometry g{}, own{};
     vorn_check_carrier(carrier.data(), carrier.size(), &g);
     bytes framed(carrier.size());
-    if (hidden1) vorn_frame_hidden(carrier.data(), carrier.size(), hidden1->data(), hidden1->size(), framed.data(), framed.size());
+    if (hidden1) {
+        vorn_check_carrier(hidden1->data(), hidden1->size(), &own);
+        size_t fit_work = 0;
+        vorn_fit_work_size(&g, &own, fit, &fit_work);
+        bytes work(fit_work);
+        vorn_fit_hidden(carrier.data(), carrier.size(), hidden1->data(), hidden1->size(), fit, framed.data(),
+                        framed.size(), work.data(), work.size(), nullptr);
+    }
     size_t work_size = 0;
     vorn_encode_work_size(&g, &work_size);
     std::vector<uint32_t> work(work_size / 4 + 1);
@@ -242,6 +250,24 @@ void write_policy_pictures(const fs::path& folder)
         for (uint32_t x = 0; x < height; ++x)
             std::memcpy(&stored[(size_t(height - 1 - x) * width + y) * 3], &upright[(size_t(y) * height + x) * 3], 3);
     write_case("exif_orientation_6.jpg", jpeg_of_rgb(stored, width, height, 98, 6), bmp_of(upright, height, width));
+
+    // Hidden pictures of other sizes than the carrier, scaled into its frame as each fit says:
+    // wider, taller, one pixel wide, larger.
+    const struct {
+        const char* name;
+        uint32_t w, h;
+        vorn_fit fit;
+    } fitted[] = {{"fit_contain_wide", 37, 5, VORN_FIT_CONTAIN},
+                  {"fit_cover_tall", 3, 40, VORN_FIT_COVER},
+                  {"fit_stretch_one_column", 1, 9, VORN_FIT_STRETCH},
+                  {"fit_contain_larger", 64, 48, VORN_FIT_CONTAIN}};
+    uint32_t seed = 3;
+    for (const auto& f : fitted) {
+        const bytes rgb = pixels(seed++, f.w, f.h), own = bmp_of(rgb, f.w, f.h);
+        save(folder / (std::string(f.name) + ".png"), png_of(rgb, SPNG_COLOR_TYPE_TRUECOLOR, 8, {}, f.w, f.h));
+        save(folder / (std::string(f.name) + ".coded.bmp"),
+             coded(bmp_variant(carrier, width, height, 40, 24, false), &own, f.fit));
+    }
 
     // A picture encoded without hidden pictures, given to decode.
     save(folder / "no_hidden_bits.bmp", coded(bmp_of(carrier), nullptr));

@@ -79,14 +79,15 @@ test('every control has a label, and the keyboard reaches them in order', async 
     .filter((c) => !c.hidden && c.labels?.length === 0 && !c.textContent.trim() && !c.getAttribute('aria-label'))
     .map((c) => c.outerHTML));
   assert.deepEqual(unlabelled, []);
-  const expected = ['carrier-file', 'hidden1-file', 'hidden2-file', 'vornhold2', 'encode-password',
-    'encode-password-show', 'coded-file', 'decode-build', 'decode-content', 'decode-password', 'decode-password-show'];
+  const expected = ['carrier-file', 'hidden1-file', 'hidden2-file', 'contain', 'vornhold2', 'encode-password',
+    'encode-password-show', 'coded-file', 'decode-build', 'decode-content', 'decode-reading', 'decode-password',
+    'decode-password-show'];
   const reached = [];
   for (let i = 0; i < expected.length; i++) {
     await page.keyboard.press('Tab');
     reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.value));
   }
-  // The radio group is one stop, and the encode and take-out buttons are skipped while nothing
+  // Each radio group is one stop, and the encode and take-out buttons are skipped while nothing
   // is chosen.
   assert.deepEqual(reached, expected);
 });
@@ -135,17 +136,30 @@ function hiddenFromProgramFiles() {
   return { hidden1, hidden2 };
 }
 
-test('decoding the coded picture shows each hidden picture and the revealed low bits', async () => {
+test('decoding the coded picture shows each hidden picture, raw or reconstructed as vorn gives it, and the revealed low bits', async () => {
   await page.select('#decode-build', 'vornhold2');
   await page.select('#decode-content', 'both');
+  await page.select('#decode-reading', 'raw');
   await chooseFile('#coded-file', join(downloads, 'Coded.bmp'));
   await waitForDecoding('Coded.bmp');
-  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, as chosen\.$/);
+  assert.match(await page.$eval('#decode-message', (m) => m.textContent),
+    /^Written by vornhold2, holding both hidden pictures, as chosen\. Shown as the raw levels/);
   const wanted = hiddenFromProgramFiles();
   assertSameBytes(await download('#hidden-1-bmp'), wanted.hidden1, 'hidden-1.bmp');
   assertSameBytes(await download('#hidden-2-bmp'), wanted.hidden2, 'hidden-2.bmp');
   assertSameBytes(await download('#revealed-bmp'), expected.revealed, 'out.bmp');
   assertSameBytes(await pngPixels(await download('#hidden-1-png')), rgbOf(wanted.hidden1).rgb, 'hidden-1.png');
+
+  // Reconstructed, the page gives the very pixels vorn decode writes.
+  await page.select('#decode-reading', 'reconstructed');
+  await page.waitForFunction(() => / Reconstructed: /.test(document.getElementById('decode-message').textContent));
+  await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
+  const run = await native.vorn(downloads, 'decode', 'Coded.bmp', '--hidden', 'both', '--build', 'vornhold2', '-o', 'by-vorn', '-f');
+  assert.equal(run.status, 0, run.stderr);
+  for (const which of [1, 2]) {
+    assertSameBytes(await pngPixels(await download(`#hidden-${which}-png`)),
+      await pngPixels(readFileSync(join(downloads, 'by-vorn', `hidden-${which}.png`))), `reconstructed hidden-${which}.png`);
+  }
 
   await page.select('#decode-build', '');
   await page.select('#decode-content', '');
@@ -157,11 +171,13 @@ test('decoding the coded picture shows each hidden picture and the revealed low 
 test('a coded PNG decodes like the coded BMP', async () => {
   await page.select('#decode-build', 'vornhold2');
   await page.select('#decode-content', 'both');
+  await page.select('#decode-reading', 'raw');
   await chooseFile('#coded-file', join(downloads, 'coded-copy.png'));
   await waitForDecoding('coded-copy.png');
   assert.match((await statusOf('coded')).text, /512 × 512, read as its equivalent 24-bit BMP/);
   // The samples' header is the one of the equivalent BMP, so the files are equal whole.
   assertSameBytes(await download('#hidden-1-bmp'), hiddenFromProgramFiles().hidden1, 'hidden-1.bmp');
+  await page.select('#decode-reading', 'reconstructed');
 });
 
 test('a PNG carrier is hidden in as its equivalent BMP, which the samples are', async () => {
@@ -177,18 +193,26 @@ test('a PNG carrier is hidden in as its equivalent BMP, which the samples are', 
   assertSameBytes(await download('#coded-bmp'), expected.coded, 'Coded.bmp from Main.png');
 });
 
-test('a picture that cannot be used is refused on the page with the reason', async () => {
+test('a hidden picture of another size is scaled into the frame as chosen; one that cannot be read is refused', async () => {
   const other = join(downloads, 'other-size.bmp');
   writeFileSync(other, bmp({ width: 37, height: 21, seed: 5 }));
   await chooseFile('#hidden1-file', other);
-  const refused = await waitForStatus('hidden1', 'refused');
-  assert.match(refused.text, /it is 37 × 21 but the carrier is 512 × 512/);
-  assert.equal(await page.$eval('#encode-button', (b) => b.disabled), true);
+  assert.match((await waitForStatus('hidden1', 'ready')).text,
+    /^other-size\.bmp: 37 × 21, .*; to be scaled into the carrier's 512 × 512 \(whole, centred\)$/);
+  await page.click('input[name=encode-fit][value=cover]');
+  await page.waitForFunction(() => /cropped around the centre\)$/.test(document.getElementById('hidden1-status').textContent));
+  await page.waitForSelector('#encode-button:not([disabled])');
+  await page.click('#encode-button');
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('encode-message').textContent));
+  assert.match(await page.$eval('#encode-message', (m) => m.textContent),
+    / Hidden picture 1 scaled from 37x21 to 902x512 and cropped around the centre to 512x512\.$/);
+  await page.click('input[name=encode-fit][value=contain]');
 
   const text = join(downloads, 'notes.txt');
   writeFileSync(text, 'not a picture');
   await chooseFile('#hidden2-file', text);
   assert.match((await waitForStatus('hidden2', 'refused')).text, /^notes\.txt cannot be used: this browser cannot read it as a picture/);
+  assert.equal(await page.$eval('#encode-button', (b) => b.disabled), true);
 
   await page.click('[data-slot="hidden1"] .remove');
   await page.click('[data-slot="hidden2"] .remove');
@@ -263,7 +287,8 @@ test('hiding with a password, and taking out with a wrong password and the right
 
   await typeInto('#decode-password', password);
   await page.keyboard.press('Enter');
-  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: holding hidden picture 1 alone, which both builds lay out alike.');
+  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: holding hidden picture 1 alone, ' +
+    'which both builds lay out alike. Reconstructed: the dither\'s grain filtered out.');
   await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
   const hidden1 = await download('#hidden-1-bmp');
   assertSameBytes(rgbOf(hidden1).rgb, await pngPixels(readFileSync(join(folder, 'out', 'hidden-1.png'))),

@@ -1,0 +1,244 @@
+// Reconstruction: a hidden picture as the tones its levels stand for, with the dither's grain
+// filtered out, from a coded picture (vorn_reconstruct) or from a keyed picture's decoded levels
+// in place (vorn_keyed_reconstruct).
+#include <algorithm>
+#include <cstring>
+
+#include "bmp.h"
+#include "fields.h"
+#include "grain_filter.h"
+#include "permute.h"
+#include "sizes.h"
+
+namespace {
+
+// The filter per field grain, chosen by measurement on photographs (scripts/reconstruction_study.py):
+// the guide smoothed by a Gaussian (its weights at distance 0, 1, 2: sigma 0.9 for 2-bit levels,
+// 0.5 for 4-bit ones), and eps near the grain's variance. eps is in squared byte units at the
+// tones' spacing; a keyed picture's levels are spaced wider (85 and 17 instead of 64 and 16), and
+// its eps grows with the square of the spacing.
+constexpr grain_filter two_bit_filter{{0.444814f, 0.239936f, 0.037657f}, 60.0f};
+constexpr grain_filter four_bit_filter{{0.786986f, 0.106507f, 0.0f}, 30.0f};
+constexpr grain_filter nibble_filter = two_bit_filter;
+
+const grain_filter& filter_for(field_grain grain)
+{
+    return grain == field_grain::two_bit ? two_bit_filter
+           : grain == field_grain::four_bit ? four_bit_filter
+                                            : nibble_filter;
+}
+
+grain_filter widened(const grain_filter& filter, float spacing_ratio)
+{
+    grain_filter f = filter;
+    f.eps = filter.eps * spacing_ratio * spacing_ratio;
+    return f;
+}
+
+void bytes_to_floats(float* __restrict row, const uint8_t* __restrict bytes, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) row[i] = float(bytes[i]);
+}
+
+// Levels read from a coded picture: every byte through the field's tone table, the row gathered
+// through the permutation when the field was scrambled.
+struct coded_levels {
+    const uint8_t* raster;
+    const raster_geometry* g;
+    bool permuted;
+    uint8_t tones[256];
+    // Picture 2 beside picture 1 only: the nibble in order (q1 q0 p1 p0) of each byte value, the
+    // ring of five rows of nibbles and the row each slot holds.
+    uint8_t nibbles[256];
+    uint8_t* ring;
+    int64_t ring_rows[5];
+    uint8_t* scratch;  // rows of bytes on their way to floats
+};
+
+void load_coded_row(void* context, uint32_t y, float* row)
+{
+    const coded_levels& c = *static_cast<const coded_levels*>(context);
+    const raster_geometry& g = *c.g;
+    const size_t n = size_t(g.width) * 3;
+    uint8_t* tones = c.scratch;
+    if (!c.permuted) {
+        const uint8_t* own = c.raster + size_t(y) * g.string_length;
+        for (size_t i = 0; i < n; ++i) tones[i] = c.tones[own[i]];
+    } else {
+        const uint8_t* from = permuted_source_row(c.raster, y, g);
+        for_each_reversed_column(g.width, [&](uint32_t x, uint32_t x_reversed) {
+            const uint8_t* pixel = from + size_t(x_reversed) * 3;
+            uint8_t* to = tones + size_t(x) * 3;
+            to[0] = c.tones[pixel[0]];
+            to[1] = c.tones[pixel[1]];
+            to[2] = c.tones[pixel[2]];
+        });
+    }
+    bytes_to_floats(row, tones, n);
+}
+
+// Hidden picture 2 beside picture 1 is dithered over picture 1's bits, so its tones cannot go
+// below the floor 16 p those bits set: where it is darker, its own bits stay 0 and the nibble
+// shows picture 1's pattern instead (a ghost). Wherever picture 2's bits are 0 throughout the
+// 5 x 5 pixels around a byte, its tone lies somewhere below the lowest floor there; it is read
+// as half of that floor rather than as the ghost. Elsewhere the nibble is read as it stands.
+//
+// The nibbles of the last five rows read are kept in a ring (row y in slot y mod 5), so that
+// each coded row is looked up once per pass; the test runs down the five rows, then across five
+// pixels of the same channel, over rows with two pixels of margin (copies of the end pixels).
+constexpr size_t ghost_rows = 5;
+constexpr size_t ghost_margin = 6;
+
+const uint8_t* nibble_row(coded_levels& c, int64_t y)
+{
+    const size_t n = size_t(c.g->width) * 3, slot = size_t(y) % ghost_rows;
+    uint8_t* row = c.ring + slot * n;
+    if (c.ring_rows[slot] != y) {
+        const uint8_t* coded = c.raster + size_t(y) * c.g->string_length;
+        for (size_t i = 0; i < n; ++i) row[i] = c.nibbles[coded[i]];
+        c.ring_rows[slot] = y;
+    }
+    return row;
+}
+
+void fill_byte_margins(uint8_t* row, size_t n)
+{
+    for (size_t i = 0; i < ghost_margin; ++i) {
+        row[ptrdiff_t(i) - ptrdiff_t(ghost_margin)] = row[i % 3];
+        row[n + i] = row[n - 3 + i % 3];
+    }
+}
+
+// Down the five rows: whether picture 2 has a bit set, and picture 1's lowest bits.
+void ghost_down(uint8_t* __restrict raised, uint8_t* __restrict floor, const uint8_t* __restrict r0,
+                const uint8_t* __restrict r1, const uint8_t* __restrict r2, const uint8_t* __restrict r3,
+                const uint8_t* __restrict r4, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        raised[i] = uint8_t((r0[i] | r1[i] | r2[i] | r3[i] | r4[i]) >> 2);
+        uint8_t lowest = r0[i] & 3;
+        for (const uint8_t bits : {uint8_t(r1[i] & 3), uint8_t(r2[i] & 3), uint8_t(r3[i] & 3), uint8_t(r4[i] & 3)})
+            lowest = bits < lowest ? bits : lowest;
+        floor[i] = lowest;
+    }
+}
+
+// Then across five pixels: the tone of each byte.
+void ghost_across(uint8_t* __restrict tones, const uint8_t* __restrict raised, const uint8_t* __restrict floor,
+                  const uint8_t* __restrict own, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t any = raised[i - 6] | raised[i - 3] | raised[i] | raised[i + 3] | raised[i + 6];
+        uint8_t lowest = floor[i];
+        for (const uint8_t bits : {floor[i - 6], floor[i - 3], floor[i + 3], floor[i + 6]})
+            lowest = bits < lowest ? bits : lowest;
+        tones[i] = any ? uint8_t(own[i] << 4) : uint8_t(lowest << 3);
+    }
+}
+
+void load_nibble_row(void* context, uint32_t y, float* row)
+{
+    coded_levels& c = *static_cast<coded_levels*>(context);
+    const size_t n = size_t(c.g->width) * 3;
+    const int64_t last = int64_t(c.g->height) - 1;
+    const uint8_t* near[ghost_rows];
+    for (int64_t k = 0; k < int64_t(ghost_rows); ++k)
+        near[k] = nibble_row(c, std::clamp<int64_t>(int64_t(y) + k - 2, 0, last));
+    uint8_t* raised = c.scratch + ghost_margin;
+    uint8_t* floor = raised + n + 2 * ghost_margin;
+    uint8_t* tones = floor + n + ghost_margin;
+    ghost_down(raised, floor, near[0], near[1], near[2], near[3], near[4], n);
+    fill_byte_margins(raised, n);
+    fill_byte_margins(floor, n);
+    ghost_across(tones, raised, floor, near[2], n);
+    bytes_to_floats(row, tones, n);
+}
+
+// Levels already decoded into a picture's own raster, each byte its tone.
+struct own_levels {
+    const uint8_t* raster;
+    const raster_geometry* g;
+};
+
+void load_own_row(void* context, uint32_t y, float* row)
+{
+    const own_levels& c = *static_cast<const own_levels*>(context);
+    bytes_to_floats(row, c.raster + size_t(y) * c.g->string_length, size_t(c.g->width) * 3);
+}
+
+// The filter's work, then the ghost test's ring of five rows and three rows of bytes (two of them
+// with margins).
+uint64_t reconstruct_work_bytes(const raster_geometry& g)
+{
+    const uint64_t row = uint64_t(g.width) * 3;
+    return grain_filter_work_bytes(g) + ghost_rows * row + 2 * (row + 2 * ghost_margin) + row;
+}
+
+vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
+{
+    if (work_size < reconstruct_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
+    return work ? VORN_OK : VORN_ERR_ARGUMENT;
+}
+
+// Row padding and bytes after the last row hold no picture: zero.
+void clear_outside_pixels(uint8_t* raster, const raster_geometry& g)
+{
+    const size_t pixels = size_t(g.width) * 3;
+    for (uint32_t y = 0; y < g.height; ++y)
+        std::memset(raster + size_t(y) * g.string_length + pixels, 0, g.string_length - pixels);
+    const size_t rows = size_t(g.height) * g.string_length;
+    std::memset(raster + rows, 0, size_t(g.length) - g.offset_raster - rows);
+}
+
+}  // namespace
+
+vorn_error vorn_reconstruct_work_size(const vorn_geometry* geometry, size_t* size)
+{
+    if (!geometry) return VORN_ERR_ARGUMENT;
+    return hand_out_size(reconstruct_work_bytes(*geometry), size);
+}
+
+vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout layout, int which,
+                            uint8_t* picture, size_t picture_length, void* work, size_t work_size)
+{
+    const field_rule* rule = field_rule_for(layout, which);
+    if (!coded || !picture || !rule) return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(coded, length, g)) return error;
+    if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
+    if (const vorn_error error = check_work(g, work, work_size)) return error;
+
+    coded_levels levels{coded + g.offset_raster, &g, rule->scrambled && scrambles(g), {}, {}, nullptr,
+                        {-1, -1, -1, -1, -1}, nullptr};
+    for (unsigned c = 0; c < 256; ++c) {
+        levels.tones[c] = rule->tone(uint8_t(c));
+        levels.nibbles[c] = uint8_t(rule->tone(uint8_t(c)) >> 4);
+    }
+    levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
+    levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
+    std::memcpy(picture, coded, g.offset_raster);
+    uint8_t* raster = picture + g.offset_raster;
+    clear_outside_pixels(raster, g);
+    const bool nibble = rule->grain == field_grain::nibble;
+    grain_filter_run(g, nibble ? load_nibble_row : load_coded_row, &levels, filter_for(rule->grain), raster,
+                     work);
+    return VORN_OK;
+}
+
+vorn_error vorn_keyed_reconstruct(uint8_t* picture, size_t length, vorn_layout layout, int which,
+                                  void* work, size_t work_size)
+{
+    const field_rule* rule = field_rule_for(layout, which);
+    if (!picture || !rule) return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(picture, length, g)) return error;
+    if (const vorn_error error = check_work(g, work, work_size)) return error;
+
+    // The keyed form stores 2-bit tones 85 apart (picture 2 beside picture 1 too: it is a plain
+    // 2-bit dither there) and 4-bit ones 17 apart.
+    const bool four = rule->grain == field_grain::four_bit;
+    const grain_filter filter = widened(four ? four_bit_filter : two_bit_filter, four ? 17.0f / 16 : 85.0f / 64);
+    own_levels levels{picture + g.offset_raster, &g};
+    grain_filter_run(g, load_own_row, &levels, filter, picture + g.offset_raster, work);
+    return VORN_OK;
+}
