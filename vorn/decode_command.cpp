@@ -1,3 +1,4 @@
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -66,7 +67,7 @@ void run_decode(const options& given, std::ostream& err)
 {
     const int64_t start = steady_ms();
     input_picture input = load_picture(given.input, picture_role::coded, given.limits);
-    const std::vector<uint8_t> coded = coder_image(input);
+    std::vector<uint8_t> coded = coder_image(input);
     input = input_picture();  // its decoded pixels are in `coded` now
 
     if (keyed(given)) {
@@ -107,10 +108,12 @@ void run_decode(const options& given, std::ostream& err)
         if (vorn_layout_holds(layout, which)) outputs.push_back(output_path(given.output, which));
     for (const std::string& path : outputs) check_output(path, {given.input}, given.force);
 
-    // Each picture is taken out, turned into its PNG and written on its own thread.
+    // Each picture is taken out, turned into its PNG and written on its own thread. The job that
+    // takes out the last picture lets go of the coded one, which no job needs after that.
     std::vector<int> taken;
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which)) taken.push_back(which);
+    std::atomic<size_t> taking{taken.size()};
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < taken.size(); ++i)
         jobs.push_back([&, i] {
@@ -118,6 +121,7 @@ void run_decode(const options& given, std::ostream& err)
             const vorn_error error = given.raw ? vorn_extract(coded.data(), coded.size(), layout, taken[i],
                                                               picture.data(), picture.size())
                                                : reconstruct(coded, layout, taken[i], picture);
+            if (--taking == 0) coded = std::vector<uint8_t>();
             if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
             write_output(outputs[i],
                          output_bytes(output_format::png, std::move(picture), outputs[i],
