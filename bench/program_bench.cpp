@@ -263,7 +263,7 @@ std::vector<uint8_t> file_bytes(const std::string& name)
 // with the codec vorn uses and its settings, one after another, and nothing else; a BMP is only
 // read or written. Files are read as vorn reads them. The pixels to encode are those of the
 // outputs vorn wrote in the warm-up ("Reference NAME"), decoded before the timed part.
-bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs)
+bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs, bool raw)
 {
     std::vector<std::vector<uint8_t>> written(outputs.size());
     std::vector<rgb_picture> pictures(outputs.size());
@@ -284,7 +284,9 @@ bool codec_floor(const std::vector<std::string>& inputs, const std::vector<std::
     for (size_t i = 0; i < outputs.size(); ++i) {
         if (!ends_with(outputs[i], ".png")) continue;
         const rgb_picture& picture = pictures[i];
-        const png_settings& settings = outputs[i] == "Coded.png" ? coded_png_settings : decoded_png_settings;
+        const png_settings& settings = outputs[i] == "Coded.png" ? coded_png_settings
+                                       : raw                     ? decoded_png_settings
+                                                                 : reconstructed_png_settings;
         written[i] = write_png(
             picture.width, picture.height,
             [&picture](uint32_t y, uint8_t*) { return picture.rgb.data() + size_t(y) * picture.width * 3; },
@@ -309,12 +311,13 @@ struct program_case {
     bool encodes_both = false;        // checked against the memory bound
     bool on_memory = false;           // a library case: its floor is a copy in memory
     bool on_codec = false;            // a vorn case: its floor is the codec's work
+    bool raw = false;                 // a vorn decode of the raw levels, not reconstructed
 };
 
 bool floor_of(const program_case& c)
 {
 #ifdef VORN_BENCH_VORN
-    if (c.on_codec) return codec_floor(c.inputs, c.outputs);
+    if (c.on_codec) return codec_floor(c.inputs, c.outputs, c.raw);
 #endif
     return c.on_memory ? memory_copy(c.inputs) : plain_copy(c.inputs);
 }
@@ -468,7 +471,10 @@ int main(int argc, char** argv)
             {"vorn encode BMP to BMP", "vorn-bmp", inputs(".bmp"), {"Coded.bmp"}, encode_vorn(".bmp", "Coded.bmp")},
             {"vorn decode PNG to PNGs", "vorn-decode-png", {"Coded.png"}, hidden_pngs, run_vorn({"decode", "Coded.png"})},
             {"vorn decode BMP to PNGs", "vorn-decode-bmp", {"Coded.bmp"}, hidden_pngs, run_vorn({"decode", "Coded.bmp"})},
+            {"vorn decode PNG to PNGs --raw", "vorn-decode-raw", {"Coded.png"}, hidden_pngs,
+             run_vorn({"decode", "Coded.png", "--raw"})},
         };
+        vorn_cases.back().raw = true;
         for (program_case& c : vorn_cases) {
             c.on_codec = true;
             if (c.name.find(" encode ") == std::string::npos) continue;

@@ -165,11 +165,12 @@ int append(spng_ctx*, void* user, void* data, size_t length)
 // (with the sub filter) on one of them.
 const png_settings coded_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_UP};
 const png_settings decoded_png_settings{1, Z_DEFAULT_STRATEGY, SPNG_FILTER_CHOICE_NONE};
-// Reconstructed pictures are smooth: the up filter leaves small differences, which run-length
-// coding packs fastest. On the two reconstructed from that photograph, against level 1 without
-// filters: a fifth to a third of the time, and 40 to 43 % smaller (38.0 and 44.8 MB became 21.7
-// and 26.8 MB).
-const png_settings reconstructed_png_settings{1, Z_RLE, SPNG_FILTER_CHOICE_UP};
+// Reconstructed pictures are smooth: the up filter leaves small differences, which are packed
+// fastest by Huffman coding alone (matches or runs add time and save little). On the two
+// reconstructed from that photograph: 388 and 411 ms for 21,540,260 and 19,424,400 bytes, against
+// 422 and 454 ms for 21,194,493 and 19,749,792 bytes coding runs only, and 876 and 629 ms for
+// 35,750,066 and 27,095,487 bytes at level 1 without filters; read back in about the same time.
+const png_settings reconstructed_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_UP};
 
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
                                const std::string& path, const png_settings& settings)
