@@ -212,6 +212,34 @@ bool library_decode()
     });
 }
 
+// Both hidden pictures of the coded picture taken out on their own, one after the other: as
+// their stored levels (vorn_extract) or reconstructed (vorn_reconstruct), which vorn decode runs
+// by default, one thread per picture.
+bool library_take_out(bool reconstructed)
+{
+    std::vector<file_image> in = load_all({"Coded.bmp"});
+    if (in.empty()) return false;
+    const size_t n = in[0].length;
+    vorn_geometry g{};
+    size_t work_size = 0;
+    if (vorn_check_carrier(in[0].bytes.get(), n, &g) != VORN_OK || vorn_reconstruct_work_size(&g, &work_size) != VORN_OK)
+        return false;
+    owned_array<uint8_t> work = allocate_array<uint8_t>(work_size), out = allocate_array<uint8_t>(n);
+    return timed([&] {
+        for (int which = 1; which <= 2; ++which) {
+            const vorn_error error =
+                reconstructed ? vorn_reconstruct(in[0].bytes.get(), n, VORN_LAYOUT_BOTH_VORNHOLD2, which, out.get(), n,
+                                                 work.get(), work_size)
+                              : vorn_extract(in[0].bytes.get(), n, VORN_LAYOUT_BOTH_VORNHOLD2, which, out.get(), n);
+            if (error != VORN_OK) return false;
+        }
+        return true;
+    });
+}
+
+bool library_extract() { return library_take_out(false); }
+bool library_reconstruct() { return library_take_out(true); }
+
 bool library_reveal()
 {
     std::vector<file_image> in = load_all({"in_main.bmp"});
@@ -448,6 +476,8 @@ int main(int argc, char** argv)
         {"reveal filter        vornlens ", "filter", {"in_main.bmp"}, {"out.bmp"}, run_filter},
         {"library encode both  vornhold2", "both", both_hidden, {}, library_encode, false, true},
         {"library decode       vornhold2", "decode2", coded, {}, library_decode, false, true},
+        {"library extract both          ", "decode2", coded, {}, library_extract, false, true},
+        {"library reconstruct both      ", "decode2", coded, {}, library_reconstruct, false, true},
         {"library reveal               ", "filter", {"in_main.bmp"}, {}, library_reveal, false, true},
     };
 #ifdef VORN_BENCH_VORN
