@@ -141,7 +141,8 @@ def main():
     with open(output, "w") as out:
         out.write(f"""# Reconstruction filters tried
 
-Made by `python3 scripts/reconstruction_study.py`, on the photographs of
+Made by `/usr/bin/python3 scripts/reconstruction_study.py VORN SCRATCH OUTPUT.md` (VORN the
+`vorn` program), on the photographs of
 [quality.md](quality.md) ({len(coded_sets)} sets, each hidden picture coded alone and beside the
 other); do not edit by hand.
 
