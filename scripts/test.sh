@@ -3,11 +3,16 @@
 #   bash scripts/test.sh          release build
 #   bash scripts/test.sh asan     the same suite built with AddressSanitizer and UBSan
 #   bash scripts/test.sh m32      the same suite as a 32-bit program, the library without threads
+#                                 (through QEMU's emulator where the kernel runs no 32-bit programs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+source scripts/run32.sh
 
 preset=${1:-default}
 ensure_packages "${build_packages[@]}"
-if [ "$preset" = m32 ]; then ensure_packages g++-multilib; fi
+if [ "$preset" = m32 ]; then
+  ensure_packages g++-multilib
+  ensure_32bit_programs_run
+fi
 cmake --workflow --preset "$preset"

@@ -209,7 +209,9 @@ uint64_t address_space_in_use()
 
 // In a child process whose address space may grow by only `headroom` bytes, runs the entry
 // with real allocations. Exit status 0: the run ended with "Not enough memory!\n" and the
-// failure pause; 1: it ended otherwise; anything else: it crashed or aborted.
+// failure pause; 1: it ended otherwise; 3: the limit does not hold here (a user-mode emulator
+// accepts it but ignores it, since it would bind the emulator too); anything else: it crashed
+// or aborted.
 template <class Entry>
 int status_under_memory_limit(Entry entry, uint64_t headroom)
 {
@@ -218,6 +220,8 @@ int status_under_memory_limit(Entry entry, uint64_t headroom)
         const rlim_t limit = address_space_in_use() + headroom;
         const rlimit cap{limit, limit};
         if (setrlimit(RLIMIT_AS, &cap) != 0) _exit(2);
+        rlimit now{};
+        if (getrlimit(RLIMIT_AS, &now) != 0 || now.rlim_cur != limit) _exit(3);
         const run_result run = entry();
         const bool clean = run.console.ends_with("\nNot enough memory!\n") &&
                            run.pauses == std::vector<uint32_t>{3000};
@@ -251,7 +255,9 @@ TEST_F(hostile_input, exhausted_address_space_ends_with_not_enough_memory)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(status_under_memory_limit(c.run, 160 * mib), 0);
+        const int status = status_under_memory_limit(c.run, 160 * mib);
+        if (status == 3) GTEST_SKIP() << "address-space limits do not hold on this machine";
+        EXPECT_EQ(status, 0);
     }
 }
 
