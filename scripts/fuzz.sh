@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build/fuzz and runs each for a bounded time on its
-# kept corpus (fuzz/corpus/<target>) and the generated seed pictures. Any finding (a crash, a
-# sanitizer report, a failed check, a hang, runaway memory) fails the script; libFuzzer saves
-# the input as build/fuzz/findings/<target>-*. Once the fault is fixed, that input goes into
-# fuzz/corpus/<target> so that the replay tests keep it.
+# kept corpus (fuzz/corpus/<target>) and the generated seed pictures, as many targets at once as
+# the machine has cores. Any finding (a crash, a sanitizer report, a failed check, a hang,
+# runaway memory) fails the script; libFuzzer saves the input as build/fuzz/findings/<target>-*.
+# Once the fault is fixed, that input goes into fuzz/corpus/<target> so that the replay tests
+# keep it.
 #   bash scripts/fuzz.sh [seconds per target]     default 60
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,17 +17,35 @@ cmake --build --preset fuzz
 build/fuzz/fuzz/vorn_fuzz_seeds build/fuzz/seeds
 mkdir -p build/fuzz/findings
 
-failed=()
-for target in header encode decode filter library vorn_bmp vorn_png vorn_jpeg vorn_options; do
-  echo "== fuzzing $target for $seconds s"
+# Targets run side by side, one per core, each with its own log, shown in order afterwards.
+fuzz_target() {
+  local target=$1
   # New inputs go to the first folder, which stays out of the source tree.
   mkdir -p "build/fuzz/work/$target"
-  if ! "build/fuzz/fuzz/vorn_fuzz_$target" -max_total_time="$seconds" -timeout=10 \
+  local status=0
+  "build/fuzz/fuzz/vorn_fuzz_$target" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
       -artifact_prefix="build/fuzz/findings/$target-" \
-      "build/fuzz/work/$target" "fuzz/corpus/$target" $(ls -d "build/fuzz/seeds/$target" 2>/dev/null); then
-    failed+=("$target")
-  fi
+      "build/fuzz/work/$target" "fuzz/corpus/$target" $(ls -d "build/fuzz/seeds/$target" 2>/dev/null) \
+      > "build/fuzz/logs/$target.log" 2>&1 || status=$?
+  echo "$status" > "build/fuzz/logs/$target.status"
+}
+targets=(header encode decode filter library vorn_bmp vorn_png vorn_jpeg vorn_options)
+at_once=$(nproc)
+mkdir -p build/fuzz/logs
+rm -f build/fuzz/logs/*
+for target in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$at_once" ]; do wait -n; done
+  echo "== fuzzing $target for $seconds s"
+  fuzz_target "$target" &
+done
+wait
+
+failed=()
+for target in "${targets[@]}"; do
+  echo "== $target"
+  cat "build/fuzz/logs/$target.log"
+  if [ "$(cat "build/fuzz/logs/$target.status")" != 0 ]; then failed+=("$target"); fi
 done
 if [ ${#failed[@]} -ne 0 ]; then
   echo "Fuzzing found faults in: ${failed[*]} (inputs in build/fuzz/findings)" >&2
