@@ -107,8 +107,6 @@ int resample(const uint8_t* source, const raster_geometry& picture, uint8_t* out
                                plan.t0, plan.s1, plan.t1);
 }
 
-
-
 // The bytes of work resample_into() needs to place `picture` into `frame` as `placement` says,
 // into `bytes`. False when it cannot be had: a scale so extreme that the resampler's own sizes
 // would pass 2^30 (its arithmetic is in int).

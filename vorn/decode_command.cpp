@@ -52,11 +52,7 @@ std::string output_path(const std::string& folder, int which)
 vorn_error reconstruct(const std::vector<uint8_t>& coded, vorn_layout layout, int which,
                        std::vector<uint8_t>& picture)
 {
-    vorn_geometry geometry;
-    if (const vorn_error error = vorn_check_carrier(coded.data(), coded.size(), &geometry)) return error;
-    size_t size = 0;
-    if (vorn_reconstruct_work_size(&geometry, &size) != VORN_OK) throw std::bad_alloc();
-    std::vector<uint8_t> work = large_buffer(size);
+    std::vector<uint8_t> work = engine_work(vorn_reconstruct_work_size, coded);
     return vorn_reconstruct(coded.data(), coded.size(), layout, which, picture.data(), picture.size(),
                             work.data(), work.size());
 }

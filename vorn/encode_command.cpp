@@ -11,11 +11,6 @@
 
 namespace {
 
-std::string size_text(uint32_t width, uint32_t height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 // The hidden picture's file image in the carrier's frame (scaled into it as --fit says when its
 // size is another, which stderr reports), letting go of its decoded pixels.
 std::vector<uint8_t> hidden_image(input_picture& hidden, int which, const std::vector<uint8_t>& carrier,

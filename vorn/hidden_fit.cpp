@@ -2,12 +2,12 @@
 
 #include "failure.h"
 
-namespace {
-
 std::string size_text(uint64_t width, uint64_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
 }
+
+namespace {
 
 std::string done_text(int which, const vorn_placement& p, const vorn_geometry& frame, vorn_fit fit)
 {

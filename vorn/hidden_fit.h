@@ -10,6 +10,9 @@
 
 #include "vorn.h"
 
+// A picture's size as vorn's messages write it, such as "512x341".
+std::string size_text(uint64_t width, uint64_t height);
+
 struct fitted_hidden {
     std::vector<uint8_t> image;
     std::string done;  // what scaling did, such as "hidden picture 1 scaled from 300x200 to

@@ -9,19 +9,11 @@
 
 #include "failure.h"
 #include "password.h"
+#include "picture_memory.h"
 #include "picture_output.h"
 #include "png_codec.h"
 
 namespace {
-
-std::vector<uint8_t> keyed_work(const std::vector<uint8_t>& image)
-{
-    vorn_geometry frame;
-    vorn_check_carrier(image.data(), image.size(), &frame);
-    size_t size = 0;
-    if (vorn_keyed_work_size(&frame, &size) != VORN_OK) throw std::bad_alloc();
-    return std::vector<uint8_t>(size);
-}
 
 [[noreturn]] void keyed_failure(const std::string& path, vorn_error error)
 {
@@ -65,7 +57,7 @@ void encode_keyed(const options& given, std::vector<uint8_t>& carrier, std::vect
     std::string password = password_for(given, true, std::cin);
     uint8_t salt[VORN_KEYED_SALT_BYTES];
     randombytes_buf(salt, sizeof salt);
-    std::vector<uint8_t> work = keyed_work(carrier);
+    std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, carrier);
     const vorn_error error = vorn_keyed_encode(
         carrier.data(), carrier.size(), has1 ? hidden[0].data() : nullptr, hidden[0].size(),
         has2 ? hidden[1].data() : nullptr, hidden[1].size(), layout, password.data(), password.size(), salt,
@@ -79,7 +71,7 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
 {
     std::string password = password_for(given, false, std::cin);
     std::vector<uint8_t> pictures[2] = {std::vector<uint8_t>(coded.size()), std::vector<uint8_t>(coded.size())};
-    std::vector<uint8_t> work = keyed_work(coded);
+    std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, coded);
     vorn_layout layout = VORN_LAYOUT_NONE;
     const vorn_error error = vorn_keyed_decode(coded.data(), coded.size(), password.data(), password.size(),
                                                pictures[0].data(), pictures[1].data(),
@@ -88,15 +80,13 @@ void decode_keyed(const options& given, const std::vector<uint8_t>& coded, std::
     wipe(password);
     if (error != VORN_OK) keyed_failure(given.input, error);
     if (!given.raw) {
-        vorn_geometry geometry;
-        vorn_check_carrier(coded.data(), coded.size(), &geometry);  // decoded, so accepted
-        size_t size = 0;
-        if (vorn_reconstruct_work_size(&geometry, &size) != VORN_OK) throw std::bad_alloc();
-        work.assign(size, 0);
-        for (int which = 1; which <= 2; ++which)
-            if (vorn_layout_holds(layout, which))
-                vorn_keyed_reconstruct(pictures[which - 1].data(), coded.size(), layout, which, work.data(),
-                                       work.size());
+        work = engine_work(vorn_reconstruct_work_size, coded);
+        for (int which = 1; which <= 2; ++which) {
+            if (!vorn_layout_holds(layout, which)) continue;
+            const vorn_error reconstructed = vorn_keyed_reconstruct(pictures[which - 1].data(), coded.size(),
+                                                                    layout, which, work.data(), work.size());
+            if (reconstructed != VORN_OK) keyed_failure(given.input, reconstructed);
+        }
     }
 
     if (!given.output.empty()) {

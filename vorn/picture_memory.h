@@ -11,10 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
+
+#include "vorn.h"
 
 // Marks the whole pages within [data, data + length) for huge pages, best before they are first
 // touched. Below 4 MiB nothing is marked: such a range may hold no whole huge page, and the call
@@ -42,4 +45,18 @@ inline std::vector<uint8_t> large_buffer(size_t length)
     prefer_huge_pages(bytes.data(), length);
     bytes.resize(length);
     return bytes;
+}
+
+// The work memory an engine call needs on `image`, a file image the engine has already accepted,
+// as `size_of` (vorn_reconstruct_work_size(), vorn_keyed_work_size()...) gives it. A size that
+// cannot be had throws std::bad_alloc, as the allocation would.
+inline std::vector<uint8_t> engine_work(vorn_error (*size_of)(const vorn_geometry*, size_t*),
+                                        const std::vector<uint8_t>& image)
+{
+    vorn_geometry geometry;
+    size_t size = 0;
+    if (vorn_check_carrier(image.data(), image.size(), &geometry) != VORN_OK ||
+        size_of(&geometry, &size) != VORN_OK)
+        throw std::bad_alloc();
+    return large_buffer(size);
 }
