@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bmp_reader.h"
-#include "failure.h"
+#include "fault.h"
 #include "fuzz_support.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
@@ -42,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                        "the coder file image is not the picture's");
                 sink = picture.image.back();
             }
-        } catch (const failure& refused) {
-            expect(refused.code == exit_class::input || refused.code == exit_class::memory,
+        } catch (const kit_fault& refused) {
+            expect(refused.kind == kit::fault::input || refused.kind == kit::fault::memory,
                    "a picture was refused with another class than input or memory");
-            expect(refused.message.rfind("in: ", 0) == 0, "a refusal does not name its file");
+            expect(refused.text.rfind("in: ", 0) == 0, "a refusal does not name its file");
         }
     }
     return 0;

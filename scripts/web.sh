@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the web page (the engine and vorn's picture code compiled to WebAssembly, with the
+# Builds the web page (the engine and the picture kit compiled to WebAssembly, with the
 # page's files) into build/wasm/web/site and serves it on 127.0.0.1 until stopped with Ctrl-C.
 #   bash scripts/web.sh [PORT]       build and serve (port 8000 by default)
 #   bash scripts/web.sh --build      build only
@@ -10,7 +10,7 @@ source scripts/packages.sh
 ensure_packages "${web_packages[@]}"
 # vorn's PNG and JPEG libraries and libsodium for keyed pictures, built for WebAssembly from
 # Debian's source packages (once; a rerun only compares their stamps).
-bash scripts/third-party.sh wasm zlib libspng libjpeg-turbo libsodium
+bash scripts/third-party.sh wasm zlib libspng libjpeg-turbo libsodium utf8proc
 # Debian's emcc finds its JavaScript modules through NODE_PATH when Node.js is not Debian's own.
 export NODE_PATH=/usr/share/nodejs
 cmake --preset wasm >/dev/null

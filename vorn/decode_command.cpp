@@ -1,60 +1,41 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "commands.h"
-#include "failure.h"
-#include "keyed_command.h"
-#include "picture_memory.h"
-#include "picture_output.h"
+#include "files.h"
+#include "kit_use.h"
+#include "password.h"
 #include "side_by_side.h"
 
 namespace {
 
-const char* build_name(vorn_build build)
+// Writes each picture given (empty: none) as its PNG, side by side; `pictures` are let go.
+void write_pictures(const options& given, kit::bytes (&pictures)[2], const std::vector<std::string>& paths,
+                    std::ostream& err, const char* what)
 {
-    return build == VORN_VORNHOLD ? "vornhold" : "vornhold2";
-}
-
-const char* content_text(hidden_choice content)
-{
-    return content == hidden_choice::hidden1   ? "hidden picture 1 alone"
-           : content == hidden_choice::hidden2 ? "hidden picture 2 alone"
-                                               : "hidden pictures 1 and 2";
-}
-
-hidden_choice content_of(vorn_layout layout)
-{
-    if (layout == VORN_LAYOUT_HIDDEN1) return hidden_choice::hidden1;
-    if (layout == VORN_LAYOUT_HIDDEN2_VORNHOLD || layout == VORN_LAYOUT_HIDDEN2_VORNHOLD2)
-        return hidden_choice::hidden2;
-    return hidden_choice::both;
-}
-
-// Hidden picture 1 alone is laid out alike by both builds; vornhold2 is the default then.
-vorn_build build_of(vorn_layout layout)
-{
-    return layout == VORN_LAYOUT_HIDDEN2_VORNHOLD || layout == VORN_LAYOUT_BOTH_VORNHOLD ? VORN_VORNHOLD
-                                                                                       : VORN_VORNHOLD2;
-}
-
-std::string output_path(const std::string& folder, int which)
-{
-    const std::string name = "hidden-" + std::to_string(which) + ".png";
-    if (folder.empty()) return name;
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-// The picture the levels of hidden picture `which` stand for, with the dither's grain filtered out.
-vorn_error reconstruct(const std::vector<uint8_t>& coded, vorn_layout layout, int which,
-                       std::vector<uint8_t>& picture)
-{
-    std::vector<uint8_t> work = engine_work(vorn_reconstruct_work_size, coded);
-    return vorn_reconstruct(coded.data(), coded.size(), layout, which, picture.data(), picture.size(),
-                            work.data(), work.size());
+    if (!given.output.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(given.output, ignored);
+    }
+    std::vector<std::function<void()>> jobs;
+    for (int which = 1; which <= 2; ++which)
+        if (!pictures[which - 1].empty())
+            jobs.push_back([&, which] {
+                const std::string& path = paths[which - 1];
+                kit::bytes file;
+                check(kit::file_of(std::move(pictures[which - 1]), kit::output_format::png,
+                                   given.raw ? kit::picture_kind::decoded : kit::picture_kind::reconstructed, path,
+                                   file));
+                write_output(path, file, given.force);
+            });
+    run_side_by_side(jobs);
+    for (int which = 1; which <= 2 && given.verbose; ++which)
+        if (!paths[which - 1].empty()) err << "vorn: wrote " << paths[which - 1] << " (" << what << ")\n";
 }
 
 }  // namespace
@@ -63,69 +44,56 @@ void run_decode(const options& given, std::ostream& err)
 {
     const int64_t start = steady_ms();
     input_picture input = load_picture(given.input, picture_role::coded, given.limits);
-    std::vector<uint8_t> coded = coder_image(input);
-    input = input_picture();  // its decoded pixels are in `coded` now
+    kit::bytes coded;
+    check(kit::image_of(std::move(input), coded));
 
-    if (keyed(given)) {
-        decode_keyed(given, coded, err);
-        if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
-        return;
-    }
+    kit::decode_request request;
+    request.build = given.build;
+    request.holds = given.content;
+    request.keyed = wants_password(given);
+    kit::decode_plan plan;
+    check(kit::plan_decode(coded, given.input, request, plan));
+    if (!plan.note.empty()) err << "vorn: " << plan.note << "\n";
 
-    vorn_build build = given.build.value_or(VORN_VORNHOLD2);
-    hidden_choice content = given.content.value_or(hidden_choice::both);
-    if (!given.content || !given.build) {
-        vorn_layout guessed;
-        vorn_detect(coded.data(), coded.size(), &guessed);
-        if (!given.content && guessed == VORN_LAYOUT_NONE)
-            fail(exit_class::input, given.input +
-                                        ": holds no hidden picture (its four low bits are 0 "
-                                        "everywhere); give --hidden to decode it all the same");
-        if (!given.content && looks_keyed(coded))
-            fail(exit_class::input, given.input +
-                                        ": no hidden picture found (its low bits look random); if it "
-                                        "was coded with a password, give --password");
-        if (!given.content) content = content_of(guessed);
-        if (!given.build) build = build_of(guessed);
-        err << "vorn: " << given.input << ": assuming " << content_text(content);
-        if (content != hidden_choice::hidden1) err << ", written by " << build_name(build);
-        err << " (guessed from the picture; give --hidden and --build to choose)\n";
-    }
-    const vorn_layout layout = vorn_layout_of(build, content != hidden_choice::hidden2,
-                                              content != hidden_choice::hidden1);
-
-    // The folder named for the pictures is made when it is missing, as `mkdir -p` would.
-    if (!given.output.empty()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(given.output, ignored);
-    }
-    std::vector<std::string> outputs;
+    // Every picture that may be written is checked before any work (a keyed picture's layout is
+    // known only once it is open, so both names are checked then); a missing folder named for
+    // them is made, as `mkdir -p` would, only once there is something to write into it.
+    std::error_code missing;
+    const bool folder_exists = given.output.empty() || std::filesystem::exists(given.output, missing);
+    std::vector<std::string> paths(2);
     for (int which = 1; which <= 2; ++which)
-        if (vorn_layout_holds(layout, which)) outputs.push_back(output_path(given.output, which));
-    for (const std::string& path : outputs) check_output(path, {given.input}, given.force);
+        if (request.keyed || vorn_layout_holds(plan.layout, which)) {
+            paths[which - 1] = kit::hidden_file_name(given.output, which);
+            if (folder_exists) check_output(paths[which - 1], {given.input}, given.force);
+        }
 
-    // Each picture is taken out, turned into its PNG and written on its own thread. The job that
-    // takes out the last picture lets go of the coded one, which no job needs after that.
-    std::vector<int> taken;
-    for (int which = 1; which <= 2; ++which)
-        if (vorn_layout_holds(layout, which)) taken.push_back(which);
-    std::atomic<size_t> taking{taken.size()};
-    std::vector<std::function<void()>> jobs;
-    for (size_t i = 0; i < taken.size(); ++i)
-        jobs.push_back([&, i] {
-            std::vector<uint8_t> picture = large_buffer(coded.size());
-            const vorn_error error = given.raw ? vorn_extract(coded.data(), coded.size(), layout, taken[i],
-                                                              picture.data(), picture.size())
-                                               : reconstruct(coded, layout, taken[i], picture);
-            if (--taking == 0) coded = std::vector<uint8_t>();
-            if (error != VORN_OK) fail(exit_class::input, given.input + ": " + vorn_strerror(error));
-            write_output(outputs[i],
-                         output_bytes(output_format::png, std::move(picture), outputs[i],
-                                      given.raw ? decoded_png_settings : reconstructed_png_settings),
-                         given.force);
-        });
-    run_side_by_side(jobs);
-    for (size_t i = 0; i < taken.size() && given.verbose; ++i)
-        err << "vorn: wrote " << outputs[i] << " (" << content_text(content) << ")\n";
+    kit::bytes pictures[2];
+    if (request.keyed) {
+        std::string password = password_for(given, false, std::cin);
+        vorn_layout layout;
+        const kit::status opened = kit::open_keyed(coded, given.input, password, given.raw, layout, pictures);
+        kit::wipe(password);
+        check(opened);
+        coded = kit::bytes();
+        for (int which = 1; which <= 2; ++which)
+            if (pictures[which - 1].empty()) paths[which - 1].clear();
+        write_pictures(given, pictures, paths, err, "keyed");
+    } else {
+        // Each picture is taken out on its own thread; the last to finish lets go of the coded one.
+        std::atomic<int> taking{0};
+        std::vector<std::function<void()>> jobs;
+        for (int which = 1; which <= 2; ++which)
+            if (vorn_layout_holds(plan.layout, which)) ++taking;
+        for (int which = 1; which <= 2; ++which)
+            if (vorn_layout_holds(plan.layout, which))
+                jobs.push_back([&, which] {
+                    const kit::status taken =
+                        kit::take_out(coded, given.input, plan.layout, which, given.raw, pictures[which - 1]);
+                    if (--taking == 0) coded = kit::bytes();
+                    check(taken);
+                });
+        run_side_by_side(jobs);
+        write_pictures(given, pictures, paths, err, kit::layout_words(plan.layout).c_str());
+    }
     if (given.verbose) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";
 }

@@ -16,14 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lower_extension(const std::string& path)
-{
-    const std::string extension = fs::path(path).extension().string();
-    std::string lower = extension.empty() ? "" : extension.substr(1);
-    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 [[noreturn]] void cannot_write(const std::string& path, const std::string& why)
 {
     fail(exit_class::output, path + ": cannot write it: " + why);
@@ -60,20 +52,6 @@ std::vector<uint8_t> read_whole_file(const std::string& path)
         fail(exit_class::input, path + ": cannot read it: " + errno_text(error));
     if (bytes.empty()) fail(exit_class::input, path + ": the file is empty");
     return bytes;
-}
-
-output_format format_for(const std::string& path)
-{
-    const std::string extension = lower_extension(path);
-    if (extension == "png") return output_format::png;
-    if (extension == "bmp") return output_format::bmp;
-    static const char* const lossy[] = {"jpg", "jpeg", "jpe", "jfif", "webp", "gif",
-                                        "heic", "heif", "avif", "jxl"};
-    if (std::find(std::begin(lossy), std::end(lossy), extension) != std::end(lossy))
-        fail(exit_class::usage, path + ": ." + extension +
-                                    " would destroy the hidden bits (it compresses with loss or "
-                                    "reduces the colours); name the output .png or .bmp");
-    fail(exit_class::usage, path + ": unknown output format; name the output .png or .bmp");
 }
 
 void check_output(const std::string& path, const std::vector<std::string>& inputs, bool force)

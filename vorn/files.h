@@ -13,12 +13,6 @@ std::vector<uint8_t> read_whole_file(const std::string& path);
 // The text of an error of the file layer as a lower-case phrase ("no such file or directory").
 std::string errno_text(int error);
 
-enum class output_format { png, bmp };
-
-// The format for `path`'s extension (case-insensitive .png or .bmp). Fails with
-// exit_class::usage for a lossy format (it would destroy the hidden bits) or any other name.
-output_format format_for(const std::string& path);
-
 // Fails with exit_class::output when `path` may not be written: it names one of `inputs` (the
 // same file, through any link), it exists and `force` is not given, it is a directory, or its
 // folder does not exist.

@@ -98,24 +98,19 @@ const char* command_word(command_name command)
 
 vorn_build parse_build(command_name command, std::string_view value)
 {
-    if (value == "vornhold2") return VORN_VORNHOLD2;
-    if (value == "vornhold") return VORN_VORNHOLD;
+    if (const std::optional<vorn_build> build = kit::build_named(std::string(value))) return *build;
     usage_error(command, "--build takes vornhold2 or vornhold, not '" + std::string(value) + "'");
 }
 
-hidden_choice parse_content(std::string_view value)
+kit::content parse_content(std::string_view value)
 {
-    if (value == "1") return hidden_choice::hidden1;
-    if (value == "2") return hidden_choice::hidden2;
-    if (value == "both") return hidden_choice::both;
+    if (const std::optional<kit::content> holds = kit::content_named(std::string(value))) return *holds;
     usage_error(command_name::decode, "--hidden takes 1, 2 or both, not '" + std::string(value) + "'");
 }
 
 vorn_fit parse_fit(std::string_view value)
 {
-    if (value == "contain") return VORN_FIT_CONTAIN;
-    if (value == "cover") return VORN_FIT_COVER;
-    if (value == "stretch") return VORN_FIT_STRETCH;
+    if (const std::optional<vorn_fit> fit = kit::fit_named(std::string(value))) return *fit;
     usage_error(command_name::encode, "--fit takes contain, cover or stretch, not '" + std::string(value) + "'");
 }
 

@@ -5,13 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "rgb_picture.h"
-#include "vorn.h"
+#include "kit.h"
 
 enum class command_name { none, encode, decode, reveal };
-
-// decode --hidden: which hidden pictures the coded picture holds.
-enum class hidden_choice { hidden1, hidden2, both };
 
 struct options {
     command_name command = command_name::none;
@@ -22,7 +18,7 @@ struct options {
     std::string hidden2;  // encode
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
-    std::optional<hidden_choice> content;  // decode --hidden
+    std::optional<kit::content> content;  // decode --hidden
     vorn_fit fit = VORN_FIT_CONTAIN;       // encode --fit: hidden pictures of another size
     bool raw = false;                      // decode --raw: the stored levels, unfiltered
     read_limits limits;  // --max-megapixels

@@ -14,8 +14,5 @@
 // password is empty or not UTF-8, or the two typed differ.
 std::string password_for(const options& given, bool confirm, std::istream& in);
 
-// The bytes in NFC, or false when they are not valid UTF-8.
-bool nfc_of(const std::string& text, std::string& normalised);
-
-// Overwrites the string's bytes before it goes.
-void wipe(std::string& secret);
+// Whether the command line asks for a password.
+bool wants_password(const options& given);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "failure.h"
+#include "fault.h"
 
 // A buffer the worker holds by its address.
 using web_buffer = std::vector<uint8_t>;
@@ -33,15 +33,15 @@ constexpr int32_t WEB_READ_ALPHA_DROPPED = 2;  // the file's transparency was le
 // The text of the last WEB_FAILED; the worker runs one call at a time.
 void set_failure(std::string text);
 
-// Runs `body` (returning an int code) and turns a vorn failure or a failed allocation into
+// Runs `body` (returning an int code) and turns a kit fault or a failed allocation into
 // WEB_FAILED with its text, so that no exception leaves the module.
 template <typename Body>
 int guarded(Body body)
 {
     try {
         return body();
-    } catch (const failure &fault) {
-        set_failure(fault.message);
+    } catch (const kit_fault &fault) {
+        set_failure(fault.text);
     } catch (const std::bad_alloc &) {
         set_failure("not enough memory for this picture in the browser");
     }

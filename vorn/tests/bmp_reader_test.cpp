@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "bmp_reader.h"
-#include "failure.h"
+#include "fault.h"
 #include "png_codec.h"
 
 namespace {
@@ -115,10 +115,10 @@ TEST(vorn_bmp_reader, reads_every_layout_and_names_every_refused_field)
             const rgb_picture picture = read_bmp(r.make(), "p");
             ASSERT_EQ(r.message, nullptr);
             EXPECT_EQ(bytes(picture.rgb.data(), picture.rgb.data() + picture.rgb.size()), expected_rgb());
-        } catch (const failure& refused) {
-            ASSERT_NE(r.message, nullptr) << refused.message;
-            EXPECT_EQ(refused.code, exit_class::input);
-            EXPECT_EQ(refused.message, r.message);
+        } catch (const kit_fault& refused) {
+            ASSERT_NE(r.message, nullptr) << refused.text;
+            EXPECT_EQ(refused.kind, kit::fault::input);
+            EXPECT_EQ(refused.text, r.message);
         }
     }
 }
@@ -144,10 +144,10 @@ TEST(vorn_png_reader, a_header_that_promises_more_than_the_file_holds_fails_quic
     try {
         read_png(png, "big.png", read_limits{uint64_t(900) << 20, nullptr});
         FAIL() << "read";
-    } catch (const failure& refused) {
-        EXPECT_EQ(refused.code, exit_class::input);
-        EXPECT_EQ(refused.message.rfind("big.png: not a readable PNG file (", 0), 0u) << refused.message;
-        EXPECT_EQ(refused.message.find("crc"), std::string::npos) << refused.message;
+    } catch (const kit_fault& refused) {
+        EXPECT_EQ(refused.kind, kit::fault::input);
+        EXPECT_EQ(refused.text.rfind("big.png: not a readable PNG file (", 0), 0u) << refused.text;
+        EXPECT_EQ(refused.text.find("crc"), std::string::npos) << refused.text;
     }
 }
 

@@ -53,7 +53,7 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         {{"decode", "v5.png", "--password-file", "wrong.txt", "-o", "v5"}, {}, 0, "", {"v5/hidden-1.png"}},
         {{"decode", "keyed.png", "--password-file", "wrong.txt", "-o", "bad"}, {}, 3,
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
-        {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was coded with a password, give --password", {}},
+        {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was hidden with a password, give the password", {}},
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password", "-o", "differ.png"}, {"a", "b"}, 3,
          "the two passwords typed differ", {}},
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password", "-o", "none.png"}, {}, 3,
@@ -65,7 +65,7 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password=tea", "-o", "arg.png"}, {}, 2,
          "--password takes no value", {}},
         {{"encode", "carrier.png", "--password-file", "wrong.txt", "-o", "nothing.png"}, {}, 2,
-         "give --hidden1 or --hidden2", {}},
+         "give hidden picture 1 or 2 as well", {}},
         {{"decode", "keyed.png", "--password", "--password-file", "wrong.txt"}, {}, 2, "exclude each other", {}},
         {{"reveal", "keyed.png", "--password", "-o", "r.png"}, {}, 2, "unknown option '--password'", {}},
     };

@@ -10,9 +10,6 @@
 
 #include "vorn.h"
 
-// A picture's size as vorn's messages write it, such as "512x341".
-std::string size_text(uint64_t width, uint64_t height);
-
 struct fitted_hidden {
     std::vector<uint8_t> image;
     std::string done;  // what scaling did, such as "hidden picture 1 scaled from 300x200 to
@@ -20,7 +17,7 @@ struct fitted_hidden {
 };
 
 // `image` is hidden picture `which`'s coder image (vorn_check_carrier() accepts it), `carrier`
-// the carrier's with geometry `frame`. Fails with exit_class::input, the text beginning with
+// the carrier's with geometry `frame`. Fails with kit::fault::input, the text beginning with
 // `name` and ": ", when the picture cannot be fitted.
 fitted_hidden fit_hidden_picture(std::vector<uint8_t> image, int which, const std::vector<uint8_t>& carrier,
                                  const vorn_geometry& frame, vorn_fit fit, const std::string& name);

@@ -10,6 +10,6 @@
 
 // Decodes `file` to RGB in `layout` (greyscale and YCbCr pictures; CMYK is refused with its
 // reason), with the library's default, accurate settings, and turns it upright as its EXIF
-// orientation says. Fails with exit_class::input.
+// orientation says. Fails with kit::fault::input.
 rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path,
                       const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb);

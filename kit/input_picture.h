@@ -25,12 +25,9 @@ struct input_picture {
     rgb_picture pixels;
 };
 
-// Reads `path` and decodes it (within `limits`) unless the coder takes it as it stands. Fails with
-// exit_class::input naming the file and the reason (an unknown format, a JPEG given where the
-// low bits matter, a broken or unsupported file).
-input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits = read_limits());
-
-// The same for a file already in memory (the web page's), `path` naming it in failures.
+// Decodes a file's bytes (within `limits`) unless the coder takes them as they stand. Raises an
+// input fault naming `path` and the reason (an unknown format, a JPEG given where the low bits
+// matter, a broken or unsupported file).
 input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role,
                                 const read_limits& limits = read_limits());
 

@@ -9,7 +9,7 @@
 
 #include "rgb_picture.h"
 
-// Decodes `file` into `layout`. Fails with exit_class::input, naming `path` and the field at
+// Decodes `file` into `layout`. Fails with kit::fault::input, naming `path` and the field at
 // fault.
 rgb_picture read_bmp(const std::vector<uint8_t>& file, const std::string& path,
                      const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "failure.h"
+#include "fault.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ uint32_t u32_at(const std::vector<uint8_t>& f, size_t at)
 
 [[noreturn]] void refuse(const std::string& path, const std::string& why)
 {
-    fail(exit_class::input, path + ": " + why);
+    raise_fault(kit::fault::input, path + ": " + why);
 }
 
 // Where a channel's byte lies within a 32-bit pixel, from its mask: masks of eight bits on a

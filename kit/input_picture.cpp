@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "bmp_reader.h"
-#include "failure.h"
-#include "files.h"
+#include "fault.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
 
@@ -38,11 +37,6 @@ bool is_vorn_format(const std::vector<uint8_t>& file)
            starts_with(file, jpeg_magic, 3);
 }
 
-input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits)
-{
-    return picture_from_file(read_whole_file(path), path, role, limits);
-}
-
 input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role,
                                 const read_limits& limits)
 {
@@ -61,13 +55,13 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
         picture.pixels = read_png(file, path, limits, pixel_layout::coder_image);
     } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
-            fail(exit_class::input,
+            raise_fault(kit::fault::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
                         "give the PNG or BMP that vorn encode wrote");
         picture.pixels = read_jpeg(file, path, limits, pixel_layout::coder_image);
     } else {
         const std::string format = other_format(file);
-        fail(exit_class::input,
+        raise_fault(kit::fault::input,
              path + ": " + (format.empty() ? "not a PNG, JPEG or BMP picture" : format + ", which vorn does not read") +
                  "; convert it to PNG first");
     }

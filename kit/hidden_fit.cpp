@@ -1,8 +1,11 @@
 #include "hidden_fit.h"
 
-#include "failure.h"
+#include "fault.h"
+#include "kit.h"
 
-std::string size_text(uint64_t width, uint64_t height)
+using kit::size_text;
+
+std::string kit::size_text(uint64_t width, uint64_t height)
 {
     return std::to_string(width) + "x" + std::to_string(height);
 }
@@ -31,14 +34,14 @@ fitted_hidden fit_hidden_picture(std::vector<uint8_t> image, int which, const st
     size_t work_size = 0;
     vorn_error error = vorn_fit_work_size(&frame, &own, fit, &work_size);
     if (error == VORN_ERR_SIZE_OVERFLOW)
-        fail(exit_class::input, name + ": hidden picture " + std::to_string(which) + " is " +
+        raise_fault(kit::fault::input, name + ": hidden picture " + std::to_string(which) + " is " +
                                     size_text(own.width, own.height) + ", too far from the carrier's " +
                                     size_text(frame.width, frame.height) + " to scale; scale it nearer first");
     std::vector<uint8_t> work(work_size), framed(carrier.size());
     vorn_placement placement;
     error = vorn_fit_hidden(carrier.data(), carrier.size(), image.data(), image.size(), fit, framed.data(),
                             framed.size(), work.data(), work.size(), &placement);
-    if (error != VORN_OK) fail(exit_class::input, name + ": " + vorn_strerror(error));
+    if (error != VORN_OK) raise_fault(kit::fault::input, name + ": " + vorn_strerror(error));
     const bool scaled = placement.scaled_width != placement.width || placement.scaled_height != placement.height;
     return {std::move(framed), scaled ? done_text(which, placement, frame, fit) : ""};
 }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "failure.h"
+#include "fault.h"
 #include "vorn.h"
 
 namespace {
@@ -19,8 +19,8 @@ using context_ptr = std::unique_ptr<spng_ctx, context_deleter>;
 
 [[noreturn]] void refuse(const std::string& path, int error)
 {
-    if (error == SPNG_EMEM) fail(exit_class::memory, path + ": not enough memory to decode it");
-    fail(exit_class::input, path + ": not a readable PNG file (" + spng_strerror(error) + ")");
+    if (error == SPNG_EMEM) raise_fault(kit::fault::memory, path + ": not enough memory to decode it");
+    raise_fault(kit::fault::input, path + ": not a readable PNG file (" + spng_strerror(error) + ")");
 }
 
 // 16-bit samples to 8 bits, rounded: v * 255 / 65535 to the nearest integer.
@@ -98,7 +98,7 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
                      pixel_layout layout)
 {
     context_ptr context(spng_ctx_new(0));
-    if (!context) fail(exit_class::memory, path + ": not enough memory to decode it");
+    if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to decode it");
     // The file is in memory already, so its own length bounds every chunk; what compressed text
     // and profiles may inflate to is bounded too, so that a small file cannot take gigabytes.
     int error = spng_set_png_buffer(context.get(), file.data(), file.size());
@@ -109,7 +109,7 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
 
     check_picture_cost(header.width, header.height, limits, path);
     if (!file_can_hold(header, file.size()))
-        fail(exit_class::input, path + ": not a readable PNG file (its header promises more pixels than the file can hold)");
+        raise_fault(kit::fault::input, path + ": not a readable PNG file (its header promises more pixels than the file can hold)");
     rgb_picture picture;
     picture.layout = layout;
     size_picture(picture, header.width, header.height, limits, path);
@@ -176,7 +176,7 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
                                const std::string& path, const png_settings& settings)
 {
     context_ptr context(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!context) fail(exit_class::memory, path + ": not enough memory to encode it");
+    if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to encode it");
     png_sink sink;
     // Room for the file at its largest, taken once: pages that are never written are never
     // really used, and the output is never copied as it grows. Where that much cannot be had
@@ -207,8 +207,8 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
     }
     if (error) {
         if (error == SPNG_EMEM || sink.out_of_memory)
-            fail(exit_class::memory, path + ": not enough memory to encode it");
-        fail(exit_class::output, path + ": cannot encode the PNG (" + spng_strerror(error) + ")");
+            raise_fault(kit::fault::memory, path + ": not enough memory to encode it");
+        raise_fault(kit::fault::output, path + ": cannot encode the PNG (" + spng_strerror(error) + ")");
     }
     return std::move(sink.bytes);
 }
@@ -227,7 +227,7 @@ std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, con
 {
     vorn_geometry frame;
     if (vorn_check_carrier(image, length, &frame) != VORN_OK)
-        fail(exit_class::output, path + ": cannot encode the PNG (not a picture vorn codes)");
+        raise_fault(kit::fault::output, path + ": cannot encode the PNG (not a picture vorn codes)");
     // Rows are stored bottom-up as B G R.
     return write_png(
         frame.width, frame.height,

@@ -74,12 +74,12 @@ struct read_limits {
 
 inline constexpr uint64_t pixels_per_megapixel = uint64_t(1) << 20;
 
-// Fails with exit_class::input naming `path`, the size and the option when width x height is
+// Fails with kit::fault::input naming `path`, the size and the option when width x height is
 // more than `limits` allows.
 void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limits, const std::string& path);
 
 // The decoders' shared checks: a picture within `limits` whose equivalent BMP stays below 4 GiB.
-// Fails with exit_class::input naming `path` when width x height is empty or too large, and
+// Fails with kit::fault::input naming `path` when width x height is empty or too large, and
 // otherwise sizes the picture in its layout. The rgb layout is not cleared (see pixel_bytes); the
 // coder file image is, since it is handed on as a vector: a header that promises more pixels
 // than its file holds costs that memory until the decoder finds out, within `limits`.
@@ -87,7 +87,7 @@ void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const r
                   const std::string& path);
 
 // Moves the pixels of `picture` into the coder_image layout, letting go of its rgb bytes; a
-// picture laid out so already is left alone. Fails with exit_class::input naming `path` when the
+// picture laid out so already is left alone. Fails with kit::fault::input naming `path` when the
 // picture is too large for a coder file image (a picture turned upright can be, where its
 // unturned self was not).
 void to_coder_image(rgb_picture& picture, const std::string& path);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "failure.h"
+#include "fault.h"
 #include "vorn.h"
 
 namespace {
@@ -12,7 +12,7 @@ constexpr size_t bmp_header_length = 54;
 
 [[noreturn]] void too_large(uint32_t width, uint32_t height, const std::string& path)
 {
-    fail(exit_class::input, path + ": the picture is too large (" + std::to_string(width) + "x" +
+    raise_fault(kit::fault::input, path + ": the picture is too large (" + std::to_string(width) + "x" +
                                 std::to_string(height) +
                                 "): as a 24-bit BMP it would reach 4 GiB; scale it down first");
 }
@@ -55,13 +55,13 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
                           megapixels(limits.max_pixels) + " megapixels allowed";
     if (limits.option)
         message += std::string("; give ") + limits.option + " " + megapixels(pixels) + " to read it";
-    fail(exit_class::input, message);
+    raise_fault(kit::fault::input, message);
 }
 
 void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const read_limits& limits,
                   const std::string& path)
 {
-    if (width == 0 || height == 0) fail(exit_class::input, path + ": the picture holds no pixels");
+    if (width == 0 || height == 0) raise_fault(kit::fault::input, path + ": the picture holds no pixels");
     check_picture_cost(width, height, limits, path);
     size_t bmp_length;
     if (vorn_bmp_length(width, height, &bmp_length) != VORN_OK) too_large(width, height, path);

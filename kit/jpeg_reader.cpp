@@ -7,7 +7,7 @@
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
-#include "failure.h"
+#include "fault.h"
 
 namespace {
 
@@ -97,9 +97,9 @@ rgb_picture read_jpeg(const std::vector<uint8_t>& file, const std::string& path,
     jpeg_outcome outcome = decode_into(file, picture, errors, limits, path);
     if (outcome == jpeg_outcome::sized) outcome = decode_into(file, picture, errors, limits, path);
     if (outcome == jpeg_outcome::cmyk)
-        fail(exit_class::input, path + ": a CMYK JPEG; save it as an RGB picture first");
+        raise_fault(kit::fault::input, path + ": a CMYK JPEG; save it as an RGB picture first");
     if (outcome != jpeg_outcome::decoded)
-        fail(exit_class::input, path + ": not a readable JPEG file (" + errors.text + ")");
+        raise_fault(kit::fault::input, path + ": not a readable JPEG file (" + errors.text + ")");
     // A photograph is shown upright, as its camera's orientation tag says.
     if (!upright) {
         turn_upright(picture, orientation);

@@ -12,7 +12,7 @@
 // Decodes `file` into `layout`, a row at a time. Transparency (an alpha channel or a tRNS chunk)
 // is left out and `alpha_dropped` set; 16-bit samples are rounded to the nearest 8-bit value.
 // Gamma and colour chunks are ignored: the samples are taken as they stand. Fails with
-// exit_class::input, exit_class::memory when libspng runs out of memory.
+// kit::fault::input, kit::fault::memory when libspng runs out of memory.
 rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
                      const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb);
 
@@ -36,8 +36,8 @@ extern const png_settings reconstructed_png_settings;
 using png_row_maker = std::function<const uint8_t*(uint32_t y, uint8_t* row)>;
 
 // The PNG file of a width x height picture whose rows `make_row` makes one at a time, so that
-// the picture need never be held whole. Fails with exit_class::output naming `path` when libspng
-// refuses, exit_class::memory when memory runs out.
+// the picture need never be held whole. Fails with kit::fault::output naming `path` when libspng
+// refuses, kit::fault::memory when memory runs out.
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
                                const std::string& path, const png_settings& settings);
 

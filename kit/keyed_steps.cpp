@@ -1,0 +1,108 @@
+// The keyed form in the kit: the password as the format takes it, keying a carrier and opening a
+// keyed picture, over the engine's keyed calls and libsodium.
+#include <sodium.h>
+#include <utf8proc.h>
+
+#include <cstdlib>
+
+#include "fault.h"
+#include "keyed_steps.h"
+#include "kit.h"
+#include "picture_memory.h"
+
+namespace {
+
+// The engine's keyed errors as faults: the key derivation's memory is the system's.
+[[noreturn]] void keyed_fault(const std::string& name, vorn_error error)
+{
+    if (error == VORN_ERR_KEY_MEMORY) throw std::bad_alloc();
+    raise_fault(kit::fault::input, name + ": " + vorn_strerror(error));
+}
+
+// The password as NFC UTF-8, raising an input fault when it is not UTF-8 or empty.
+std::string normalised(const std::string& typed)
+{
+    std::string password;
+    const kit::status valid = kit::normalise_password(typed, password);
+    if (!valid.ok()) raise_fault(valid.kind, valid.text);
+    return password;
+}
+
+}  // namespace
+
+void keyed_hide(std::vector<uint8_t>& carrier, std::vector<uint8_t> (&hidden)[2], vorn_build build,
+                const std::string& typed, const std::string& name)
+{
+    const bool has1 = !hidden[0].empty(), has2 = !hidden[1].empty();
+    std::string password = normalised(typed);
+    uint8_t salt[VORN_KEYED_SALT_BYTES];
+    randombytes_buf(salt, sizeof salt);
+    std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, carrier);
+    const vorn_error error = vorn_keyed_encode(
+        carrier.data(), carrier.size(), has1 ? hidden[0].data() : nullptr, hidden[0].size(),
+        has2 ? hidden[1].data() : nullptr, hidden[1].size(), vorn_layout_of(build, has1, has2), password.data(),
+        password.size(), salt, work.data(), work.size());
+    kit::wipe(password);
+    if (error != VORN_OK) keyed_fault(name, error);
+}
+
+bool looks_keyed(const std::vector<uint8_t>& coded)
+{
+    int likely = 0;
+    return vorn_keyed_likely(coded.data(), coded.size(), &likely) == VORN_OK && likely;
+}
+
+namespace kit {
+
+bool has_keyed() { return true; }
+
+void wipe(std::string& secret)
+{
+    if (!secret.empty()) sodium_memzero(secret.data(), secret.size());
+    secret.clear();
+}
+
+status normalise_password(const std::string& typed, std::string& password)
+{
+    utf8proc_uint8_t* out = nullptr;
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(typed.data()), utf8proc_ssize_t(typed.size()),
+                     &out, utf8proc_option_t(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    if (length < 0) return {fault::input, "the password is not valid UTF-8"};
+    password.assign(reinterpret_cast<const char*>(out), size_t(length));
+    sodium_memzero(out, size_t(length));
+    std::free(out);
+    if (password.empty()) return {fault::input, "the password is empty; a keyed picture needs one"};
+    return {};
+}
+
+status open_keyed(const bytes& coded, const std::string& name, const std::string& typed, bool raw,
+                  vorn_layout& layout, bytes (&pictures)[2])
+{
+    return guarded(name, [&] {
+        std::string password = normalised(typed);
+        bytes opened[2] = {bytes(coded.size()), bytes(coded.size())};
+        std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, coded);
+        layout = VORN_LAYOUT_NONE;
+        const vorn_error error = vorn_keyed_decode(coded.data(), coded.size(), password.data(), password.size(),
+                                                   opened[0].data(), opened[1].data(), coded.size(), &layout,
+                                                   work.data(), work.size());
+        wipe(password);
+        if (error != VORN_OK) keyed_fault(name, error);
+        if (!raw) work = engine_work(vorn_reconstruct_work_size, coded);
+        for (int which = 1; which <= 2; ++which) {
+            if (!vorn_layout_holds(layout, which)) {
+                opened[which - 1] = bytes();
+                continue;
+            }
+            if (raw) continue;
+            const vorn_error rebuilt = vorn_keyed_reconstruct(opened[which - 1].data(), coded.size(), layout, which,
+                                                              work.data(), work.size());
+            if (rebuilt != VORN_OK) keyed_fault(name, rebuilt);
+        }
+        pictures[0] = std::move(opened[0]);
+        pictures[1] = std::move(opened[1]);
+    });
+}
+
+}  // namespace kit

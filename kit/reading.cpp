@@ -1,0 +1,51 @@
+// Reading pictures and writing them, at the kit's surface.
+#include "fault.h"
+#include "kit.h"
+#include "png_codec.h"
+
+namespace kit {
+
+status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
+                    input_picture& picture)
+{
+    return guarded(name, [&] { picture = picture_from_file(std::move(file), name, role, limits); });
+}
+
+status image_of(input_picture&& picture, bytes& image)
+{
+    const std::string name = picture.path;
+    return guarded(name, [&] {
+        image = coder_image(picture);
+        picture = input_picture();
+    });
+}
+
+std::string reading_note(const input_picture& picture)
+{
+    if (picture.as_is || !picture.pixels.alpha_dropped) return "";
+    return picture.path + ": its transparency is dropped; only the colours are used";
+}
+
+status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file)
+{
+    return guarded(name, [&] {
+        if (format == output_format::bmp) {
+            file = std::move(image);
+            return;
+        }
+        const png_settings& settings = kind == picture_kind::coded           ? coded_png_settings
+                                       : kind == picture_kind::reconstructed ? reconstructed_png_settings
+                                                                             : decoded_png_settings;
+        file = write_png_of_image(image.data(), image.size(), name, settings);
+        image = bytes();  // its memory is needed no more
+    });
+}
+
+status reveal(bytes& image, const std::string& name)
+{
+    const vorn_error error = vorn_reveal(image.data(), image.size(), image.data(), image.size());
+    if (error != VORN_OK) return {fault::input, name + ": " + vorn_strerror(error)};
+    return {};
+}
+
+}  // namespace kit
