@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "kit.h"
 #include "vorn.h"
 
 namespace {
@@ -129,6 +130,44 @@ bytes coded(bytes carrier, const bytes* hidden1, vorn_fit fit = VORN_FIT_CONTAIN
     vorn_encode(carrier.data(), carrier.size(), hidden1 ? framed.data() : nullptr, framed.size(), nullptr, 0,
                 VORN_VORNHOLD2, work.data(), work_size, nullptr);
     return carrier;
+}
+
+// Hidden picture 1 of a classic coded picture, reconstructed, as the PNG decoding writes.
+bytes taken_out_png(const bytes& coded_bmp)
+{
+    bytes picture, png;
+    if (!kit::take_out(coded_bmp, "coded", VORN_LAYOUT_HIDDEN1, 1, false, picture).ok() ||
+        !kit::file_of(std::move(picture), kit::output_format::png, kit::picture_kind::reconstructed, "x", png).ok())
+        std::abort();
+    return png;
+}
+
+// The carrier keyed with the password "tea" and hidden picture 1.
+bytes keyed_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp)
+{
+    input_picture carrier, hidden;
+    const read_limits limits;
+    const std::string password = "tea";
+    kit::hide_request request;
+    request.password = &password;
+    kit::hide_result result;
+    if (!kit::read_picture(carrier_bmp, "carrier", picture_role::source, limits, carrier).ok() ||
+        !kit::read_picture(hidden_bmp, "hidden", picture_role::source, limits, hidden).ok() ||
+        !kit::hide(std::move(carrier), &hidden, nullptr, request, result).ok())
+        std::abort();
+    return result.coded;
+}
+
+// Hidden picture 1 of a keyed picture opened with "tea", as the PNG decoding writes.
+bytes opened_png(const bytes& keyed)
+{
+    vorn_layout layout;
+    bytes pictures[2], png;
+    if (!kit::open_keyed(keyed, "keyed", "tea", false, layout, pictures).ok() ||
+        !kit::file_of(std::move(pictures[0]), kit::output_format::png, kit::picture_kind::reconstructed, "x", png)
+             .ok())
+        std::abort();
+    return png;
 }
 
 }  // namespace
@@ -271,4 +310,20 @@ void write_policy_pictures(const fs::path& folder)
 
     // A picture encoded without hidden pictures, given to decode.
     save(folder / "no_hidden_bits.bmp", coded(bmp_of(carrier), nullptr));
+
+    // Taking out: a coded picture with hidden picture 1, and the PNG of it every front end writes.
+    const bytes with_hidden = coded(bmp_of(carrier), &hidden_bmp);
+    save(folder / "hidden1_coded.bmp", with_hidden);
+    save(folder / "hidden1_coded.hidden-1.png", taken_out_png(with_hidden));
+
+    // Keyed pictures, large enough for their low bits to be judged random: the passwords, a keyed
+    // PNG, and the hidden picture it opens to (the same whatever salt was drawn).
+    save(folder / "password.txt", bytes{'t', 'e', 'a', '\n'});
+    save(folder / "wrong.txt", bytes{'c', 'o', 'f', 'f', 'e', 'e', '\n'});
+    const bytes keyed_carrier = pixels(5, 48, 48), keyed_hidden = pixels(6, 48, 48);
+    save(folder / "keyed_carrier.bmp", bmp_of(keyed_carrier, 48, 48));
+    save(folder / "keyed_hidden.png", png_of(keyed_hidden, SPNG_COLOR_TYPE_TRUECOLOR, 8, {}, 48, 48));
+    const bytes keyed = keyed_bmp(bmp_of(keyed_carrier, 48, 48), bmp_of(keyed_hidden, 48, 48));
+    save(folder / "keyed.bmp", keyed);
+    save(folder / "keyed.hidden-1.png", opened_png(keyed));
 }
