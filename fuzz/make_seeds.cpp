@@ -2,7 +2,7 @@
 // kind, laid out in each target's input format (see the targets' own comments).
 //
 //   vorn_fuzz_seeds FOLDER    writes FOLDER/header, FOLDER/encode, FOLDER/decode, FOLDER/filter,
-//                             FOLDER/library
+//                             FOLDER/library, FOLDER/vorn_kit_decode
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
     header.push_back({"pair-same", joined({square, other})});
     header.push_back({"pair-other-width", joined({square, with_le32(other, 18, 2)})});
 
-    std::vector<named> encode, decode, filter, library;
+    std::vector<named> encode, decode, filter, library, kit_decode;
     for (const named& v : valid) {
         const bytes h1 = changed(v.picture, [](bytes& b) { for (size_t i = 54; i < b.size(); ++i) b[i] ^= 0x5A; });
         const bytes h2 = changed(v.picture, [](bytes& b) { for (size_t i = 54; i < b.size(); ++i) b[i] += 77; });
@@ -119,6 +119,12 @@ int main(int argc, char** argv)
         filter.push_back({v.name, joined({v.picture}, 0)});
         for (uint8_t control = 0; control < 8; ++control)
             library.push_back({v.name + "-" + std::to_string(control), joined({v.picture}, control)});
+        // The kit's decode path: the caller's choice, then the file.
+        for (const uint8_t choice : {0x00, 0x05, 0x0D, 0x17, 0x25}) {
+            bytes seed{choice};
+            seed.insert(seed.end(), v.picture.begin(), v.picture.end());
+            kit_decode.push_back({v.name + "-" + std::to_string(choice), seed});
+        }
     }
     for (const named& b : broken) {
         encode.push_back({b.name, joined({b.picture}, 0x00)});
@@ -148,5 +154,6 @@ int main(int argc, char** argv)
     write_seeds(root / "decode", decode);
     write_seeds(root / "filter", filter);
     write_seeds(root / "library", library);
+    write_seeds(root / "vorn_kit_decode", kit_decode);
     return 0;
 }

@@ -30,7 +30,7 @@ fuzz_target() {
       > "build/fuzz/logs/$target.log" 2>&1 || status=$?
   echo "$status" > "build/fuzz/logs/$target.status"
 }
-targets=(header encode decode filter library vorn_bmp vorn_png vorn_jpeg vorn_options)
+targets=(header encode decode filter library vorn_bmp vorn_png vorn_jpeg vorn_options vorn_kit_decode)
 at_once=$(nproc)
 mkdir -p build/fuzz/logs
 rm -f build/fuzz/logs/*
