@@ -30,7 +30,14 @@ public:
         if (!recorder().exe_folder.empty() && chdir(recorder().exe_folder.c_str()) != 0) return;
     }
 
-    int64_t clock_ms() override { return 1000; }
+    int64_t clock_ms() override
+    {
+        // A moving clock is for runs on one thread; a still one is only read, from any thread.
+        recorder_state& state = recorder();
+        const int64_t now = state.clock_now_ms;
+        if (state.clock_step_ms != 0) state.clock_now_ms += state.clock_step_ms;
+        return now;
+    }
 
     void pause_ms(uint32_t milliseconds) override { recorder().pauses.push_back(milliseconds); }
 

@@ -1,6 +1,6 @@
 // The recording stand-in for the platform (platform.h), in place of the real system in every
 // program that links it: console text is collected, pauses are recorded instead of slept, the
-// clock stands still, and allocations and the steps of writing a file can be made to fail.
+// clock stands still (or moves by a set step at each reading), and allocations and the steps of writing a file can be made to fail.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,9 @@ struct recorder_state {
     file_step failing_step = file_step::none;
     int failing_file = 0;
     int files_created = 0;
+    // How far the clock moves at each reading; 0 (the default) holds it still at 1000 ms.
+    int64_t clock_step_ms = 0;
+    int64_t clock_now_ms = 1000;
 };
 
 recorder_state& recorder();

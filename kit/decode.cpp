@@ -1,9 +1,12 @@
 // Taking hidden pictures out: the decode decision, once for every front end, and the steps that
 // follow it.
+#include <atomic>
+
 #include "fault.h"
 #include "keyed_steps.h"
 #include "kit.h"
 #include "picture_memory.h"
+#include "side_by_side.h"
 
 namespace kit {
 
@@ -63,7 +66,9 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
     if (request.keyed) return has_keyed() ? status() : status{fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     vorn_build build = request.build.value_or(VORN_VORNHOLD2);
     content holds = request.holds.value_or(content::both);
-    if (!request.holds || !request.build) {
+    // Hidden picture 1 alone is laid out alike by both builds: given it, nothing is guessed.
+    const bool build_matters = !request.holds || layout_build(layout_for(VORN_VORNHOLD2, holds)).has_value();
+    if (!request.holds || (!request.build && build_matters)) {
         vorn_layout guessed;
         const vorn_error error = vorn_detect(coded.data(), coded.size(), &guessed);
         if (error != VORN_OK) return {fault::input, name + ": " + vorn_strerror(error)};
@@ -83,8 +88,10 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
     return {};
 }
 
-status take_out(const bytes& coded, const std::string& name, vorn_layout layout, int which, bool raw, bytes& picture)
+status take_out(const bytes& coded, const std::string& name, vorn_layout layout, int which, bool raw, bytes& picture,
+                const progress& report)
 {
+    if (report) report((raw ? "taking out hidden picture " : "reconstructing hidden picture ") + std::to_string(which), -1);
     return guarded(name, [&] {
         picture = large_buffer(coded.size());
         vorn_error error;
@@ -97,6 +104,71 @@ status take_out(const bytes& coded, const std::string& name, vorn_layout layout,
         }
         if (error != VORN_OK) raise_fault(fault::input, name + ": " + vorn_strerror(error));
     });
+}
+
+namespace {
+
+// vorn_keyed_likely() judges pictures of at least this many colour bytes; below it a keyed
+// picture's low bits cannot be told from a classic one's.
+constexpr uint64_t judged_colour_bytes = 5120;
+
+bool judged(const bytes& coded)
+{
+    vorn_geometry g;
+    return vorn_check_carrier(coded.data(), coded.size(), &g) == VORN_OK &&
+           uint64_t(g.width) * g.height * 3 >= judged_colour_bytes;
+}
+
+// Every picture `layout` holds, taken out side by side; `coded` let go once the last is out.
+void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, bool raw, decode_result& result,
+                  const progress& report)
+{
+    std::atomic<int> taking{0};
+    std::vector<std::function<void()>> jobs;
+    for (int which = 1; which <= 2; ++which)
+        if (vorn_layout_holds(layout, which)) ++taking;
+    for (int which = 1; which <= 2; ++which)
+        if (vorn_layout_holds(layout, which))
+            jobs.push_back([&, which] {
+                const status taken = take_out(coded, name, layout, which, raw, result.pictures[which - 1], report);
+                if (--taking == 0) coded = bytes();
+                if (!taken.ok()) raise_fault(taken.kind, taken.text);
+            });
+    run_side_by_side(jobs);
+    result.layout = layout;
+}
+
+}  // namespace
+
+status decode(bytes&& coded_picture, const std::string& name, const decode_request& request,
+              const std::string* password, bool raw, decode_result& result, const progress& report)
+{
+    result = decode_result();
+    bytes coded = std::move(coded_picture);
+    decode_request plain = request;
+    plain.keyed = false;
+    if (password) {
+        vorn_layout layout;
+        const status opened = open_keyed(coded, name, *password, raw, layout, result.pictures, report);
+        if (opened.ok()) {
+            result.layout = layout;
+            result.keyed = true;
+            return opened;
+        }
+        // A picture the password does not open is a classic one only where its low bits can be
+        // judged and do not look keyed; otherwise the password is wrong or the picture changed.
+        decode_plan plan;
+        if (opened.kind != fault::input || !judged(coded) || looks_keyed(coded) ||
+            !plan_decode(coded, name, plain, plan).ok())
+            return opened;
+        result.notes.push_back(name + ": holds no keyed picture; its hidden pictures are taken out without the "
+                                      "password");
+    }
+    decode_plan plan;
+    const status planned = plan_decode(coded, name, plain, plan);
+    if (!planned.ok()) return planned;
+    if (!plan.note.empty()) result.notes.push_back(plan.note);
+    return guarded(name, [&] { take_out_all(coded, name, plan.layout, raw, result, report); });
 }
 
 std::string hidden_file_name(const std::string& folder, int which)

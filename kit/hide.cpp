@@ -83,15 +83,18 @@ status hide(input_picture&& carrier_picture, input_picture* hidden1, input_pictu
             const std::string path = picture->path;
             bytes image = coder_image(*picture);
             *picture = input_picture();
+            if (request.report) request.report("fitting hidden picture " + std::to_string(which), -1);
             fitted_hidden fitted = fit_hidden_picture(std::move(image), which, carrier, frame, request.fit, path);
             if (!fitted.done.empty()) result.notes.push_back(fitted.done);
             hidden[which - 1] = std::move(fitted.image);
         }
 
         if (keyed) {
+            if (request.report) request.report("deriving the key from the password", -1);
             keyed_hide(carrier, hidden, request.build, *request.password, name);
             result.report.push_back("keyed with the password (Argon2id, XChaCha20-Poly1305)");
         } else {
+            if (request.report) request.report("dithering", -1);
             std::vector<uint8_t> work = engine_work(vorn_encode_work_size, carrier);
             int refused = 0;
             const vorn_error error = vorn_encode(
@@ -104,6 +107,8 @@ status hide(input_picture&& carrier_picture, input_picture* hidden1, input_pictu
             result.report = stored_report(!hidden[0].empty(), !hidden[1].empty(), frame);
         }
         result.geometry = frame;
+        result.keyed = keyed;
+        result.layout = vorn_layout_of(request.build, !hidden[0].empty(), !hidden[1].empty());
         result.coded = std::move(carrier);
     });
 }

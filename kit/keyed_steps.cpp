@@ -77,9 +77,10 @@ status normalise_password(const std::string& typed, std::string& password)
 }
 
 status open_keyed(const bytes& coded, const std::string& name, const std::string& typed, bool raw,
-                  vorn_layout& layout, bytes (&pictures)[2])
+                  vorn_layout& layout, bytes (&pictures)[2], const progress& report)
 {
     return guarded(name, [&] {
+        if (report) report("deriving the key from the password", -1);
         std::string password = normalised(typed);
         bytes opened[2] = {bytes(coded.size()), bytes(coded.size())};
         std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, coded);
@@ -96,6 +97,7 @@ status open_keyed(const bytes& coded, const std::string& name, const std::string
                 continue;
             }
             if (raw) continue;
+            if (report) report("reconstructing hidden picture " + std::to_string(which), -1);
             const vorn_error rebuilt = vorn_keyed_reconstruct(opened[which - 1].data(), coded.size(), layout, which,
                                                               work.data(), work.size());
             if (rebuilt != VORN_OK) keyed_fault(name, rebuilt);

@@ -44,6 +44,13 @@ struct status {
     bool ok() const { return kind == fault::none; }
 };
 
+// ---- Progress --------------------------------------------------------------------------------
+
+// Long steps report as they go: the step in words ("compressing coded.png") and how far it is,
+// from 0 to 1, or -1 where the step cannot be counted. A report may come from a worker thread;
+// an empty reporter hears nothing.
+using progress = std::function<void(const std::string& step, double done)>;
+
 // ---- Names as users give them ------------------------------------------------------------------
 
 // "vornhold2" or "vornhold"; nullopt for any other word.
@@ -57,10 +64,11 @@ std::optional<content> content_named(const std::string& word);
 // "contain", "cover" or "stretch".
 std::optional<vorn_fit> fit_named(const std::string& word);
 
-// The format an output path asks for by its extension (.png or .bmp, any case): a usage fault
-// for a lossy format (it would destroy the hidden bits) or any other name.
-enum class output_format { png, bmp };
-status format_for(const std::string& path, output_format& format);
+// The format an output path asks for by its extension (.png or .bmp, any case; "-", standard
+// output, is PNG): a usage fault for a lossy format (it would destroy the hidden bits) or any
+// other name. A picture only to be looked at (`for_viewing`: a revealed one) may be .jpg too.
+enum class output_format { png, bmp, jpeg };
+status format_for(const std::string& path, output_format& format, bool for_viewing = false);
 
 // A picture's size as the kit's texts write it, such as "512x341".
 std::string size_text(uint64_t width, uint64_t height);
@@ -72,7 +80,7 @@ std::string size_text(uint64_t width, uint64_t height);
 // colour management, a JPEG turned upright as its orientation says). `role` coded refuses JPEG,
 // whose compression changes the low bits. `name` begins the texts.
 status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
-                    input_picture& picture);
+                    input_picture& picture, const progress& report = {});
 
 // The picture's coder file image (the file itself when the engine takes it as it stands, else
 // the BMP an image converter writes for its pixels), taking the picture.
@@ -89,7 +97,8 @@ enum class picture_kind { coded, decoded, reconstructed };
 
 // The file of `image` (a coder file image the engine accepts) in `format`: the image itself for
 // BMP, its pixels for PNG. `image` is taken; `name` names the output in a fault.
-status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file);
+status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file,
+               const progress& report = {});
 
 // ---- Hiding ------------------------------------------------------------------------------------
 
@@ -98,6 +107,7 @@ struct hide_request {
     vorn_fit fit = VORN_FIT_CONTAIN;
     // The password as UTF-8 (normalised to NFC here); null: not keyed. Wiped by the caller.
     const std::string* password = nullptr;
+    progress report;
 };
 
 struct hide_result {
@@ -105,6 +115,8 @@ struct hide_result {
     vorn_geometry geometry{};        // its geometry
     std::vector<std::string> notes;  // what was done to the inputs, to show always
     std::vector<std::string> report; // what was stored where, to show on request
+    vorn_layout layout = VORN_LAYOUT_NONE;  // what it holds, to be taken out as
+    bool keyed = false;
 };
 
 // Whether a hiding of these pictures can be asked for, before anything is read or a password
@@ -139,13 +151,28 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
 // Hidden picture `which` of `coded` in `layout`: its stored levels at full range (`raw`) or the
 // picture they stand for, the dither's grain filtered out. `picture` receives a coder file image.
 status take_out(const bytes& coded, const std::string& name, vorn_layout layout, int which, bool raw,
-                bytes& picture);
+                bytes& picture, const progress& report = {});
 
 // Opens a keyed picture with the password (UTF-8, normalised here): *layout names what its tag
 // verified, and pictures[0] and [1] hold hidden pictures 1 and 2 (empty where the layout holds
 // none), reconstructed unless `raw`. A wrong password or a changed picture is an input fault.
 status open_keyed(const bytes& coded, const std::string& name, const std::string& password, bool raw,
-                  vorn_layout& layout, bytes (&pictures)[2]);
+                  vorn_layout& layout, bytes (&pictures)[2], const progress& report = {});
+
+struct decode_result {
+    vorn_layout layout = VORN_LAYOUT_NONE;  // what was taken out
+    bool keyed = false;                     // opened with the password
+    std::vector<std::string> notes;         // what was guessed or found, to show
+    bytes pictures[2];                      // hidden pictures 1 and 2; empty where none is held
+};
+
+// Takes every hidden picture out of `coded`, as the decode decision says: with a password, the
+// keyed form first; a picture the password does not open and whose low bits do not look keyed
+// is taken out as a classic one, noted, since it needed no password. The pictures are taken out
+// side by side where the machine has the cores, each as take_out() gives it; `coded` is let go
+// as soon as no step needs it.
+status decode(bytes&& coded, const std::string& name, const decode_request& request, const std::string* password,
+              bool raw, decode_result& result, const progress& report = {});
 
 // The output file name of hidden picture `which` in `folder` ("" for the current one):
 // "hidden-N.png".

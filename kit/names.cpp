@@ -49,8 +49,12 @@ std::string lower_extension(const std::string& path)
 
 }  // namespace
 
-status format_for(const std::string& path, output_format& format)
+status format_for(const std::string& path, output_format& format, bool for_viewing)
 {
+    if (path == "-") {  // standard output, which says nothing of a format: PNG, as small as exact
+        format = output_format::png;
+        return {};
+    }
     const std::string extension = lower_extension(path);
     if (extension == "png") {
         format = output_format::png;
@@ -58,6 +62,10 @@ status format_for(const std::string& path, output_format& format)
     }
     if (extension == "bmp") {
         format = output_format::bmp;
+        return {};
+    }
+    if (for_viewing && (extension == "jpg" || extension == "jpeg")) {
+        format = output_format::jpeg;
         return {};
     }
     static const char* const lossy[] = {"jpg", "jpeg", "jpe", "jfif", "webp", "gif",

@@ -173,7 +173,8 @@ const png_settings decoded_png_settings{1, Z_DEFAULT_STRATEGY, SPNG_FILTER_CHOIC
 const png_settings reconstructed_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_UP};
 
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
-                               const std::string& path, const png_settings& settings)
+                               const std::string& path, const png_settings& settings,
+                               const std::function<void(double)>& rows_done)
 {
     context_ptr context(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to encode it");
@@ -204,6 +205,8 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
     for (uint32_t y = 0; !error && y < height; ++y) {
         error = spng_encode_row(context.get(), make_row(y, row.get()), size_t(width) * 3);
         if (error == SPNG_EOI && y + 1 == height) error = 0;  // the last row finishes the file
+        // About a hundred reports over the picture, whatever its height.
+        if (rows_done && (y + 1) % (height / 128 + 1) == 0) rows_done(double(y + 1) / height);
     }
     if (error) {
         if (error == SPNG_EMEM || sink.out_of_memory)
@@ -223,7 +226,7 @@ std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& pa
 }
 
 std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, const std::string& path,
-                                        const png_settings& settings)
+                                        const png_settings& settings, const std::function<void(double)>& rows_done)
 {
     vorn_geometry frame;
     if (vorn_check_carrier(image, length, &frame) != VORN_OK)
@@ -240,5 +243,5 @@ std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, con
             }
             return static_cast<const uint8_t*>(row);
         },
-        path, settings);
+        path, settings, rows_done);
 }

@@ -38,8 +38,10 @@ using png_row_maker = std::function<const uint8_t*(uint32_t y, uint8_t* row)>;
 // The PNG file of a width x height picture whose rows `make_row` makes one at a time, so that
 // the picture need never be held whole. Fails with kit::fault::output naming `path` when libspng
 // refuses, kit::fault::memory when memory runs out.
+// `rows_done` (when given) hears the share of rows written now and then.
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
-                               const std::string& path, const png_settings& settings);
+                               const std::string& path, const png_settings& settings,
+                               const std::function<void(double)>& rows_done = {});
 
 // The PNG file of `picture`, in the rgb layout, as above, with decoded_png_settings.
 std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path);
@@ -47,4 +49,5 @@ std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& pa
 // The PNG file of the pixels of `image`, a file image vorn_check_carrier() accepts, made from its
 // rows as they stand, as above.
 std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, const std::string& path,
-                                        const png_settings& settings);
+                                        const png_settings& settings,
+                                        const std::function<void(double)>& rows_done = {});

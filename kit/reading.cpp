@@ -1,13 +1,15 @@
 // Reading pictures and writing them, at the kit's surface.
 #include "fault.h"
 #include "kit.h"
+#include "jpeg_writer.h"
 #include "png_codec.h"
 
 namespace kit {
 
 status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
-                    input_picture& picture)
+                    input_picture& picture, const progress& report)
 {
+    if (report) report("decoding " + name, -1);
     return guarded(name, [&] { picture = picture_from_file(std::move(file), name, role, limits); });
 }
 
@@ -26,17 +28,26 @@ std::string reading_note(const input_picture& picture)
     return picture.path + ": its transparency is dropped; only the colours are used";
 }
 
-status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file)
+status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file,
+               const progress& report)
 {
     return guarded(name, [&] {
         if (format == output_format::bmp) {
             file = std::move(image);
             return;
         }
+        if (format == output_format::jpeg) {
+            file = write_jpeg_of_image(image, name);
+            image = bytes();
+            return;
+        }
         const png_settings& settings = kind == picture_kind::coded           ? coded_png_settings
                                        : kind == picture_kind::reconstructed ? reconstructed_png_settings
                                                                              : decoded_png_settings;
-        file = write_png_of_image(image.data(), image.size(), name, settings);
+        const std::string step = "compressing " + name;
+        if (report) report(step, 0);
+        file = write_png_of_image(image.data(), image.size(), name, settings,
+                                  [&](double done) { if (report) report(step, done); });
         image = bytes();  // its memory is needed no more
     });
 }

@@ -50,9 +50,11 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
     const auto megapixels = [](uint64_t count) {
         return std::to_string((count + pixels_per_megapixel - 1) / pixels_per_megapixel);
     };
+    // Rounded up, so that the limit said is never below the one applied, nor the size below the
+    // picture's.
     std::string message = path + ": the picture is " + std::to_string(width) + "x" + std::to_string(height) +
-                          " pixels (" + megapixels(pixels) + " megapixels), more than the " +
-                          megapixels(limits.max_pixels) + " megapixels allowed";
+                          " pixels (" + megapixels(pixels) + " million), more than the " +
+                          megapixels(limits.max_pixels) + " million allowed";
     if (limits.option)
         message += std::string("; give ") + limits.option + " " + megapixels(pixels) + " to read it";
     raise_fault(kit::fault::input, message);

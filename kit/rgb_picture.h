@@ -64,15 +64,15 @@ void swap_red_blue(uint8_t* row, uint32_t width);
 
 // What one picture may cost: a file that declares more pixels is refused as soon as its header
 // is read, before anything is allocated or inflated, so that a small file cannot take gigabytes
-// and minutes. A megapixel is 1024 x 1024 pixels; the default, 256, is 16384 x 16384.
+// and minutes. A megapixel is a million pixels; the default is 16384 x 16384 (268 million).
 struct read_limits {
-    uint64_t max_pixels = uint64_t(256) << 20;
+    uint64_t max_pixels = uint64_t(16384) * 16384;
     // The option that raises the limit, named in the refusal; null where there is none (the
     // page, which sets max_pixels from the memory it has).
     const char* option = "--max-megapixels";
 };
 
-inline constexpr uint64_t pixels_per_megapixel = uint64_t(1) << 20;
+inline constexpr uint64_t pixels_per_megapixel = 1000000;
 
 // Fails with kit::fault::input naming `path`, the size and the option when width x height is
 // more than `limits` allows.

@@ -6,6 +6,7 @@
 
 #include "options.h"
 
-void run_encode(const options& given, std::ostream& err);
-void run_decode(const options& given, std::ostream& err);
-void run_reveal(const options& given, std::ostream& err);
+// `out` receives an output named "-".
+void run_encode(const options& given, std::ostream& out, std::ostream& err);
+void run_decode(const options& given, std::ostream& out, std::ostream& err);
+void run_reveal(const options& given, std::ostream& out, std::ostream& err);

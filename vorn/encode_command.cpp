@@ -7,11 +7,33 @@
 #include "files.h"
 #include "kit_use.h"
 #include "password.h"
+#include "progress_line.h"
 #include "side_by_side.h"
+#include "terminal.h"
 
-void run_encode(const options& given, std::ostream& err)
+namespace {
+
+// The decode command that takes out what was hidden, said as it would be typed.
+std::string decode_command(const options& given, const kit::hide_result& result)
+{
+    std::string command = "vorn decode " + (given.output == "-" ? std::string("CODED") : given.output);
+    if (result.keyed) return command + " --password";
+    const std::optional<kit::content> holds = kit::layout_content(result.layout);
+    if (!holds) return "";
+    command += std::string(" --hidden ") + (*holds == kit::content::hidden1   ? "1"
+                                            : *holds == kit::content::hidden2 ? "2"
+                                                                              : "both");
+    if (const std::optional<vorn_build> build = kit::layout_build(result.layout))
+        command += std::string(" --build ") + kit::build_name(*build);
+    return command;
+}
+
+}  // namespace
+
+void run_encode(const options& given, std::ostream& out, std::ostream& err)
 {
     const int64_t start = steady_ms();
+    progress_line progress(err, !given.quiet && stderr_is_terminal(), start);
     kit::output_format format;
     check(kit::format_for(given.output, format));
     std::vector<std::string> inputs{given.input};
@@ -21,36 +43,43 @@ void run_encode(const options& given, std::ostream& err)
     const bool keyed = wants_password(given);
     check(kit::check_hide(!given.hidden1.empty(), !given.hidden2.empty(), keyed));
 
+    // The password is asked before the pictures are read, so that nobody waits at the prompt.
+    std::string password;
+    if (keyed) password = password_for(given, true, std::cin);
+
     // The pictures are read and decoded side by side.
     std::vector<input_picture> loaded(inputs.size());
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < inputs.size(); ++i)
-        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source, given.limits); });
+        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress); });
     run_side_by_side(jobs);
 
-    std::string password;
-    if (keyed) password = password_for(given, true, std::cin);
     kit::hide_request request;
     request.build = given.build.value_or(VORN_VORNHOLD2);
     request.fit = given.fit;
     request.password = keyed ? &password : nullptr;
+    request.report = progress.reporter();
     input_picture* hidden1 = given.hidden1.empty() ? nullptr : &loaded[1];
     input_picture* hidden2 = given.hidden2.empty() ? nullptr : &loaded[given.hidden1.empty() ? 1 : 2];
     kit::hide_result result;
     const kit::status hidden = kit::hide(std::move(loaded[0]), hidden1, hidden2, request, result);
     kit::wipe(password);
+    progress.finish();
     say(err, result.notes);
     check(hidden);
 
     kit::bytes file;
-    check(kit::file_of(std::move(result.coded), format, kit::picture_kind::coded, given.output, file));
-    write_output(given.output, file, given.force);
-    if (!given.verbose) return;
-    say(err, result.report);
-    if (keyed) {
-        err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
-        return;
-    }
-    err << "vorn: wrote " << given.output << " (" << kit::size_text(result.geometry.width, result.geometry.height)
-        << ", build " << kit::build_name(request.build) << ") in " << steady_ms() - start << " ms\n";
+    check(kit::file_of(std::move(result.coded), format, kit::picture_kind::coded, given.output, file,
+                       progress.reporter()));
+    progress.step("writing " + given.output);
+    write_output(given.output, file, given.force, out);
+    const bool shown = progress.finish();
+    if (given.verbose) say(err, result.report);
+    const std::string command = decode_command(given, result);
+    if (!command.empty()) err << "vorn: to take them out: " << command << "\n";
+    if (given.verbose || shown)
+        err << "vorn: wrote " << given.output << " ("
+            << kit::size_text(result.geometry.width, result.geometry.height)
+            << (keyed ? ", keyed" : std::string(", build ") + kit::build_name(request.build)) << ") in "
+            << steady_ms() - start << " ms\n";
 }

@@ -1,6 +1,8 @@
 #include "files.h"
 
 #include <algorithm>
+#include <iostream>
+#include <iterator>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -40,6 +42,11 @@ std::string errno_text(int error)
 
 std::vector<uint8_t> read_whole_file(const std::string& path)
 {
+    if (path == "-") {
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        if (bytes.empty()) fail(exit_class::input, "-: standard input is empty");
+        return bytes;
+    }
     std::vector<uint8_t> bytes;
     int error = 0;
     static uint8_t nothing;  // where an empty file's no bytes go
@@ -56,6 +63,7 @@ std::vector<uint8_t> read_whole_file(const std::string& path)
 
 void check_output(const std::string& path, const std::vector<std::string>& inputs, bool force)
 {
+    if (path == "-") return;  // standard output
     std::error_code error;
     if (fs::exists(path, error)) {
         for (const std::string& input : inputs)
@@ -70,8 +78,14 @@ void check_output(const std::string& path, const std::vector<std::string>& input
         cannot_write(path, "its folder " + folder.string() + " does not exist");
 }
 
-void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bool force)
+void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bool force, std::ostream& out)
 {
+    if (path == "-") {
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        out.flush();
+        if (!out) fail(exit_class::output, "-: cannot write to standard output");
+        return;
+    }
     int error = 0;
     const write_status status = write_file_image(path.c_str(), bytes.data(), bytes.size(),
                                                  force ? existing_file::replace : existing_file::keep, &error);

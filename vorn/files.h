@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
-// The bytes of `path`. Fails with exit_class::input when it cannot be opened, is not a regular
+// The bytes of `path`, or of standard input for "-". Fails with exit_class::input when it cannot be opened, is not a regular
 // file (a FIFO is never opened for reading, so it cannot hang the run) or is empty.
 std::vector<uint8_t> read_whole_file(const std::string& path);
 
@@ -23,4 +24,5 @@ void check_output(const std::string& path, const std::vector<std::string>& input
 // at `path`, even one that appeared while the output was made, is kept and the write fails;
 // with it, a file is replaced and keeps its permissions, a symbolic link is replaced, never
 // followed. Fails with exit_class::output; the temporary file never stays behind.
-void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bool force);
+// "-" writes the bytes to `out` instead, as they are.
+void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bool force, std::ostream& out);

@@ -15,10 +15,12 @@ void check(const kit::status& status)
     fail(exit_class::input, status.text);
 }
 
-input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits)
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits,
+                           progress_line& progress)
 {
+    progress.step("reading " + path);
     input_picture picture;
-    check(kit::read_picture(read_whole_file(path), path, role, limits, picture));
+    check(kit::read_picture(read_whole_file(path), path, role, limits, picture, progress.reporter()));
     return picture;
 }
 

@@ -8,12 +8,14 @@
 
 #include "failure.h"
 #include "kit.h"
+#include "progress_line.h"
 
 // Ends the command with the status's text and the exit code of its kind, unless it is ok.
 void check(const kit::status& status);
 
 // The picture at `path`, read as the kit reads pictures.
-input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits);
+input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits,
+                           progress_line& progress);
 
 // Each text as one "vorn: " line on `err`.
 void say(std::ostream& err, const std::vector<std::string>& lines);

@@ -7,7 +7,7 @@
 namespace {
 
 const char program_help[] =
-    "Usage: vorn COMMAND [OPTION]...\n"
+    "Usage: vorn COMMAND INPUT [OPTION]...\n"
     "Hide up to two pictures in the low bits of another picture, and take them out again.\n"
     "\n"
     "Commands:\n"
@@ -15,10 +15,17 @@ const char program_help[] =
     "  decode CODED [-o DIR]                                    take hidden pictures out\n"
     "  reveal PICTURE -o OUT                                    show a picture's low four bits\n"
     "\n"
-    "  -h, --help      show this help (vorn COMMAND --help: the command's)\n"
-    "  -V, --version   show the version\n"
+    "Options (vorn COMMAND --help lists each command's own):\n"
+    "  --password             encode, decode: hide with a password, or take out with it\n"
+    "  --password-file FILE   the same with the first line of FILE (-: standard input)\n"
+    "  -f, --force            replace an output that exists\n"
+    "  -q, --quiet            show no progress on the terminal\n"
+    "  -v, --verbose          report what was done and the time taken\n"
+    "  -h, --help             show this help\n"
+    "  -V, --version          show the version\n"
     "\n"
-    "Inputs are PNG, JPEG (carrier and hidden pictures only) or BMP; outputs PNG or BMP.\n"
+    "Inputs are PNG, JPEG (carrier and hidden pictures only) or BMP, outputs PNG or BMP; - reads\n"
+    "a picture from standard input or writes it (as PNG) to standard output.\n"
     "Exit status: 0 done, 2 wrong command line, 3 unusable input, 4 output not written,\n"
     "5 not enough memory.\n"
     "\n"
@@ -30,19 +37,20 @@ const char encode_help[] =
     "Usage: vorn encode CARRIER [--hidden1 FILE] [--hidden2 FILE] -o OUT [OPTION]...\n"
     "Hide one or two pictures in the carrier's low bits.\n"
     "\n"
-    "  --hidden1 FILE   hidden picture 1: 2 bits per colour byte, scrambled\n"
-    "  --hidden2 FILE   hidden picture 2: 4 bits alone, 2 bits beside hidden picture 1\n"
-    "  --fit MODE       a hidden picture of another size than the carrier is scaled:\n"
-    "                   contain (default: whole, centred, black bars), cover (fills the\n"
-    "                   frame, cropped around the centre) or stretch\n"
-    "  -o, --output OUT the coded picture, .png or .bmp\n"
-    "  --build B        vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
-    "  --password       key the picture: ask for a password on the terminal, twice\n"
-    "  --password-file FILE  key it with the first line of FILE (-: standard input)\n"
-    "  -f, --force      replace OUT if it exists\n"
-    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
-    "  -v, --verbose    report what was stored and the time taken\n"
-    "  -h, --help       show this help\n"
+    "  --hidden1 FILE         hidden picture 1: 2 bits per colour byte, scrambled\n"
+    "  --hidden2 FILE         hidden picture 2: 4 bits alone, 2 bits beside hidden picture 1\n"
+    "  -o, --output OUT       the coded picture, .png or .bmp (-: PNG to standard output)\n"
+    "  --fit MODE             how a hidden picture of another size than the carrier is scaled:\n"
+    "                         contain (default: whole, centred, black bars), cover (fills the\n"
+    "                         frame, cropped around the centre) or stretch\n"
+    "  --password             key the picture: ask for a password on the terminal, twice\n"
+    "  --password-file FILE   key it with the first line of FILE (-: standard input)\n"
+    "  --build B              vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
+    "  --max-megapixels N     read pictures of up to N million pixels (default: 16384x16384)\n"
+    "  -f, --force            replace OUT if it exists\n"
+    "  -q, --quiet            show no progress on the terminal\n"
+    "  -v, --verbose          report what was stored and the time taken\n"
+    "  -h, --help             show this help\n"
     "\n"
     "Example:\n"
     "  vorn encode photo.jpg --hidden1 a.png --hidden2 b.png -o coded.png\n";
@@ -51,17 +59,18 @@ const char decode_help[] =
     "Usage: vorn decode CODED [-o DIR] [OPTION]...\n"
     "Take the hidden pictures out of a coded picture as DIR/hidden-1.png and DIR/hidden-2.png.\n"
     "\n"
-    "  -o, --output DIR  the folder to write to, made if missing (default: the current folder)\n"
-    "  --hidden WHICH    1, 2 or both: the pictures CODED holds (default: guessed)\n"
-    "  --build B         vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
-    "  --raw             the stored levels at full range, grain and all (default: each\n"
-    "                    picture reconstructed, the dither's grain filtered out)\n"
-    "  --password        CODED is keyed: ask for its password on the terminal\n"
-    "  --password-file FILE  CODED is keyed: its password is FILE's first line (-: stdin)\n"
-    "  -f, --force       replace hidden-N.png if it exists\n"
-    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
-    "  -v, --verbose     report what was written and the time taken\n"
-    "  -h, --help        show this help\n"
+    "  -o, --output DIR       the folder to write to, made if missing (default: the current one)\n"
+    "  --password             CODED is keyed: ask for its password on the terminal\n"
+    "  --password-file FILE   CODED is keyed: its password is FILE's first line (-: stdin)\n"
+    "  --hidden WHICH         1, 2 or both: the pictures CODED holds (default: guessed)\n"
+    "  --build B              vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
+    "  --raw                  the stored levels at full range, grain and all (default: each\n"
+    "                         picture reconstructed, the dither's grain filtered out)\n"
+    "  --max-megapixels N     read pictures of up to N million pixels (default: 16384x16384)\n"
+    "  -f, --force            replace hidden-N.png if it exists\n"
+    "  -q, --quiet            show no progress on the terminal\n"
+    "  -v, --verbose          report what was written and the time taken\n"
+    "  -h, --help             show this help\n"
     "\n"
     "Example:\n"
     "  vorn decode coded.png --hidden both --build vornhold2 -o out/\n";
@@ -70,11 +79,12 @@ const char reveal_help[] =
     "Usage: vorn reveal PICTURE -o OUT [OPTION]...\n"
     "Move the low four bits of every colour byte to the top, to show what hides there.\n"
     "\n"
-    "  -o, --output OUT  the revealed picture, .png or .bmp\n"
-    "  -f, --force       replace OUT if it exists\n"
-    "  --max-megapixels N  read pictures of up to N megapixels of 1024 x 1024 (default 256)\n"
-    "  -v, --verbose     report the time taken\n"
-    "  -h, --help        show this help\n"
+    "  -o, --output OUT       the revealed picture, .png, .bmp or .jpg (-: PNG to standard output)\n"
+    "  --max-megapixels N     read pictures of up to N million pixels (default: 16384x16384)\n"
+    "  -f, --force            replace OUT if it exists\n"
+    "  -q, --quiet            show no progress on the terminal\n"
+    "  -v, --verbose          report the time taken\n"
+    "  -h, --help             show this help\n"
     "\n"
     "Example:\n"
     "  vorn reveal coded.png -o revealed.png\n";
@@ -174,6 +184,11 @@ void check_complete(const options& parsed)
     }
     if (parsed.password && !parsed.password_file.empty())
         usage_error(command, "--password and --password-file exclude each other");
+    const int from_stdin = (parsed.input == "-") + (parsed.hidden1 == "-") + (parsed.hidden2 == "-") +
+                           (parsed.password_file == "-");
+    if (from_stdin > 1) usage_error(command, "standard input (-) can be read for one input only");
+    if (command == command_name::decode && parsed.output == "-")
+        usage_error(command, "decode writes a folder of pictures: -o names the folder, not standard output");
     if (command != command_name::decode && parsed.output.empty())
         usage_error(command, "missing -o OUT, the output picture (.png or .bmp)");
 }
@@ -231,6 +246,10 @@ options parse_options(int argc, char** argv)
         }
         if (argument == "-v" || argument == "--verbose") {
             parsed.verbose = true;
+            continue;
+        }
+        if (argument == "-q" || argument == "--quiet") {
+            parsed.quiet = true;
             continue;
         }
         if (argument == "--raw" && parsed.command == command_name::decode) {

@@ -26,6 +26,7 @@ struct options {
     std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)
     bool force = false;
     bool verbose = false;
+    bool quiet = false;  // no progress on the terminal
 };
 
 // Fails with exit_class::usage and a message that says what is wrong and where help is.

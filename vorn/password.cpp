@@ -29,24 +29,29 @@ std::string from_file(const std::string& path, std::istream& in)
     return line;
 }
 
+// Typing the password twice guards against a slip that would lose the pictures: where the two
+// differ, both are asked again, up to three times.
+constexpr int tries = 3;
+
 std::string from_terminal(bool confirm)
 {
-    std::string first, second;
-    if (!read_secret_line("Password: ", first))
-        fail(exit_class::input, "no terminal to ask for the password on; use --password-file FILE");
-    if (confirm) {
+    const char* prompt = "Password: ";
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        std::string first, second;
+        if (!read_secret_line(prompt, first))
+            fail(exit_class::input, "no terminal to ask for the password on; use --password-file FILE");
+        if (!confirm) return first;
         if (!read_secret_line("Password again: ", second)) {
             kit::wipe(first);
             fail(exit_class::input, "no terminal to ask for the password on; use --password-file FILE");
         }
         const bool same = first == second;
         kit::wipe(second);
-        if (!same) {
-            kit::wipe(first);
-            fail(exit_class::input, "the two passwords typed differ; nothing was written");
-        }
+        if (same) return first;
+        kit::wipe(first);
+        prompt = "The two differ; password: ";
     }
-    return first;
+    fail(exit_class::input, "the two passwords typed differ; nothing was written");
 }
 
 }  // namespace

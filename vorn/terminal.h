@@ -1,4 +1,5 @@
-// The terminal, for the one thing vorn asks there: a password, typed without echo. The real
+// The terminal, for what vorn asks and shows there: a password, typed without echo, and whether
+// progress can be drawn. The real
 // implementation (terminal_posix.cpp) is linked into vorn alone; the tests link a stand-in that
 // answers from a script, so that no test needs a terminal.
 #pragma once
@@ -8,3 +9,6 @@
 // Writes `prompt` to the terminal, reads one line with echo off and restores the terminal. False
 // when there is no terminal to ask on (or it cannot be read); `line` is then empty.
 bool read_secret_line(const char* prompt, std::string& line);
+
+// Whether standard error goes to a terminal, where progress can be drawn in place.
+bool stderr_is_terminal();

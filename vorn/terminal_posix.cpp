@@ -51,3 +51,5 @@ bool read_secret_line(const char* prompt, std::string& line)
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return is_terminal && (ended || !line.empty());
 }
+
+bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }

@@ -73,3 +73,9 @@ bool read_secret_line(const char* prompt, std::string& line)
     SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
     return ended || !line.empty();
 }
+
+bool stderr_is_terminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}

@@ -18,11 +18,11 @@ int vorn_main(int argc, char** argv, std::ostream& out, std::ostream& err)
         } else if (given.version) {
             out << "vorn " << vorn_version() << "\n";
         } else if (given.command == command_name::encode) {
-            run_encode(given, err);
+            run_encode(given, out, err);
         } else if (given.command == command_name::decode) {
-            run_decode(given, err);
+            run_decode(given, out, err);
         } else {
-            run_reveal(given, err);
+            run_reveal(given, out, err);
         }
         out.flush();
         return 0;

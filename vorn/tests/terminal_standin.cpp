@@ -8,6 +8,8 @@ terminal_script& terminal()
     return script;
 }
 
+bool stderr_is_terminal() { return terminal().present && terminal().shows_progress; }
+
 bool read_secret_line(const char* prompt, std::string& line)
 {
     terminal_script& script = terminal();

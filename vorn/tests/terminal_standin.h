@@ -9,6 +9,7 @@ struct terminal_script {
     bool present = true;               // false: no terminal to ask on
     std::deque<std::string> answers;   // one per prompt, in order; none left: no terminal
     std::vector<std::string> prompts;  // what was asked
+    bool shows_progress = false;       // standard error is this terminal
 };
 
 terminal_script& terminal();
