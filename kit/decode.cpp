@@ -2,10 +2,12 @@
 // follow it.
 #include <atomic>
 
+#include "compact_steps.h"
 #include "fault.h"
 #include "keyed_steps.h"
 #include "kit.h"
 #include "picture_memory.h"
+#include "plain_low_bits.h"
 #include "side_by_side.h"
 
 namespace kit {
@@ -63,6 +65,9 @@ std::string layout_words(vorn_layout layout)
 status plan_decode(const bytes& coded, const std::string& name, const decode_request& request, decode_plan& plan)
 {
     plan = decode_plan();
+    // A compact picture without a password is known from its header alone, before any guess.
+    const status tried = guarded(name, [&] { plan.compact = opens_as_compact(coded); });
+    if (!tried.ok() || plan.compact) return tried;
     if (request.keyed) return has_keyed() ? status() : status{fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     vorn_build build = request.build.value_or(VORN_VORNHOLD2);
     content holds = request.holds.value_or(content::both);
@@ -78,6 +83,11 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
         if (!request.holds && looks_keyed(coded))
             return {fault::input, name + ": no hidden picture found (its low bits look random); if it was "
                                          "hidden with a password, give the password"};
+        // Bits 3 and 2 continue the carrier only in the hidden-1 layout; when bits 1 and 0 do
+        // too, nothing is hidden there: a photograph, or a compact picture changed since.
+        if (!request.holds && guessed == VORN_LAYOUT_HIDDEN1 && low_bits_continue_colours(coded))
+            return {fault::input, name + ": no hidden picture found (its low bits continue its colours, as a "
+                                         "photograph's do); if it was hidden with a password, give the password"};
         if (!request.holds) holds = layout_content(guessed).value_or(content::both);
         if (!request.build) build = layout_build(guessed).value_or(VORN_VORNHOLD2);
         plan.note = name + ": assuming " + content_text(holds);
@@ -147,6 +157,16 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
     bytes coded = std::move(coded_picture);
     decode_request plain = request;
     plain.keyed = false;
+    // Compact pictures first: without a password (anyone may open those), then under the one given.
+    bool opened_compact = false;
+    status compact = guarded(name, [&] {
+        opened_compact = open_compact(coded, name, nullptr, request.limits, result, report);
+        if (opened_compact && password)
+            result.notes.push_back(name + ": a compact picture without a password; it opens without one");
+        if (!opened_compact && password)
+            opened_compact = open_compact(coded, name, password, request.limits, result, report);
+    });
+    if (!compact.ok() || opened_compact) return compact;
     if (password) {
         vorn_layout layout;
         const status opened = open_keyed(coded, name, *password, raw, layout, result.pictures, report);
