@@ -1,9 +1,11 @@
 # What `cmake --install` puts in place, and the Debian packages `cpack -G DEB` makes of it.
 #
-# Every install() rule names one of three components, and each component becomes one package:
+# Every install() rule names one of four components, and each of the first three becomes one
+# package:
 #   programs     the console programs, their manual pages and completions  -> vornhold
 #   runtime      the shared library                                         -> libvorn2
 #   development  header, static library, .so link, pkg-config, CMake files  -> libvorn-dev
+#   python       the Python module, which scripts/python.sh installs       -> none
 # Only the components that some rule uses become packages, so a build without the library makes
 # the programs' package alone. This file is included last, when every rule has been declared.
 include(GNUInstallDirs)
@@ -44,8 +46,10 @@ foreach(component programs runtime development)
     list(APPEND vorn_packaged_components ${component})
   endif()
 endforeach()
+# The Python module (component python) is installed into Python's own folder by
+# scripts/python.sh, and goes into no package.
 foreach(component IN LISTS vorn_components)
-  if(NOT component IN_LIST vorn_packaged_components)
+  if(NOT component IN_LIST vorn_packaged_components AND NOT component STREQUAL "python")
     message(WARNING "Install component '${component}' goes into no package: "
                     "give its install() rules COMPONENT programs, runtime or development")
   endif()
