@@ -96,7 +96,8 @@ input_picture read(py::handle file, const std::string& name, picture_role role)
 {
     kit::bytes copy = bytes_of(file);
     input_picture picture;
-    without_gil([&] { return kit::read_picture(std::move(copy), name, role, read_limits{read_limits().max_pixels, nullptr}, picture); });
+    const read_limits limits{read_limits().max_pixels, nullptr};
+    without_gil([&] { return kit::read_picture(std::move(copy), name, role, limits, picture); });
     return picture;
 }
 
@@ -293,8 +294,9 @@ PYBIND11_MODULE(_kit, module)
     module.doc() = "The picture kit under vornhold; use the vornhold package.";
     PyObject* error = new_class(module, "Error", "A refusal of the picture kit; its text says why.", PyExc_Exception);
     error_of[int(kit::fault::none)] = error;
-    error_of[int(kit::fault::usage)] =
-        new_class(module, "UsageError", "What was asked for cannot be: an unknown word, a password without a hidden picture.", error);
+    error_of[int(kit::fault::usage)] = new_class(
+        module, "UsageError", "What was asked for cannot be: an unknown word, a password without a hidden picture.",
+        error);
     error_of[int(kit::fault::input)] =
         new_class(module, "InputError", "An input cannot be read or used, a wrong password, nothing hidden.", error);
     error_of[int(kit::fault::output)] = new_class(module, "OutputError", "An output cannot be made.", error);
