@@ -171,12 +171,12 @@ py::bytes encode(py::handle carrier, const std::string& carrier_name, py::handle
     check(kit::fit_from_word(fit_word, request.fit));
     check(kit::check_hide(!hidden1.is_none(), !hidden2.is_none(), !password_object.is_none()));
 
+    const password_given password(password_object);
+    request.password = password.given ? &password.text : nullptr;
     input_picture carrier_picture = read(carrier, carrier_name, picture_role::source);
     std::optional<input_picture> hidden[2];
     if (!hidden1.is_none()) hidden[0] = read(hidden1, hidden1_name, picture_role::source);
     if (!hidden2.is_none()) hidden[1] = read(hidden2, hidden2_name, picture_role::source);
-    const password_given password(password_object);
-    request.password = password.given ? &password.text : nullptr;
 
     kit::hide_result result;
     kit::bytes file;
@@ -227,26 +227,20 @@ py::dict decode(py::handle coded_file, const std::string& name, const std::optio
 
     input_picture input = read(coded_file, name, picture_role::coded);
     kit::bytes coded;
-    kit::decode_plan plan;
     without_gil([&] { return kit::image_of(std::move(input), coded); });
-    without_gil([&] { return kit::plan_decode(coded, name, request, plan); });
-    warn({plan.note});
-
-    kit::bytes pictures[2];
-    if (request.keyed) {
-        const password_given password(password_object);
-        vorn_layout layout;
-        without_gil([&] { return kit::open_keyed(coded, name, password.text, raw, layout, pictures); });
-    } else {
-        for (int which = 1; which <= 2; ++which)
-            if (vorn_layout_holds(plan.layout, which))
-                without_gil([&] { return kit::take_out(coded, name, plan.layout, which, raw, pictures[which - 1]); });
+    const password_given password(password_object);
+    kit::decode_result result;
+    kit::status status;
+    {
+        py::gil_scoped_release released;
+        status = kit::decode(std::move(coded), name, request, password.given ? &password.text : nullptr, raw, result);
     }
-    coded = kit::bytes();
+    warn(result.notes);
+    check(status);
 
     py::dict taken;
     for (int which = 1; which <= 2; ++which) {
-        kit::bytes& picture = pictures[which - 1];
+        kit::bytes& picture = result.pictures[which - 1];
         if (picture.empty()) continue;
         if (as_arrays) {
             taken[py::int_(which)] = pixels_of(picture);
@@ -266,7 +260,7 @@ py::dict decode(py::handle coded_file, const std::string& name, const std::optio
 py::bytes reveal(py::handle picture_file, const std::string& name, const std::string& format_word)
 {
     kit::output_format format;
-    check(kit::format_from_word(format_word, format));
+    check(kit::format_from_word(format_word, format, true));
     input_picture input = read(picture_file, name, picture_role::coded);
     kit::bytes image, file;
     without_gil([&] { return kit::image_of(std::move(input), image); });

@@ -67,6 +67,8 @@ OUTPUTS = {
                       ["reveal", "hidden1_coded.bmp", "-o", "OUT.png"]),
     "reveal to BMP": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp", format="bmp"),
                       ["reveal", "hidden1_coded.bmp", "-o", "OUT.bmp"]),
+    "reveal to JPEG": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp", format="jpg"),
+                       ["reveal", "hidden1_coded.bmp", "-o", "OUT.jpg"]),
     "decode raw": (lambda f: quiet(lambda: vornhold.decode(f / "hidden1_coded.bmp", raw=True))[1],
                    ["decode", "hidden1_coded.bmp", "--raw", "-o", "OUT"]),
     "decode what is given": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=1, build="vornhold")[1],
@@ -104,8 +106,8 @@ REFUSALS = {
                            "{folder}/exif_orientation_6.jpg: a JPEG cannot hold hidden bits (its compression "
                            "changes the low bits); give the PNG or BMP that vorn encode wrote"),
     "too many pixels": (lambda f: vornhold.reveal(png_declaring(20000, 20000)), vornhold.InputError,
-                        "the picture: the picture is 20000x20000 pixels (382 megapixels), more than the 256 "
-                        "megapixels allowed"),
+                        "the picture: the picture is 20000x20000 pixels (400 million), more than the 269 million "
+                        "allowed"),
     "an unknown build": (lambda f: vornhold.encode(f / "plain24.bmp", build="vornhold3"), vornhold.UsageError,
                          "the build is vornhold2 or vornhold, not 'vornhold3'"),
     "unknown contents": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=3), vornhold.UsageError,
@@ -191,7 +193,11 @@ NOTES = {
         lambda f: vornhold.decode((f / "hidden1_coded.bmp").read_bytes()),
         ["the coded picture: assuming hidden picture 1 alone (guessed from the picture; give --hidden and --build to "
          "choose)"]),
-    "nothing guessed": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden="1", build="vornhold2"), []),
+    "a classic picture given a password": (
+        lambda f: vornhold.decode(vornhold.encode(f / "keyed_carrier.bmp", f / "keyed_hidden.png"), hidden=1,
+                                  password="tea"),
+        ["the coded picture: holds no keyed picture; its hidden pictures are taken out without the password"]),
+    "nothing guessed": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=1), []),
 }
 
 

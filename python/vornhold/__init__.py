@@ -69,9 +69,10 @@ def decode(coded, *, hidden=None, build=None, password=None, raw=False, as_array
     with as_arrays.
 
     What it holds (hidden: 1, 2 or "both") and the build that wrote it are guessed from the
-    picture unless given; the guess is warned as a Note. A keyed picture needs its password. Each
-    picture is reconstructed, the dither's grain filtered out, unless raw asks for the stored
-    levels at full range.
+    picture unless given; the guess is warned as a Note. A keyed picture needs its password; a
+    classic one given a password is taken out all the same, noted. Each picture is
+    reconstructed, the dither's grain filtered out, unless raw asks for the stored levels at full
+    range.
     """
     coded_file, name = _file(coded, "the coded picture")
     if isinstance(hidden, int) and not isinstance(hidden, bool):
@@ -82,6 +83,6 @@ def decode(coded, *, hidden=None, build=None, password=None, raw=False, as_array
 
 def reveal(picture, *, format="png"):
     """The picture with the low four bits of every colour byte moved to the top, which shows what
-    hides there: its file bytes, PNG or BMP as format says."""
+    hides there: its file bytes, PNG, BMP or (only to be looked at) JPEG as format says."""
     picture_file, name = _file(picture, "the picture")
     return _kit.reveal(picture_file, name, _word(format, "format"))
