@@ -138,7 +138,8 @@ py::bytes bmp_of_pixels(py::handle pixels, const std::string& name)
 {
     held_buffer held(pixels, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT);
     const Py_buffer& view = held.view;
-    if (view.itemsize != 1 || std::strcmp(view.format, "B") != 0)
+    // An exporter may leave the format out, which then means unsigned bytes.
+    if (view.itemsize != 1 || (view.format && std::strcmp(view.format, "B") != 0))
         throw py::type_error(name + ": an array picture holds uint8 values");
     if (view.ndim != 3 || (view.shape[2] != 3 && view.shape[2] != 4))
         throw py::value_error(name + ": an array picture is height x width x 3 (RGB) or 4 (RGBA)");
@@ -244,6 +245,7 @@ py::dict decode(py::handle coded_file, const std::string& name, const std::optio
         if (picture.empty()) continue;
         if (as_arrays) {
             taken[py::int_(which)] = pixels_of(picture);
+            picture = kit::bytes();
             continue;
         }
         kit::bytes file;
