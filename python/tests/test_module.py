@@ -71,8 +71,6 @@ OUTPUTS = {
                        ["reveal", "hidden1_coded.bmp", "-o", "OUT.jpg"]),
     "decode raw": (lambda f: quiet(lambda: vornhold.decode(f / "hidden1_coded.bmp", raw=True))[1],
                    ["decode", "hidden1_coded.bmp", "--raw", "-o", "OUT"]),
-    "decode what is given": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=1, build="vornhold")[1],
-                             ["decode", "hidden1_coded.bmp", "--hidden", "1", "--build", "vornhold", "-o", "OUT"]),
 }
 
 
@@ -97,14 +95,11 @@ def png_declaring(width, height):
             chunk(b"IDAT", zlib.compress(b"")) + chunk(b"IEND", b""))
 
 
-# Each row: the call on the pictures' folder, the class it raises and its exact text ({folder}:
-# the folder's path; None: Python's own text).
+# Each row: the call on the pictures' folder, the class it raises and its exact text (None:
+# Python's own). The policy table holds more, compared with vorn's texts.
 REFUSALS = {
     "not a picture": (lambda f: vornhold.encode(b"GIF89a"), vornhold.InputError,
                       "the carrier: a GIF picture, which vorn does not read; convert it to PNG first"),
-    "a JPEG by its path": (lambda f: vornhold.reveal(str(f / "exif_orientation_6.jpg")), vornhold.InputError,
-                           "{folder}/exif_orientation_6.jpg: a JPEG cannot hold hidden bits (its compression "
-                           "changes the low bits); give the PNG or BMP that vorn encode wrote"),
     "too many pixels": (lambda f: vornhold.reveal(png_declaring(20000, 20000)), vornhold.InputError,
                         "the picture: the picture is 20000x20000 pixels (400 million), more than the 269 million "
                         "allowed"),
@@ -117,9 +112,6 @@ REFUSALS = {
                        "colours); name the output .png or .bmp"),
     "a path for a format": (lambda f: vornhold.reveal(f / "plain24.bmp", format="x.png"), vornhold.UsageError,
                             "the format 'x.png': unknown output format; name the output .png or .bmp"),
-    "a password with nothing to key": (lambda f: vornhold.encode(f / "plain24.bmp", password="tea"),
-                                       vornhold.UsageError,
-                                       "a password keys hidden pictures: give hidden picture 1 or 2 as well"),
     "an empty password": (lambda f: vornhold.decode(f / "keyed.bmp", password=""), vornhold.InputError,
                           "the password is empty; a keyed picture needs one"),
     "a password that is no text": (
@@ -128,8 +120,6 @@ REFUSALS = {
     "a missing file": (lambda f: vornhold.reveal(f / "missing.png"), FileNotFoundError, None),
     "no picture": (lambda f: vornhold.encode(12), TypeError,
                    "the carrier: a picture is file bytes, a path or a numpy array, not int"),
-    "a build that is no word": (lambda f: vornhold.encode(f / "plain24.bmp", build=2), TypeError,
-                                "build is a str, not int"),
     "a password that is no str": (lambda f: vornhold.decode(f / "keyed.bmp", password=b"tea"), TypeError,
                                   "the password is a str"),
     "an array of floats": (lambda f: vornhold.encode(numpy.zeros((2, 2, 3))), TypeError,
@@ -144,14 +134,13 @@ def test_a_refusal_raises_its_class_with_its_text(call, kind, text, pictures):
     with pytest.raises(kind) as raised:
         call(pictures)
     if text is not None:
-        assert str(raised.value) == text.format(folder=pictures)
+        assert str(raised.value) == text
 
 
 def test_each_kind_of_fault_is_a_vornhold_error_and_memory_a_memory_error_too():
     for kind in (vornhold.UsageError, vornhold.InputError, vornhold.OutputError, vornhold.MemoryError):
-        assert issubclass(kind, vornhold.Error) and kind.__module__ == "vornhold"
-    assert issubclass(vornhold.MemoryError, builtins.MemoryError)
-    assert not issubclass(vornhold.Error, builtins.MemoryError)
+        assert issubclass(kind, vornhold.Error)
+        assert issubclass(kind, builtins.MemoryError) == (kind is vornhold.MemoryError)
 
 
 def test_pictures_beyond_the_memory_raise_the_memory_error(tmp_path):
