@@ -180,3 +180,13 @@ status normalise_password(const std::string& typed, std::string& password);
 void wipe(std::string& secret);
 
 }  // namespace kit
+
+// ---- The programs' decoding (for the web page's window.vornhold.decode) --------------------------
+
+namespace kit {
+
+// The three programs' decoding of `coded` (an accepted coder file image named `name`) as `build`
+// decodes it: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`.
+status program_decode(bytes& coded, const std::string& name, vorn_build build, bytes& decoded1);
+
+}  // namespace kit
