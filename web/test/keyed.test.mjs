@@ -82,12 +82,19 @@ const REFUSALS = [
   {
     name: 'an empty password',
     call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), bmp({ width: 48, height: 40, seed: 2 }), null, 'vornhold2', { password: '' }],
-    error: /^the password is empty$/,
+    error: /^the password is empty; a keyed picture needs one$/,
   },
   {
     name: 'a password without a hidden picture',
     call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), null, null, 'vornhold2', { password: NFC }],
     error: /^a password keys hidden pictures/,
+  },
+  {
+    // A JavaScript string need not be Unicode: its lone surrogate reaches the kit as bytes that
+    // are not UTF-8.
+    name: 'a password with a lone surrogate',
+    call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), bmp({ width: 48, height: 40, seed: 2 }), null, 'vornhold2', { password: 'ab\ud800c' }],
+    error: /^the password is not valid UTF-8$/,
   },
   {
     name: 'a password that is not a string',
@@ -97,7 +104,7 @@ const REFUSALS = [
   {
     name: 'a picture too small for the salt and the tag',
     call: () => ['encode', bmp({ width: 4, height: 4, seed: 1 }), bmp({ width: 4, height: 4, seed: 2 }), null, 'vornhold2', { password: NFC }],
-    error: /^too small for a keyed picture/,
+    error: /^carrier: too small for a keyed picture/,
   },
   {
     name: 'a keyed picture taken out without a password',
