@@ -223,3 +223,13 @@ status fit_from_word(const std::string& word, vorn_fit& fit);
 status format_from_word(const std::string& word, output_format& format, bool for_viewing = false);
 
 }  // namespace kit
+
+// ---- The programs' decoding (for the web page's window.vornhold.decode) --------------------------
+
+namespace kit {
+
+// The three programs' decoding of `coded` (an accepted coder file image named `name`) as `build`
+// decodes it: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`.
+status program_decode(bytes& coded, const std::string& name, vorn_build build, bytes& decoded1);
+
+}  // namespace kit
