@@ -99,7 +99,11 @@ vorn_error vorn_fit_hidden(const uint8_t* carrier, size_t carrier_length, const 
     if (const vorn_error error = check_header(hidden, hidden_length, own)) return error;
     vorn_placement p;
     vorn_fit_placement(own.width, own.height, frame.width, frame.height, fit, &p);
-    if (p.scaled_width == p.width && p.scaled_height == p.height) {
+    uint64_t needed = 0;
+    const bool scaled = p.scaled_width != p.width || p.scaled_height != p.height;
+    if (scaled && !resample_work_bytes(frame, own, p, needed)) return VORN_ERR_SIZE_OVERFLOW;
+    if (const vorn_error error = check_work(work, work_size, needed)) return error;
+    if (!scaled) {
         // Nothing to scale: the picture goes in as vorn_frame_hidden() places it.
         const vorn_error error =
             vorn_frame_hidden(carrier, carrier_length, hidden, hidden_length, framed, framed_length);
@@ -108,10 +112,6 @@ vorn_error vorn_fit_hidden(const uint8_t* carrier, size_t carrier_length, const 
     }
     if (framed_length < carrier_length) return VORN_ERR_BUFFER_TOO_SMALL;
     if (framed == hidden) return VORN_ERR_ARGUMENT;
-    uint64_t needed = 0;
-    if (!resample_work_bytes(frame, own, p, needed)) return VORN_ERR_SIZE_OVERFLOW;
-    if (work_size < needed) return VORN_ERR_BUFFER_TOO_SMALL;
-    if (!work && needed > 0) return VORN_ERR_ARGUMENT;
 
     // The frame: the carrier's header, black bars, padding and trailing bytes zero.
     std::memcpy(framed, carrier, frame.offset_raster);

@@ -27,12 +27,6 @@ keyed_work work_in(void* block, const raster_geometry& g)
     return {down, reinterpret_cast<uint8_t*>(down + size_t(g.width) * 3)};
 }
 
-vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
-{
-    if (work_size < keyed_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
-    return work ? VORN_OK : VORN_ERR_ARGUMENT;
-}
-
 // A hidden picture the layout stores must be given and fit the carrier; one it does not store
 // must not be given.
 vorn_error check_picture(const uint8_t* image, size_t length, bool stored, const raster_geometry& g)
@@ -60,7 +54,7 @@ vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size
         return error;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
     if (!plan_for(layout, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, keyed_work_bytes(g))) return error;
 
     keyed_secret secret;
     if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_KEY_MEMORY;
@@ -97,7 +91,7 @@ vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* pass
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
     keyed_plan plan{};
     if (!plan_for(VORN_LAYOUT_HIDDEN2_VORNHOLD, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, keyed_work_bytes(g))) return error;
 
     // Fields are read from a copy of the coded picture in picture 2's buffer, which the opened
     // fields then replace; the decoded pictures are made from there.

@@ -174,12 +174,6 @@ uint64_t reconstruct_work_bytes(const raster_geometry& g)
     return grain_filter_work_bytes(g) + ghost_rows * row + 2 * (row + 2 * ghost_margin) + row;
 }
 
-vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
-{
-    if (work_size < reconstruct_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
-    return work ? VORN_OK : VORN_ERR_ARGUMENT;
-}
-
 // Row padding and bytes after the last row hold no picture: zero.
 void clear_outside_pixels(uint8_t* raster, const raster_geometry& g)
 {
@@ -206,7 +200,7 @@ vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout lay
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
     if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
 
     coded_levels levels{coded + g.offset_raster, &g, rule->scrambled && scrambles(g), {}, {}, nullptr,
                         {-1, -1, -1, -1, -1}, nullptr};
@@ -232,7 +226,7 @@ vorn_error vorn_keyed_reconstruct(uint8_t* picture, size_t length, vorn_layout l
     if (!picture || !rule) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(picture, length, g)) return error;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
 
     // The keyed form stores 2-bit tones 85 apart (picture 2 beside picture 1 too: it is a plain
     // 2-bit dither there) and 4-bit ones 17 apart.

@@ -22,7 +22,13 @@
    The library prints nothing, opens no file, never sleeps and keeps no global state: calls on
    separate buffers may run on separate threads. It allocates nothing either (encoding may start
    one helper thread): the caller provides every buffer, asking for its size first, and frees
-   it. Every function returns VORN_OK or an error code that vorn_strerror() names. */
+   it. Every function returns VORN_OK or an error code that vorn_strerror() names.
+
+   Work buffers: a call that takes `work, work_size` needs the bytes its *_work_size() function
+   gives for the picture's geometry, aligned as malloc() aligns. `work` may be null exactly when
+   work_size is 0: a null work with a non-zero size is VORN_ERR_ARGUMENT, and a size below the
+   one asked for is VORN_ERR_BUFFER_TOO_SMALL, null or not. A size of 0 means that the call needs
+   no work, so malloc(size) serves whatever it returns for 0. The call keeps nothing of it. */
 #ifndef VORN_H
 #define VORN_H
 
@@ -110,8 +116,8 @@ vorn_error vorn_encode_work_size(const vorn_geometry *geometry, size_t *size);
    hidden picture given must pass vorn_check_hidden(); otherwise nothing is written, the error
    is its reason and *refused (when not null) names it, 1 or 2; it is 0 for every other outcome.
    The raster bytes of the hidden pictures are used as work room and hold no picture afterwards:
-   pass copies to keep them. `work` holds vorn_encode_work_size() bytes, aligned as malloc()
-   aligns. Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
+   pass copies to keep them. `work` holds vorn_encode_work_size() bytes (the
+   work rule above). Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
    VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_ARGUMENT; nothing is written then. */
 vorn_error vorn_encode(uint8_t *image, size_t length,
                        uint8_t *hidden1, size_t hidden1_length,
@@ -175,7 +181,7 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry *geometry, size_t *siz
 /* Hidden picture `which` (1 or 2) of a coded picture of this layout, reconstructed, into
    `picture`: `length` bytes with the coded picture's header, row padding and bytes after the
    raster 0; picture_length is its size, and it must not overlap `coded`. `work` holds
-   vorn_reconstruct_work_size() bytes, aligned as malloc() aligns. Errors as vorn_extract()'s,
+   vorn_reconstruct_work_size() bytes (the work rule above). Errors as vorn_extract()'s,
    and VORN_ERR_BUFFER_TOO_SMALL for the work buffer; nothing is written then. */
 vorn_error vorn_reconstruct(const uint8_t *coded, size_t length, vorn_layout layout, int which,
                             uint8_t *picture, size_t picture_length, void *work, size_t work_size);
@@ -307,7 +313,7 @@ vorn_error vorn_program_decode_work_size(const vorn_geometry *geometry, size_t *
    picture's first offset_raster bytes. decoded2 may be `coded` itself (then the coded picture
    is overwritten); decoded1 must not overlap `coded`, and may be null when the caller takes it
    piece by piece with vorn_program_decode1_piece(). `work` holds
-   vorn_program_decode_work_size() bytes, aligned as malloc() aligns. Errors: those of
+   vorn_program_decode_work_size() bytes (the work rule above). Errors: those of
    vorn_check_carrier() (nothing written), VORN_ERR_BUFFER_TOO_SMALL, VORN_ERR_ARGUMENT. */
 vorn_error vorn_program_decode(const uint8_t *coded, size_t length, vorn_build build,
                                uint8_t *decoded1, uint8_t *decoded2,

@@ -28,7 +28,7 @@ int main(void)
     vorn_geometry geometry;
     vorn_error error = vorn_check_carrier(carrier, length, &geometry);
     if (error == VORN_OK) error = vorn_encode_work_size(&geometry, &work_size);
-    void *work = malloc(work_size ? work_size : 1);
+    void *work = malloc(work_size); /* null when the size is 0, which the call accepts */
     int refused = 0;
     if (error == VORN_OK)
         error = vorn_encode(carrier, length, NULL, 0, secret, length, VORN_VORNHOLD2, work,

@@ -19,7 +19,7 @@ fitted fit(const bytes& carrier, const bytes& hidden, vorn_fit mode)
     size_t work_size = 0;
     fitted f{vorn_fit_work_size(&frame, &own, mode, &work_size), bytes(carrier.size(), 0xAB), {}};
     if (f.error != VORN_OK) return f;
-    std::vector<float> work(work_size / sizeof(float) + 1);
+    std::vector<uint8_t> work(work_size);
     f.error = vorn_fit_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), mode, f.framed.data(),
                               f.framed.size(), work.data(), work_size, &f.placement);
     return f;
@@ -146,7 +146,7 @@ TEST(fit, refuses_what_it_cannot_do_without_writing)
     vorn_check_carrier(hidden.data(), hidden.size(), &own);
     size_t work_size = 0;
     ASSERT_EQ(vorn_fit_work_size(&frame, &own, VORN_FIT_COVER, &work_size), VORN_OK);
-    std::vector<float> work(work_size / sizeof(float) + 1);
+    std::vector<uint8_t> work(work_size);
     bytes framed(carrier.size(), 0xAB);
     EXPECT_EQ(vorn_fit_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), VORN_FIT_COVER,
                               framed.data(), framed.size(), work.data(), work_size - 1, nullptr),

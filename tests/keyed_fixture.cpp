@@ -74,7 +74,7 @@ vorn_error key(bytes& carrier, bytes* hidden1, bytes* hidden2, vorn_layout layou
     vorn_error error = vorn_check_carrier(carrier.data(), carrier.size(), &g);
     if (error == VORN_OK) error = vorn_keyed_work_size(&g, &work_size);
     if (error != VORN_OK) return error;
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     return vorn_keyed_encode(carrier.data(), carrier.size(), hidden1 ? hidden1->data() : nullptr,
                              hidden1 ? hidden1->size() : 0, hidden2 ? hidden2->data() : nullptr,
                              hidden2 ? hidden2->size() : 0, layout, password.data(), password.size(), salt,

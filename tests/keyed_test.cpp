@@ -42,7 +42,7 @@ keyed_run encode(vorn_layout layout, bytes carrier, bytes hidden1, bytes hidden2
     EXPECT_EQ(vorn_check_carrier(carrier.data(), carrier.size(), &g), VORN_OK);
     size_t work_size = 0;
     EXPECT_EQ(vorn_keyed_work_size(&g, &work_size), VORN_OK);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     const vorn_error error = keyed_encode_at(
         carrier.data(), carrier.size(), stores(layout, 1) ? hidden1.data() : nullptr, hidden1.size(),
         stores(layout, 2) ? hidden2.data() : nullptr, hidden2.size(), layout, key.data(), key.size(),
@@ -62,7 +62,7 @@ keyed_pictures decode(const bytes& coded, const std::string& key = password, key
     vorn_geometry g{};
     size_t work_size = 0;
     if (vorn_check_carrier(coded.data(), coded.size(), &g) == VORN_OK) vorn_keyed_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     out.error = keyed_decode_at(coded.data(), coded.size(), key.data(), key.size(), cost, out.first.data(),
                                 out.second.data(), coded.size(), &out.layout, work.data(), work_size);
     return out;
@@ -243,7 +243,7 @@ TEST(keyed, hidden_fields_look_uniform_only_when_keyed)
     vorn_check_carrier(plain.data(), plain.size(), &g);
     size_t work_size = 0;
     vorn_encode_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     ASSERT_EQ(vorn_encode(plain.data(), plain.size(), h1.data(), h1.size(), h2.data(),
                           h2.size(), VORN_VORNHOLD, work.data(), work_size, nullptr),
               VORN_OK);
@@ -263,7 +263,7 @@ TEST(keyed, format_cost_gives_the_known_keyed_bytes)
     vorn_check_carrier(carrier.data(), carrier.size(), &g);
     size_t work_size = 0;
     vorn_keyed_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     ASSERT_EQ(vorn_keyed_encode(carrier.data(), carrier.size(), hidden.data(), hidden.size(), second.data(),
                                 second.size(), VORN_LAYOUT_BOTH_VORNHOLD, password.data(), password.size(),
                                 fixed_salt, work.data(), work_size),

@@ -30,7 +30,7 @@ std::vector<uint8_t> work_for(vorn_error (*size_of)(const vorn_geometry *, size_
         error = size_of(&geometry, &size);
     if (error != VORN_OK)
         return {};
-    return std::vector<uint8_t>(size ? size : 1);
+    return std::vector<uint8_t>(size);
 }
 
 uint8_t *data_or_null(web_buffer *buffer)

@@ -23,7 +23,7 @@ std::vector<uint8_t> keyed_work(const web_buffer &image, vorn_error &error)
         error = vorn_keyed_work_size(&geometry, &size);
     if (error != VORN_OK)
         return {};
-    return std::vector<uint8_t>(size ? size : 1);
+    return std::vector<uint8_t>(size);
 }
 
 // Runs `body` on the password's bytes and wipes them afterwards, also when it throws.
