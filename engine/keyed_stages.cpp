@@ -12,6 +12,7 @@
 #include "keyed.h"
 #include "layout.h"
 
+namespace vorn_internal {
 namespace {
 
 constexpr uint32_t level_mask = 0xFF000000u;
@@ -160,3 +161,5 @@ void decoded_pictures(const colour_bytes& fields, const keyed_plan& plan, uint8_
         for (uint64_t k = plan.colour_bytes - plan.filler; k < plan.colour_bytes; ++k) out[k] = out[k - per_row];
     }
 }
+
+}  // namespace vorn_internal

@@ -71,6 +71,11 @@ const char *vorn_strerror(vorn_error error);
 /* The library's version, such as "2.0.0". Static; not to be freed. */
 const char *vorn_version(void);
 
+/* 1 when this library has the keyed calls that need a key, vorn_keyed_encode() and
+   vorn_keyed_decode() (the shared library built with libsodium), 0 when it leaves them out (the
+   static libvorn.a, which the three programs link). */
+int vorn_has_keyed(void);
+
 /* ---- Checks and geometry ----------------------------------------------------------------- */
 
 /* The geometry of an accepted picture. string_length is the bytes per raster row,
@@ -341,8 +346,8 @@ vorn_error vorn_program_decode1_piece(const uint8_t *coded, const vorn_geometry 
    system allocator and frees it before returning; everything else lives in the caller's buffers.
    Secrets are wiped before returning. */
 
-/* The salt's length. The caller draws it at random for every encoding and never reuses one: a
-   fresh salt gives a fresh key, which is why the cipher's nonce can be fixed. */
+/* The salt's length. vorn_keyed_encode() draws a salt at random for every encoding, so that no
+   two pictures share a key, which is why the cipher's nonce can be fixed. */
 #define VORN_KEYED_SALT_BYTES 16
 
 /* The work buffer both keyed calls need: one row of dither state and the packed hidden bits,
@@ -358,8 +363,8 @@ vorn_error vorn_keyed_work_size(const vorn_geometry *geometry, size_t *size);
    VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
 vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, size_t hidden1_length,
                              uint8_t *hidden2, size_t hidden2_length, vorn_layout layout,
-                             const char *password, size_t password_length,
-                             const uint8_t salt[VORN_KEYED_SALT_BYTES], void *work, size_t work_size);
+                             const char *password, size_t password_length, void *work,
+                             size_t work_size);
 
 /* Decodes a keyed picture: derives the key once and tries every keyed layout until a tag
    verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded

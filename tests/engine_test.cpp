@@ -131,6 +131,16 @@ TEST(engine, work_may_be_null_exactly_when_its_size_is_0)
     }
 }
 
+TEST(engine, the_programs_library_leaves_out_the_calls_that_need_a_key)
+{
+    EXPECT_EQ(vorn_has_keyed(), 0);
+    // The keyed calls that need no key are there all the same.
+    const bytes flat = bmp_file(64, 64, 0x40);
+    int likely = -1;
+    EXPECT_EQ(vorn_keyed_likely(flat.data(), flat.size(), &likely), VORN_OK);
+    EXPECT_EQ(likely, 0);
+}
+
 TEST(engine, refuses_bad_arguments_and_short_work_without_writing)
 {
     bytes carrier = bmp_noise(8, 8, 1);

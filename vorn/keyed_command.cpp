@@ -1,7 +1,5 @@
 #include "keyed_command.h"
 
-#include <sodium.h>
-
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -55,12 +53,10 @@ void encode_keyed(const options& given, std::vector<uint8_t>& carrier, std::vect
         fail(exit_class::usage, "a password keys hidden pictures: give --hidden1 or --hidden2 (see vorn encode --help)");
     const vorn_layout layout = vorn_layout_of(given.build.value_or(VORN_VORNHOLD2), has1, has2);
     std::string password = password_for(given, true, std::cin);
-    uint8_t salt[VORN_KEYED_SALT_BYTES];
-    randombytes_buf(salt, sizeof salt);
     std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, carrier);
     const vorn_error error = vorn_keyed_encode(
         carrier.data(), carrier.size(), has1 ? hidden[0].data() : nullptr, hidden[0].size(),
-        has2 ? hidden[1].data() : nullptr, hidden[1].size(), layout, password.data(), password.size(), salt,
+        has2 ? hidden[1].data() : nullptr, hidden[1].size(), layout, password.data(), password.size(),
         work.data(), work.size());
     wipe(password);
     if (error != VORN_OK) keyed_failure(given.input, error);

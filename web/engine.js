@@ -239,18 +239,18 @@ function makeEngine(module) {
   }
 
   // Keys the carrier in `image` in place with the hidden pictures its layout stores (null where
-  // it stores none); their rasters are used up. `salt` is VORN_KEYED_SALT_BYTES bytes, never used
-  // twice.
-  function keyedEncode(image, hidden1, hidden2, layout, password, salt) {
+  // it stores none); their rasters are used up. The library draws the salt; `salt`
+  // (VORN_KEYED_SALT_BYTES bytes) is given by tests alone, and null otherwise.
+  function keyedEncode(image, hidden1, hidden2, layout, password, salt = null) {
     const secret = secretBuffer(password);
-    const saltBuffer = bufferOf(salt);
-    crossings.in--;
+    const saltBuffer = salt === null ? null : bufferOf(salt);
+    if (saltBuffer) crossings.in--;
     try {
       check(module._web_keyed_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, layout,
-        secret.pointer, saltBuffer.pointer));
+        secret.pointer, saltBuffer?.pointer ?? 0));
     } finally {
       secret.free();
-      saltBuffer.free();
+      saltBuffer?.free();
     }
   }
 

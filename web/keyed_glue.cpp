@@ -1,6 +1,7 @@
-// keyed_glue.cpp: the keyed form for the page's worker, on the module's buffers. The worker
-// draws the salt (crypto.getRandomValues) and passes the password as NFC UTF-8 in a buffer of
-// its own, which these calls wipe before they return, whatever happens.
+// keyed_glue.cpp: the keyed form for the page's worker, on the module's buffers. The library
+// draws the salt for every encoding; only the browser tests give one, to compare keyed bytes with
+// the native library's. The worker passes the password as NFC UTF-8 in a buffer of its own,
+// which these calls wipe before they return, whatever happens.
 #include <emscripten/emscripten.h>
 #include <sodium.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "glue.h"
+#include "keyed_testing.h"
 #include "vorn.h"
 
 namespace {
@@ -45,23 +47,26 @@ extern "C" {
 
 // vorn_keyed_encode() in place: `image` holds the carrier and then the keyed picture; hidden1
 // and hidden2 are null exactly where `layout` does not store them, and their rasters are used
-// up. `salt` holds VORN_KEYED_SALT_BYTES bytes (else VORN_ERR_ARGUMENT). WEB_FAILED
-// (web_failure_text()) when the work buffer cannot be had.
+// up. `salt` is null, except from a test, whose salt holds VORN_KEYED_SALT_BYTES bytes (else
+// VORN_ERR_ARGUMENT). WEB_FAILED (web_failure_text()) when the work buffer cannot be had.
 EMSCRIPTEN_KEEPALIVE int web_keyed_encode(web_buffer *image, web_buffer *hidden1, web_buffer *hidden2,
                                           int layout, web_buffer *password, const web_buffer *salt)
 {
     return with_password(password, [&](const char *text, size_t length) {
-        if (salt->size() != VORN_KEYED_SALT_BYTES)
+        if (salt && salt->size() != VORN_KEYED_SALT_BYTES)
             return int(VORN_ERR_ARGUMENT);
         vorn_error error;
         std::vector<uint8_t> work = keyed_work(*image, error);
         if (error != VORN_OK)
             return int(error);
-        return int(vorn_keyed_encode(image->data(), image->size(),
-                                     hidden1 ? hidden1->data() : nullptr, hidden1 ? hidden1->size() : 0,
-                                     hidden2 ? hidden2->data() : nullptr, hidden2 ? hidden2->size() : 0,
-                                     vorn_layout(layout), text, length, salt->data(), work.data(),
-                                     work.size()));
+        uint8_t *data1 = hidden1 ? hidden1->data() : nullptr, *data2 = hidden2 ? hidden2->data() : nullptr;
+        const size_t length1 = hidden1 ? hidden1->size() : 0, length2 = hidden2 ? hidden2->size() : 0;
+        if (!salt)
+            return int(vorn_keyed_encode(image->data(), image->size(), data1, length1, data2, length2,
+                                         vorn_layout(layout), text, length, work.data(), work.size()));
+        return int(vorn_testing_keyed_encode(image->data(), image->size(), data1, length1, data2, length2,
+                                             vorn_layout(layout), text, length, salt->data(),
+                                             VORN_TESTING_KEY_FORMAT, work.data(), work.size()));
     });
 }
 
