@@ -232,21 +232,7 @@ vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed,
    Every other picture (a PNG, a JPEG, a BMP of another depth, row order or header) is decoded
    by the front end to 8-bit R G B (transparency left out, no colour management) and enters as
    its equivalent BMP through vorn_bmp_from_rgb(). A hidden picture then goes into the
-   carrier's frame with vorn_fit_hidden() (vorn_frame_hidden() when it must have the carrier's
-   size already). */
-
-/* The hidden picture's file image as encoding takes it beside this carrier, into `framed`,
-   which holds framed_length bytes (at least carrier_length). When vorn_check_hidden() accepts
-   `hidden` it is copied as it stands (nothing is copied when framed is hidden itself);
-   otherwise `hidden` must be a picture vorn_check_carrier() accepts with the carrier's width
-   and height, and framed receives the carrier's first offset_raster bytes with hidden's pixels
-   in the carrier's raster, row padding and any bytes after the raster 0. Errors: those of
-   vorn_check_carrier() for either picture, VORN_ERR_WIDTH_DIFFERS or VORN_ERR_HEIGHT_DIFFERS,
-   VORN_ERR_BUFFER_TOO_SMALL, and VORN_ERR_ARGUMENT when framed is hidden itself but the
-   picture has to be moved. */
-vorn_error vorn_frame_hidden(const uint8_t *carrier, size_t carrier_length,
-                             const uint8_t *hidden, size_t hidden_length,
-                             uint8_t *framed, size_t framed_length);
+   carrier's frame with vorn_fit_hidden(). */
 
 /* How a hidden picture of another size than the carrier goes into the carrier's frame. */
 typedef enum vorn_fit {
@@ -264,27 +250,26 @@ typedef struct vorn_placement {
     int64_t x, y;
 } vorn_placement;
 
-/* The placement of a width x height picture in a frame_width x frame_height frame. A picture of
-   the frame's size, or an empty picture or frame, is not scaled. Sizes are rounded to whole
-   pixels, at least one; the odd pixel of a margin goes to the right and the bottom.
-   VORN_ERR_ARGUMENT for an unknown fit or a null placement. */
-vorn_error vorn_fit_placement(uint32_t width, uint32_t height, uint32_t frame_width,
-                              uint32_t frame_height, vorn_fit fit, vorn_placement *placement);
-
 /* The work buffer vorn_fit_hidden() needs to fit a picture of geometry `hidden` into a frame of
    geometry `frame`: 0 when nothing is scaled, otherwise the resampler's rows and weights.
    VORN_ERR_SIZE_OVERFLOW for a scale so extreme that the resampler cannot take it. */
 vorn_error vorn_fit_work_size(const vorn_geometry *frame, const vorn_geometry *hidden,
                               vorn_fit fit, size_t *size);
 
-/* vorn_frame_hidden() for a hidden picture of any size: one of the carrier's size is placed
-   exactly as vorn_frame_hidden() places it; any other is resampled (stb_image_resize, in sRGB,
-   Mitchell when shrinking, Catmull-Rom when enlarging) to where vorn_fit_placement() puts it,
-   under the carrier's header, with black around it and 0 in row padding and after the raster.
-   *placement (when not null) says what was done. `work` holds vorn_fit_work_size() bytes.
-   Errors: those of vorn_frame_hidden(), those of vorn_check_carrier() for the hidden picture,
+/* The hidden picture's file image as encoding takes it beside this carrier, into `framed`, which
+   holds framed_length bytes (at least carrier_length). A picture that vorn_check_hidden()
+   accepts is copied as it stands (`framed` may be `hidden` itself then). One of the carrier's
+   width and height otherwise gets the carrier's first offset_raster bytes over its pixels, in the
+   carrier's raster. Any other is resampled (stb_image_resize, in sRGB, Mitchell when shrinking,
+   Catmull-Rom when enlarging) to where `fit` puts it: sizes rounded to whole pixels, at least
+   one, the odd pixel of a margin to the right and the bottom, black around it. An empty picture
+   or frame is not scaled, and must have the other's width and height. Row padding and bytes
+   after the raster are 0 but in a copy. *placement (when not null) says what was done. `work`
+   holds vorn_fit_work_size() bytes (the work rule above). Errors: those of vorn_check_carrier()
+   for either picture, VORN_ERR_WIDTH_DIFFERS or VORN_ERR_HEIGHT_DIFFERS for an empty one,
    VORN_ERR_BUFFER_TOO_SMALL for `framed` or the work, VORN_ERR_SIZE_OVERFLOW as
-   vorn_fit_work_size() gives it, VORN_ERR_ARGUMENT for an unknown fit. */
+   vorn_fit_work_size() gives it, VORN_ERR_ARGUMENT for an unknown fit or a `framed` that is
+   `hidden` but must be written. */
 vorn_error vorn_fit_hidden(const uint8_t *carrier, size_t carrier_length, const uint8_t *hidden,
                            size_t hidden_length, vorn_fit fit, uint8_t *framed,
                            size_t framed_length, void *work, size_t work_size,

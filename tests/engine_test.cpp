@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "encode.h"
+#include "frame.h"
 #include "sizes.h"
 #include "test_support.h"
 
@@ -368,7 +369,7 @@ TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_fra
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         bytes framed(c.framed_length, 0xEE);
-        ASSERT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), c.hidden.data(), c.hidden.size(), framed.data(),
+        ASSERT_EQ(frame_hidden(carrier.data(), carrier.size(), c.hidden.data(), c.hidden.size(), framed.data(),
                                     framed.size()),
                   c.error);
         if (c.error != VORN_OK) continue;
@@ -388,7 +389,7 @@ TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_fra
     }
     // In place only when nothing has to move.
     bytes in_place = same;
-    EXPECT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), in_place.data(), in_place.size(), in_place.data(),
+    EXPECT_EQ(frame_hidden(carrier.data(), carrier.size(), in_place.data(), in_place.size(), in_place.data(),
                                 in_place.size()),
               VORN_OK);
     EXPECT_EQ(in_place, same);
@@ -396,7 +397,7 @@ TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_fra
     moved.insert(moved.begin() + 54, 2, 0);
     put_le32(moved, 10, 56);
     ASSERT_EQ(moved.size(), carrier.size());
-    EXPECT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), moved.data(), moved.size(), moved.data(),
+    EXPECT_EQ(frame_hidden(carrier.data(), carrier.size(), moved.data(), moved.size(), moved.data(),
                                 moved.size()),
               VORN_ERR_ARGUMENT);
 }

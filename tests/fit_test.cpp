@@ -1,6 +1,8 @@
 // Fitting a hidden picture of any size into the carrier's frame: where each fit puts it, odd
 // sizes down to one pixel, the picture kept upright, black around it, a picture of the carrier's
 // size placed exactly as before, and scales too extreme to resample refused.
+#include "frame.h"
+#include "placement.h"
 #include "test_support.h"
 
 namespace {
@@ -73,7 +75,7 @@ TEST(fit, places_pictures_of_every_shape_as_each_fit_says)
         SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " into " + std::to_string(r.frame_width) +
                      "x" + std::to_string(r.frame_height) + " fit " + std::to_string(r.fit));
         vorn_placement p{};
-        ASSERT_EQ(vorn_fit_placement(r.width, r.height, r.frame_width, r.frame_height, r.fit, &p), VORN_OK);
+        ASSERT_EQ(fit_placement(r.width, r.height, r.frame_width, r.frame_height, r.fit, &p), VORN_OK);
         EXPECT_EQ(p.width, r.width);
         EXPECT_EQ(p.height, r.height);
         EXPECT_EQ(p.scaled_width, r.scaled_width);
@@ -82,8 +84,8 @@ TEST(fit, places_pictures_of_every_shape_as_each_fit_says)
         EXPECT_EQ(p.y, r.y);
     }
     vorn_placement p{};
-    EXPECT_EQ(vorn_fit_placement(2, 2, 4, 4, vorn_fit(3), &p), VORN_ERR_ARGUMENT);
-    EXPECT_EQ(vorn_fit_placement(2, 2, 4, 4, VORN_FIT_COVER, nullptr), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(fit_placement(2, 2, 4, 4, vorn_fit(3), &p), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(fit_placement(2, 2, 4, 4, VORN_FIT_COVER, nullptr), VORN_ERR_ARGUMENT);
 }
 
 TEST(fit, resamples_into_the_frame_upright_with_black_around_it)
@@ -128,7 +130,7 @@ TEST(fit, takes_a_picture_of_the_carriers_size_as_framing_does)
 {
     const bytes carrier = bmp_noise(9, 7, 1, 3), hidden = bmp_noise(9, 7, 2);
     bytes framed(carrier.size());
-    ASSERT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), framed.data(), framed.size()),
+    ASSERT_EQ(frame_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), framed.data(), framed.size()),
               VORN_OK);
     for (const vorn_fit mode : {VORN_FIT_CONTAIN, VORN_FIT_COVER, VORN_FIT_STRETCH}) {
         const fitted f = fit(carrier, hidden, mode);
