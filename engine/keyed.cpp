@@ -64,9 +64,11 @@ bool derive_secret(const char* password, size_t password_length, const uint8_t* 
 
 bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan)
 {
-    if (!layout_holds(layout, 1) && !layout_holds(layout, 2)) return false;
+    const vorn_layout_info* info = layout_info(layout);
+    if (!info || (!holds(*info, 1) && !holds(*info, 2))) return false;
     plan.layout = layout;
-    plan.field_bits = layout == VORN_LAYOUT_HIDDEN1 ? 2 : 4;
+    plan.info = info;
+    plan.field_bits = field_bits(*info);
     plan.colour_bytes = row_bytes(g) * g.height;
     plan.head = plan.field_bits == 2 ? salt_fields + tag_fields : salt_fields;
     if (plan.colour_bytes < plan.head) return false;

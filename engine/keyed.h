@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "bmp.h"
+#include "layout_table.h"
 #include "vorn.h"
 
 namespace vorn_internal {
@@ -64,6 +65,7 @@ bool derive_secret(const char* password, size_t password_length, const uint8_t* 
 // Where one layout's bits lie in a picture of one geometry.
 struct keyed_plan {
     vorn_layout layout;
+    const vorn_layout_info* info;  // the layout's facts (layout_table.h)
     unsigned field_bits;      // 2 or 4
     uint64_t colour_bytes;    // width * 3 * height
     uint64_t head;            // colour bytes whose fields hold the salt and the tag
@@ -74,8 +76,6 @@ struct keyed_plan {
 // False for VORN_LAYOUT_NONE, an unknown layout, or a picture with fewer colour bytes than the
 // salt and the tag take.
 bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan);
-
-inline bool layout_holds(vorn_layout layout, int which) { return vorn_layout_holds(layout, which) != 0; }
 
 // Colour byte k of `raster` (its field is read and set through it; the bits above are kept).
 struct colour_bytes {
@@ -108,12 +108,6 @@ void seal_message(uint8_t* message, const keyed_plan& plan, const raster_geometr
                   const keyed_secret& secret, uint8_t* tag);
 bool open_message(uint8_t* message, const keyed_plan& plan, const raster_geometry& g,
                   const keyed_secret& secret, const uint8_t* tag);
-
-// Tone placement: the stages' dithered values for a source byte, in the range the stored levels
-// represent (192/255 of the byte for a 2-bit layer, 240/255 for a 4-bit one, in units of 2^24
-// per level), and the bytes the levels are read back as.
-uint32_t placed_tone(uint8_t source, unsigned bits);
-inline uint8_t level_tone(uint8_t level, unsigned bits) { return uint8_t(level * (bits == 2 ? 85 : 17)); }
 
 // The stages of a keyed encoding over the hidden pictures' rasters (null: absent): afterwards
 // the raster of the layout's field layer (hidden 2's when it is stored, else hidden 1's) holds

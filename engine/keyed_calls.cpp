@@ -2,6 +2,7 @@
 // encoding, and decoding that finds the layout whose tag verifies.
 #include <sodium.h>
 
+#include <array>
 #include <cstring>
 
 #include "keyed.h"
@@ -10,10 +11,18 @@
 namespace vorn_internal {
 namespace {
 
-// The layouts decoding tries, in the order they are tried.
-constexpr vorn_layout keyed_layouts[] = {VORN_LAYOUT_HIDDEN1, VORN_LAYOUT_HIDDEN2_VORNHOLD,
-                                         VORN_LAYOUT_HIDDEN2_VORNHOLD2, VORN_LAYOUT_BOTH_VORNHOLD,
-                                         VORN_LAYOUT_BOTH_VORNHOLD2};
+// The layouts decoding tries, in their decode_order.
+constexpr int tried_count = [] {
+    int count = 0;
+    for (const vorn_layout_info& info : layout_table) count += info.decode_order > 0;
+    return count;
+}();
+constexpr std::array<vorn_layout, tried_count> keyed_layouts = [] {
+    std::array<vorn_layout, tried_count> order{};
+    for (int i = 0; i < layout_count; ++i)
+        if (layout_table[i].decode_order > 0) order[size_t(layout_table[i].decode_order - 1)] = vorn_layout(i);
+    return order;
+}();
 
 // The work block: the dither row first (4-byte aligned as the block is), the message after it.
 struct keyed_work {
@@ -47,11 +56,10 @@ vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size
     raster_geometry g{};
     if (const vorn_error error = check_header(image, length, g)) return error;
     keyed_plan plan{};
-    if (!layout_holds(layout, 1) && !layout_holds(layout, 2)) return VORN_ERR_ARGUMENT;
-    if (const vorn_error error = check_picture(hidden1, hidden1_length, layout_holds(layout, 1), g))
-        return error;
-    if (const vorn_error error = check_picture(hidden2, hidden2_length, layout_holds(layout, 2), g))
-        return error;
+    const vorn_layout_info* info = layout_info(layout);
+    if (!info || (!holds(*info, 1) && !holds(*info, 2))) return VORN_ERR_ARGUMENT;
+    if (const vorn_error error = check_picture(hidden1, hidden1_length, holds(*info, 1), g)) return error;
+    if (const vorn_error error = check_picture(hidden2, hidden2_length, holds(*info, 2), g)) return error;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
     if (!plan_for(layout, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
     if (const vorn_error error = check_work(work, work_size, keyed_work_bytes(g))) return error;

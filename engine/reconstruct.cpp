@@ -195,42 +195,42 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry* geometry, size_t* siz
 vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout layout, int which,
                             uint8_t* picture, size_t picture_length, void* work, size_t work_size)
 {
-    const field_rule* rule = field_rule_for(layout, which);
-    if (!coded || !picture || !rule) return VORN_ERR_ARGUMENT;
+    const field_rule rule = field_rule_for(layout, which);
+    if (!coded || !picture || !rule.picture) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
     if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
     if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
 
-    coded_levels levels{coded + g.offset_raster, &g, rule->scrambled && scrambles(g), {}, {}, nullptr,
+    coded_levels levels{coded + g.offset_raster, &g, rule.picture->scrambled && scrambles(g), {}, {}, nullptr,
                         {-1, -1, -1, -1, -1}, nullptr};
     for (unsigned c = 0; c < 256; ++c) {
-        levels.tones[c] = rule->tone(uint8_t(c));
-        levels.nibbles[c] = uint8_t(rule->tone(uint8_t(c)) >> 4);
+        levels.tones[c] = rule.tone(uint8_t(c));
+        levels.nibbles[c] = uint8_t(rule.tone(uint8_t(c)) >> 4);
     }
     levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
     levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
     std::memcpy(picture, coded, g.offset_raster);
     uint8_t* raster = picture + g.offset_raster;
     clear_outside_pixels(raster, g);
-    const bool nibble = rule->grain == field_grain::nibble;
-    grain_filter_run(g, nibble ? load_nibble_row : load_coded_row, &levels, filter_for(rule->grain), raster,
-                     work);
+    const field_grain grain = rule.grain();
+    grain_filter_run(g, grain == field_grain::nibble ? load_nibble_row : load_coded_row, &levels,
+                     filter_for(grain), raster, work);
     return VORN_OK;
 }
 
 vorn_error vorn_keyed_reconstruct(uint8_t* picture, size_t length, vorn_layout layout, int which,
                                   void* work, size_t work_size)
 {
-    const field_rule* rule = field_rule_for(layout, which);
-    if (!picture || !rule) return VORN_ERR_ARGUMENT;
+    const field_rule rule = field_rule_for(layout, which);
+    if (!picture || !rule.picture) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(picture, length, g)) return error;
     if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
 
     // The keyed form stores 2-bit tones 85 apart (picture 2 beside picture 1 too: it is a plain
     // 2-bit dither there) and 4-bit ones 17 apart.
-    const bool four = rule->grain == field_grain::four_bit;
+    const bool four = rule.grain() == field_grain::four_bit;
     const grain_filter filter = widened(four ? four_bit_filter : two_bit_filter, four ? 17.0f / 16 : 85.0f / 64);
     own_levels levels{picture + g.offset_raster, &g};
     grain_filter_run(g, load_own_row, &levels, filter, picture + g.offset_raster, work);

@@ -142,8 +142,35 @@ typedef enum vorn_layout {
     VORN_LAYOUT_BOTH_VORNHOLD2
 } vorn_layout;
 
+/* Where one hidden picture lies in a layout's field (below). */
+typedef struct vorn_layout_picture {
+    unsigned bits;      /* its level's bits: 2 or 4; 0 when the layout does not hold it */
+    unsigned shift;     /* the field bit that holds the level's lowest bit */
+    unsigned tone_step; /* the tone one step of the field up to its top bit stands for: 64 or 16 */
+    int scrambled;      /* 1 when encoding scrambles it (where vorn_scrambles() says so) */
+} vorn_layout_picture;
+
+/* One layout's facts, the rows of the table above as the engine itself reads them. A coded byte
+   holds the carrier in its top carrier_bits bits and the field below them. Read in plain order
+   (its four bits turned end for end first when `reversed`), the field holds the level of hidden
+   picture `which` in picture[which - 1].bits bits from bit picture[which - 1].shift up. That
+   level read with the field's bits below it (hidden picture 1's, beneath hidden picture 2, as
+   it was dithered over them) stands for the tone tone_step times their value. */
+typedef struct vorn_layout_info {
+    const char *name;               /* short and unique, such as "both-vornhold2" */
+    unsigned builds;                /* the builds that write it: bit (1 << build) for each */
+    unsigned carrier_bits;          /* the carrier's bits: 6 beside hidden picture 1 alone, else 4 */
+    int reversed;                   /* 1 when the field's bits are stored in reverse order */
+    vorn_layout_picture picture[2]; /* hidden pictures 1 and 2 */
+    int decode_order;               /* keyed decoding tries layouts from 1 up; 0: never tried */
+} vorn_layout_info;
+
+/* The facts of `layout`: static, never to be freed. Null for an unknown layout. */
+const vorn_layout_info *vorn_layout_describe(vorn_layout layout);
+
 /* The layout `build` writes when given hidden picture 1 (hidden1 non-zero) and hidden picture 2
-   (hidden2 non-zero). VORN_LAYOUT_NONE for an unknown build. */
+   (hidden2 non-zero): the one whose builds and pictures say so. VORN_LAYOUT_NONE for an unknown
+   build. */
 vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2);
 
 /* 1 when a picture of this layout holds hidden picture `which` (1 or 2), 0 otherwise. */
