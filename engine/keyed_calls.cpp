@@ -105,8 +105,11 @@ vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* pass
     if (const vorn_error error = check_header(coded, length, g)) return error;
     if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
+    // A picture too small for every layout's salt and tag is refused before the key is derived.
     keyed_plan plan{};
-    if (!plan_for(VORN_LAYOUT_HIDDEN2_VORNHOLD, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
+    bool fits_one = false;
+    for (const vorn_layout candidate : keyed_layouts) fits_one = fits_one || plan_for(candidate, g, plan);
+    if (!fits_one) return VORN_ERR_TOO_SMALL_FOR_KEY;
     if (const vorn_error error = check_work(work, work_size, keyed_work_bytes(g))) return error;
 
     // Fields are read from a copy of the coded picture in picture 2's buffer, which the opened

@@ -209,6 +209,9 @@ TEST(keyed, refuses_what_it_cannot_key)
         }
     }
     EXPECT_EQ(decode(picture, "").error, VORN_ERR_PASSWORD_EMPTY);
+    // Decoding needs room for the salt and tag of one layout at least: 22 pixels of 4-bit fields.
+    EXPECT_EQ(decode(gradient(21, 1, 3)).error, VORN_ERR_TOO_SMALL_FOR_KEY);
+    EXPECT_EQ(decode(gradient(22, 1, 3)).error, VORN_ERR_KEY_MISMATCH);
 }
 
 TEST(keyed, a_password_is_taken_as_its_bytes)
