@@ -19,16 +19,26 @@
      BOTH_VORNHOLD           C4         q1     q0     p1*    p0*
      BOTH_VORNHOLD2          C4         p0*    p1*    q0     q1
 
-   The library prints nothing, opens no file, never sleeps and keeps no global state: calls on
-   separate buffers may run on separate threads. It allocates nothing either (encoding may start
-   one helper thread): the caller provides every buffer, asking for its size first, and frees
-   it. Every function returns VORN_OK or an error code that vorn_strerror() names.
+   What the library does, and what it leaves to the caller. It prints nothing and never sleeps,
+   and it opens no file itself (vorn_keyed_encode() draws its salt from the system's random
+   source, through libsodium). It keeps no state between calls (libsodium, which the keyed calls
+   start, keeps its own and may be shared), so calls on separate buffers may run on separate
+   threads. The caller provides every buffer a call reads or writes, asking for its size first,
+   and frees it; no call keeps a pointer past its return. Two calls allocate on their own, and
+   give it all back before returning: vorn_encode() with both hidden pictures may start one
+   helper thread (without one it does the same work alone), and vorn_keyed_encode() and
+   vorn_keyed_decode() take the key derivation's 256 MiB from the system allocator.
+
+   Outcomes: every function that can fail returns VORN_OK or an error code that vorn_strerror()
+   names. The others answer directly: vorn_strerror() and vorn_version() with static text,
+   vorn_has_keyed(), vorn_scrambles() and vorn_layout_holds() with 1 or 0, vorn_layout_of() with
+   a layout, and vorn_layout_describe() with a static entry or null.
 
    Work buffers: a call that takes `work, work_size` needs the bytes its *_work_size() function
    gives for the picture's geometry, aligned as malloc() aligns. `work` may be null exactly when
    work_size is 0: a null work with a non-zero size is VORN_ERR_ARGUMENT, and a size below the
    one asked for is VORN_ERR_BUFFER_TOO_SMALL, null or not. A size of 0 means that the call needs
-   no work, so malloc(size) serves whatever it returns for 0. The call keeps nothing of it. */
+   no work, so malloc(size) serves whatever it returns for 0. */
 #ifndef VORN_H
 #define VORN_H
 
@@ -72,8 +82,9 @@ const char *vorn_strerror(vorn_error error);
 const char *vorn_version(void);
 
 /* 1 when this library has the keyed calls that need a key, vorn_keyed_encode() and
-   vorn_keyed_decode() (the shared library built with libsodium), 0 when it leaves them out (the
-   static libvorn.a, which the three programs link). */
+   vorn_keyed_decode(): the shared library built with libsodium, and the static vorn_keyed that
+   vorn and the page link. 0 in a library that leaves them out: the static libvorn.a, which the
+   three programs link, and a shared library built without libsodium. */
 int vorn_has_keyed(void);
 
 /* ---- Checks and geometry ----------------------------------------------------------------- */
@@ -121,8 +132,8 @@ vorn_error vorn_encode_work_size(const vorn_geometry *geometry, size_t *size);
    hidden picture given must pass vorn_check_hidden(); otherwise nothing is written, the error
    is its reason and *refused (when not null) names it, 1 or 2; it is 0 for every other outcome.
    The raster bytes of the hidden pictures are used as work room and hold no picture afterwards:
-   pass copies to keep them. `work` holds vorn_encode_work_size() bytes (the
-   work rule above). Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
+   pass copies to keep them. `work` holds vorn_encode_work_size() bytes (the work rule above).
+   Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
    VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_ARGUMENT; nothing is written then. */
 vorn_error vorn_encode(uint8_t *image, size_t length,
                        uint8_t *hidden1, size_t hidden1_length,
@@ -353,10 +364,12 @@ vorn_error vorn_program_decode1_piece(const uint8_t *coded, const vorn_geometry 
    file length as additional data. The salt (bits 1..0) and the 16-byte tag take the fields of the
    first 64 colour bytes (128 in the hidden-1 layout), which the hidden pictures give up.
 
-   These calls are in the shared library, which links libsodium for them; the static libvorn.a,
-   which the three programs link, leaves them out. The key derivation takes its 256 MiB from the
-   system allocator and frees it before returning; everything else lives in the caller's buffers.
-   Secrets are wiped before returning. */
+   vorn_keyed_encode() and vorn_keyed_decode() need a key, and libsodium for it: they are in the
+   shared library and in vorn_keyed, not in the static libvorn.a (vorn_has_keyed() says which
+   this is). The other keyed calls need no key and are in every library. The key derivation
+   takes its 256 MiB from the system allocator and frees it before returning; everything else
+   lives in the caller's buffers. Keys and plaintext left in work room are wiped before
+   returning. */
 
 /* The salt's length. vorn_keyed_encode() draws a salt at random for every encoding, so that no
    two pictures share a key, which is why the cipher's nonce can be fixed. */
@@ -372,18 +385,19 @@ vorn_error vorn_keyed_work_size(const vorn_geometry *geometry, size_t *size);
    (else VORN_ERR_ARGUMENT). Their rasters are work room and are zeroed afterwards.
    Errors, with nothing written: those of vorn_check_carrier(), VORN_ERR_PASSWORD_EMPTY,
    VORN_ERR_TOO_SMALL_FOR_KEY (fewer than 64 colour bytes, 128 for the hidden-1 layout),
-   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
+   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY (no memory for the key, or
+   libsodium could not start), VORN_ERR_ARGUMENT. `work` holds vorn_keyed_work_size() bytes (the
+   work rule above). */
 vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, size_t hidden1_length,
                              uint8_t *hidden2, size_t hidden2_length, vorn_layout layout,
                              const char *password, size_t password_length, void *work,
                              size_t work_size);
 
-/* Decodes a keyed picture: derives the key once and tries every keyed layout until a tag
-   verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded
+/* Decodes a keyed picture: derives the key once and tries the layouts in their decode_order
+   until a tag verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded
    picture's header, neither overlapping `coded`; picture_length is the size of each) hold its
-   hidden pictures, each level read back
-   over the full byte; a picture the layout does not hold is all zero, and the given-up pixels
-   are taken from the row above. VORN_ERR_KEY_MISMATCH when none verifies: the password is
+   hidden pictures, each level read back over the full byte; a picture the layout does not hold
+   is all zero, and the given-up pixels are taken from the row above. VORN_ERR_KEY_MISMATCH when none verifies: the password is
    wrong, or the picture was changed after it was coded (any bit, or its length); then nothing
    is written but zeros in picture2. Other errors: those of vorn_check_carrier(),
    VORN_ERR_PASSWORD_EMPTY, VORN_ERR_TOO_SMALL_FOR_KEY, VORN_ERR_BUFFER_TOO_SMALL (the work
@@ -397,15 +411,16 @@ vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *pa
    vorn_keyed_decode() named), in place: `picture` holds its levels as vorn_keyed_decode() wrote
    them and receives the reconstructed picture (the grain filtered out as vorn_reconstruct()
    does; the keyed form needs no other reading of the levels). `work` holds
-   vorn_reconstruct_work_size() bytes. This call needs no key and is in the static library too.
+   vorn_reconstruct_work_size() bytes (the work rule above).
    Errors: those of vorn_check_carrier(), VORN_ERR_ARGUMENT when the layout does not hold the
    picture, VORN_ERR_BUFFER_TOO_SMALL for the work. */
 vorn_error vorn_keyed_reconstruct(uint8_t *picture, size_t length, vorn_layout layout, int which,
                                   void *work, size_t work_size);
 
 /* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
-   for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels) give 0:
-   too few to tell. A noisy hidden picture stored without a key can look random too. */
+   for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels)
+   give 0: too few to tell. A noisy hidden picture stored without a key can look random too.
+   Errors: those of vorn_check_carrier(). */
 vorn_error vorn_keyed_likely(const uint8_t *coded, size_t length, int *likely);
 
 #ifdef __cplusplus
