@@ -78,7 +78,7 @@ typedef enum vorn_error {
    Never null; the text is static and must not be freed. */
 const char *vorn_strerror(vorn_error error);
 
-/* The library's version, such as "2.0.0". Static; not to be freed. */
+/* The library's version, such as "3.0.0". Static; not to be freed. */
 const char *vorn_version(void);
 
 /* 1 when this library has the keyed calls that need a key, vorn_keyed_encode() and
