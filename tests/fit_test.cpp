@@ -126,6 +126,41 @@ TEST(fit, resamples_into_the_frame_upright_with_black_around_it)
     }
 }
 
+// A picture whose one side meets the frame's needs no scaling: it used to be refused for the
+// other side, and is now placed pixel for pixel, centred with black bars or cropped.
+TEST(fit, places_a_picture_that_needs_no_scaling_pixel_for_pixel)
+{
+    struct row {
+        int32_t width, height;
+        vorn_fit fit;
+        int64_t x, y;
+    } const rows[] = {
+        {8, 4, VORN_FIT_CONTAIN, 0, 2}, {5, 8, VORN_FIT_CONTAIN, 1, 0},
+        {10, 8, VORN_FIT_COVER, -1, 0}, {8, 13, VORN_FIT_COVER, 0, -2},
+    };
+    const bytes carrier = bmp_noise(8, 8, 4, 1);
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " fit " + std::to_string(r.fit));
+        const bytes hidden = bmp_noise(r.width, r.height, 5);
+        const fitted f = fit(carrier, hidden, r.fit);
+        ASSERT_EQ(f.error, VORN_OK);
+        EXPECT_EQ(f.placement.scaled_width, uint64_t(r.width));
+        EXPECT_EQ(f.placement.scaled_height, uint64_t(r.height));
+        EXPECT_EQ(f.placement.x, r.x);
+        EXPECT_EQ(f.placement.y, r.y);
+        EXPECT_TRUE(std::equal(carrier.begin(), carrier.begin() + 54, f.framed.begin()));
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 8; ++x) {
+                const int64_t own_x = x - r.x, own_y = y - r.y;
+                const bool inside = own_x >= 0 && own_x < r.width && own_y >= 0 && own_y < r.height;
+                const uint8_t* got = pixel_at(f.framed, x, y);
+                const uint8_t* want = inside ? pixel_at(hidden, int32_t(own_x), int32_t(own_y)) : nullptr;
+                for (int c = 0; c < 3; ++c) EXPECT_EQ(got[c], want ? want[c] : 0) << x << "," << y;
+            }
+        EXPECT_EQ(f.framed.back(), 0) << "the byte after the raster";
+    }
+}
+
 TEST(fit, takes_a_picture_of_the_carriers_size_as_framing_does)
 {
     const bytes carrier = bmp_noise(9, 7, 1, 3), hidden = bmp_noise(9, 7, 2);
