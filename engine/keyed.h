@@ -129,11 +129,12 @@ void decoded_pictures(const colour_bytes& fields, const keyed_plan& plan, uint8_
                       uint8_t* raster2);
 
 // The work a keyed call needs: the dither row, then the message (at most half a byte per colour
-// byte), in 64 bits.
+// byte), in 64 bits. None for a picture without colour bytes, which no layout can key: a header
+// may claim a row of two gigabytes over zero rows.
 inline uint64_t keyed_work_bytes(const raster_geometry& g)
 {
-    const uint64_t row = uint64_t(g.width) * 3;
-    return row * sizeof(uint32_t) + row * g.height / 2 + 1;
+    const uint64_t row = uint64_t(g.width) * 3, colour_bytes = row * g.height;
+    return colour_bytes == 0 ? 0 : row * sizeof(uint32_t) + colour_bytes / 2 + 1;
 }
 
 // The keyed calls with the salt and the cost as parameters, so that tests can fix the one and

@@ -167,9 +167,11 @@ void load_own_row(void* context, uint32_t y, float* row)
 }
 
 // The filter's work, then the ghost test's ring of five rows and three rows of bytes (two of them
-// with margins).
+// with margins). A picture without pixels is not filtered and takes none: a header may claim a
+// row of two gigabytes over zero rows.
 uint64_t reconstruct_work_bytes(const raster_geometry& g)
 {
+    if (g.width == 0 || g.height == 0) return 0;
     const uint64_t row = uint64_t(g.width) * 3;
     return grain_filter_work_bytes(g) + ghost_rows * row + 2 * (row + 2 * ghost_margin) + row;
 }
@@ -208,8 +210,10 @@ vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout lay
         levels.tones[c] = rule.tone(uint8_t(c));
         levels.nibbles[c] = uint8_t(rule.tone(uint8_t(c)) >> 4);
     }
-    levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
-    levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
+    if (work_size > 0) {  // else the picture has no pixels, and nothing reads the rows
+        levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
+        levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
+    }
     std::memcpy(picture, coded, g.offset_raster);
     uint8_t* raster = picture + g.offset_raster;
     clear_outside_pixels(raster, g);

@@ -337,6 +337,23 @@ TEST(engine, sizes_that_do_not_fit_are_refused_rather_than_wrapped)
     const bool wide_size_t = sizeof(size_t) > 4;
     size_t size = 0;
     EXPECT_EQ(vorn_encode_work_size(&widest, &size), wide_size_t ? VORN_OK : VORN_ERR_SIZE_OVERFLOW);
+
+    // A header may claim such a row over no rows at all, in a file of 54 bytes: no call takes
+    // work for it, and reconstruction still gives the (empty) picture.
+    const bytes no_rows = with_le32(bmp_file(0, 0, 0), 18, 700000000);
+    vorn_geometry g{};
+    ASSERT_EQ(vorn_check_carrier(no_rows.data(), no_rows.size(), &g), VORN_OK);
+    for (const auto size_of : {vorn_encode_work_size, vorn_program_decode_work_size, vorn_reconstruct_work_size,
+                               vorn_keyed_work_size}) {
+        size = 1;
+        EXPECT_EQ(size_of(&g, &size), VORN_OK);
+        EXPECT_EQ(size, 0u);
+    }
+    bytes picture(no_rows.size());
+    EXPECT_EQ(vorn_reconstruct(no_rows.data(), no_rows.size(), VORN_LAYOUT_HIDDEN1, 1, picture.data(), picture.size(),
+                               nullptr, 0),
+              VORN_OK);
+    EXPECT_EQ(picture, no_rows);
 }
 
 }  // namespace
