@@ -127,7 +127,7 @@ void ghost_down(uint8_t* __restrict raised, uint8_t* __restrict floor, const uin
 void ghost_across(uint8_t* __restrict tones, const uint8_t* __restrict raised, const uint8_t* __restrict floor,
                   const uint8_t* __restrict own, size_t n)
 {
-    for (size_t i = 0; i < n; ++i) {
+    for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) {  // reads the margins before the row
         const uint8_t any = raised[i - 6] | raised[i - 3] | raised[i] | raised[i + 3] | raised[i + 6];
         uint8_t lowest = floor[i];
         for (const uint8_t bits : {floor[i - 6], floor[i - 3], floor[i + 3], floor[i + 6]})
@@ -180,7 +180,8 @@ uint64_t reconstruct_work_bytes(const raster_geometry& g)
 void clear_outside_pixels(uint8_t* raster, const raster_geometry& g)
 {
     const size_t pixels = size_t(g.width) * 3;
-    for (uint32_t y = 0; y < g.height; ++y)
+    // Only rows with padding are walked: a header may count two billion rows that hold no bytes.
+    for (uint32_t y = 0; g.string_length > pixels && y < g.height; ++y)
         std::memset(raster + size_t(y) * g.string_length + pixels, 0, g.string_length - pixels);
     const size_t rows = size_t(g.height) * g.string_length;
     std::memset(raster + rows, 0, size_t(g.length) - g.offset_raster - rows);
