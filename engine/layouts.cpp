@@ -7,10 +7,13 @@ const vorn_layout_info* vorn_layout_describe(vorn_layout layout) { return layout
 
 vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2)
 {
+    // A caller may pass any number as the build: it is tested before it is used, and the search
+    // captures only values, never the parameter itself.
     if (!known_build(build)) return VORN_LAYOUT_NONE;
-    return layout_where([&](const vorn_layout_info& info) {
-        return (info.builds & written_by(build)) && holds(info, 1) == (hidden1 != 0) &&
-               holds(info, 2) == (hidden2 != 0);
+    const unsigned bit = written_by(build);
+    const bool has1 = hidden1 != 0, has2 = hidden2 != 0;
+    return layout_where([bit, has1, has2](const vorn_layout_info& info) {
+        return (info.builds & bit) && holds(info, 1) == has1 && holds(info, 2) == has2;
     });
 }
 

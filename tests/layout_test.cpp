@@ -88,7 +88,7 @@ TEST(layout, descriptors_agree_with_the_calls_that_answer_from_them)
     }
     EXPECT_EQ(orders.size(), 5u);  // every layout with a hidden picture, NONE not
     EXPECT_EQ(vorn_layout_describe(vorn_layout(6)), nullptr);
-    EXPECT_EQ(vorn_layout_describe(vorn_layout(-1)), nullptr);
+    EXPECT_EQ(vorn_layout_describe(vorn_layout(7)), nullptr);
     EXPECT_EQ(vorn_layout_holds(VORN_LAYOUT_BOTH_VORNHOLD, 3), 0);
 }
 
