@@ -157,7 +157,7 @@ typedef enum vorn_layout {
 typedef struct vorn_layout_picture {
     unsigned bits;      /* its level's bits: 2 or 4; 0 when the layout does not hold it */
     unsigned shift;     /* the field bit that holds the level's lowest bit */
-    unsigned tone_step; /* the tone one step of the field up to its top bit stands for: 64 or 16 */
+    unsigned tone_step; /* a step of its level, read with the bits below it, in tone: 64 or 16 */
     int scrambled;      /* 1 when encoding scrambles it (where vorn_scrambles() says so) */
 } vorn_layout_picture;
 
@@ -170,7 +170,7 @@ typedef struct vorn_layout_picture {
 typedef struct vorn_layout_info {
     const char *name;               /* short and unique, such as "both-vornhold2" */
     unsigned builds;                /* the builds that write it: bit (1 << build) for each */
-    unsigned carrier_bits;          /* the carrier's bits: 6 beside hidden picture 1 alone, else 4 */
+    unsigned carrier_bits;          /* the carrier's: 6 beside hidden picture 1 alone, else 4 */
     int reversed;                   /* 1 when the field's bits are stored in reverse order */
     vorn_layout_picture picture[2]; /* hidden pictures 1 and 2 */
     int decode_order;               /* keyed decoding tries layouts from 1 up; 0: never tried */
@@ -394,14 +394,16 @@ vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, si
                              size_t work_size);
 
 /* Decodes a keyed picture: derives the key once and tries the layouts in their decode_order
-   until a tag verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded
-   picture's header, neither overlapping `coded`; picture_length is the size of each) hold its
-   hidden pictures, each level read back over the full byte; a picture the layout does not hold
-   is all zero, and the given-up pixels are taken from the row above. VORN_ERR_KEY_MISMATCH when none verifies: the password is
-   wrong, or the picture was changed after it was coded (any bit, or its length); then nothing
-   is written but zeros in picture2. Other errors: those of vorn_check_carrier(),
-   VORN_ERR_PASSWORD_EMPTY, VORN_ERR_TOO_SMALL_FOR_KEY, VORN_ERR_BUFFER_TOO_SMALL (the work
-   buffer, or picture_length < length), VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
+   until a tag verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each,
+   the coded picture's header, neither overlapping `coded`; picture_length is the size of each)
+   hold its hidden pictures, each level read back over the full byte; a picture the layout does
+   not hold is all zero, and the given-up pixels are taken from the row above.
+   VORN_ERR_KEY_MISMATCH when none verifies: the password is wrong, or the picture was changed
+   after it was coded (any bit, or its length); then nothing is written but zeros in picture2.
+   Other errors: those of vorn_check_carrier(), VORN_ERR_PASSWORD_EMPTY,
+   VORN_ERR_TOO_SMALL_FOR_KEY (too few colour bytes for any layout), VORN_ERR_BUFFER_TOO_SMALL
+   (the work buffer, or picture_length < length), VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. `work`
+   holds vorn_keyed_work_size() bytes (the work rule above). */
 vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *password,
                              size_t password_length, uint8_t *picture1, uint8_t *picture2,
                              size_t picture_length, vorn_layout *layout, void *work,
