@@ -30,7 +30,12 @@ fuzz_target() {
       > "build/fuzz/logs/$target.log" 2>&1 || status=$?
   echo "$status" > "build/fuzz/logs/$target.status"
 }
-targets=(header encode decode filter library vorn_bmp vorn_png vorn_jpeg vorn_options vorn_kit_decode)
+# Every target the build made: the keyed form's and vorn's own are there where they are built.
+targets=()
+for executable in build/fuzz/fuzz/vorn_fuzz_*; do
+  target=${executable#build/fuzz/fuzz/vorn_fuzz_}
+  if [ -f "$executable" ] && [ -x "$executable" ] && [ "$target" != seeds ]; then targets+=("$target"); fi
+done
 at_once=$(nproc)
 mkdir -p build/fuzz/logs
 rm -f build/fuzz/logs/*

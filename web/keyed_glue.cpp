@@ -24,10 +24,10 @@ kit::status keyed_ready()
 }
 
 // TEST ONLY, for the browser tests that compare keyed bytes with the native library's for a
-// given salt. The kit draws the salt with libsodium's randombytes_buf(), which in WebAssembly
+// given salt. The engine draws the salt with libsodium's randombytes_buf(), which in WebAssembly
 // takes each byte from Module.getRandomValue(); while `body` runs, the given salt's bytes are
-// handed out first. When the engine draws the salt itself and offers a private entry that takes
-// a given one, call that here instead.
+// handed out first, so that the hiding runs through the kit exactly as the page's does (the
+// engine's private salted entry would bypass the kit's steps).
 kit::status with_test_salt(const web_buffer* salt, const std::function<kit::status()>& body)
 {
     if (!salt) return body();
