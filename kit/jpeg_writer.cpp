@@ -1,38 +1,21 @@
 #include "jpeg_writer.h"
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
 
 #include "fault.h"
+#include "jpeg_errors.h"
 #include "vorn.h"
 
 namespace {
 
-struct error_manager {
-    jpeg_error_mgr fields;
-    std::jmp_buf escape;
-    char text[JMSG_LENGTH_MAX];
-};
-
-// libjpeg's fatal errors must not return: control goes back to encode(), which frees the encoder.
-void on_fatal_error(j_common_ptr encoder)
-{
-    auto* manager = reinterpret_cast<error_manager*>(encoder->err);
-    (*encoder->err->format_message)(encoder, manager->text);
-    std::longjmp(manager->escape, 1);
-}
-
 // Holds only plain objects between setjmp and longjmp, as the jump requires. On success *out
 // is libjpeg's buffer of *size bytes, which the caller frees with free().
-bool encode(const uint8_t* image, const vorn_geometry& frame, uint8_t* row, error_manager& errors,
+bool encode(const uint8_t* image, const vorn_geometry& frame, uint8_t* row, jpeg_errors& errors,
             unsigned char** out, unsigned long* size)
 {
     jpeg_compress_struct encoder;
     encoder.err = jpeg_std_error(&errors.fields);
-    errors.fields.error_exit = on_fatal_error;
+    errors.fields.error_exit = on_jpeg_fatal_error;
     errors.text[0] = 0;
     if (setjmp(errors.escape)) {
         jpeg_destroy_compress(&encoder);
@@ -74,7 +57,7 @@ std::vector<uint8_t> write_jpeg_of_image(const std::vector<uint8_t>& image, cons
         frame.width > JPEG_MAX_DIMENSION || frame.height > JPEG_MAX_DIMENSION)
         raise_fault(kit::fault::output, path + ": cannot encode the JPEG (its sides reach past 65500 pixels)");
     std::vector<uint8_t> row(size_t(frame.width) * 3);
-    error_manager errors;
+    jpeg_errors errors;
     unsigned char* out = nullptr;
     unsigned long size = 0;
     const bool encoded = encode(image.data(), frame, row.data(), errors, &out, &size);
