@@ -1,9 +1,11 @@
 # What `cmake --install` puts in place, and the Debian packages `cpack -G DEB` makes of it.
 #
-# Every install() rule names one of three components, and each component becomes one package:
+# Every install() rule names one of four components, and each of the first three becomes one
+# package:
 #   programs     the console programs, their manual pages and completions  -> vornhold
-#   runtime      the shared library                                         -> libvorn2
+#   runtime      the shared library                                         -> libvorn3
 #   development  header, static library, .so link, pkg-config, CMake files  -> libvorn-dev
+#   python       the Python module, which scripts/python.sh installs       -> none
 # Only the components that some rule uses become packages, so a build without the library makes
 # the programs' package alone. This file is included last, when every rule has been declared.
 include(GNUInstallDirs)
@@ -44,15 +46,17 @@ foreach(component programs runtime development)
     list(APPEND vorn_packaged_components ${component})
   endif()
 endforeach()
+# The Python module (component python) is installed into Python's own folder by
+# scripts/python.sh, and goes into no package.
 foreach(component IN LISTS vorn_components)
-  if(NOT component IN_LIST vorn_packaged_components)
+  if(NOT component IN_LIST vorn_packaged_components AND NOT component STREQUAL "python")
     message(WARNING "Install component '${component}' goes into no package: "
                     "give its install() rules COMPONENT programs, runtime or development")
   endif()
 endforeach()
 
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME vornhold)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libvorn2)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libvorn3)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvorn-dev)
 
 # Each package carries the copyright file and the changelog in its own documentation folder,
@@ -101,7 +105,7 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The library is registered through dpkg's ldconfig trigger, not by maintainer scripts.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
-    ${CMAKE_CURRENT_SOURCE_DIR}/packaging/libvorn2/triggers)
+    ${CMAKE_CURRENT_SOURCE_DIR}/packaging/libvorn3/triggers)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb-without-ldconfig-scripts.cmake)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "library that hides pictures in the low bits of a BMP picture
 libvorn checks uncompressed 24-bit BMP pictures, hides up to two pictures in
@@ -112,7 +116,7 @@ pictures held in memory and neither prints nor touches files.
 This package holds the shared library.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libvorn2 (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libvorn3 (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "development files for libvorn, which hides pictures in pictures
 libvorn checks uncompressed 24-bit BMP pictures, hides up to two pictures in
 the low bits of a carrier with error-diffusion dithering and a bit-reversal

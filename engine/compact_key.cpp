@@ -11,8 +11,9 @@ vorn_error vorn_compact_key(const char* password, size_t password_length,
     if (!salt || !key || (!password && password_length > 0)) return VORN_ERR_ARGUMENT;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
     if (sodium_init() < 0) return VORN_ERR_KEY_MEMORY;
-    if (crypto_pwhash(key, VORN_COMPACT_KEY_BYTES, password, password_length, salt, keyed_format_cost.passes,
-                      keyed_format_cost.memory, crypto_pwhash_ALG_ARGON2ID13) != 0)
+    const vorn_internal::keyed_cost cost = vorn_internal::keyed_format_cost;
+    if (crypto_pwhash(key, VORN_COMPACT_KEY_BYTES, password, password_length, salt, cost.passes, cost.memory,
+                      crypto_pwhash_ALG_ARGON2ID13) != 0)
         return VORN_ERR_KEY_MEMORY;
     return VORN_OK;
 }

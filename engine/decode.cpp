@@ -124,8 +124,8 @@ vorn_error vorn_program_decode(const uint8_t* coded, size_t length, vorn_build b
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
     const bool permuted = vorn_scrambles(&g);
-    if (permuted && work_size < decode_spare_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
-    if (permuted && decode_spare_bytes(g) > 0 && !work) return VORN_ERR_ARGUMENT;
+    // Only moving the pixels takes work room.
+    if (const vorn_error error = check_work(work, work_size, permuted ? decode_spare_bytes(g) : 0)) return error;
 
     // The first image is taken before the second may overwrite the coded picture.
     if (decoded1) first_decoded_piece(coded, g, 0, length, decoded1);

@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "bmp.h"
+#include "layout_table.h"
 #include "permute.h"
 
 namespace {
@@ -125,13 +126,31 @@ measures measure(const picture_view& view)
 constexpr double carrier_wrap_share = 0.25;
 constexpr uint64_t fewest_steps = 32;
 
-// A picture encoded without hidden pictures has its four low bits 0 in every byte from
-// offset_raster on, padding and trailing bytes included.
+// A picture encoded without hidden pictures has its field 0 in every byte from offset_raster on,
+// padding and trailing bytes included.
 bool has_low_bits(const uint8_t* image, const raster_geometry& g)
 {
+    const uint8_t field = low_mask(field_bits(layout_table[VORN_LAYOUT_NONE]));
     for (size_t at = g.offset_raster; at < g.length; ++at)
-        if (image[at] & 0x0F) return true;
+        if (image[at] & field) return true;
     return false;
+}
+
+// The bits of a coded byte that encoding scrambles in this layout.
+uint8_t scrambled_bits(const vorn_layout_info& info)
+{
+    uint8_t bits = 0;
+    for (const vorn_layout_picture& picture : info.picture)
+        if (picture.scrambled) bits = uint8_t(bits | stored_bits(info, picture));
+    return bits;
+}
+
+// The layout with both hidden pictures whose scrambled bits these are.
+vorn_layout both_scrambling(uint8_t bits)
+{
+    return layout_where([bits](const vorn_layout_info& info) {
+        return holds(info, 1) && holds(info, 2) && scrambled_bits(info) == bits;
+    });
 }
 
 // The guess from the measures, for a picture that has low bits.
@@ -139,7 +158,7 @@ vorn_layout layout_from(const measures& m, bool scrambled)
 {
     if (m.wrap.steps >= fewest_steps &&
         double(m.wrap.balance) > carrier_wrap_share * double(m.wrap.steps))
-        return VORN_LAYOUT_HIDDEN1;
+        return layout_where([](const vorn_layout_info& info) { return info.carrier_bits == 6; });
     double in_place[4], unscrambled[4];
     for (int bit = 0; bit < 4; ++bit) {
         in_place[bit] = m.bits[0][bit].smoothness();
@@ -149,8 +168,8 @@ vorn_layout layout_from(const measures& m, bool scrambled)
         // Positive where a pair of bits is smoother in place than unscrambled.
         const double high = in_place[3] + in_place[2] - unscrambled[3] - unscrambled[2];
         const double low = in_place[1] + in_place[0] - unscrambled[1] - unscrambled[0];
-        if (high > 0 && low < 0) return VORN_LAYOUT_BOTH_VORNHOLD;
-        if (high < 0 && low > 0) return VORN_LAYOUT_BOTH_VORNHOLD2;
+        if (high > 0 && low < 0) return both_scrambling(0x03);
+        if (high < 0 && low > 0) return both_scrambling(0x0C);
     }
     const double* s = scrambled ? unscrambled : in_place;
     // Both builds keep a field's most significant bit at bit 3 (vornhold) or bit 0 (vornhold2)
@@ -159,8 +178,9 @@ vorn_layout layout_from(const measures& m, bool scrambled)
     // Alone, hidden picture 2's second bit (bit 2 or bit 1) is smoother than its third; beside
     // hidden picture 1 the other of the two is hidden picture 1's most significant bit.
     const bool alone = plain_order ? s[2] > s[1] : s[1] > s[2];
-    if (plain_order) return alone ? VORN_LAYOUT_HIDDEN2_VORNHOLD : VORN_LAYOUT_BOTH_VORNHOLD;
-    return alone ? VORN_LAYOUT_HIDDEN2_VORNHOLD2 : VORN_LAYOUT_BOTH_VORNHOLD2;
+    return layout_where([&](const vorn_layout_info& info) {
+        return holds(info, 2) && info.reversed == !plain_order && holds(info, 1) == !alone;
+    });
 }
 
 }  // namespace

@@ -379,9 +379,7 @@ vorn_error vorn_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t h
         if (refused) *refused = which;
         return error;
     }
-    const uint64_t needed = stage_rows_bytes(g);
-    if (work_size < needed) return VORN_ERR_BUFFER_TOO_SMALL;
-    if (needed > 0 && !work) return VORN_ERR_ARGUMENT;
+    if (const vorn_error error = check_work(work, work_size, stage_rows_bytes(g))) return error;
     encode_layers(image, hidden1, hidden2, stage_rows_in(work, g), g, build);
     return VORN_OK;
 }

@@ -1,12 +1,10 @@
-// Where each hidden picture's field lies in a coded byte, per layout (the table of vorn.h read per
-// hidden picture), and the two ways a field is read: raw, scaled to the full byte, and as the
-// tone the dithering aimed at.
+// One hidden picture's field in a coded byte, as the layout table places it, and the two ways it
+// is read: raw, scaled to the full byte, and as the tone the dithering aimed at.
 #pragma once
 
 #include <cstdint>
 
-#include "layout.h"
-#include "vorn.h"
+#include "layout_table.h"
 
 namespace {
 
@@ -18,53 +16,38 @@ enum class field_grain {
 };
 
 struct field_rule {
-    uint8_t (*value)(uint8_t coded);  // the field, in the picture's own bit order
-    bool scrambled;                   // moved by the permutation when encoding
-    uint8_t scale;                    // raw reading: 85 for a 2-bit value, 17 for a 4-bit one
-    uint8_t (*tone)(uint8_t coded);   // the tone the dithering aimed at, 0 to 240
-    field_grain grain;
+    const vorn_layout_info* layout;
+    const vorn_layout_picture* picture;  // null: the layout does not hold the picture
+
+    // The level, in the picture's own bit order.
+    uint8_t level(uint8_t coded) const
+    {
+        return uint8_t(plain_field(*layout, coded) >> picture->shift & low_mask(picture->bits));
+    }
+    // The raw reading: the level over the full byte (85 v for a 2-bit level, 17 v for a 4-bit one).
+    uint8_t raw(uint8_t coded) const { return uint8_t(level(coded) * (255 / low_mask(picture->bits))); }
+    // The dithering keeps the top bits of a byte, so the field up to the picture's top bit, times
+    // the tone step, is the tone it aimed at: 64 v, or 16 v for a 4-bit level and for hidden
+    // picture 2 over picture 1's bits (the stored nibble q1 q0 p1 p0 stands for 16 times itself).
+    uint8_t tone(uint8_t coded) const
+    {
+        const uint8_t up_to_top = low_mask(picture->shift + picture->bits);
+        return uint8_t((plain_field(*layout, coded) & up_to_top) * picture->tone_step);
+    }
+    field_grain grain() const
+    {
+        if (picture->bits == 4) return field_grain::four_bit;
+        return picture->shift > 0 ? field_grain::nibble : field_grain::two_bit;
+    }
 };
 
-inline uint8_t reverse_pair(uint8_t bits) { return uint8_t((bits & 1) << 1 | (bits >> 1 & 1)); }
-
-inline uint8_t low_pair(uint8_t c) { return c & 3; }
-inline uint8_t upper_pair(uint8_t c) { return c >> 2 & 3; }
-inline uint8_t upper_pair_reversed(uint8_t c) { return reverse_pair(c >> 2 & 3); }
-inline uint8_t low_pair_reversed(uint8_t c) { return reverse_pair(c & 3); }
-inline uint8_t nibble(uint8_t c) { return c & 15; }
-inline uint8_t nibble_reversed(uint8_t c) { return reverse_nibble(c & 15); }
-
-// The dithering keeps the top bits of a byte, so a 2-bit level v stands for 64 v and a 4-bit one
-// for 16 v. Hidden picture 2 beside picture 1 is dithered against picture 1's bits below its own
-// (the stored nibble q1 q0 p1 p0 stands for 16 times itself), so it is read with them.
-inline uint8_t low_pair_tone(uint8_t c) { return uint8_t(low_pair(c) << 6); }
-inline uint8_t upper_pair_reversed_tone(uint8_t c) { return uint8_t(upper_pair_reversed(c) << 6); }
-inline uint8_t nibble_tone(uint8_t c) { return uint8_t(nibble(c) << 4); }
-inline uint8_t nibble_reversed_tone(uint8_t c) { return uint8_t(nibble_reversed(c) << 4); }
-
-constexpr int layout_count = VORN_LAYOUT_BOTH_VORNHOLD2 + 1;
-
-// [layout][which - 1]; a null value: the layout does not hold that picture.
-constexpr field_rule field_rules[layout_count][2] = {
-    /* NONE              */ {{nullptr, false, 0, nullptr, field_grain::two_bit},
-                             {nullptr, false, 0, nullptr, field_grain::two_bit}},
-    /* HIDDEN1           */ {{low_pair, true, 85, low_pair_tone, field_grain::two_bit},
-                             {nullptr, false, 0, nullptr, field_grain::two_bit}},
-    /* HIDDEN2_VORNHOLD  */ {{nullptr, false, 0, nullptr, field_grain::two_bit},
-                             {nibble, true, 17, nibble_tone, field_grain::four_bit}},
-    /* HIDDEN2_VORNHOLD2 */ {{nullptr, false, 0, nullptr, field_grain::two_bit},
-                             {nibble_reversed, true, 17, nibble_reversed_tone, field_grain::four_bit}},
-    /* BOTH_VORNHOLD     */ {{low_pair, true, 85, low_pair_tone, field_grain::two_bit},
-                             {upper_pair, false, 85, nibble_tone, field_grain::nibble}},
-    /* BOTH_VORNHOLD2    */ {{upper_pair_reversed, true, 85, upper_pair_reversed_tone, field_grain::two_bit},
-                             {low_pair_reversed, false, 85, nibble_reversed_tone, field_grain::nibble}},
-};
-
-inline const field_rule* field_rule_for(vorn_layout layout, int which)
+// Picture `which` (1 or 2) of `layout`; its picture is null for an unknown layout or picture, and
+// for one the layout does not hold.
+inline field_rule field_rule_for(vorn_layout layout, int which)
 {
-    if (layout < 0 || layout >= layout_count || (which != 1 && which != 2)) return nullptr;
-    const field_rule& rule = field_rules[layout][which - 1];
-    return rule.value ? &rule : nullptr;
+    const vorn_layout_info* info = layout_info(layout);
+    if (!info || (which != 1 && which != 2) || !holds(*info, which)) return {info, nullptr};
+    return {info, &info->picture[which - 1]};
 }
 
 }  // namespace

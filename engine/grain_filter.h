@@ -24,6 +24,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -115,7 +116,9 @@ void load_levels(band_planes& p, row_range rows, level_row_loader load, void* co
 }
 
 // The loops over a row, each a function of its own whose pointers are restrict: the rows never
-// overlap, and saying so lets the compiler run them as vector code.
+// overlap, and saying so lets the compiler run them as vector code. Loops that read a row's
+// margins (i - 3, i - 6) count in ptrdiff_t, so that the index before the row is negative rather
+// than an unsigned value wrapped around.
 void smooth_down(float* __restrict out, const float* __restrict centre, const float* __restrict up1,
                  const float* __restrict down1, const float* __restrict up2, const float* __restrict down2,
                  size_t n, const grain_filter& f)
@@ -127,7 +130,8 @@ void smooth_down(float* __restrict out, const float* __restrict centre, const fl
 void smooth_across(float* __restrict out, const float* __restrict in, size_t n, const grain_filter& f)
 {
     const float w0 = f.gauss[0], w1 = f.gauss[1], w2 = f.gauss[2];
-    for (size_t i = 0; i < n; ++i) out[i] = w0 * in[i] + w1 * (in[i - 3] + in[i + 3]) + w2 * (in[i - 6] + in[i + 6]);
+    for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i)
+        out[i] = w0 * in[i] + w1 * (in[i - 3] + in[i + 3]) + w2 * (in[i - 6] + in[i + 6]);
 }
 
 constexpr float third = 1.0f / 3.0f;
@@ -135,7 +139,7 @@ constexpr float third = 1.0f / 3.0f;
 void sums_across(float* __restrict s0, float* __restrict s1, float* __restrict s2, float* __restrict s3,
                  const float* __restrict g, const float* __restrict l, size_t n)
 {
-    for (size_t i = 0; i < n; ++i) {
+    for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) {
         const float gl = g[i - 3], gc = g[i], gr = g[i + 3];
         const float ll = l[i - 3], lc = l[i], lr = l[i + 3];
         s0[i] = third * gc + third * (gl + gr);
@@ -167,7 +171,7 @@ void fit_windows(float* __restrict slope, float* __restrict offset, const float*
 
 void box_across(float* __restrict out, const float* __restrict in, size_t n)
 {
-    for (size_t i = 0; i < n; ++i) out[i] = third * in[i] + third * (in[i - 3] + in[i + 3]);
+    for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) out[i] = third * in[i] + third * (in[i - 3] + in[i + 3]);
 }
 
 // a and b boxed down, applied to the guide, clamped and rounded to bytes. (No value is NaN:

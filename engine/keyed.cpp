@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+namespace vorn_internal {
 namespace {
 
 constexpr uint64_t salt_fields = keyed_salt_bytes * 4;  // two bits per field
@@ -15,6 +16,9 @@ constexpr uint64_t tag_fields = keyed_tag_bytes * 4;
 constexpr uint8_t fixed_nonce[crypto_aead_xchacha20poly1305_ietf_NPUBBYTES] = {};
 
 uint64_t row_bytes(const raster_geometry& g) { return uint64_t(g.width) * 3; }
+
+static_assert(keyed_cheapest_cost.passes == crypto_pwhash_OPSLIMIT_MIN &&
+              keyed_cheapest_cost.memory == crypto_pwhash_MEMLIMIT_MIN);
 
 // Calls visit(byte, k) for colour bytes first .. last - 1, walking rows rather than dividing.
 template <class Visit>
@@ -46,6 +50,7 @@ void put_le32(uint8_t* at, uint32_t value)
 
 }  // namespace
 
+
 bool derive_secret(const char* password, size_t password_length, const uint8_t* salt,
                    keyed_cost cost, keyed_secret& secret)
 {
@@ -59,9 +64,11 @@ bool derive_secret(const char* password, size_t password_length, const uint8_t* 
 
 bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan)
 {
-    if (!layout_holds(layout, 1) && !layout_holds(layout, 2)) return false;
+    const vorn_layout_info* info = layout_info(layout);
+    if (!info || (!holds(*info, 1) && !holds(*info, 2))) return false;
     plan.layout = layout;
-    plan.field_bits = layout == VORN_LAYOUT_HIDDEN1 ? 2 : 4;
+    plan.info = info;
+    plan.field_bits = field_bits(*info);
     plan.colour_bytes = row_bytes(g) * g.height;
     plan.head = plan.field_bits == 2 ? salt_fields + tag_fields : salt_fields;
     if (plan.colour_bytes < plan.head) return false;
@@ -69,12 +76,6 @@ bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan)
     plan.filler = (plan.colour_bytes - plan.head) % per_byte;
     plan.message_bytes = (plan.colour_bytes - plan.head) / per_byte;
     return true;
-}
-
-uint8_t& colour_bytes::operator[](uint64_t k) const
-{
-    const uint64_t per_row = row_bytes(g);
-    return raster[size_t(k / per_row) * g.string_length + size_t(k % per_row)];
 }
 
 void pack_message(const colour_bytes& fields, const keyed_plan& plan, uint8_t* message)
@@ -180,9 +181,4 @@ bool open_message(uint8_t* message, const keyed_plan& plan, const raster_geometr
                                                                secret.key) == 0;
 }
 
-uint64_t keyed_work_bytes(const raster_geometry& g)
-{
-    // The dither row, then the message: at most half a byte per colour byte.
-    const uint64_t colour = row_bytes(g) * g.height;
-    return row_bytes(g) * sizeof(uint32_t) + colour / 2 + 1;
-}
+}  // namespace vorn_internal

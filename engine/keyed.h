@@ -15,13 +15,19 @@
 //   filler:          the last 0 to 3 fields, which do not fill a byte of the message, hold bits
 //                    derived with the key, so that they too look random and are checked.
 // Salt, tag and filler bytes are packed two bits at a time, the top two first.
+//
+// These functions are shared between the keyed objects, so they cannot have internal linkage;
+// they live in the namespace vorn_internal, whose mangled names cannot meet a caller's.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "bmp.h"
+#include "layout_table.h"
 #include "vorn.h"
+
+namespace vorn_internal {
 
 // The version of the keyed form: it fixes the cost of the key derivation, the layout of the salt
 // and tag, and the additional data. Decoding knows only this one.
@@ -36,6 +42,8 @@ struct keyed_cost {
 // 0.8 to 1.0 s in the web page (scripts/web-test.sh --bench-key). A password is typed once per picture,
 // so that is a fair wait, and each guess costs an attacker as much.
 constexpr keyed_cost keyed_format_cost{3, size_t(256) << 20};
+// Argon2id's lowest cost (libsodium's minimum: one pass over 8 KiB), for tests and fuzzing alone.
+constexpr keyed_cost keyed_cheapest_cost{1, 8192};
 
 constexpr size_t keyed_salt_bytes = 16;
 constexpr size_t keyed_tag_bytes = 16;
@@ -57,6 +65,7 @@ bool derive_secret(const char* password, size_t password_length, const uint8_t* 
 // Where one layout's bits lie in a picture of one geometry.
 struct keyed_plan {
     vorn_layout layout;
+    const vorn_layout_info* info;  // the layout's facts (layout_table.h)
     unsigned field_bits;      // 2 or 4
     uint64_t colour_bytes;    // width * 3 * height
     uint64_t head;            // colour bytes whose fields hold the salt and the tag
@@ -68,13 +77,15 @@ struct keyed_plan {
 // salt and the tag take.
 bool plan_for(vorn_layout layout, const raster_geometry& g, keyed_plan& plan);
 
-inline bool layout_holds(vorn_layout layout, int which) { return vorn_layout_holds(layout, which) != 0; }
-
-// The field of colour byte k of `raster`, and setting it (the bits above are kept).
+// Colour byte k of `raster` (its field is read and set through it; the bits above are kept).
 struct colour_bytes {
     uint8_t* raster;
     const raster_geometry& g;
-    uint8_t& operator[](uint64_t k) const;
+    uint8_t& operator[](uint64_t k) const
+    {
+        const uint64_t per_row = uint64_t(g.width) * 3;
+        return raster[size_t(k / per_row) * g.string_length + size_t(k % per_row)];
+    }
 };
 
 // The message fields packed into `message` (plan.message_bytes), and back.
@@ -98,12 +109,6 @@ void seal_message(uint8_t* message, const keyed_plan& plan, const raster_geometr
 bool open_message(uint8_t* message, const keyed_plan& plan, const raster_geometry& g,
                   const keyed_secret& secret, const uint8_t* tag);
 
-// Tone placement: the stages' dithered values for a source byte, in the range the stored levels
-// represent (192/255 of the byte for a 2-bit layer, 240/255 for a 4-bit one, in units of 2^24
-// per level), and the bytes the levels are read back as.
-uint32_t placed_tone(uint8_t source, unsigned bits);
-inline uint8_t level_tone(uint8_t level, unsigned bits) { return uint8_t(level * (bits == 2 ? 85 : 17)); }
-
 // The stages of a keyed encoding over the hidden pictures' rasters (null: absent): afterwards
 // the raster of the layout's field layer (hidden 2's when it is stored, else hidden 1's) holds
 // every colour byte's plaintext field, and hidden 1's raster, when both are stored, its levels.
@@ -123,11 +128,18 @@ void carrier_stage(uint8_t* raster, const uint8_t* fields_raster, const keyed_pl
 void decoded_pictures(const colour_bytes& fields, const keyed_plan& plan, uint8_t* raster1,
                       uint8_t* raster2);
 
-// The work a keyed call needs: the dither row and the message, in 64 bits.
-uint64_t keyed_work_bytes(const raster_geometry& g);
+// The work a keyed call needs: the dither row, then the message (at most half a byte per colour
+// byte), in 64 bits. None for a picture without colour bytes, which no layout can key: a header
+// may claim a row of two gigabytes over zero rows.
+inline uint64_t keyed_work_bytes(const raster_geometry& g)
+{
+    const uint64_t row = uint64_t(g.width) * 3, colour_bytes = row * g.height;
+    return colour_bytes == 0 ? 0 : row * sizeof(uint32_t) + colour_bytes / 2 + 1;
+}
 
-// The keyed calls with the cost as a parameter, so that tests can run them cheaply; the public
-// calls pass keyed_format_cost.
+// The keyed calls with the salt and the cost as parameters, so that tests can fix the one and
+// lower the other; the public calls pass a null salt (drawn here, for every encoding) and
+// keyed_format_cost.
 vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
                            uint8_t* hidden2, size_t hidden2_length, vorn_layout layout,
                            const char* password, size_t password_length, const uint8_t* salt,
@@ -136,3 +148,5 @@ vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* pass
                            size_t password_length, keyed_cost cost, uint8_t* picture1,
                            uint8_t* picture2, size_t picture_length, vorn_layout* layout, void* work,
                            size_t work_size);
+
+}  // namespace vorn_internal

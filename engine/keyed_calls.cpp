@@ -1,19 +1,28 @@
-// The keyed group of vorn.h: encoding under a password, and decoding that finds the layout whose
-// tag verifies.
+// The keyed calls that need a key: encoding under a password, with a salt drawn for every
+// encoding, and decoding that finds the layout whose tag verifies.
 #include <sodium.h>
 
-#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "keyed.h"
 #include "sizes.h"
 
+namespace vorn_internal {
 namespace {
 
-// The layouts decoding tries, in the order they are tried.
-constexpr vorn_layout keyed_layouts[] = {VORN_LAYOUT_HIDDEN1, VORN_LAYOUT_HIDDEN2_VORNHOLD,
-                                         VORN_LAYOUT_HIDDEN2_VORNHOLD2, VORN_LAYOUT_BOTH_VORNHOLD,
-                                         VORN_LAYOUT_BOTH_VORNHOLD2};
+// The layouts decoding tries, in their decode_order.
+constexpr int tried_count = [] {
+    int count = 0;
+    for (const vorn_layout_info& info : layout_table) count += info.decode_order > 0;
+    return count;
+}();
+constexpr std::array<vorn_layout, tried_count> keyed_layouts = [] {
+    std::array<vorn_layout, tried_count> order{};
+    for (int i = 0; i < layout_count; ++i)
+        if (layout_table[i].decode_order > 0) order[size_t(layout_table[i].decode_order - 1)] = vorn_layout(i);
+    return order;
+}();
 
 // The work block: the dither row first (4-byte aligned as the block is), the message after it.
 struct keyed_work {
@@ -25,12 +34,6 @@ keyed_work work_in(void* block, const raster_geometry& g)
 {
     uint32_t* down = static_cast<uint32_t*>(block);
     return {down, reinterpret_cast<uint8_t*>(down + size_t(g.width) * 3)};
-}
-
-vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
-{
-    if (work_size < keyed_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
-    return work ? VORN_OK : VORN_ERR_ARGUMENT;
 }
 
 // A hidden picture the layout stores must be given and fit the carrier; one it does not store
@@ -49,19 +52,26 @@ vorn_error keyed_encode_at(uint8_t* image, size_t length, uint8_t* hidden1, size
                            const char* password, size_t password_length, const uint8_t* salt,
                            keyed_cost cost, void* work, size_t work_size)
 {
-    if (!image || !salt || (!password && password_length > 0)) return VORN_ERR_ARGUMENT;
+    if (!image || (!password && password_length > 0)) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(image, length, g)) return error;
     keyed_plan plan{};
-    if (!layout_holds(layout, 1) && !layout_holds(layout, 2)) return VORN_ERR_ARGUMENT;
-    if (const vorn_error error = check_picture(hidden1, hidden1_length, layout_holds(layout, 1), g))
-        return error;
-    if (const vorn_error error = check_picture(hidden2, hidden2_length, layout_holds(layout, 2), g))
-        return error;
+    const vorn_layout_info* info = layout_info(layout);
+    if (!info || (!holds(*info, 1) && !holds(*info, 2))) return VORN_ERR_ARGUMENT;
+    if (const vorn_error error = check_picture(hidden1, hidden1_length, holds(*info, 1), g)) return error;
+    if (const vorn_error error = check_picture(hidden2, hidden2_length, holds(*info, 2), g)) return error;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
     if (!plan_for(layout, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, keyed_work_bytes(g))) return error;
 
+    // A salt of its own for every encoding gives every picture a key of its own, which is what
+    // lets the cipher's nonce be fixed. libsodium must be started before it draws.
+    uint8_t drawn[keyed_salt_bytes];
+    if (!salt) {
+        if (sodium_init() < 0) return VORN_ERR_KEY_MEMORY;
+        randombytes_buf(drawn, sizeof drawn);
+        salt = drawn;
+    }
     keyed_secret secret;
     if (!derive_secret(password, password_length, salt, cost, secret)) return VORN_ERR_KEY_MEMORY;
     const keyed_work rooms = work_in(work, g);
@@ -95,9 +105,12 @@ vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* pass
     if (const vorn_error error = check_header(coded, length, g)) return error;
     if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
     if (password_length == 0) return VORN_ERR_PASSWORD_EMPTY;
+    // A picture too small for every layout's salt and tag is refused before the key is derived.
     keyed_plan plan{};
-    if (!plan_for(VORN_LAYOUT_HIDDEN2_VORNHOLD, g, plan)) return VORN_ERR_TOO_SMALL_FOR_KEY;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    bool fits_one = false;
+    for (const vorn_layout candidate : keyed_layouts) fits_one = fits_one || plan_for(candidate, g, plan);
+    if (!fits_one) return VORN_ERR_TOO_SMALL_FOR_KEY;
+    if (const vorn_error error = check_work(work, work_size, keyed_work_bytes(g))) return error;
 
     // Fields are read from a copy of the coded picture in picture 2's buffer, which the opened
     // fields then replace; the decoded pictures are made from there.
@@ -135,19 +148,22 @@ vorn_error keyed_decode_at(const uint8_t* coded, size_t length, const char* pass
     return VORN_OK;
 }
 
-vorn_error vorn_keyed_work_size(const vorn_geometry* geometry, size_t* size)
-{
-    if (!geometry) return VORN_ERR_ARGUMENT;
-    return hand_out_size(keyed_work_bytes(*geometry), size);
-}
+}  // namespace vorn_internal
+
+using namespace vorn_internal;
+
+// Defined beside the calls that need a key, so that a program linking them has this answer: a
+// library without them (the static libvorn.a) defines vorn_has_keyed() as 0 in an object of its
+// own (keyless.cpp), and a program linking both libraries in the wrong order fails to link
+// rather than answering wrongly.
+int vorn_has_keyed(void) { return 1; }
 
 vorn_error vorn_keyed_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
                              uint8_t* hidden2, size_t hidden2_length, vorn_layout layout,
-                             const char* password, size_t password_length, const uint8_t* salt,
-                             void* work, size_t work_size)
+                             const char* password, size_t password_length, void* work, size_t work_size)
 {
     return keyed_encode_at(image, length, hidden1, hidden1_length, hidden2, hidden2_length, layout,
-                           password, password_length, salt, keyed_format_cost, work, work_size);
+                           password, password_length, nullptr, keyed_format_cost, work, work_size);
 }
 
 vorn_error vorn_keyed_decode(const uint8_t* coded, size_t length, const char* password,
@@ -156,32 +172,4 @@ vorn_error vorn_keyed_decode(const uint8_t* coded, size_t length, const char* pa
 {
     return keyed_decode_at(coded, length, password, password_length, keyed_format_cost, picture1,
                            picture2, picture_length, layout, work, work_size);
-}
-
-vorn_error vorn_keyed_likely(const uint8_t* coded, size_t length, int* likely)
-{
-    if (!coded || !likely) return VORN_ERR_ARGUMENT;
-    raster_geometry g{};
-    if (const vorn_error error = check_header(coded, length, g)) return error;
-    // The two lowest bits of four colour bytes in a row make a byte: random bits spread it evenly
-    // over its 256 values, while any picture's bits, scrambled or not, favour some (a picture's
-    // give thousands). Chi-square with 255 degrees of freedom, five expected per value at least:
-    // random bits stay below 380 all but about once in 1.6 million, so that a keyed picture is
-    // practically never taken for a plain one.
-    constexpr uint64_t enough = 256 * 5, most = uint64_t(1) << 20;
-    const uint64_t groups = std::min<uint64_t>(uint64_t(g.width) * 3 * g.height / 4, most);
-    *likely = 0;
-    if (groups < enough) return VORN_OK;
-    uint64_t counts[256] = {};
-    const colour_bytes bytes{const_cast<uint8_t*>(coded) + g.offset_raster, g};
-    for (uint64_t i = 0; i < groups; ++i) {
-        unsigned value = 0;
-        for (uint64_t k = 4 * i; k < 4 * i + 4; ++k) value = value << 2 | (bytes[k] & 3);
-        ++counts[value];
-    }
-    const double expected = double(groups) / 256;
-    double chi = 0;
-    for (const uint64_t count : counts) chi += (double(count) - expected) * (double(count) - expected) / expected;
-    *likely = chi < 380;
-    return VORN_OK;
 }

@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <array>
 
+#include "fields.h"
 #include "keyed.h"
 #include "layout.h"
 
+namespace vorn_internal {
 namespace {
 
 constexpr uint32_t level_mask = 0xFF000000u;
@@ -44,6 +46,9 @@ void diffuse(const raster_geometry& g, uint32_t* down, Value value, Fixed fixed,
     }
 }
 
+// A source byte's tone in the range the stored levels represent, in units of 2^24 per level
+// (192/255 of the byte for a 2-bit layer, 240/255 for a 4-bit one), so that white is stored as the
+// top level rather than clipped; decoding reads the levels back over the full byte.
 std::array<uint32_t, 256> tone_table(unsigned bits)
 {
     std::array<uint32_t, 256> table{};
@@ -54,14 +59,11 @@ std::array<uint32_t, 256> tone_table(unsigned bits)
 
 const std::array<uint32_t, 256> tones2 = tone_table(2), tones4 = tone_table(4);
 
+const std::array<uint32_t, 256>& tones_of(unsigned bits) { return bits == 2 ? tones2 : tones4; }
+
 uint8_t level_of(uint32_t v, unsigned bits)
 {
     return kept_bits(int32_t(v), int32_t(((1u << bits) - 1) << 24), 24, uint8_t((1u << bits) - 1));
-}
-
-bool reversed(vorn_layout layout)
-{
-    return layout == VORN_LAYOUT_HIDDEN2_VORNHOLD2 || layout == VORN_LAYOUT_BOTH_VORNHOLD2;
 }
 
 // The pixel bytes of every row of a raster, to every byte of which `visit` is applied.
@@ -75,31 +77,35 @@ void for_each_pixel_byte(const raster_geometry& g, Visit visit)
 
 }  // namespace
 
-uint32_t placed_tone(uint8_t source, unsigned bits) { return (bits == 2 ? tones2 : tones4)[source]; }
-
 uint8_t* hidden_stages(uint8_t* hidden1, uint8_t* hidden2, const keyed_plan& plan,
                        const raster_geometry& g, uint32_t* down)
 {
+    const vorn_layout_picture &first = plan.info->picture[0], &second = plan.info->picture[1];
     const auto no_fixed = [](size_t) { return 0u; };
     if (hidden1) {
-        diffuse(g, down, [&](size_t i) { return tones2[hidden1[i]]; }, no_fixed,
-                [&](size_t i, uint32_t v) { hidden1[i] = level_of(v, 2); });
+        const auto& tones = tones_of(first.bits);
+        diffuse(g, down, [&](size_t i) { return tones[hidden1[i]]; }, no_fixed,
+                [&](size_t i, uint32_t v) { hidden1[i] = level_of(v, first.bits); });
     }
     if (!hidden2) return hidden1;
-    if (hidden1) {
-        // 16 p + h * 192/255 in the stored nibble's terms: picture 1's bits a quarter level each.
-        diffuse(g, down, [&](size_t i) { return tones2[hidden2[i]] + (uint32_t(hidden1[i]) << 22); },
-                [&](size_t i) { return uint32_t(hidden1[i]) << 22; },
-                [&](size_t i, uint32_t v) { hidden2[i] = level_of(v, 2); });
+    const auto& tones = tones_of(second.bits);
+    if (second.shift > 0) {
+        // Over picture 1's stored bits, which lie beneath its own in the field: each of them a
+        // 2^-shift part of one of its levels (16 p + h * 192/255 in the stored nibble's terms).
+        const int beneath = 24 - int(second.shift);
+        diffuse(g, down, [&](size_t i) { return tones[hidden2[i]] + (uint32_t(hidden1[i]) << beneath); },
+                [&](size_t i) { return uint32_t(hidden1[i]) << beneath; },
+                [&](size_t i, uint32_t v) { hidden2[i] = level_of(v, second.bits); });
     } else {
-        diffuse(g, down, [&](size_t i) { return tones4[hidden2[i]]; }, no_fixed,
-                [&](size_t i, uint32_t v) { hidden2[i] = level_of(v, 4); });
+        diffuse(g, down, [&](size_t i) { return tones[hidden2[i]]; }, no_fixed,
+                [&](size_t i, uint32_t v) { hidden2[i] = level_of(v, second.bits); });
     }
     // The field as the layout stores it.
-    const bool turn = reversed(plan.layout);
+    const bool turn = plan.info->reversed;
     for_each_pixel_byte(g, [&](size_t i) {
-        const uint8_t nibble = hidden1 ? uint8_t(hidden2[i] << 2 | hidden1[i]) : hidden2[i];
-        hidden2[i] = turn ? reverse_nibble(nibble) : nibble;
+        uint8_t field = uint8_t(hidden2[i] << second.shift);
+        if (hidden1) field = uint8_t(field | hidden1[i] << first.shift);
+        hidden2[i] = turn ? reverse_nibble(field) : field;
     });
     return hidden2;
 }
@@ -129,18 +135,13 @@ void decoded_pictures(const colour_bytes& fields, const keyed_plan& plan, uint8_
                       uint8_t* raster2)
 {
     const raster_geometry& g = fields.g;
-    const bool turn = reversed(plan.layout);
-    const bool has1 = layout_holds(plan.layout, 1), has2 = layout_holds(plan.layout, 2);
-    const uint8_t mask = uint8_t((1u << plan.field_bits) - 1);
+    const field_rule first = field_rule_for(plan.layout, 1), second = field_rule_for(plan.layout, 2);
     // Each byte's field is read before either output byte is written: raster2 may be the fields.
+    // Levels are read over the full byte, the range the stages placed the tones in.
     for_each_pixel_byte(g, [&](size_t i) {
-        const uint8_t field = uint8_t(fields.raster[i] & mask);
-        const uint8_t nibble = turn ? reverse_nibble(field) : field;
-        const uint8_t first = has1 ? level_tone(nibble & 3, 2) : 0;
-        uint8_t second = 0;
-        if (has2) second = has1 ? level_tone(nibble >> 2, 2) : level_tone(nibble, 4);
-        raster1[i] = first;
-        raster2[i] = second;
+        const uint8_t coded = fields.raster[i];
+        raster1[i] = first.picture ? first.raw(coded) : 0;
+        raster2[i] = second.picture ? second.raw(coded) : 0;
     });
     const size_t pixels = size_t(g.width) * 3;
     const size_t rows_end = size_t(g.height) * g.string_length;
@@ -160,3 +161,5 @@ void decoded_pictures(const colour_bytes& fields, const keyed_plan& plan, uint8_
         for (uint64_t k = plan.colour_bytes - plan.filler; k < plan.colour_bytes; ++k) out[k] = out[k - per_row];
     }
 }
+
+}  // namespace vorn_internal

@@ -127,7 +127,7 @@ void ghost_down(uint8_t* __restrict raised, uint8_t* __restrict floor, const uin
 void ghost_across(uint8_t* __restrict tones, const uint8_t* __restrict raised, const uint8_t* __restrict floor,
                   const uint8_t* __restrict own, size_t n)
 {
-    for (size_t i = 0; i < n; ++i) {
+    for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) {  // reads the margins before the row
         const uint8_t any = raised[i - 6] | raised[i - 3] | raised[i] | raised[i + 3] | raised[i + 6];
         uint8_t lowest = floor[i];
         for (const uint8_t bits : {floor[i - 6], floor[i - 3], floor[i + 3], floor[i + 6]})
@@ -167,24 +167,21 @@ void load_own_row(void* context, uint32_t y, float* row)
 }
 
 // The filter's work, then the ghost test's ring of five rows and three rows of bytes (two of them
-// with margins).
+// with margins). A picture without pixels is not filtered and takes none: a header may claim a
+// row of two gigabytes over zero rows.
 uint64_t reconstruct_work_bytes(const raster_geometry& g)
 {
+    if (g.width == 0 || g.height == 0) return 0;
     const uint64_t row = uint64_t(g.width) * 3;
     return grain_filter_work_bytes(g) + ghost_rows * row + 2 * (row + 2 * ghost_margin) + row;
-}
-
-vorn_error check_work(const raster_geometry& g, void* work, size_t work_size)
-{
-    if (work_size < reconstruct_work_bytes(g)) return VORN_ERR_BUFFER_TOO_SMALL;
-    return work ? VORN_OK : VORN_ERR_ARGUMENT;
 }
 
 // Row padding and bytes after the last row hold no picture: zero.
 void clear_outside_pixels(uint8_t* raster, const raster_geometry& g)
 {
     const size_t pixels = size_t(g.width) * 3;
-    for (uint32_t y = 0; y < g.height; ++y)
+    // Only rows with padding are walked: a header may count two billion rows that hold no bytes.
+    for (uint32_t y = 0; g.string_length > pixels && y < g.height; ++y)
         std::memset(raster + size_t(y) * g.string_length + pixels, 0, g.string_length - pixels);
     const size_t rows = size_t(g.height) * g.string_length;
     std::memset(raster + rows, 0, size_t(g.length) - g.offset_raster - rows);
@@ -201,42 +198,44 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry* geometry, size_t* siz
 vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout layout, int which,
                             uint8_t* picture, size_t picture_length, void* work, size_t work_size)
 {
-    const field_rule* rule = field_rule_for(layout, which);
-    if (!coded || !picture || !rule) return VORN_ERR_ARGUMENT;
+    const field_rule rule = field_rule_for(layout, which);
+    if (!coded || !picture || !rule.picture) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
     if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
 
-    coded_levels levels{coded + g.offset_raster, &g, rule->scrambled && scrambles(g), {}, {}, nullptr,
+    coded_levels levels{coded + g.offset_raster, &g, rule.picture->scrambled && scrambles(g), {}, {}, nullptr,
                         {-1, -1, -1, -1, -1}, nullptr};
     for (unsigned c = 0; c < 256; ++c) {
-        levels.tones[c] = rule->tone(uint8_t(c));
-        levels.nibbles[c] = uint8_t(rule->tone(uint8_t(c)) >> 4);
+        levels.tones[c] = rule.tone(uint8_t(c));
+        levels.nibbles[c] = uint8_t(rule.tone(uint8_t(c)) >> 4);
     }
-    levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
-    levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
+    if (work_size > 0) {  // else the picture has no pixels, and nothing reads the rows
+        levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
+        levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
+    }
     std::memcpy(picture, coded, g.offset_raster);
     uint8_t* raster = picture + g.offset_raster;
     clear_outside_pixels(raster, g);
-    const bool nibble = rule->grain == field_grain::nibble;
-    grain_filter_run(g, nibble ? load_nibble_row : load_coded_row, &levels, filter_for(rule->grain), raster,
-                     work);
+    const field_grain grain = rule.grain();
+    grain_filter_run(g, grain == field_grain::nibble ? load_nibble_row : load_coded_row, &levels,
+                     filter_for(grain), raster, work);
     return VORN_OK;
 }
 
 vorn_error vorn_keyed_reconstruct(uint8_t* picture, size_t length, vorn_layout layout, int which,
                                   void* work, size_t work_size)
 {
-    const field_rule* rule = field_rule_for(layout, which);
-    if (!picture || !rule) return VORN_ERR_ARGUMENT;
+    const field_rule rule = field_rule_for(layout, which);
+    if (!picture || !rule.picture) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(picture, length, g)) return error;
-    if (const vorn_error error = check_work(g, work, work_size)) return error;
+    if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
 
     // The keyed form stores 2-bit tones 85 apart (picture 2 beside picture 1 too: it is a plain
     // 2-bit dither there) and 4-bit ones 17 apart.
-    const bool four = rule->grain == field_grain::four_bit;
+    const bool four = rule.grain() == field_grain::four_bit;
     const grain_filter filter = widened(four ? four_bit_filter : two_bit_filter, four ? 17.0f / 16 : 85.0f / 64);
     own_levels levels{picture + g.offset_raster, &g};
     grain_filter_run(g, load_own_row, &levels, filter, picture + g.offset_raster, work);

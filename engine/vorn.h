@@ -19,10 +19,26 @@
      BOTH_VORNHOLD           C4         q1     q0     p1*    p0*
      BOTH_VORNHOLD2          C4         p0*    p1*    q0     q1
 
-   The library prints nothing, opens no file, never sleeps and keeps no global state: calls on
-   separate buffers may run on separate threads. It allocates nothing either (encoding may start
-   one helper thread): the caller provides every buffer, asking for its size first, and frees
-   it. Every function returns VORN_OK or an error code that vorn_strerror() names. */
+   What the library does, and what it leaves to the caller. It prints nothing and never sleeps,
+   and it opens no file itself (vorn_keyed_encode() draws its salt from the system's random
+   source, through libsodium). It keeps no state between calls (libsodium, which the keyed calls
+   start, keeps its own and may be shared), so calls on separate buffers may run on separate
+   threads. The caller provides every buffer a call reads or writes, asking for its size first,
+   and frees it; no call keeps a pointer past its return. Two calls allocate on their own, and
+   give it all back before returning: vorn_encode() with both hidden pictures may start one
+   helper thread (without one it does the same work alone), and vorn_keyed_encode() and
+   vorn_keyed_decode() take the key derivation's 256 MiB from the system allocator.
+
+   Outcomes: every function that can fail returns VORN_OK or an error code that vorn_strerror()
+   names. The others answer directly: vorn_strerror() and vorn_version() with static text,
+   vorn_has_keyed(), vorn_scrambles() and vorn_layout_holds() with 1 or 0, vorn_layout_of() with
+   a layout, and vorn_layout_describe() with a static entry or null.
+
+   Work buffers: a call that takes `work, work_size` needs the bytes its *_work_size() function
+   gives for the picture's geometry, aligned as malloc() aligns. `work` may be null exactly when
+   work_size is 0: a null work with a non-zero size is VORN_ERR_ARGUMENT, and a size below the
+   one asked for is VORN_ERR_BUFFER_TOO_SMALL, null or not. A size of 0 means that the call needs
+   no work, so malloc(size) serves whatever it returns for 0. */
 #ifndef VORN_H
 #define VORN_H
 
@@ -62,8 +78,14 @@ typedef enum vorn_error {
    Never null; the text is static and must not be freed. */
 const char *vorn_strerror(vorn_error error);
 
-/* The library's version, such as "2.0.0". Static; not to be freed. */
+/* The library's version, such as "3.0.0". Static; not to be freed. */
 const char *vorn_version(void);
+
+/* 1 when this library has the keyed calls that need a key, vorn_keyed_encode() and
+   vorn_keyed_decode(): the shared library built with libsodium, and the static vorn_keyed that
+   vorn and the page link. 0 in a library that leaves them out: the static libvorn.a, which the
+   three programs link, and a shared library built without libsodium. */
+int vorn_has_keyed(void);
 
 /* ---- Checks and geometry ----------------------------------------------------------------- */
 
@@ -110,8 +132,8 @@ vorn_error vorn_encode_work_size(const vorn_geometry *geometry, size_t *size);
    hidden picture given must pass vorn_check_hidden(); otherwise nothing is written, the error
    is its reason and *refused (when not null) names it, 1 or 2; it is 0 for every other outcome.
    The raster bytes of the hidden pictures are used as work room and hold no picture afterwards:
-   pass copies to keep them. `work` holds vorn_encode_work_size() bytes, aligned as malloc()
-   aligns. Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
+   pass copies to keep them. `work` holds vorn_encode_work_size() bytes (the work rule above).
+   Errors: those of vorn_check_carrier() for the carrier, those of vorn_check_hidden(),
    VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_ARGUMENT; nothing is written then. */
 vorn_error vorn_encode(uint8_t *image, size_t length,
                        uint8_t *hidden1, size_t hidden1_length,
@@ -131,8 +153,35 @@ typedef enum vorn_layout {
     VORN_LAYOUT_BOTH_VORNHOLD2
 } vorn_layout;
 
+/* Where one hidden picture lies in a layout's field (below). */
+typedef struct vorn_layout_picture {
+    unsigned bits;      /* its level's bits: 2 or 4; 0 when the layout does not hold it */
+    unsigned shift;     /* the field bit that holds the level's lowest bit */
+    unsigned tone_step; /* a step of its level, read with the bits below it, in tone: 64 or 16 */
+    int scrambled;      /* 1 when encoding scrambles it (where vorn_scrambles() says so) */
+} vorn_layout_picture;
+
+/* One layout's facts, the rows of the table above as the engine itself reads them. A coded byte
+   holds the carrier in its top carrier_bits bits and the field below them. Read in plain order
+   (its four bits turned end for end first when `reversed`), the field holds the level of hidden
+   picture `which` in picture[which - 1].bits bits from bit picture[which - 1].shift up. That
+   level read with the field's bits below it (hidden picture 1's, beneath hidden picture 2, as
+   it was dithered over them) stands for the tone tone_step times their value. */
+typedef struct vorn_layout_info {
+    const char *name;               /* short and unique, such as "both-vornhold2" */
+    unsigned builds;                /* the builds that write it: bit (1 << build) for each */
+    unsigned carrier_bits;          /* the carrier's: 6 beside hidden picture 1 alone, else 4 */
+    int reversed;                   /* 1 when the field's bits are stored in reverse order */
+    vorn_layout_picture picture[2]; /* hidden pictures 1 and 2 */
+    int decode_order;               /* keyed decoding tries layouts from 1 up; 0: never tried */
+} vorn_layout_info;
+
+/* The facts of `layout`: static, never to be freed. Null for an unknown layout. */
+const vorn_layout_info *vorn_layout_describe(vorn_layout layout);
+
 /* The layout `build` writes when given hidden picture 1 (hidden1 non-zero) and hidden picture 2
-   (hidden2 non-zero). VORN_LAYOUT_NONE for an unknown build. */
+   (hidden2 non-zero): the one whose builds and pictures say so. VORN_LAYOUT_NONE for an unknown
+   build. */
 vorn_layout vorn_layout_of(vorn_build build, int hidden1, int hidden2);
 
 /* 1 when a picture of this layout holds hidden picture `which` (1 or 2), 0 otherwise. */
@@ -175,7 +224,7 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry *geometry, size_t *siz
 /* Hidden picture `which` (1 or 2) of a coded picture of this layout, reconstructed, into
    `picture`: `length` bytes with the coded picture's header, row padding and bytes after the
    raster 0; picture_length is its size, and it must not overlap `coded`. `work` holds
-   vorn_reconstruct_work_size() bytes, aligned as malloc() aligns. Errors as vorn_extract()'s,
+   vorn_reconstruct_work_size() bytes (the work rule above). Errors as vorn_extract()'s,
    and VORN_ERR_BUFFER_TOO_SMALL for the work buffer; nothing is written then. */
 vorn_error vorn_reconstruct(const uint8_t *coded, size_t length, vorn_layout layout, int which,
                             uint8_t *picture, size_t picture_length, void *work, size_t work_size);
@@ -221,21 +270,7 @@ vorn_error vorn_reveal(const uint8_t *image, size_t length, uint8_t *revealed,
    Every other picture (a PNG, a JPEG, a BMP of another depth, row order or header) is decoded
    by the front end to 8-bit R G B (transparency left out, no colour management) and enters as
    its equivalent BMP through vorn_bmp_from_rgb(). A hidden picture then goes into the
-   carrier's frame with vorn_fit_hidden() (vorn_frame_hidden() when it must have the carrier's
-   size already). */
-
-/* The hidden picture's file image as encoding takes it beside this carrier, into `framed`,
-   which holds framed_length bytes (at least carrier_length). When vorn_check_hidden() accepts
-   `hidden` it is copied as it stands (nothing is copied when framed is hidden itself);
-   otherwise `hidden` must be a picture vorn_check_carrier() accepts with the carrier's width
-   and height, and framed receives the carrier's first offset_raster bytes with hidden's pixels
-   in the carrier's raster, row padding and any bytes after the raster 0. Errors: those of
-   vorn_check_carrier() for either picture, VORN_ERR_WIDTH_DIFFERS or VORN_ERR_HEIGHT_DIFFERS,
-   VORN_ERR_BUFFER_TOO_SMALL, and VORN_ERR_ARGUMENT when framed is hidden itself but the
-   picture has to be moved. */
-vorn_error vorn_frame_hidden(const uint8_t *carrier, size_t carrier_length,
-                             const uint8_t *hidden, size_t hidden_length,
-                             uint8_t *framed, size_t framed_length);
+   carrier's frame with vorn_fit_hidden(). */
 
 /* How a hidden picture of another size than the carrier goes into the carrier's frame. */
 typedef enum vorn_fit {
@@ -253,27 +288,26 @@ typedef struct vorn_placement {
     int64_t x, y;
 } vorn_placement;
 
-/* The placement of a width x height picture in a frame_width x frame_height frame. A picture of
-   the frame's size, or an empty picture or frame, is not scaled. Sizes are rounded to whole
-   pixels, at least one; the odd pixel of a margin goes to the right and the bottom.
-   VORN_ERR_ARGUMENT for an unknown fit or a null placement. */
-vorn_error vorn_fit_placement(uint32_t width, uint32_t height, uint32_t frame_width,
-                              uint32_t frame_height, vorn_fit fit, vorn_placement *placement);
-
 /* The work buffer vorn_fit_hidden() needs to fit a picture of geometry `hidden` into a frame of
    geometry `frame`: 0 when nothing is scaled, otherwise the resampler's rows and weights.
    VORN_ERR_SIZE_OVERFLOW for a scale so extreme that the resampler cannot take it. */
 vorn_error vorn_fit_work_size(const vorn_geometry *frame, const vorn_geometry *hidden,
                               vorn_fit fit, size_t *size);
 
-/* vorn_frame_hidden() for a hidden picture of any size: one of the carrier's size is placed
-   exactly as vorn_frame_hidden() places it; any other is resampled (stb_image_resize, in sRGB,
-   Mitchell when shrinking, Catmull-Rom when enlarging) to where vorn_fit_placement() puts it,
-   under the carrier's header, with black around it and 0 in row padding and after the raster.
-   *placement (when not null) says what was done. `work` holds vorn_fit_work_size() bytes.
-   Errors: those of vorn_frame_hidden(), those of vorn_check_carrier() for the hidden picture,
+/* The hidden picture's file image as encoding takes it beside this carrier, into `framed`, which
+   holds framed_length bytes (at least carrier_length). A picture that vorn_check_hidden()
+   accepts is copied as it stands (`framed` may be `hidden` itself then). One of the carrier's
+   width and height otherwise gets the carrier's first offset_raster bytes over its pixels, in the
+   carrier's raster. Any other is resampled (stb_image_resize, in sRGB, Mitchell when shrinking,
+   Catmull-Rom when enlarging) to where `fit` puts it: sizes rounded to whole pixels, at least
+   one, the odd pixel of a margin to the right and the bottom, black around it. An empty picture
+   or frame is not scaled, and must have the other's width and height. Row padding and bytes
+   after the raster are 0 but in a copy. *placement (when not null) says what was done. `work`
+   holds vorn_fit_work_size() bytes (the work rule above). Errors: those of vorn_check_carrier()
+   for either picture, VORN_ERR_WIDTH_DIFFERS or VORN_ERR_HEIGHT_DIFFERS for an empty one,
    VORN_ERR_BUFFER_TOO_SMALL for `framed` or the work, VORN_ERR_SIZE_OVERFLOW as
-   vorn_fit_work_size() gives it, VORN_ERR_ARGUMENT for an unknown fit. */
+   vorn_fit_work_size() gives it, VORN_ERR_ARGUMENT for an unknown fit or a `framed` that is
+   `hidden` but must be written. */
 vorn_error vorn_fit_hidden(const uint8_t *carrier, size_t carrier_length, const uint8_t *hidden,
                            size_t hidden_length, vorn_fit fit, uint8_t *framed,
                            size_t framed_length, void *work, size_t work_size,
@@ -307,7 +341,7 @@ vorn_error vorn_program_decode_work_size(const vorn_geometry *geometry, size_t *
    picture's first offset_raster bytes. decoded2 may be `coded` itself (then the coded picture
    is overwritten); decoded1 must not overlap `coded`, and may be null when the caller takes it
    piece by piece with vorn_program_decode1_piece(). `work` holds
-   vorn_program_decode_work_size() bytes, aligned as malloc() aligns. Errors: those of
+   vorn_program_decode_work_size() bytes (the work rule above). Errors: those of
    vorn_check_carrier() (nothing written), VORN_ERR_BUFFER_TOO_SMALL, VORN_ERR_ARGUMENT. */
 vorn_error vorn_program_decode(const uint8_t *coded, size_t length, vorn_build build,
                                uint8_t *decoded1, uint8_t *decoded2,
@@ -330,13 +364,15 @@ vorn_error vorn_program_decode1_piece(const uint8_t *coded, const vorn_geometry 
    file length as additional data. The salt (bits 1..0) and the 16-byte tag take the fields of the
    first 64 colour bytes (128 in the hidden-1 layout), which the hidden pictures give up.
 
-   These calls are in the shared library, which links libsodium for them; the static libvorn.a,
-   which the three programs link, leaves them out. The key derivation takes its 256 MiB from the
-   system allocator and frees it before returning; everything else lives in the caller's buffers.
-   Secrets are wiped before returning. */
+   vorn_keyed_encode() and vorn_keyed_decode() need a key, and libsodium for it: they are in the
+   shared library and in vorn_keyed, not in the static libvorn.a (vorn_has_keyed() says which
+   this is). The other keyed calls need no key and are in every library. The key derivation
+   takes its 256 MiB from the system allocator and frees it before returning; everything else
+   lives in the caller's buffers. Keys and plaintext left in work room are wiped before
+   returning. */
 
-/* The salt's length. The caller draws it at random for every encoding and never reuses one: a
-   fresh salt gives a fresh key, which is why the cipher's nonce can be fixed. */
+/* The salt's length. vorn_keyed_encode() draws a salt at random for every encoding, so that no
+   two pictures share a key, which is why the cipher's nonce can be fixed. */
 #define VORN_KEYED_SALT_BYTES 16
 
 /* The work buffer both keyed calls need: one row of dither state and the packed hidden bits,
@@ -349,22 +385,25 @@ vorn_error vorn_keyed_work_size(const vorn_geometry *geometry, size_t *size);
    (else VORN_ERR_ARGUMENT). Their rasters are work room and are zeroed afterwards.
    Errors, with nothing written: those of vorn_check_carrier(), VORN_ERR_PASSWORD_EMPTY,
    VORN_ERR_TOO_SMALL_FOR_KEY (fewer than 64 colour bytes, 128 for the hidden-1 layout),
-   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
+   VORN_ERR_BUFFER_TOO_SMALL for the work buffer, VORN_ERR_KEY_MEMORY (no memory for the key, or
+   libsodium could not start), VORN_ERR_ARGUMENT. `work` holds vorn_keyed_work_size() bytes (the
+   work rule above). */
 vorn_error vorn_keyed_encode(uint8_t *image, size_t length, uint8_t *hidden1, size_t hidden1_length,
                              uint8_t *hidden2, size_t hidden2_length, vorn_layout layout,
-                             const char *password, size_t password_length,
-                             const uint8_t salt[VORN_KEYED_SALT_BYTES], void *work, size_t work_size);
+                             const char *password, size_t password_length, void *work,
+                             size_t work_size);
 
-/* Decodes a keyed picture: derives the key once and tries every keyed layout until a tag
-   verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each, the coded
-   picture's header, neither overlapping `coded`; picture_length is the size of each) hold its
-   hidden pictures, each level read back
-   over the full byte; a picture the layout does not hold is all zero, and the given-up pixels
-   are taken from the row above. VORN_ERR_KEY_MISMATCH when none verifies: the password is
-   wrong, or the picture was changed after it was coded (any bit, or its length); then nothing
-   is written but zeros in picture2. Other errors: those of vorn_check_carrier(),
-   VORN_ERR_PASSWORD_EMPTY, VORN_ERR_TOO_SMALL_FOR_KEY, VORN_ERR_BUFFER_TOO_SMALL (the work
-   buffer, or picture_length < length), VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. */
+/* Decodes a keyed picture: derives the key once and tries the layouts in their decode_order
+   until a tag verifies. Then *layout names it, and picture1 and picture2 (`length` bytes each,
+   the coded picture's header, neither overlapping `coded`; picture_length is the size of each)
+   hold its hidden pictures, each level read back over the full byte; a picture the layout does
+   not hold is all zero, and the given-up pixels are taken from the row above.
+   VORN_ERR_KEY_MISMATCH when none verifies: the password is wrong, or the picture was changed
+   after it was coded (any bit, or its length); then nothing is written but zeros in picture2.
+   Other errors: those of vorn_check_carrier(), VORN_ERR_PASSWORD_EMPTY,
+   VORN_ERR_TOO_SMALL_FOR_KEY (too few colour bytes for any layout), VORN_ERR_BUFFER_TOO_SMALL
+   (the work buffer, or picture_length < length), VORN_ERR_KEY_MEMORY, VORN_ERR_ARGUMENT. `work`
+   holds vorn_keyed_work_size() bytes (the work rule above). */
 vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *password,
                              size_t password_length, uint8_t *picture1, uint8_t *picture2,
                              size_t picture_length, vorn_layout *layout, void *work,
@@ -374,15 +413,16 @@ vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *pa
    vorn_keyed_decode() named), in place: `picture` holds its levels as vorn_keyed_decode() wrote
    them and receives the reconstructed picture (the grain filtered out as vorn_reconstruct()
    does; the keyed form needs no other reading of the levels). `work` holds
-   vorn_reconstruct_work_size() bytes. This call needs no key and is in the static library too.
+   vorn_reconstruct_work_size() bytes (the work rule above).
    Errors: those of vorn_check_carrier(), VORN_ERR_ARGUMENT when the layout does not hold the
    picture, VORN_ERR_BUFFER_TOO_SMALL for the work. */
 vorn_error vorn_keyed_reconstruct(uint8_t *picture, size_t length, vorn_layout layout, int which,
                                   void *work, size_t work_size);
 
 /* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
-   for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels) give 0:
-   too few to tell. A noisy hidden picture stored without a key can look random too. */
+   for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels)
+   give 0: too few to tell. A noisy hidden picture stored without a key can look random too.
+   Errors: those of vorn_check_carrier(). */
 vorn_error vorn_keyed_likely(const uint8_t *coded, size_t length, int *likely);
 
 /* ---- The compact form's carrier and key --------------------------------------------------

@@ -28,24 +28,27 @@ int main(void)
     vorn_geometry geometry;
     vorn_error error = vorn_check_carrier(carrier, length, &geometry);
     if (error == VORN_OK) error = vorn_encode_work_size(&geometry, &work_size);
-    void *work = malloc(work_size ? work_size : 1);
+    void *work = malloc(work_size); /* null when the size is 0, which the call accepts */
     int refused = 0;
     if (error == VORN_OK)
         error = vorn_encode(carrier, length, NULL, 0, secret, length, VORN_VORNHOLD2, work,
                             work_size, &refused);
-    /* Take the secret out of the coded picture again, as its layout says. */
-    vorn_layout layout = VORN_LAYOUT_NONE;
-    if (error == VORN_OK) error = vorn_detect(carrier, length, &layout);
-    if (error == VORN_OK)
-        error = vorn_extract(carrier, length, VORN_LAYOUT_HIDDEN2_VORNHOLD2, 2, found, length);
+    /* Take the secret out of the coded picture again, as its layout says. Detection, for a
+       caller that was not told, is certain only that a picture holds no hidden bits. */
+    const vorn_layout layout = vorn_layout_of(VORN_VORNHOLD2, 0, 1);
+    vorn_layout guessed = VORN_LAYOUT_NONE;
+    if (error == VORN_OK) error = vorn_detect(carrier, length, &guessed);
+    if (error == VORN_OK) error = vorn_extract(carrier, length, layout, 2, found, length);
     if (error != VORN_OK) {
         fprintf(stderr, "hide: %s%s\n", refused ? "the hidden picture: " : "", vorn_strerror(error));
         return 1;
     }
     uint8_t rgb[H][W][3];
     vorn_bmp_to_rgb(found, length, &rgb[0][0][0], sizeof rgb);
-    printf("library %s: hidden picture 2 %s; its top-left pixel comes back as %u\n", vorn_version(),
-           layout == VORN_LAYOUT_NONE ? "missing" : "stored", rgb[0][0][0]);
+    printf("library %s (%s keyed pictures): layout %s, %s; the secret's top-left pixel comes "
+           "back as %u\n", vorn_version(), vorn_has_keyed() ? "with" : "without",
+           vorn_layout_describe(layout)->name,
+           guessed == VORN_LAYOUT_NONE ? "no hidden bits" : "hidden bits", rgb[0][0][0]);
     free(work);
     free(found);
     free(secret);

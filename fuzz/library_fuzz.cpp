@@ -4,6 +4,11 @@
 //
 //   byte 0, bit 0: the build (vornhold2 when clear)
 //   byte 0, bits 1-2: the content to extract (0: none, 1: hidden 1, 2: hidden 2, 3: both)
+//   byte 0, bits 3-4: the fit of the picture as a hidden picture in a 7 x 5 carrier's frame
+//                     (0 contain, 1 cover, 2 stretch; 3: that 7 x 5 picture covering the
+//                     picture's frame instead)
+//   byte 0, bits 5-7: the layout the picture is reconstructed in as a coded picture (6 and 7:
+//                     unknown layouts)
 //   the rest: the picture, used as the carrier, as both hidden pictures, and as a coded picture
 #include <algorithm>
 #include <cstring>
@@ -35,7 +40,7 @@ void check_coding(const uint8_t* picture, size_t size, const vorn_geometry& g, v
     expect(vorn_encode_work_size(&g, &encode_size) == VORN_OK, "no encode work size");
     expect(vorn_program_decode_work_size(&g, &decode_size) == VORN_OK, "no decode work size");
     if (encode_size > max_work || decode_size > max_work) return;
-    std::vector<uint32_t> work(std::max(encode_size, decode_size) / 4 + 1);
+    buffer work(std::max(encode_size, decode_size));
 
     buffer coded(picture, picture + size), hidden1(picture, picture + size), hidden2(picture, picture + size);
     int refused = -1;
@@ -53,7 +58,7 @@ void check_coding(const uint8_t* picture, size_t size, const vorn_geometry& g, v
     if (readable == VORN_OK) {
         expect(vorn_program_decode_work_size(&coded_geometry, &decode_size) == VORN_OK, "no decode work size");
         if (decode_size > max_work) return;
-        work.resize(std::max(work.size(), decode_size / 4 + 1));
+        work.resize(std::max(work.size(), decode_size));
     }
     buffer first(size), second(size), in_place = coded;
     expect(vorn_program_decode(coded.data(), size, build, first.data(), second.data(), work.data(),
@@ -91,6 +96,103 @@ void check_coding(const uint8_t* picture, size_t size, const vorn_geometry& g, v
                "a pixel changed on its way through RGB");
 }
 
+// Both hidden pictures of the picture read as a coded picture of `layout`, reconstructed from
+// it and, as the keyed form does, in place: refused exactly where the layout holds no such
+// picture, the header kept, and nothing written when the work is one byte short.
+void check_reconstruction(const uint8_t* picture, size_t size, const vorn_geometry& g, vorn_layout layout)
+{
+    size_t work_size = 0;
+    expect(vorn_reconstruct_work_size(&g, &work_size) == VORN_OK, "no reconstruction work size");
+    if (work_size > max_work) return;
+    buffer work(work_size);
+    for (int which = 1; which <= 2; ++which) {
+        const bool held = vorn_layout_holds(layout, which);
+        buffer out(size, 0xEE), in_place(picture, picture + size);
+        const vorn_error error =
+            vorn_reconstruct(picture, size, layout, which, out.data(), out.size(), work.data(), work.size());
+        expect(error == (held ? VORN_OK : VORN_ERR_ARGUMENT), "reconstruction judged the layout wrongly");
+        const vorn_error keyed =
+            vorn_keyed_reconstruct(in_place.data(), size, layout, which, work.data(), work.size());
+        expect(keyed == error, "keyed reconstruction judged the layout otherwise");
+        if (!held) continue;
+        expect(std::equal(picture, picture + g.offset_raster, out.begin()) &&
+                   std::equal(picture, picture + g.offset_raster, in_place.begin()),
+               "reconstruction changed the head");
+        for (size_t i = size_t(g.offset_raster) + size_t(g.height) * g.string_length; i < size; ++i)
+            expect(out[i] == 0, "reconstruction left bytes after the raster");
+        if (work_size == 0) continue;
+        buffer untouched(size, 0xEE);
+        expect(vorn_reconstruct(picture, size, layout, which, untouched.data(), size, work.data(), work_size - 1) ==
+                   VORN_ERR_BUFFER_TOO_SMALL,
+               "reconstruction took short work");
+        expect(untouched == buffer(size, 0xEE), "reconstruction wrote with short work");
+    }
+}
+
+// A 7 x 5 picture of its own, the other side of every fitting.
+buffer small_picture()
+{
+    size_t length = 0;
+    vorn_bmp_length(7, 5, &length);
+    buffer rgb(7 * 5 * 3), bmp(length);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 37);
+    vorn_bmp_from_rgb(rgb.data(), 7, 5, 7 * 3, 3, bmp.data(), bmp.size());
+    return bmp;
+}
+
+// The picture fitted into the small picture's frame, or the small picture into the picture's:
+// the work the size function gives is enough, a picture that fits is taken as it stands and any
+// other gets its carrier's head, and the placement is what the fit promises.
+void check_fitting(const uint8_t* picture, size_t size, const vorn_geometry& g, int choice)
+{
+    const buffer small = small_picture();
+    const bool into_small = choice < 3;
+    const uint8_t* carrier = into_small ? small.data() : picture;
+    const size_t carrier_length = into_small ? small.size() : size;
+    const uint8_t* hidden = into_small ? picture : small.data();
+    const size_t hidden_length = into_small ? size : small.size();
+    const vorn_fit fit = into_small ? vorn_fit(choice) : VORN_FIT_COVER;
+    vorn_geometry small_g{};
+    expect(vorn_check_carrier(small.data(), small.size(), &small_g) == VORN_OK, "the small picture is refused");
+    const vorn_geometry& frame = into_small ? small_g : g;
+    const vorn_geometry& own = into_small ? g : small_g;
+
+    size_t work_size = 0;
+    buffer framed(carrier_length, 0xEE);
+    vorn_placement p{};
+    const vorn_error sized = vorn_fit_work_size(&frame, &own, fit, &work_size);
+    if (sized != VORN_OK) {
+        expect(sized == VORN_ERR_SIZE_OVERFLOW, "no fitting work size");
+        expect(vorn_fit_hidden(carrier, carrier_length, hidden, hidden_length, fit, framed.data(), framed.size(),
+                               nullptr, 0, &p) == VORN_ERR_SIZE_OVERFLOW,
+               "fitting took a scale its work size refused");
+        return;
+    }
+    if (work_size > max_work) return;
+    buffer work(work_size);
+    const vorn_error error = vorn_fit_hidden(carrier, carrier_length, hidden, hidden_length, fit, framed.data(),
+                                             framed.size(), work.data(), work.size(), &p);
+    const bool empty = frame.width == 0 || frame.height == 0 || own.width == 0 || own.height == 0;
+    if (error != VORN_OK) {
+        expect(empty && (error == VORN_ERR_WIDTH_DIFFERS || error == VORN_ERR_HEIGHT_DIFFERS),
+               "fitting refused two sound pictures");
+        return;
+    }
+    if (vorn_check_hidden(&frame, hidden, hidden_length) == VORN_OK)
+        expect(std::equal(hidden, hidden + hidden_length, framed.begin()), "fitting changed a picture that fits");
+    else
+        expect(std::equal(carrier, carrier + frame.offset_raster, framed.begin()), "fitting lost the carrier's head");
+    expect(p.width == own.width && p.height == own.height, "the placement names another picture");
+    const bool scaled = p.scaled_width != p.width || p.scaled_height != p.height;
+    if (!scaled) return;
+    if (fit == VORN_FIT_CONTAIN)
+        expect(p.scaled_width <= frame.width && p.scaled_height <= frame.height, "contain crossed the frame");
+    if (fit == VORN_FIT_COVER)
+        expect(p.scaled_width >= frame.width && p.scaled_height >= frame.height, "cover left a bar");
+    if (fit == VORN_FIT_STRETCH)
+        expect(p.scaled_width == frame.width && p.scaled_height == frame.height, "stretch missed the frame");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -109,5 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     expect(g.length == length && uint64_t(g.offset_raster) + uint64_t(g.height) * g.string_length <= length,
            "an accepted geometry does not fit its file");
     check_coding(picture, length, g, build, content);
+    check_reconstruction(picture, length, g, vorn_layout(data[0] >> 5));
+    check_fitting(picture, length, g, data[0] >> 3 & 3);
     return 0;
 }

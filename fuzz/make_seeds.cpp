@@ -2,7 +2,7 @@
 // kind, laid out in each target's input format (see the targets' own comments).
 //
 //   vorn_fuzz_seeds FOLDER    writes FOLDER/header, FOLDER/encode, FOLDER/decode, FOLDER/filter,
-//                             FOLDER/library, FOLDER/vorn_kit_decode
+//                             FOLDER/library, FOLDER/keyed, FOLDER/vorn_kit_decode
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -125,6 +125,11 @@ int main(int argc, char** argv)
             seed.insert(seed.end(), v.picture.begin(), v.picture.end());
             kit_decode.push_back({v.name + "-" + std::to_string(choice), seed});
         }
+        // Each fit, and reconstruction in layouts 1 to 5 and an unknown one.
+        for (int fit = 0; fit < 4; ++fit)
+            for (const int layout : {1 + fit, 5 - fit / 2, 7})
+                library.push_back({v.name + "-fit-" + std::to_string(fit) + "-layout-" + std::to_string(layout),
+                                   joined({v.picture}, fit << 3 | layout << 5)});
     }
     for (const named& b : broken) {
         encode.push_back({b.name, joined({b.picture}, 0x00)});
@@ -153,7 +158,23 @@ int main(int argc, char** argv)
     write_seeds(root / "encode", encode);
     write_seeds(root / "decode", decode);
     write_seeds(root / "filter", filter);
+    // Pictures large enough for a key in every layout (43 pixels at least), and one too small
+    // for any: keyed in each layout, with and without a changed hidden bit, and decoded as they are.
+    std::vector<named> keyed;
+    const std::vector<named> keyable = {
+        {"8x8", bmp_noise(8, 8, 11)}, {"11x5-padded", bmp_noise(11, 5, 12, 3)}, {"21x1", bmp_noise(21, 1, 13)}};
+    for (const named& k : keyable) {
+        keyed.push_back({k.name + "-as-is", joined({k.picture}, 0)});
+        for (int layout = 1; layout <= 5; ++layout) {
+            keyed.push_back({k.name + "-layout-" + std::to_string(layout), joined({k.picture}, layout)});
+            keyed.push_back({k.name + "-layout-" + std::to_string(layout) + "-changed",
+                             joined({k.picture}, layout | (3 + layout) << 3)});
+        }
+    }
+    for (const named& b : broken) keyed.push_back({b.name, joined({b.picture}, 1)});
+
     write_seeds(root / "library", library);
     write_seeds(root / "vorn_kit_decode", kit_decode);
+    write_seeds(root / "keyed", keyed);
     return 0;
 }

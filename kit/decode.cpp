@@ -23,8 +23,7 @@ const char* content_text(content holds)
 
 }  // namespace
 
-// Every fact is the engine's: a layout holds what vorn_layout_holds() says, and was written by
-// the build whose vorn_layout_of() gives it (by both alike when both give it).
+// Every fact is the engine's descriptor's: what a layout holds, and the builds that write it.
 std::optional<content> layout_content(vorn_layout layout)
 {
     const bool one = vorn_layout_holds(layout, 1), two = vorn_layout_holds(layout, 2);
@@ -36,10 +35,10 @@ std::optional<content> layout_content(vorn_layout layout)
 
 std::optional<vorn_build> layout_build(vorn_layout layout)
 {
-    const bool one = vorn_layout_holds(layout, 1), two = vorn_layout_holds(layout, 2);
-    const bool by2 = vorn_layout_of(VORN_VORNHOLD2, one, two) == layout;
-    const bool by1 = vorn_layout_of(VORN_VORNHOLD, one, two) == layout;
-    if (by1 == by2) return std::nullopt;
+    const vorn_layout_info* info = vorn_layout_describe(layout);
+    if (!info) return std::nullopt;
+    const bool by1 = info->builds & (1u << VORN_VORNHOLD), by2 = info->builds & (1u << VORN_VORNHOLD2);
+    if (by1 == by2) return std::nullopt;  // both builds lay it out alike (or none writes it)
     return by1 ? VORN_VORNHOLD : VORN_VORNHOLD2;
 }
 

@@ -2,29 +2,13 @@
 
 #include "exif_orientation.h"
 
-#include <csetjmp>
-#include <cstdio>
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
-
 #include "fault.h"
+#include "jpeg_errors.h"
 
 namespace {
 
-struct error_manager {
-    jpeg_error_mgr fields;
-    std::jmp_buf escape;
-    char text[JMSG_LENGTH_MAX];
-};
-
-// libjpeg's fatal errors must not return; the message is kept and control goes back to
-// decode_into(), which frees the decoder and reports.
-void on_fatal_error(j_common_ptr decoder)
-{
-    auto* manager = reinterpret_cast<error_manager*>(decoder->err);
-    (*decoder->err->format_message)(decoder, manager->text);
-    std::longjmp(manager->escape, 1);
-}
+using error_manager = jpeg_errors;
+const auto on_fatal_error = on_jpeg_fatal_error;
 
 // Warnings (a truncated file, for example) are not fatal to libjpeg but would hide data loss:
 // they are treated as errors.

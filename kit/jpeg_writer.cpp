@@ -1,30 +1,13 @@
 #include "jpeg_writer.h"
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jpeglib.h>
 
 #include "fault.h"
+#include "jpeg_errors.h"
 #include "vorn.h"
 
 namespace {
-
-struct error_manager {
-    jpeg_error_mgr fields;
-    std::jmp_buf escape;
-    char text[JMSG_LENGTH_MAX];
-};
-
-// libjpeg's fatal errors must not return: control goes back to encode(), which frees the encoder.
-void on_fatal_error(j_common_ptr encoder)
-{
-    auto* manager = reinterpret_cast<error_manager*>(encoder->err);
-    (*encoder->err->format_message)(encoder, manager->text);
-    std::longjmp(manager->escape, 1);
-}
 
 // Makes row y (0 is the top) of a picture as R G B into `row`, from `source`.
 using row_maker = void (*)(const void* source, uint32_t y, uint8_t* row);
@@ -63,11 +46,11 @@ void rgb_row(const void* source, uint32_t y, uint8_t* row)
 // is libjpeg's buffer of *size bytes, which the caller frees with free(). No chroma subsampling;
 // `optimize` asks for Huffman tables made for the picture (smaller, a little slower).
 bool encode(uint32_t width, uint32_t height, int quality, bool optimize, row_maker make, const void* source,
-            uint8_t* row, error_manager& errors, unsigned char** out, unsigned long* size)
+            uint8_t* row, jpeg_errors& errors, unsigned char** out, unsigned long* size)
 {
     jpeg_compress_struct encoder;
     encoder.err = jpeg_std_error(&errors.fields);
-    errors.fields.error_exit = on_fatal_error;
+    errors.fields.error_exit = on_jpeg_fatal_error;
     errors.text[0] = 0;
     if (setjmp(errors.escape)) {
         jpeg_destroy_compress(&encoder);
@@ -99,7 +82,7 @@ std::vector<uint8_t> jpeg_file(uint32_t width, uint32_t height, int quality, boo
                                const void* source, const std::string& path)
 {
     std::vector<uint8_t> row(size_t(width) * 3);
-    error_manager errors;
+    jpeg_errors errors;
     unsigned char* out = nullptr;
     unsigned long size = 0;
     const bool encoded = encode(width, height, quality, optimize, make, source, row.data(), errors, &out, &size);

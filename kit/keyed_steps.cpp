@@ -35,13 +35,11 @@ void keyed_hide(std::vector<uint8_t>& carrier, std::vector<uint8_t> (&hidden)[2]
 {
     const bool has1 = !hidden[0].empty(), has2 = !hidden[1].empty();
     std::string password = normalised(typed);
-    uint8_t salt[VORN_KEYED_SALT_BYTES];
-    randombytes_buf(salt, sizeof salt);
     std::vector<uint8_t> work = engine_work(vorn_keyed_work_size, carrier);
     const vorn_error error = vorn_keyed_encode(
         carrier.data(), carrier.size(), has1 ? hidden[0].data() : nullptr, hidden[0].size(),
         has2 ? hidden[1].data() : nullptr, hidden[1].size(), vorn_layout_of(build, has1, has2), password.data(),
-        password.size(), salt, work.data(), work.size());
+        password.size(), work.data(), work.size());
     kit::wipe(password);
     if (error != VORN_OK) keyed_fault(name, error);
 }

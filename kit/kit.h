@@ -239,3 +239,29 @@ status normalise_password(const std::string& typed, std::string& password);
 void wipe(std::string& secret);
 
 }  // namespace kit
+
+// ---- Words given as values ---------------------------------------------------------------------
+//
+// For front ends whose settings are arguments rather than options (the Python module): the
+// words of build_named, content_named and fit_named, and an output format named by itself ("png"
+// or "bmp", any case, taken and refused as format_for takes and refuses an output's extension,
+// "jpg" too for viewing). An unknown word is a usage fault whose text names it and the words
+// taken.
+namespace kit {
+
+status build_from_word(const std::string& word, vorn_build& build);
+status content_from_word(const std::string& word, content& holds);
+status fit_from_word(const std::string& word, vorn_fit& fit);
+status format_from_word(const std::string& word, output_format& format, bool for_viewing = false);
+
+}  // namespace kit
+
+// ---- The programs' decoding (for the web page's window.vornhold.decode) --------------------------
+
+namespace kit {
+
+// The three programs' decoding of `coded` (an accepted coder file image named `name`) as `build`
+// decodes it: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`.
+status program_decode(bytes& coded, const std::string& name, vorn_build build, bytes& decoded1);
+
+}  // namespace kit

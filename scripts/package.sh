@@ -91,7 +91,7 @@ if [ -x "$root/usr/bin/vorn" ]; then
   line=$(timeout 20 "$root/usr/bin/vorn" --version </dev/null 2>&1 | head -n 1) || true
   [[ "$line" == *"$version"* ]] || fail "vorn --version says '$line', not $version"
 fi
-for library in "$root"/usr/lib/*/libvorn.so.2 "$root"/usr/lib/libvorn.so.2; do
+for library in "$root"/usr/lib/*/libvorn.so.${version%%.*} "$root"/usr/lib/libvorn.so.${version%%.*}; do
   [ -e "$library" ] || continue
   grep -aqx -- "$version" < <(strings -n 3 "$library") || fail "$library does not hold $version"
 done

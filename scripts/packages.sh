@@ -37,8 +37,12 @@ ensure_packages() {
 # the engine compiles in stb_image_resize (header only) to fit hidden pictures.
 program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev libwebp-dev
                   libsodium-dev libutf8proc-dev libstb-dev)
-# What building and running the tests needs as well: GoogleTest.
-build_packages=("${program_packages[@]}" libgtest-dev)
+# What the Python module needs besides: Python's headers and pybind11, NumPy for pictures as
+# arrays (optional for the module, used by its tests).
+python_packages=(python3-dev python3-pybind11 python3-numpy)
+# What building and running the tests needs as well: GoogleTest, the Python module and pytest
+# to run its tests.
+build_packages=("${program_packages[@]}" "${python_packages[@]}" libgtest-dev python3-pytest)
 # What making and checking the Debian packages needs: dpkg-shlibdeps and file (used by CPack to
 # work out the packages' dependencies), man to render the manual pages, lintian to judge them.
 package_packages=(dpkg-dev file man-db lintian)

@@ -1,9 +1,11 @@
 // The library's interface on memory: an error per outcome, the hidden pictures it gives back,
 // the equivalent BMP of a picture from elsewhere, and sizes that never wrap.
 #include <cstdlib>
+#include <functional>
 #include <optional>
 
 #include "encode.h"
+#include "frame.h"
 #include "sizes.h"
 #include "test_support.h"
 
@@ -49,6 +51,95 @@ TEST(engine, names_the_first_fault_of_a_carrier_or_hidden_picture)
         EXPECT_EQ(vorn_check_hidden(&g, c.file.data(), c.file.size()), c.hidden);
         EXPECT_STRNE(vorn_strerror(c.carrier), "unknown error");
     }
+}
+
+// Every call that takes `work, work_size` follows one rule: work may be null exactly when its
+// size is 0, and a size below what the call needs is too small, whether work is null or not.
+TEST(engine, work_may_be_null_exactly_when_its_size_is_0)
+{
+    const bytes square = bmp_noise(8, 8, 3), small = bmp_noise(4, 4, 5), odd = bmp_noise(3, 5, 7);
+    const bytes empty = bmp_file(6, 0, 0);
+    using work_call = std::function<vorn_error(void*, size_t)>;
+    const auto encode = [](const bytes& carrier) -> work_call {
+        return [carrier](void* work, size_t size) {
+            bytes image = carrier, hidden = carrier;
+            return vorn_encode(image.data(), image.size(), hidden.data(), hidden.size(), nullptr, 0,
+                               VORN_VORNHOLD2, work, size, nullptr);
+        };
+    };
+    const auto decode = [](const bytes& coded) -> work_call {
+        return [coded](void* work, size_t size) {
+            bytes second(coded.size());
+            return vorn_program_decode(coded.data(), coded.size(), VORN_VORNHOLD2, nullptr, second.data(), work, size);
+        };
+    };
+    const auto fit = [&square](const bytes& hidden) -> work_call {
+        return [&square, hidden](void* work, size_t size) {
+            bytes framed(square.size());
+            return vorn_fit_hidden(square.data(), square.size(), hidden.data(), hidden.size(), VORN_FIT_COVER,
+                                   framed.data(), framed.size(), work, size, nullptr);
+        };
+    };
+    const work_call reconstruct = [&square](void* work, size_t size) {
+        bytes picture(square.size());
+        return vorn_reconstruct(square.data(), square.size(), VORN_LAYOUT_BOTH_VORNHOLD2, 2, picture.data(),
+                                picture.size(), work, size);
+    };
+    const work_call keyed_reconstruct = [&square](void* work, size_t size) {
+        bytes picture = square;
+        return vorn_keyed_reconstruct(picture.data(), picture.size(), VORN_LAYOUT_HIDDEN1, 1, work, size);
+    };
+    const auto sizes = [](vorn_error (*size_of)(const vorn_geometry*, size_t*), const bytes& image) {
+        vorn_geometry g{};
+        size_t size = 0;
+        EXPECT_EQ(vorn_check_carrier(image.data(), image.size(), &g), VORN_OK);
+        EXPECT_EQ(size_of(&g, &size), VORN_OK);
+        return size;
+    };
+    const auto fit_size = [&square](const bytes& hidden) {
+        vorn_geometry frame{}, own{};
+        size_t size = 0;
+        vorn_check_carrier(square.data(), square.size(), &frame);
+        vorn_check_carrier(hidden.data(), hidden.size(), &own);
+        EXPECT_EQ(vorn_fit_work_size(&frame, &own, VORN_FIT_COVER, &size), VORN_OK);
+        return size;
+    };
+    struct {
+        const char* name;
+        work_call call;
+        size_t needed;  // as the call's work size function gives it
+        bool needs_work;
+    } const cases[] = {
+        {"encode", encode(square), sizes(vorn_encode_work_size, square), true},
+        {"encode, no rows", encode(empty), sizes(vorn_encode_work_size, empty), false},
+        {"decode, scrambled", decode(square), sizes(vorn_program_decode_work_size, square), true},
+        {"decode, in place", decode(odd), 0, false},
+        {"reconstruct", reconstruct, sizes(vorn_reconstruct_work_size, square), true},
+        {"keyed reconstruct", keyed_reconstruct, sizes(vorn_reconstruct_work_size, square), true},
+        {"fit, scaled", fit(small), fit_size(small), true},
+        {"fit, the frame's size", fit(square), fit_size(square), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.needed > 0, c.needs_work);
+        std::vector<uint8_t> work(c.needed + 1);
+        EXPECT_EQ(c.call(nullptr, 0), c.needs_work ? VORN_ERR_BUFFER_TOO_SMALL : VORN_OK);
+        EXPECT_EQ(c.call(nullptr, c.needed + 1), VORN_ERR_ARGUMENT);
+        EXPECT_EQ(c.call(work.data(), c.needed), VORN_OK);
+        if (c.needs_work) {
+            EXPECT_EQ(c.call(work.data(), c.needed - 1), VORN_ERR_BUFFER_TOO_SMALL);
+        }
+    }
+}
+
+TEST(engine, the_programs_library_leaves_out_the_calls_that_need_a_key)
+{
+    EXPECT_EQ(vorn_has_keyed(), 0);
+    // The keyed calls that need no key are there all the same.
+    const bytes flat = bmp_file(64, 64, 0x40);
+    int likely = -1;
+    EXPECT_EQ(vorn_keyed_likely(flat.data(), flat.size(), &likely), VORN_OK);
+    EXPECT_EQ(likely, 0);
 }
 
 TEST(engine, refuses_bad_arguments_and_short_work_without_writing)
@@ -107,7 +198,7 @@ TEST(engine, encode_names_the_hidden_picture_it_refuses)
     ASSERT_EQ(vorn_check_carrier(carrier.data(), carrier.size(), &g), VORN_OK);
     size_t work_size = 0;
     ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         const auto& c = cases[i];
@@ -133,7 +224,7 @@ TEST(engine, layouts_hold_what_encoding_was_given_and_none_is_detected_for_certa
     ASSERT_EQ(vorn_check_carrier(main.data(), main.size(), &g), VORN_OK);
     size_t work_size = 0;
     ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     for (const vorn_build build : {VORN_VORNHOLD2, VORN_VORNHOLD}) {
         for (int present = 0; present < 4; ++present) {
             SCOPED_TRACE(std::to_string(build) + " hidden " + std::to_string(present));
@@ -172,7 +263,7 @@ TEST(engine, extract_gives_each_hidden_picture_back_in_place_at_full_range)
                 bytes hidden[2] = {sources[0], sources[1]};
                 size_t work_size = 0;
                 vorn_encode_work_size(&g, &work_size);
-                std::vector<uint32_t> work(work_size / 4 + 1);
+                std::vector<uint8_t> work(work_size);
                 bytes coded = main;
                 const bool has1 = content & 1, has2 = content & 2;
                 const vorn_layout layout = vorn_layout_of(build, has1, has2);
@@ -246,6 +337,23 @@ TEST(engine, sizes_that_do_not_fit_are_refused_rather_than_wrapped)
     const bool wide_size_t = sizeof(size_t) > 4;
     size_t size = 0;
     EXPECT_EQ(vorn_encode_work_size(&widest, &size), wide_size_t ? VORN_OK : VORN_ERR_SIZE_OVERFLOW);
+
+    // A header may claim such a row over no rows at all, in a file of 54 bytes: no call takes
+    // work for it, and reconstruction still gives the (empty) picture.
+    const bytes no_rows = with_le32(bmp_file(0, 0, 0), 18, 700000000);
+    vorn_geometry g{};
+    ASSERT_EQ(vorn_check_carrier(no_rows.data(), no_rows.size(), &g), VORN_OK);
+    for (const auto size_of : {vorn_encode_work_size, vorn_program_decode_work_size, vorn_reconstruct_work_size,
+                               vorn_keyed_work_size}) {
+        size = 1;
+        EXPECT_EQ(size_of(&g, &size), VORN_OK);
+        EXPECT_EQ(size, 0u);
+    }
+    bytes picture(no_rows.size());
+    EXPECT_EQ(vorn_reconstruct(no_rows.data(), no_rows.size(), VORN_LAYOUT_HIDDEN1, 1, picture.data(), picture.size(),
+                               nullptr, 0),
+              VORN_OK);
+    EXPECT_EQ(picture, no_rows);
 }
 
 }  // namespace
@@ -278,7 +386,7 @@ TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_fra
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         bytes framed(c.framed_length, 0xEE);
-        ASSERT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), c.hidden.data(), c.hidden.size(), framed.data(),
+        ASSERT_EQ(frame_hidden(carrier.data(), carrier.size(), c.hidden.data(), c.hidden.size(), framed.data(),
                                     framed.size()),
                   c.error);
         if (c.error != VORN_OK) continue;
@@ -298,7 +406,7 @@ TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_fra
     }
     // In place only when nothing has to move.
     bytes in_place = same;
-    EXPECT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), in_place.data(), in_place.size(), in_place.data(),
+    EXPECT_EQ(frame_hidden(carrier.data(), carrier.size(), in_place.data(), in_place.size(), in_place.data(),
                                 in_place.size()),
               VORN_OK);
     EXPECT_EQ(in_place, same);
@@ -306,7 +414,7 @@ TEST(engine, frame_hidden_places_a_picture_of_another_header_in_the_carriers_fra
     moved.insert(moved.begin() + 54, 2, 0);
     put_le32(moved, 10, 56);
     ASSERT_EQ(moved.size(), carrier.size());
-    EXPECT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), moved.data(), moved.size(), moved.data(),
+    EXPECT_EQ(frame_hidden(carrier.data(), carrier.size(), moved.data(), moved.size(), moved.data(),
                                 moved.size()),
               VORN_ERR_ARGUMENT);
 }

@@ -47,7 +47,7 @@ TEST(fast_paths, give_the_plain_paths_bytes_and_report)
 
                 size_t work_size = 0;
                 ASSERT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
-                std::vector<uint32_t> work(work_size / 4 + 1);
+                std::vector<uint8_t> work(work_size);
                 bytes fast = main;
                 int refused = -1;
                 ASSERT_EQ(vorn_encode(fast.data(), fast.size(), data(hidden1), size(hidden1), data(hidden2),
@@ -73,7 +73,7 @@ TEST(fast_paths, give_the_plain_paths_bytes_and_report)
                               VORN_OK);
                 EXPECT_EQ(first, plain_first);
                 ASSERT_EQ(vorn_program_decode_work_size(&g, &work_size), VORN_OK);
-                std::vector<uint32_t> spare(work_size / 4 + 1);
+                std::vector<uint8_t> spare(work_size);
                 bytes whole_first(main.size()), second = plain;  // the coded picture becomes Decoded_2
                 ASSERT_EQ(vorn_program_decode(second.data(), second.size(), build, whole_first.data(),
                                               second.data(), spare.data(), work_size),

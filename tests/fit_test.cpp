@@ -1,6 +1,8 @@
 // Fitting a hidden picture of any size into the carrier's frame: where each fit puts it, odd
 // sizes down to one pixel, the picture kept upright, black around it, a picture of the carrier's
 // size placed exactly as before, and scales too extreme to resample refused.
+#include "frame.h"
+#include "placement.h"
 #include "test_support.h"
 
 namespace {
@@ -19,7 +21,7 @@ fitted fit(const bytes& carrier, const bytes& hidden, vorn_fit mode)
     size_t work_size = 0;
     fitted f{vorn_fit_work_size(&frame, &own, mode, &work_size), bytes(carrier.size(), 0xAB), {}};
     if (f.error != VORN_OK) return f;
-    std::vector<float> work(work_size / sizeof(float) + 1);
+    std::vector<uint8_t> work(work_size);
     f.error = vorn_fit_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), mode, f.framed.data(),
                               f.framed.size(), work.data(), work_size, &f.placement);
     return f;
@@ -73,7 +75,7 @@ TEST(fit, places_pictures_of_every_shape_as_each_fit_says)
         SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " into " + std::to_string(r.frame_width) +
                      "x" + std::to_string(r.frame_height) + " fit " + std::to_string(r.fit));
         vorn_placement p{};
-        ASSERT_EQ(vorn_fit_placement(r.width, r.height, r.frame_width, r.frame_height, r.fit, &p), VORN_OK);
+        ASSERT_EQ(fit_placement(r.width, r.height, r.frame_width, r.frame_height, r.fit, &p), VORN_OK);
         EXPECT_EQ(p.width, r.width);
         EXPECT_EQ(p.height, r.height);
         EXPECT_EQ(p.scaled_width, r.scaled_width);
@@ -82,8 +84,8 @@ TEST(fit, places_pictures_of_every_shape_as_each_fit_says)
         EXPECT_EQ(p.y, r.y);
     }
     vorn_placement p{};
-    EXPECT_EQ(vorn_fit_placement(2, 2, 4, 4, vorn_fit(3), &p), VORN_ERR_ARGUMENT);
-    EXPECT_EQ(vorn_fit_placement(2, 2, 4, 4, VORN_FIT_COVER, nullptr), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(fit_placement(2, 2, 4, 4, vorn_fit(3), &p), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(fit_placement(2, 2, 4, 4, VORN_FIT_COVER, nullptr), VORN_ERR_ARGUMENT);
 }
 
 TEST(fit, resamples_into_the_frame_upright_with_black_around_it)
@@ -124,11 +126,46 @@ TEST(fit, resamples_into_the_frame_upright_with_black_around_it)
     }
 }
 
+// A picture whose one side meets the frame's needs no scaling: it used to be refused for the
+// other side, and is now placed pixel for pixel, centred with black bars or cropped.
+TEST(fit, places_a_picture_that_needs_no_scaling_pixel_for_pixel)
+{
+    struct row {
+        int32_t width, height;
+        vorn_fit fit;
+        int64_t x, y;
+    } const rows[] = {
+        {8, 4, VORN_FIT_CONTAIN, 0, 2}, {5, 8, VORN_FIT_CONTAIN, 1, 0},
+        {10, 8, VORN_FIT_COVER, -1, 0}, {8, 13, VORN_FIT_COVER, 0, -2},
+    };
+    const bytes carrier = bmp_noise(8, 8, 4, 1);
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " fit " + std::to_string(r.fit));
+        const bytes hidden = bmp_noise(r.width, r.height, 5);
+        const fitted f = fit(carrier, hidden, r.fit);
+        ASSERT_EQ(f.error, VORN_OK);
+        EXPECT_EQ(f.placement.scaled_width, uint64_t(r.width));
+        EXPECT_EQ(f.placement.scaled_height, uint64_t(r.height));
+        EXPECT_EQ(f.placement.x, r.x);
+        EXPECT_EQ(f.placement.y, r.y);
+        EXPECT_TRUE(std::equal(carrier.begin(), carrier.begin() + 54, f.framed.begin()));
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 8; ++x) {
+                const int64_t own_x = x - r.x, own_y = y - r.y;
+                const bool inside = own_x >= 0 && own_x < r.width && own_y >= 0 && own_y < r.height;
+                const uint8_t* got = pixel_at(f.framed, x, y);
+                const uint8_t* want = inside ? pixel_at(hidden, int32_t(own_x), int32_t(own_y)) : nullptr;
+                for (int c = 0; c < 3; ++c) EXPECT_EQ(got[c], want ? want[c] : 0) << x << "," << y;
+            }
+        EXPECT_EQ(f.framed.back(), 0) << "the byte after the raster";
+    }
+}
+
 TEST(fit, takes_a_picture_of_the_carriers_size_as_framing_does)
 {
     const bytes carrier = bmp_noise(9, 7, 1, 3), hidden = bmp_noise(9, 7, 2);
     bytes framed(carrier.size());
-    ASSERT_EQ(vorn_frame_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), framed.data(), framed.size()),
+    ASSERT_EQ(frame_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), framed.data(), framed.size()),
               VORN_OK);
     for (const vorn_fit mode : {VORN_FIT_CONTAIN, VORN_FIT_COVER, VORN_FIT_STRETCH}) {
         const fitted f = fit(carrier, hidden, mode);
@@ -146,7 +183,7 @@ TEST(fit, refuses_what_it_cannot_do_without_writing)
     vorn_check_carrier(hidden.data(), hidden.size(), &own);
     size_t work_size = 0;
     ASSERT_EQ(vorn_fit_work_size(&frame, &own, VORN_FIT_COVER, &work_size), VORN_OK);
-    std::vector<float> work(work_size / sizeof(float) + 1);
+    std::vector<uint8_t> work(work_size);
     bytes framed(carrier.size(), 0xAB);
     EXPECT_EQ(vorn_fit_hidden(carrier.data(), carrier.size(), hidden.data(), hidden.size(), VORN_FIT_COVER,
                               framed.data(), framed.size(), work.data(), work_size - 1, nullptr),

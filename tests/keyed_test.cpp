@@ -1,6 +1,6 @@
 // The keyed form: every layout keyed and back, and every change to a keyed picture, or a wrong
-// password, refused with one error. Most cases derive their key at libsodium's lowest cost; the
-// format's own cost is held by a known answer.
+// password, refused with one error. Most cases derive their key at libsodium's lowest cost
+// (keyed_testing.h); the format's own cost is held by a known answer, and by the public calls.
 #include <gtest/gtest.h>
 
 #include <sodium.h>
@@ -11,10 +11,11 @@
 
 #include "bmp_builder.h"
 #include "keyed.h"
+#include "keyed_testing.h"
 
 namespace {
 
-constexpr keyed_cost cheap{crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN};
+constexpr vorn_testing_key_cost cheap = VORN_TESTING_KEY_CHEAP;
 const uint8_t fixed_salt[VORN_KEYED_SALT_BYTES] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 const std::string password = "correct horse";
 
@@ -28,7 +29,7 @@ bytes gradient(int32_t width, int32_t height, int slope)
     return file;
 }
 
-bool stores(vorn_layout layout, int which) { return layout_holds(layout, which); }
+bool stores(vorn_layout layout, int which) { return vorn_layout_holds(layout, which) != 0; }
 
 struct keyed_run {
     vorn_error error;
@@ -36,17 +37,17 @@ struct keyed_run {
 };
 
 keyed_run encode(vorn_layout layout, bytes carrier, bytes hidden1, bytes hidden2,
-                 const std::string& key = password, keyed_cost cost = cheap)
+                 const std::string& key = password, const uint8_t* salt = fixed_salt)
 {
     vorn_geometry g{};
     EXPECT_EQ(vorn_check_carrier(carrier.data(), carrier.size(), &g), VORN_OK);
     size_t work_size = 0;
     EXPECT_EQ(vorn_keyed_work_size(&g, &work_size), VORN_OK);
-    std::vector<uint32_t> work(work_size / 4 + 1);
-    const vorn_error error = keyed_encode_at(
+    std::vector<uint8_t> work(work_size);
+    const vorn_error error = vorn_testing_keyed_encode(
         carrier.data(), carrier.size(), stores(layout, 1) ? hidden1.data() : nullptr, hidden1.size(),
         stores(layout, 2) ? hidden2.data() : nullptr, hidden2.size(), layout, key.data(), key.size(),
-        fixed_salt, cost, work.data(), work_size);
+        salt, cheap, work.data(), work_size);
     return {error, carrier};
 }
 
@@ -56,15 +57,15 @@ struct keyed_pictures {
     bytes first, second;
 };
 
-keyed_pictures decode(const bytes& coded, const std::string& key = password, keyed_cost cost = cheap)
+keyed_pictures decode(const bytes& coded, const std::string& key = password, vorn_testing_key_cost cost = cheap)
 {
     keyed_pictures out{VORN_OK, VORN_LAYOUT_NONE, bytes(coded.size(), 0xEE), bytes(coded.size(), 0xEE)};
     vorn_geometry g{};
     size_t work_size = 0;
     if (vorn_check_carrier(coded.data(), coded.size(), &g) == VORN_OK) vorn_keyed_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
-    out.error = keyed_decode_at(coded.data(), coded.size(), key.data(), key.size(), cost, out.first.data(),
-                                out.second.data(), coded.size(), &out.layout, work.data(), work_size);
+    std::vector<uint8_t> work(work_size);
+    out.error = vorn_testing_keyed_decode(coded.data(), coded.size(), key.data(), key.size(), out.first.data(),
+                                          out.second.data(), coded.size(), &out.layout, cost, work.data(), work_size);
     return out;
 }
 
@@ -208,6 +209,9 @@ TEST(keyed, refuses_what_it_cannot_key)
         }
     }
     EXPECT_EQ(decode(picture, "").error, VORN_ERR_PASSWORD_EMPTY);
+    // Decoding needs room for the salt and tag of one layout at least: 22 pixels of 4-bit fields.
+    EXPECT_EQ(decode(gradient(21, 1, 3)).error, VORN_ERR_TOO_SMALL_FOR_KEY);
+    EXPECT_EQ(decode(gradient(22, 1, 3)).error, VORN_ERR_KEY_MISMATCH);
 }
 
 TEST(keyed, a_password_is_taken_as_its_bytes)
@@ -243,7 +247,7 @@ TEST(keyed, hidden_fields_look_uniform_only_when_keyed)
     vorn_check_carrier(plain.data(), plain.size(), &g);
     size_t work_size = 0;
     vorn_encode_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     ASSERT_EQ(vorn_encode(plain.data(), plain.size(), h1.data(), h1.size(), h2.data(),
                           h2.size(), VORN_VORNHOLD, work.data(), work_size, nullptr),
               VORN_OK);
@@ -255,7 +259,7 @@ TEST(keyed, format_cost_gives_the_known_keyed_bytes)
     // At the format's own cost and a fixed salt the keyed bytes are fixed: a change of cost,
     // layout of bits or additional data shows here, and the page's test holds it to the same
     // digest.
-    const keyed_cost format = keyed_format_cost;
+    const vorn_internal::keyed_cost format = vorn_internal::keyed_format_cost;
     EXPECT_EQ(format.passes, 3u);
     EXPECT_EQ(format.memory, size_t(256) << 20);
     bytes carrier = gradient(16, 8, 5), hidden = gradient(16, 8, 3), second = hidden;
@@ -263,16 +267,71 @@ TEST(keyed, format_cost_gives_the_known_keyed_bytes)
     vorn_check_carrier(carrier.data(), carrier.size(), &g);
     size_t work_size = 0;
     vorn_keyed_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
-    ASSERT_EQ(vorn_keyed_encode(carrier.data(), carrier.size(), hidden.data(), hidden.size(), second.data(),
-                                second.size(), VORN_LAYOUT_BOTH_VORNHOLD, password.data(), password.size(),
-                                fixed_salt, work.data(), work_size),
+    std::vector<uint8_t> work(work_size);
+    ASSERT_EQ(vorn_testing_keyed_encode(carrier.data(), carrier.size(), hidden.data(), hidden.size(), second.data(),
+                                        second.size(), VORN_LAYOUT_BOTH_VORNHOLD, password.data(), password.size(),
+                                        fixed_salt, VORN_TESTING_KEY_FORMAT, work.data(), work_size),
               VORN_OK);
     uint8_t digest[16];
     crypto_generichash(digest, sizeof digest, carrier.data(), carrier.size(), nullptr, 0);
     char hex[33];
     sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
     EXPECT_STREQ(hex, "d1c8adfc20b64baf9d348709a5dcf1d3");
+}
+
+TEST(keyed, every_encoding_draws_its_own_salt)
+{
+    // The public calls, at the format's cost: the same inputs and password give two different
+    // pictures, each of which opens.
+    const bytes carrier = gradient(16, 8, 5), hidden = gradient(16, 8, 3);
+    vorn_geometry g{};
+    ASSERT_EQ(vorn_check_carrier(carrier.data(), carrier.size(), &g), VORN_OK);
+    size_t work_size = 0;
+    ASSERT_EQ(vorn_keyed_work_size(&g, &work_size), VORN_OK);
+    std::vector<uint8_t> work(work_size);
+    bytes coded[2];
+    for (bytes& picture : coded) {
+        picture = carrier;
+        bytes spent = hidden;
+        ASSERT_EQ(vorn_keyed_encode(picture.data(), picture.size(), spent.data(), spent.size(), nullptr, 0,
+                                    VORN_LAYOUT_HIDDEN1, password.data(), password.size(), work.data(), work_size),
+                  VORN_OK);
+    }
+    EXPECT_NE(coded[0], coded[1]);
+    for (const bytes& picture : coded) {
+        bytes first(picture.size()), second(picture.size());
+        vorn_layout layout = VORN_LAYOUT_NONE;
+        EXPECT_EQ(vorn_keyed_decode(picture.data(), picture.size(), password.data(), password.size(), first.data(),
+                                    second.data(), picture.size(), &layout, work.data(), work_size),
+                  VORN_OK);
+        EXPECT_EQ(layout, VORN_LAYOUT_HIDDEN1);
+        EXPECT_LT(mean_difference(first, hidden), 40);
+    }
+    // The testing entry with no salt draws one as well.
+    EXPECT_NE(encode(VORN_LAYOUT_HIDDEN1, carrier, hidden, hidden, password, nullptr).coded,
+              encode(VORN_LAYOUT_HIDDEN1, carrier, hidden, hidden, password, nullptr).coded);
+}
+
+TEST(keyed, keyed_calls_take_work_and_costs_by_the_library_rules)
+{
+    EXPECT_EQ(vorn_has_keyed(), 1);  // the keyed library's answer, where the programs' gives 0
+    bytes carrier = gradient(16, 8, 5), hidden = carrier, picture(carrier.size()), other(carrier.size());
+    vorn_layout layout{};
+    const char* key = password.data();
+    const size_t n = carrier.size(), key_length = password.size();
+    EXPECT_EQ(vorn_keyed_encode(carrier.data(), n, hidden.data(), n, nullptr, 0, VORN_LAYOUT_HIDDEN1, key,
+                                key_length, nullptr, 0),
+              VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_keyed_encode(carrier.data(), n, hidden.data(), n, nullptr, 0, VORN_LAYOUT_HIDDEN1, key,
+                                key_length, nullptr, 1 << 20),
+              VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_keyed_decode(carrier.data(), n, key, key_length, picture.data(), other.data(), n, &layout,
+                                nullptr, 0),
+              VORN_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vorn_testing_keyed_decode(carrier.data(), n, key, key_length, picture.data(), other.data(), n, &layout,
+                                        vorn_testing_key_cost(2), nullptr, 0),
+              VORN_ERR_ARGUMENT);
+    EXPECT_EQ(carrier, gradient(16, 8, 5)) << "nothing written";
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ reconstructed reconstruct(const bytes& coded, vorn_layout layout, int which, siz
     vorn_check_carrier(coded.data(), coded.size(), &g);
     size_t work_size = 0;
     EXPECT_EQ(vorn_reconstruct_work_size(&g, &work_size), VORN_OK);
-    std::vector<float> work(work_size / sizeof(float) + 1);
+    std::vector<uint8_t> work(work_size);
     reconstructed r{VORN_OK, bytes(coded.size(), 0xAB)};
     r.error = vorn_reconstruct(coded.data(), coded.size(), layout, which, r.picture.data(), r.picture.size(),
                                work.data(), work_size - work_trim);
@@ -66,7 +66,7 @@ bytes coded_with(const bytes& carrier, const bytes* hidden1, const bytes* hidden
     vorn_check_carrier(carrier.data(), carrier.size(), &g);
     size_t work_size = 0;
     vorn_encode_work_size(&g, &work_size);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     bytes coded = carrier, h1 = hidden1 ? *hidden1 : bytes(), h2 = hidden2 ? *hidden2 : bytes();
     EXPECT_EQ(vorn_encode(coded.data(), coded.size(), hidden1 ? h1.data() : nullptr, h1.size(),
                           hidden2 ? h2.data() : nullptr, h2.size(), build, work.data(), work_size, nullptr),
@@ -166,7 +166,7 @@ TEST(reconstruct, keyed_levels_are_filtered_in_place_and_flat_ones_stay_flat)
         vorn_check_carrier(picture.data(), picture.size(), &g);
         size_t work_size = 0;
         vorn_reconstruct_work_size(&g, &work_size);
-        std::vector<float> work(work_size / sizeof(float) + 1);
+        std::vector<uint8_t> work(work_size);
         ASSERT_EQ(vorn_keyed_reconstruct(picture.data(), picture.size(), layout, which, work.data(), work_size), VORN_OK);
         EXPECT_TRUE(every_pixel_byte_is(picture, uint8_t(level)));
     }

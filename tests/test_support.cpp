@@ -42,7 +42,7 @@ bytes encode_in_memory(coder_build build, const bytes& main, const std::optional
     size_t work_size = 0;
     if (vorn_check_carrier(main.data(), main.size(), &g) != VORN_OK) return {};
     EXPECT_EQ(vorn_encode_work_size(&g, &work_size), VORN_OK);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     bytes coded = main;
     EXPECT_EQ(vorn_encode(coded.data(), coded.size(), hidden1 ? h1.data() : nullptr, h1.size(),
                           hidden2 ? h2.data() : nullptr, h2.size(), engine_build(build), work.data(), work_size,
@@ -57,7 +57,7 @@ decoded_pair decode_in_memory(coder_build build, const bytes& coded)
     size_t work_size = 0;
     if (vorn_check_carrier(coded.data(), coded.size(), &g) != VORN_OK) return {};
     EXPECT_EQ(vorn_program_decode_work_size(&g, &work_size), VORN_OK);
-    std::vector<uint32_t> work(work_size / 4 + 1);
+    std::vector<uint8_t> work(work_size);
     decoded_pair d{bytes(coded.size()), bytes(coded.size())};
     EXPECT_EQ(vorn_program_decode(coded.data(), coded.size(), engine_build(build), d.first.data(),
                                   d.second.data(), work.data(), work_size),

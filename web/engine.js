@@ -1,16 +1,16 @@
-// engine.js: the engine and vorn's picture code on buffers held inside the module, for the
-// worker.
+// engine.js: the picture kit's calls (through the glue) on buffers held inside the module, for
+// the worker.
 //
-// A picture is written into the module once (bufferOf) and then read, encoded, extracted,
+// A picture is written into the module once (bufferOf) and then read, hidden in, taken out,
 // revealed, previewed and written as PNG where it lies; only results are copied out (bytesOf,
 // viewOf). Every buffer is freed by whoever took it. Pointers are read with >>> 0: memory
-// reaches 4 GiB, so an address may have its top bit set. A failure throws an EngineError with
-// the engine's code (null for a text from vorn's picture code) and its text. The numbers come
-// from the module itself (web_constants), never from a copy here.
+// reaches 4 GiB, so an address may have its top bit set. Every decision and every refusal is the
+// kit's: a call that fails throws an EngineError with the kit's text, its `code` the kind of
+// fault ('usage', 'input', 'output' or 'memory').
 import createVornModule from './vorn.js';
 
 export class EngineError extends Error {
-  constructor(code, text) {
+  constructor(text, code = null) {
     super(text);
     this.code = code;
   }
@@ -22,6 +22,9 @@ export async function loadEngine() {
 
 function makeEngine(module) {
   const heap = () => module.HEAPU8;  // a new view after every growth of memory
+  // How many times picture bytes were copied into and out of the module, for the tests.
+  const crossings = { in: 0, out: 0 };
+  const outOfMemory = () => new EngineError('not enough memory for this picture in the browser', 'memory');
 
   function cString(pointer) {
     const bytes = heap();
@@ -30,37 +33,38 @@ function makeEngine(module) {
     return new TextDecoder().decode(bytes.subarray(pointer, end));
   }
 
-  // A name the module does not define is a fault here, never an undefined number.
-  const C = new Proxy(JSON.parse(cString(module._web_constants() >>> 0)), {
-    get(constants, name) {
-      if (!(name in constants)) throw new Error(`the module defines no constant ${String(name)}`);
-      return constants[name];
-    },
-  });
-  const GEOMETRY = C.vorn_geometry;
-  // How many times picture bytes were copied into and out of the module, for the tests.
-  const crossings = { in: 0, out: 0 };
-
-  const errorText = (code) => cString(module._vorn_strerror(code) >>> 0);
-  // Throws for any code but VORN_OK (and 0, which is VORN_OK for the glue too).
-  function check(code) {
-    if (code === C.VORN_OK) return;
-    if (code === C.WEB_FAILED) throw new EngineError(null, cString(module._web_failure_text() >>> 0));
-    throw new EngineError(code, errorText(code));
+  // Calls the glue's web_NAME(...args): its answer, or the kit's refusal thrown. An answer that
+  // marks a file of a format the kit does not read sets `otherFormat` on the error.
+  function call(name, ...args) {
+    const failed = module[`_web_${name}`](...args);
+    const answer = JSON.parse(cString(module._web_answer() >>> 0));
+    if (!failed) return answer;
+    const error = new EngineError(answer.text, answer.fault);
+    if (answer.otherFormat) error.otherFormat = true;
+    throw error;
   }
-  const outOfMemory = () => new EngineError(null, 'not enough memory for this picture in the browser');
 
-  // Small blocks for the engine's answers, freed whatever happens.
-  function withScratch(size, body) {
-    const at = module._malloc(size) >>> 0;
-    if (at === 0) throw outOfMemory();
+  // Runs body(pointers) with each text (null stays a null pointer) in the module as
+  // NUL-terminated UTF-8, freed whatever happens.
+  function withTexts(texts, body) {
+    const pointers = [];
     try {
-      return body(at);
+      for (const text of texts) {
+        if (text === null || text === undefined) {
+          pointers.push(0);
+          continue;
+        }
+        const bytes = new TextEncoder().encode(`${text}\0`);
+        const at = module._malloc(bytes.length) >>> 0;
+        if (at === 0) throw outOfMemory();
+        pointers.push(at);
+        heap().set(bytes, at);
+      }
+      return body(...pointers);
     } finally {
-      module._free(at);
+      for (const at of pointers) if (at !== 0) module._free(at);
     }
   }
-  const int32At = (at, index = 0) => new Int32Array(heap().buffer, at + index * 4, 1)[0];
 
   class Buffer {
     constructor(pointer) {
@@ -74,12 +78,22 @@ function makeEngine(module) {
       this.pointer = 0;
     }
   }
-  const newBuffer = (length) => new Buffer(module._web_buffer_new(length) >>> 0);
+  const newBuffer = (length = 0) => new Buffer(module._web_buffer_new(length) >>> 0);
+  const pointerOf = (buffer) => buffer?.pointer ?? 0;
 
   function bufferOf(bytes) {
     const buffer = newBuffer(bytes.length);
     heap().set(bytes, buffer.data);
     crossings.in++;
+    return buffer;
+  }
+
+  // A password or a salt in a buffer of its own: not a picture, so not counted. The password's
+  // bytes are wiped here once they are inside the module, and the glue wipes the module's copy.
+  function secretBuffer(bytes) {
+    const buffer = bufferOf(bytes);
+    crossings.in--;
+    bytes.fill(0);
     return buffer;
   }
 
@@ -95,58 +109,17 @@ function makeEngine(module) {
     return heap().slice(buffer.data, buffer.data + buffer.length);
   }
 
-  // A view of the buffer's bytes for a consumer that copies them at once (a canvas).
+  // A view of the buffer's bytes for a consumer that copies them at once (a canvas, a Blob).
   function viewOf(buffer) {
     crossings.out++;
     return new Uint8ClampedArray(heap().buffer, buffer.data, buffer.length);
   }
 
-  function withGeometry(geometry, body) {
-    return withScratch(GEOMETRY.size, (at) => {
-      const fields = new Uint32Array(heap().buffer, at, GEOMETRY.size / 4);
-      for (const name of ['length', 'offset_raster', 'width', 'height', 'string_length']) {
-        fields[GEOMETRY[name] / 4] = geometry[name];
-      }
-      return body(at);
-    });
-  }
-
-  // The geometry of a picture the engine accepts; throws its reason otherwise.
-  function geometry(buffer) {
-    return withScratch(GEOMETRY.size, (at) => {
-      check(module._vorn_check_carrier(buffer.data, buffer.length, at));
-      const fields = new Uint32Array(heap().buffer, at, GEOMETRY.size / 4);
-      const of = (name) => fields[GEOMETRY[name] / 4];
-      return {
-        length: of('length'), offset_raster: of('offset_raster'), width: of('width'),
-        height: of('height'), string_length: of('string_length'),
-      };
-    });
-  }
-
-  // Reads the file in `buffer` as vorn does and leaves its coder file image there. null when the
-  // file is none of the formats vorn reads; {asIs, alphaDropped} otherwise.
-  function read(buffer, role, name) {
-    const nameBuffer = bufferOf(new TextEncoder().encode(`${name}\0`));
-    crossings.in--;  // a name, not a picture
+  // Runs body(buffer) on a new buffer, which it returns; freed if body throws.
+  function filled(body) {
+    const buffer = newBuffer();
     try {
-      return withScratch(4, (flagsAt) => {
-        const code = module._web_read_picture(buffer.pointer, C[`WEB_ROLE_${role}`], nameBuffer.pointer, flagsAt);
-        if (code === C.WEB_UNKNOWN_FORMAT) return null;
-        check(code);
-        const flags = int32At(flagsAt);
-        return { asIs: (flags & C.WEB_READ_AS_IS) !== 0, alphaDropped: (flags & C.WEB_READ_ALPHA_DROPPED) !== 0 };
-      });
-    } finally {
-      nameBuffer.free();
-    }
-  }
-
-  // RGBA pixels decoded elsewhere, written in and turned into their equivalent BMP.
-  function bufferOfRgba(rgba, width, height) {
-    const buffer = bufferOf(rgba);
-    try {
-      check(module._web_bmp_from_rgba(buffer.pointer, width, height));
+      body(buffer);
     } catch (error) {
       buffer.free();
       throw error;
@@ -154,119 +127,72 @@ function makeEngine(module) {
     return buffer;
   }
 
-  // VORN_OK when the hidden picture may go with a carrier of this geometry as it is, else the
-  // reason.
-  const checkHidden = (carrierGeometry, hidden) => withGeometry(carrierGeometry,
-    (at) => module._vorn_check_hidden(at, hidden.data, hidden.length));
+  // {width, height} of a picture the engine takes.
+  const geometry = (buffer) => call('geometry', buffer.pointer);
 
-  // Whether encoding scrambles the layer of a picture of this geometry.
-  const scrambles = (geometry) => withGeometry(geometry, (at) => module._vorn_scrambles(at) !== 0);
+  // Reads the file in `buffer` as the kit does ('source' or 'coded' `role`, named `name` in its
+  // texts) and leaves its coder file image there: {asIs, alphaDropped}.
+  const read = (buffer, role, name) => withTexts([role, name], (r, n) => call('read_picture', buffer.pointer, r, n));
 
-  // Makes hidden picture `which` go with the carrier as vorn does (as it is, its pixels in the
-  // carrier's frame, or scaled into it as `fit` says: C.VORN_FIT_*). Returns what scaling did,
-  // as vorn says it ("hidden picture 1 scaled from 300x200 to 512x341 and centred"), or ''.
-  function fitHidden(carrier, hidden, which, fit) {
-    check(module._web_fit_hidden(carrier.pointer, hidden.pointer, which, fit));
-    return cString(module._web_fit_text() >>> 0);
-  }
-
-  // Encodes in place: `image` holds the carrier and then the coded picture; the hidden
-  // pictures' rasters are used up. A refused hidden picture's error text begins "hidden
-  // picture N: ".
-  const encode = (image, hidden1, hidden2, build) => withScratch(4, (at) => {
-    const code = module._web_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, build, at);
-    const refused = int32At(at);
-    if (code !== C.VORN_OK && code !== C.WEB_FAILED && refused !== 0) {
-      throw new EngineError(code, `hidden picture ${refused}: ${errorText(code)}`);
-    }
-    check(code);
-  });
-
-  // The programs' decoding: Decoded_2 over `coded`, Decoded_1 in the buffer returned.
-  function decode(coded, build) {
-    const decoded1 = newBuffer(coded.length);
+  // RGBA pixels the browser decoded, written in and turned into their equivalent BMP.
+  function bufferOfRgba(rgba, width, height) {
+    const buffer = bufferOf(rgba);
     try {
-      check(module._web_decode(coded.pointer, build, decoded1.pointer));
+      call('bmp_from_rgba', buffer.pointer, width, height);
     } catch (error) {
-      decoded1.free();
+      buffer.free();
       throw error;
     }
-    return decoded1;
-  }
-
-  const layoutOf = (build, hidden1, hidden2) => module._vorn_layout_of(build, hidden1 ? 1 : 0, hidden2 ? 1 : 0);
-
-  function extract(coded, layout, which) {
-    const picture = newBuffer(coded.length);
-    try {
-      check(module._vorn_extract(coded.data, coded.length, layout, which, picture.data, picture.length));
-    } catch (error) {
-      picture.free();
-      throw error;
-    }
-    return picture;
-  }
-
-  // Hidden picture `which` reconstructed, in a new buffer.
-  function reconstruct(coded, layout, which) {
-    const picture = newBuffer(coded.length);
-    try {
-      check(module._web_reconstruct(coded.pointer, layout, which, picture.pointer));
-    } catch (error) {
-      picture.free();
-      throw error;
-    }
-    return picture;
-  }
-
-  // A keyed picture's hidden picture `which` (as keyedDecode gave it) reconstructed in place.
-  const keyedReconstruct = (picture, layout, which) => check(module._web_keyed_reconstruct(picture.pointer, layout, which));
-
-  const detect = (coded) => withScratch(4, (at) => {
-    check(module._vorn_detect(coded.data, coded.length, at));
-    return int32At(at);
-  });
-
-  const reveal = (buffer) => check(module._vorn_reveal(buffer.data, buffer.length, buffer.data, buffer.length));
-
-  // The keyed form. A password arrives as the bytes of its NFC form, which are wiped here once
-  // they are inside the module; the glue wipes the module's copy before it returns.
-  function secretBuffer(bytes) {
-    const buffer = bufferOf(bytes);
-    crossings.in--;  // a password or a salt, not a picture
-    bytes.fill(0);
     return buffer;
   }
 
-  // Keys the carrier in `image` in place with the hidden pictures its layout stores (null where
-  // it stores none); their rasters are used up. `salt` is VORN_KEYED_SALT_BYTES bytes, never used
-  // twice.
-  function keyedEncode(image, hidden1, hidden2, layout, password, salt) {
-    const secret = secretBuffer(password);
-    const saltBuffer = bufferOf(salt);
-    crossings.in--;
+  // Whether a hiding can be asked for, before any picture is read.
+  const checkHide = ({ build, fit, hidden1, hidden2, keyed }) => withTexts([build, fit],
+    (b, f) => call('check_hide', b, f, hidden1 ? 1 : 0, hidden2 ? 1 : 0, keyed ? 1 : 0));
+
+  // Hides in place: carrier.buffer holds the carrier and then the coded picture; the hidden
+  // pictures ({buffer, name}, or null) are used up. `password` is the bytes of the password (or
+  // null), `salt` a test's own (or null). {notes, report}: the kit's texts.
+  function hide({ carrier, hidden1, hidden2, build, fit, password, salt }) {
+    const secrets = [];
+    const secretOf = (bytes) => {
+      if (!bytes) return 0;
+      secrets.push(secretBuffer(bytes));
+      return secrets.at(-1).pointer;
+    };
     try {
-      check(module._web_keyed_encode(image.pointer, hidden1?.pointer ?? 0, hidden2?.pointer ?? 0, layout,
-        secret.pointer, saltBuffer.pointer));
+      const secret = secretOf(password);
+      const testSalt = secretOf(salt && Uint8Array.from(salt));
+      return withTexts([carrier.name, hidden1?.name, hidden2?.name, build, fit], (c, h1, h2, b, f) => call('hide',
+        carrier.buffer.pointer, c, pointerOf(hidden1?.buffer), h1, pointerOf(hidden2?.buffer), h2, b, f, secret, testSalt));
     } finally {
-      secret.free();
-      saltBuffer.free();
+      for (const buffer of secrets) buffer.free();
     }
   }
 
-  // Opens a keyed picture: {layout, pictures: [hidden 1, hidden 2]}, two buffers of the coded
-  // picture's length (all zero for a picture the layout does not hold), the caller's to free.
-  // Throws VORN_ERR_KEY_MISMATCH for a wrong password or a changed picture.
-  function keyedDecode(coded, password) {
+  // The programs' decoding: Decoded_2 over `coded`, Decoded_1 in the buffer returned.
+  const programDecode = (coded, name, build) => filled((decoded1) => withTexts([name, build],
+    (n, b) => call('program_decode', coded.pointer, n, b, decoded1.pointer)));
+
+  // The kit's decode decision: {note, layout, build, content, words, holds}.
+  const planDecode = (coded, name, { build, content, keyed }) => withTexts([name, build, content],
+    (n, b, c) => call('plan_decode', coded.pointer, n, b, c, keyed ? 1 : 0));
+
+  // Hidden picture `which` of `coded` in `layout` (a plan's), in a new buffer.
+  const takeOut = (coded, name, layout, which, raw) => filled((picture) => withTexts([name],
+    (n) => call('take_out', coded.pointer, n, layout, which, raw ? 1 : 0, picture.pointer)));
+
+  // Opens a keyed picture with the bytes of `password`: the layout its tag verified, described as
+  // planDecode describes one, and `pictures`, two buffers (empty where it holds none), the
+  // caller's to free.
+  function openKeyed(coded, name, password, raw) {
     const secret = secretBuffer(password);
     const pictures = [];
     try {
-      pictures.push(newBuffer(coded.length), newBuffer(coded.length));
-      const layout = withScratch(4, (at) => {
-        check(module._web_keyed_decode(coded.pointer, secret.pointer, pictures[0].pointer, pictures[1].pointer, at));
-        return int32At(at);
-      });
-      return { layout, pictures };
+      pictures.push(newBuffer(), newBuffer());
+      const layout = withTexts([name], (n) => call('open_keyed', coded.pointer, n, secret.pointer, raw ? 1 : 0,
+        pictures[0].pointer, pictures[1].pointer));
+      return { ...layout, pictures };
     } catch (error) {
       for (const picture of pictures) picture.free();
       throw error;
@@ -275,27 +201,17 @@ function makeEngine(module) {
     }
   }
 
-  // Whether the low bits of a picture look random, as a keyed picture's do.
-  const keyedLikely = (buffer) => module._web_keyed_likely(buffer.pointer) !== 0;
+  const reveal = (buffer, name) => withTexts([name], (n) => call('reveal', buffer.pointer, n));
 
-  // Replaces a picture with the 24-bit BMP of its pixels, as its PNG is read back.
-  const takePixels = (buffer) => check(module._web_take_pixels(buffer.pointer));
+  // The opaque RGBA pixels of a picture the engine takes, for a canvas.
+  const rgbaOf = (buffer) => filled((rgba) => call('rgba_of', buffer.pointer, rgba.pointer));
 
-  // A buffer from a glue call that returns one, or null with its reason (web_failure_text()).
-  function made(pointer) {
-    if (pointer === 0) check(C.WEB_FAILED);
-    return new Buffer(pointer);
-  }
-
-  // The opaque RGBA pixels of an accepted picture, and its PNG as vorn writes it (with the
-  // settings for its kind, C.WEB_PNG_*).
-  const rgbaOf = (buffer, geometry) => withGeometry(geometry,
-    (at) => made(module._web_rgba_of(buffer.pointer, at) >>> 0));
-  const pngOf = (buffer, kind) => made(module._web_png_of(buffer.pointer, kind) >>> 0);
+  // The PNG of a picture as the kit writes one of its `kind` ('coded', 'decoded' or
+  // 'reconstructed'); the picture's buffer is let go (left empty).
+  const pngOf = (buffer, kind) => filled((png) => withTexts([kind], (k) => call('png_of', buffer.pointer, k, png.pointer)));
 
   return {
-    C, crossings, errorText, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read,
-    checkHidden, scrambles, fitHidden, encode, decode, layoutOf, extract, reconstruct, detect,
-    reveal, rgbaOf, pngOf, keyedEncode, keyedDecode, keyedReconstruct, keyedLikely, takePixels,
+    crossings, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read, checkHide, hide,
+    programDecode, planDecode, takeOut, openKeyed, reveal, rgbaOf, pngOf,
   };
 }

@@ -1,136 +1,210 @@
-// glue.cpp: the module's byte buffers and the engine calls that need more than one engine
-// function, for the page's worker.
+// glue.cpp: the module's byte buffers, the answers of the glue's calls, and what the worker needs
+// to show a picture (its size, its pixels for a canvas) or to hand the kit one the browser
+// decoded.
 //
 // A picture lives in a buffer (a std::vector inside the module) from the moment its file's bytes
 // are written into it until the worker frees it: JavaScript writes the file in once, every step
-// (reading, encoding, extracting, revealing, the preview, the PNG) works on buffers in place, and
-// only results are read out. The engine functions that take plain pointers are called directly
-// from JavaScript on a buffer's data.
+// works on buffers in place or into buffers the worker gives, and only results are read out.
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <new>
-#include <vector>
 
 #include "glue.h"
-#include "vorn.h"
 
 namespace {
 
-// The work buffer of the size `size_of` gives for this picture. Empty, with `error` set, when
-// the picture is refused.
-std::vector<uint8_t> work_for(vorn_error (*size_of)(const vorn_geometry *, size_t *),
-                              const web_buffer &image, vorn_error &error)
+std::string answer;  // the last call's; the worker runs one call at a time
+
+const char* fault_word(kit::fault kind)
 {
-    vorn_geometry geometry;
-    size_t size = 0;
-    error = vorn_check_carrier(image.data(), image.size(), &geometry);
-    if (error == VORN_OK)
-        error = size_of(&geometry, &size);
-    if (error != VORN_OK)
-        return {};
-    return std::vector<uint8_t>(size ? size : 1);
+    switch (kind) {
+    case kit::fault::none: break;
+    case kit::fault::usage: return "usage";
+    case kit::fault::input: return "input";
+    case kit::fault::output: return "output";
+    case kit::fault::memory: return "memory";
+    }
+    return "none";
 }
 
-uint8_t *data_or_null(web_buffer *buffer)
+// `text` as a JSON string: quotes, backslashes and control characters escaped, the rest (UTF-8)
+// as it stands.
+std::string json_string(const std::string& text)
 {
-    return buffer ? buffer->data() : nullptr;
-}
-
-size_t length_or_0(const web_buffer *buffer)
-{
-    return buffer ? buffer->size() : 0;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            quoted += "\\u00";
+            quoted += hex[c >> 4];
+            quoted += hex[c & 15];
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
 }
 
 }  // namespace
+
+void json_object::name(const char* name)
+{
+    if (members.size() > 1) members += ',';
+    members += json_string(name) + ':';
+}
+
+void json_object::add_text(const char* name, const std::string& text)
+{
+    this->name(name);
+    members += json_string(text);
+}
+
+void json_object::add_text_or_null(const char* name, const char* text)
+{
+    this->name(name);
+    members += text ? json_string(text) : "null";
+}
+
+void json_object::add_flag(const char* name, bool flag)
+{
+    this->name(name);
+    members += flag ? "true" : "false";
+}
+
+void json_object::add_number(const char* name, int64_t number)
+{
+    this->name(name);
+    members += std::to_string(number);
+}
+
+void json_object::add_texts(const char* name, const std::vector<std::string>& texts)
+{
+    this->name(name);
+    members += '[';
+    for (size_t i = 0; i < texts.size(); ++i) members += (i ? "," : "") + json_string(texts[i]);
+    members += ']';
+}
+
+void json_object::add_numbers(const char* name, const std::vector<int>& numbers)
+{
+    this->name(name);
+    members += '[';
+    for (size_t i = 0; i < numbers.size(); ++i) members += (i ? "," : "") + std::to_string(numbers[i]);
+    members += ']';
+}
+
+int answered(const std::function<kit::status(json_object&)>& body)
+{
+    try {
+        json_object said;
+        const kit::status status = body(said);
+        if (!status.ok()) {
+            said.add_text("fault", fault_word(status.kind));
+            said.add_text("text", status.text);
+        }
+        answer = said.text();
+        return status.ok() ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        answer = R"({"fault":"memory","text":"not enough memory for this picture in the browser"})";
+        return 1;
+    }
+}
+
+std::string text_of(const char* text)
+{
+    return text ? text : "";
+}
 
 extern "C" {
 
 // A buffer of `length` bytes (0 included), or null when the memory cannot be had. Freed with
 // web_buffer_free().
-EMSCRIPTEN_KEEPALIVE web_buffer *web_buffer_new(size_t length)
+EMSCRIPTEN_KEEPALIVE web_buffer* web_buffer_new(size_t length)
 {
     try {
         return new web_buffer(length);
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-EMSCRIPTEN_KEEPALIVE uint8_t *web_buffer_data(web_buffer *buffer)
+EMSCRIPTEN_KEEPALIVE uint8_t* web_buffer_data(web_buffer* buffer)
 {
     return buffer->data();
 }
 
-EMSCRIPTEN_KEEPALIVE size_t web_buffer_length(const web_buffer *buffer)
+EMSCRIPTEN_KEEPALIVE size_t web_buffer_length(const web_buffer* buffer)
 {
     return buffer->size();
 }
 
-EMSCRIPTEN_KEEPALIVE void web_buffer_free(web_buffer *buffer)
+EMSCRIPTEN_KEEPALIVE void web_buffer_free(web_buffer* buffer)
 {
     delete buffer;
 }
 
-// vorn_encode() in place: `image` holds the carrier and then the coded picture; hidden1 and
-// hidden2 may be null, and their rasters are used up. *refused names the hidden picture an
-// error is about (1 or 2), 0 otherwise. WEB_FAILED (web_failure_text()) when the work buffer
-// cannot be had.
-EMSCRIPTEN_KEEPALIVE int web_encode(web_buffer *image, web_buffer *hidden1, web_buffer *hidden2,
-                                    int build, int *refused)
+// The last call's answer (see glue.h); static until the next call.
+EMSCRIPTEN_KEEPALIVE const char* web_answer()
 {
-    *refused = 0;
-    return guarded([&] {
-        vorn_error error;
-        std::vector<uint8_t> work = work_for(vorn_encode_work_size, *image, error);
-        if (error != VORN_OK)
-            return int(error);
-        return int(vorn_encode(image->data(), image->size(), data_or_null(hidden1),
-                               length_or_0(hidden1), data_or_null(hidden2), length_or_0(hidden2),
-                               vorn_build(build), work.data(), work.size(), refused));
+    return answer.c_str();
+}
+
+// The size of a picture the engine takes: {width, height}.
+EMSCRIPTEN_KEEPALIVE int web_geometry(const web_buffer* image)
+{
+    return answered([&](json_object& said) -> kit::status {
+        vorn_geometry geometry;
+        const vorn_error error = vorn_check_carrier(image->data(), image->size(), &geometry);
+        if (error != VORN_OK) return {kit::fault::input, vorn_strerror(error)};
+        said.add_number("width", geometry.width);
+        said.add_number("height", geometry.height);
+        return {};
     });
 }
 
-// The programs' decoding: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`, a
-// buffer of the same length.
-EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer *coded, int build, web_buffer *decoded1)
+// The pixels of a picture the engine takes, as opaque RGBA, top row first, as a canvas takes
+// them, into `rgba`.
+EMSCRIPTEN_KEEPALIVE int web_rgba_of(const web_buffer* image, web_buffer* rgba)
 {
-    return guarded([&] {
-        vorn_error error;
-        std::vector<uint8_t> work = work_for(vorn_program_decode_work_size, *coded, error);
-        if (error != VORN_OK)
-            return int(error);
-        return int(vorn_program_decode(coded->data(), coded->size(), vorn_build(build),
-                                       decoded1->data(), coded->data(), work.data(), work.size()));
+    return answered([&](json_object&) -> kit::status {
+        vorn_geometry geometry;
+        const vorn_error error = vorn_check_carrier(image->data(), image->size(), &geometry);
+        if (error != VORN_OK) return {kit::fault::input, vorn_strerror(error)};
+        const size_t pixels = size_t(geometry.width) * geometry.height;
+        rgba->assign(pixels * 4, 0);
+        // The R G B values go to the last three quarters; spreading them to four bytes each
+        // from the front never overwrites a value not yet moved, since pixel i's RGBA ends
+        // before pixel i + 1's RGB begins.
+        uint8_t* bytes = rgba->data();
+        vorn_bmp_to_rgb(image->data(), image->size(), bytes + pixels, pixels * 3);
+        for (size_t i = 0; i < pixels; ++i) {
+            const uint8_t* rgb = bytes + pixels + i * 3;
+            const uint8_t r = rgb[0], g = rgb[1], b = rgb[2];
+            bytes[i * 4] = r;
+            bytes[i * 4 + 1] = g;
+            bytes[i * 4 + 2] = b;
+            bytes[i * 4 + 3] = 255;
+        }
+        return {};
     });
 }
 
-// Hidden picture `which` of a coded picture of this layout, reconstructed (vorn_reconstruct())
-// into `picture`, a buffer of the coded picture's length.
-EMSCRIPTEN_KEEPALIVE int web_reconstruct(const web_buffer *coded, int layout, int which, web_buffer *picture)
+// Replaces RGBA pixels (the browser's decoding of a format the kit does not read, top row
+// first) in `buffer` with their equivalent 24-bit BMP, which the kit then reads as it stands.
+EMSCRIPTEN_KEEPALIVE int web_bmp_from_rgba(web_buffer* buffer, uint32_t width, uint32_t height)
 {
-    return guarded([&] {
-        vorn_error error;
-        std::vector<uint8_t> work = work_for(vorn_reconstruct_work_size, *coded, error);
-        if (error != VORN_OK)
-            return int(error);
-        return int(vorn_reconstruct(coded->data(), coded->size(), vorn_layout(layout), which,
-                                    picture->data(), picture->size(), work.data(), work.size()));
-    });
-}
-
-// A keyed picture's hidden picture `which`, as vorn_keyed_decode() left it, reconstructed in
-// place (vorn_keyed_reconstruct()).
-EMSCRIPTEN_KEEPALIVE int web_keyed_reconstruct(web_buffer *picture, int layout, int which)
-{
-    return guarded([&] {
-        vorn_error error;
-        std::vector<uint8_t> work = work_for(vorn_reconstruct_work_size, *picture, error);
-        if (error != VORN_OK)
-            return int(error);
-        return int(vorn_keyed_reconstruct(picture->data(), picture->size(), vorn_layout(layout), which,
-                                          work.data(), work.size()));
+    return answered([&](json_object&) -> kit::status {
+        size_t length = 0;
+        const vorn_error error = vorn_bmp_length(width, height, &length);
+        if (error != VORN_OK) return {kit::fault::input, vorn_strerror(error)};
+        web_buffer image(length);
+        vorn_bmp_from_rgb(buffer->data(), width, height, size_t(width) * 4, 4, image.data(), image.size());
+        *buffer = std::move(image);
+        return {};
     });
 }
 

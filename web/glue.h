@@ -1,49 +1,75 @@
-// What the glue's files share: the buffer type, and the way a C++ failure becomes a return code
-// with its text kept for the worker.
+// What the glue's files share: the buffer type, and the one way every call answers the worker.
+//
+// The glue only carries pictures, words and texts between the worker and the picture kit
+// (kit.h): every decision and every refusal is the kit's. A call that can fail returns 0, or 1
+// when it failed, and leaves its answer in web_answer(): a JSON object with what the call says
+// ({} when it says nothing), and on failure "fault" (the kit's kind of fault: "usage", "input",
+// "output" or "memory") and "text" (the kit's text). Words and names arrive as NUL-terminated
+// UTF-8, a null pointer where none is given.
 #pragma once
 
 #include <cstdint>
-#include <new>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "fault.h"
+#include "kit.h"
 
 // A buffer the worker holds by its address.
-using web_buffer = std::vector<uint8_t>;
+using web_buffer = kit::bytes;
 
-// Returned when the reason is a text (web_failure_text()) rather than an engine error code.
-constexpr int WEB_FAILED = -1;
-// Returned by web_read_picture() for a file that is not a PNG, JPEG or BMP.
-constexpr int WEB_UNKNOWN_FORMAT = -2;
+// The answer being built: a JSON object's members, added in turn.
+class json_object {
+public:
+    void add_text(const char* name, const std::string& text);
+    void add_text_or_null(const char* name, const char* text);
+    void add_flag(const char* name, bool flag);
+    void add_number(const char* name, int64_t number);
+    void add_texts(const char* name, const std::vector<std::string>& texts);
+    void add_numbers(const char* name, const std::vector<int>& numbers);
+    std::string text() const { return members + "}"; }
 
-// What a picture is read for: a carrier or hidden picture, or a picture whose low bits matter.
-constexpr int WEB_ROLE_SOURCE = 0;
-constexpr int WEB_ROLE_CODED = 1;
+private:
+    void name(const char* name);
+    std::string members = "{";
+};
 
-// The kinds of PNG web_png_of() writes, each with vorn's settings for it.
-constexpr int WEB_PNG_DECODED = 0;        // raw levels, revealed pictures
-constexpr int WEB_PNG_CODED = 1;
-constexpr int WEB_PNG_RECONSTRUCTED = 2;  // reconstructed hidden pictures
+// Runs `body`, keeps its answer for web_answer() (with the status's fault and text when it
+// failed, a failed allocation included) and returns 0 or 1, so that no exception leaves the
+// module.
+int answered(const std::function<kit::status(json_object&)>& body);
 
-// What web_read_picture() found, as bits.
-constexpr int32_t WEB_READ_AS_IS = 1;          // a BMP the engine takes as it stands
-constexpr int32_t WEB_READ_ALPHA_DROPPED = 2;  // the file's transparency was left out
+// `text` as a std::string; empty for null.
+std::string text_of(const char* text);
 
-// The text of the last WEB_FAILED; the worker runs one call at a time.
-void set_failure(std::string text);
-
-// Runs `body` (returning an int code) and turns a kit fault or a failed allocation into
-// WEB_FAILED with its text, so that no exception leaves the module.
-template <typename Body>
-int guarded(Body body)
+// A word the user gave (a build, a content, a fit) as the kit names it: a usage fault naming the
+// words there are when the kit knows no such word.
+template <typename Value>
+kit::status word_named(const char* word, std::optional<Value> (*named)(const std::string&), const char* what,
+                       const char* words, Value& value)
 {
-    try {
-        return body();
-    } catch (const kit_fault &fault) {
-        set_failure(fault.text);
-    } catch (const std::bad_alloc &) {
-        set_failure("not enough memory for this picture in the browser");
+    if (const std::optional<Value> found = named(text_of(word))) {
+        value = *found;
+        return {};
     }
-    return WEB_FAILED;
+    return {kit::fault::usage, std::string("unknown ") + what + " \"" + text_of(word) + "\" (" + words + ")"};
 }
+
+// What a layout holds, in the kit's words and values, as members of `said`: "layout" (its
+// number, for web_take_out()), "build" and "content" (the kit's names, null where none), "words"
+// and "holds" (the hidden pictures it holds, 1 and/or 2).
+void describe_layout(json_object& said, vorn_layout layout);
+
+// ---- keyed_glue.cpp ------------------------------------------------------------------------------
+
+// The password the worker wrote into `typed` (UTF-8 as typed; the kit normalises it), its
+// buffer wiped at once. The caller wipes the result with kit::wipe().
+std::string password_of(web_buffer* typed);
+
+// Readies libsodium before the kit keys a picture: in WebAssembly its random source must be set
+// up before the first salt is drawn.
+kit::status keyed_ready();
+
+// TEST ONLY: runs `body` (a hiding) so that the salt it draws is `salt`, when one is given.
+kit::status with_test_salt(const web_buffer* salt, const std::function<kit::status()>& body);

@@ -1,122 +1,82 @@
-// keyed_glue.cpp: the keyed form for the page's worker, on the module's buffers. The worker
-// draws the salt (crypto.getRandomValues) and passes the password as NFC UTF-8 in a buffer of
-// its own, which these calls wipe before they return, whatever happens.
+// keyed_glue.cpp: the keyed form for the page's worker. The worker passes the password as the
+// UTF-8 of what was typed, in a buffer of its own, which is wiped as soon as it is read; the kit
+// normalises it, derives the key and draws the salt.
 #include <emscripten/emscripten.h>
 #include <sodium.h>
 
-#include <cstdint>
-#include <vector>
-
 #include "glue.h"
-#include "vorn.h"
 
-namespace {
-
-// The keyed calls' work buffer for this picture. Empty, with `error` set, when the picture is
-// refused.
-std::vector<uint8_t> keyed_work(const web_buffer &image, vorn_error &error)
-{
-    vorn_geometry geometry;
-    size_t size = 0;
-    error = vorn_check_carrier(image.data(), image.size(), &geometry);
-    if (error == VORN_OK)
-        error = vorn_keyed_work_size(&geometry, &size);
-    if (error != VORN_OK)
-        return {};
-    return std::vector<uint8_t>(size ? size : 1);
-}
-
-// Runs `body` on the password's bytes and wipes them afterwards, also when it throws.
-template <typename Body>
-int with_password(web_buffer *password, Body body)
+std::string password_of(web_buffer* typed)
 {
     struct wiper {
-        web_buffer *secret;
+        web_buffer* secret;
         ~wiper() { sodium_memzero(secret->data(), secret->size()); }
-    } wipe{password};
-    return guarded([&] {
-        return body(reinterpret_cast<const char *>(password->data()), password->size());
-    });
+    } wipe{typed};
+    return std::string(typed->begin(), typed->end());
 }
 
-}  // namespace
+kit::status keyed_ready()
+{
+    // libsodium's random source in WebAssembly (crypto.getRandomValues) is set up by
+    // sodium_init(); the kit draws the salt before the engine first calls it.
+    if (sodium_init() < 0) return {kit::fault::memory, "the browser's keyed form could not start"};
+    return {};
+}
+
+// TEST ONLY, for the browser tests that compare keyed bytes with the native library's for a
+// given salt. The engine draws the salt with libsodium's randombytes_buf(), which in WebAssembly
+// takes each byte from Module.getRandomValue(); while `body` runs, the given salt's bytes are
+// handed out first, so that the hiding runs through the kit exactly as the page's does (the
+// engine's private salted entry would bypass the kit's steps).
+kit::status with_test_salt(const web_buffer* salt, const std::function<kit::status()>& body)
+{
+    if (!salt) return body();
+    if (salt->size() != VORN_KEYED_SALT_BYTES)
+        return {kit::fault::usage, "the salt must be " + std::to_string(VORN_KEYED_SALT_BYTES) + " bytes"};
+    const kit::status ready = keyed_ready();
+    if (!ready.ok()) return ready;
+    EM_ASM(
+        {
+            const given = HEAPU8.slice($0 >>> 0, ($0 >>> 0) + $1);
+            const drawn = Module.getRandomValue;
+            let next = 0;
+            Module.vornDrawnRandom = drawn;
+            Module.getRandomValue = () => (next < given.length ? given[next++] : drawn());
+        },
+        salt->data(), salt->size());
+    const kit::status done = body();
+    EM_ASM({
+        Module.getRandomValue = Module.vornDrawnRandom;
+        delete Module.vornDrawnRandom;
+    });
+    return done;
+}
 
 extern "C" {
 
-// vorn_keyed_encode() in place: `image` holds the carrier and then the keyed picture; hidden1
-// and hidden2 are null exactly where `layout` does not store them, and their rasters are used
-// up. `salt` holds VORN_KEYED_SALT_BYTES bytes (else VORN_ERR_ARGUMENT). WEB_FAILED
-// (web_failure_text()) when the work buffer cannot be had.
-EMSCRIPTEN_KEEPALIVE int web_keyed_encode(web_buffer *image, web_buffer *hidden1, web_buffer *hidden2,
-                                          int layout, web_buffer *password, const web_buffer *salt)
+// kit::open_keyed on the keyed picture in `coded`, named `name`, with the password in `password`
+// (its buffer wiped here): picture1 and picture2 receive hidden pictures 1 and 2 (empty where
+// the layout holds none), raw or reconstructed. The layout its tag verified, described
+// (describe_layout()).
+EMSCRIPTEN_KEEPALIVE int web_open_keyed(const web_buffer* coded, const char* name, web_buffer* password, int raw,
+                                        web_buffer* picture1, web_buffer* picture2)
 {
-    return with_password(password, [&](const char *text, size_t length) {
-        if (salt->size() != VORN_KEYED_SALT_BYTES)
-            return int(VORN_ERR_ARGUMENT);
-        vorn_error error;
-        std::vector<uint8_t> work = keyed_work(*image, error);
-        if (error != VORN_OK)
-            return int(error);
-        return int(vorn_keyed_encode(image->data(), image->size(),
-                                     hidden1 ? hidden1->data() : nullptr, hidden1 ? hidden1->size() : 0,
-                                     hidden2 ? hidden2->data() : nullptr, hidden2 ? hidden2->size() : 0,
-                                     vorn_layout(layout), text, length, salt->data(), work.data(),
-                                     work.size()));
+    std::string secret;
+    const int failed = answered([&](json_object& said) -> kit::status {
+        secret = password_of(password);
+        const kit::status ready = keyed_ready();
+        if (!ready.ok()) return ready;
+        vorn_layout layout = VORN_LAYOUT_NONE;
+        kit::bytes pictures[2];
+        const kit::status opened = kit::open_keyed(*coded, text_of(name), secret, raw != 0, layout, pictures);
+        if (!opened.ok()) return opened;
+        *picture1 = std::move(pictures[0]);
+        *picture2 = std::move(pictures[1]);
+        describe_layout(said, layout);
+        return {};
     });
-}
-
-// vorn_keyed_decode(): picture1 and picture2, buffers of the coded picture's length, receive its
-// hidden pictures, and *layout the layout whose tag verified. VORN_ERR_KEY_MISMATCH when none
-// did (a wrong password, or a changed picture).
-EMSCRIPTEN_KEEPALIVE int web_keyed_decode(const web_buffer *coded, web_buffer *password,
-                                          web_buffer *picture1, web_buffer *picture2, int32_t *layout)
-{
-    *layout = VORN_LAYOUT_NONE;
-    return with_password(password, [&](const char *text, size_t length) {
-        vorn_error error;
-        std::vector<uint8_t> work = keyed_work(*coded, error);
-        if (error != VORN_OK)
-            return int(error);
-        if (picture1->size() != coded->size() || picture2->size() != coded->size())
-            return int(VORN_ERR_BUFFER_TOO_SMALL);
-        vorn_layout found = VORN_LAYOUT_NONE;
-        error = vorn_keyed_decode(coded->data(), coded->size(), text, length, picture1->data(),
-                                  picture2->data(), coded->size(), &found, work.data(), work.size());
-        *layout = found;
-        return int(error);
-    });
-}
-
-// Replaces an accepted picture with the 24-bit BMP of its pixels (a 54-byte header, no bytes
-// after the last row), the file a PNG of it is read back as. A keyed picture binds its file
-// length, so a carrier is keyed in this form for its PNG download to open too, as vorn takes a
-// carrier it writes as PNG. WEB_FAILED when the memory cannot be had.
-EMSCRIPTEN_KEEPALIVE int web_take_pixels(web_buffer *image)
-{
-    return guarded([&] {
-        vorn_geometry geometry;
-        vorn_check_carrier(image->data(), image->size(), &geometry);  // held, so accepted
-        size_t rgb_length = 0, length = 0;
-        vorn_error error = vorn_rgb_length(&geometry, &rgb_length);
-        if (error == VORN_OK)
-            error = vorn_bmp_length(geometry.width, geometry.height, &length);
-        if (error != VORN_OK)
-            return int(error);
-        std::vector<uint8_t> rgb(rgb_length);
-        vorn_bmp_to_rgb(image->data(), image->size(), rgb.data(), rgb.size());
-        web_buffer framed(length);
-        vorn_bmp_from_rgb(rgb.data(), geometry.width, geometry.height, size_t(geometry.width) * 3, 3,
-                          framed.data(), framed.size());
-        *image = std::move(framed);
-        return 0;
-    });
-}
-
-// Whether the low bits of an accepted picture look random, as a keyed picture's do (1 or 0).
-EMSCRIPTEN_KEEPALIVE int web_keyed_likely(const web_buffer *coded)
-{
-    int likely = 0;
-    return vorn_keyed_likely(coded->data(), coded->size(), &likely) == VORN_OK && likely;
+    kit::wipe(secret);
+    return failed;
 }
 
 }  // extern "C"

@@ -1,11 +1,10 @@
 // page.js: the page's controls. Pictures are chosen or dropped into slots, read once by the
 // worker, which holds them as the BMPs the engine works on, checked against each other, and
-// then encoded or decoded by the worker; the results are shown with their downloads. A password,
-// when one is typed, keys the hidden pictures or opens a keyed picture; it goes to the worker
-// alone, which derives the key.
+// then encoded or decoded by the worker; the results are shown with their downloads, and what was
+// done or refused in the picture kit's words. A password, when one is typed, keys the hidden
+// pictures or opens a keyed picture; it goes to the worker alone, where the kit derives the key.
 import { work } from './vornhold.js';
 
-const CONTENT_NAMES = { hidden1: 'hidden picture 1', hidden2: 'hidden picture 2', both: 'both hidden pictures' };
 const $ = (id) => document.getElementById(id);
 
 // What each slot holds: the picture the worker holds ({id, geometry, source, alphaDropped,
@@ -164,20 +163,12 @@ function setDownload(link, blob) {
   link.href = url;
 }
 
-function permutationWords(value) {
-  if (value === 'ran') return ', scrambled';
-  if (value === 'skipped') return ', in place (its sides are not powers of two)';
-  return '';
-}
+const sentence = (text) => `${text[0].toUpperCase()}${text.slice(1)}`;
 
-function encodeSummary({ report, milliseconds }, build) {
-  const parts = [];
-  if (chosen.hidden1) parts.push(`hidden picture 1 stored${permutationWords(report.hidden1Permutation)}`);
-  if (chosen.hidden2) parts.push(`hidden picture 2 stored${permutationWords(report.hidden2Permutation)}`);
-  if (!parts.length) parts.push('no hidden picture: the carrier alone, in 4 bits');
-  const keyed = report.keyed ? ', keyed with the password' : '';
-  const fitted = report.fitted.map((done) => ` ${done[0].toUpperCase()}${done.slice(1)}.`).join('');
-  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${parts.join('; ')}${keyed}.${fitted}`;
+// The kit's report of what was stored where, and its notes of what was done to the pictures.
+function encodeSummary({ notes, report, milliseconds }, build) {
+  const done = notes.map((note) => ` ${sentence(note)}.`).join('');
+  return `Done with ${build} in ${Math.round(milliseconds)} ms: ${report.join('; ')}.${done}`;
 }
 
 // The password typed in a field, or null when it is empty (the pictures are then not keyed).
@@ -254,33 +245,21 @@ function decodedFigure(picture) {
   return figure;
 }
 
-// "Written by BUILD, holding CONTENT", or "Holding hidden picture 1 alone" where both builds lay
-// the picture out alike.
-function layoutWords({ build, content }) {
-  return build ? `written by ${build}, holding ${CONTENT_NAMES[content]}`
-    : `holding ${CONTENT_NAMES[content]} alone, which both builds lay out alike`;
-}
-
-function decodeSummary({ detected, used, keyed, raw }) {
+function decodeSummary({ used, keyed, raw }) {
   const shown = raw ? ' Shown as the raw levels: the stored bits at full range.'
     : ' Reconstructed: the dither\'s grain filtered out.';
-  return decodeWords({ detected, used, keyed }) + shown;
+  return decodeWords({ used, keyed }) + shown;
 }
 
-function decodeWords({ detected, used, keyed }) {
-  if (keyed) return `Opened with the password: ${layoutWords(used)}.`;
+// What was taken out, in the kit's words, and what of it was guessed from the picture.
+function decodeWords({ used, keyed }) {
+  if (keyed) return `Opened with the password: ${used.words}.`;
   const guessed = [];
   if ($('decode-build').value === '' && used.build) guessed.push('the build');
   if ($('decode-content').value === '') guessed.push('what it holds');
-  const words = layoutWords(used);
-  const said = words[0].toUpperCase() + words.slice(1);
-  if (!guessed.length) return `${said}, as chosen.`;
-  const guess = `guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
-    'looks like noise, choose the build and the content above';
-  const looks = detected.content ? `looks ${layoutWords(detected)}` : 'holds no hidden bits';
-  const detectedToo = detected.build === used.build && detected.content === used.content
-    ? '' : ` (the picture ${looks})`;
-  return `${said}, ${guess}${detectedToo}.`;
+  if (!guessed.length) return `${sentence(used.words)}, as chosen.`;
+  return `${sentence(used.words)}, guessed from the picture (${guessed.join(' and ')}): if a hidden picture ` +
+    'looks like noise, choose the build and the content above.';
 }
 
 async function decode() {

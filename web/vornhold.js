@@ -17,12 +17,13 @@
 //                            picture holds
 // build is "vornhold2" or "vornhold"; content "hidden1", "hidden2" or "both". A coded picture
 // must be a PNG or BMP (a JPEG's compression changes the low bits). A picture that cannot be
-// used rejects the promise with the reason; a hidden picture that cannot go with the carrier
-// is refused too, its text beginning "hidden picture N: ".
+// used, or a call that cannot be, rejects the promise with vorn's text for it (a text about a
+// picture begins with its name: "carrier: ", "hidden1: ", "coded: "...), the error's code being
+// the kind of fault: "usage", "input", "output" or "memory".
 // A password (a string, normalised to NFC) keys the hidden pictures as `vorn encode --password`
 // does, with a fresh random salt each time, and opens a keyed picture from vorn or this page; a
-// wrong password, or a picture changed after it was coded, rejects with "wrong password, or the
-// picture was changed after it was coded". Deriving the key takes a few seconds.
+// wrong password, or a picture changed after it was coded, rejects with "coded: wrong password,
+// or the picture was changed after it was coded". Deriving the key takes a few seconds.
 
 const worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
 const pending = new Map();
@@ -100,9 +101,9 @@ window.vornhold = Object.freeze({
     .then(({ bmp }) => bmp)),
   extract: checked((coded, { build = null, content = null, password = null, raw = false } = {}) => work('extract', {
     coded: bytes(coded, 'coded'), build, content, password: passwordOf({ password }), raw: raw === true,
-  }).then(({ detected, used, keyed, pictures }) => {
+  }).then(({ used, keyed, pictures }) => {
     const guessed = { build: !keyed && build === null, content: !keyed && content === null };
-    const found = { build: used.build, content: used.content, guessed, keyed, detected };
+    const found = { build: used.build, content: used.content, guessed, keyed };
     for (const picture of pictures) found[`hidden${picture.which}`] = picture.bmp;
     return found;
   })),

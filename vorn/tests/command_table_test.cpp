@@ -188,7 +188,7 @@ TEST_F(vorn_table_test, help_and_version_go_to_stdout)
     EXPECT_NE(help.out.find("Usage: vorn COMMAND"), std::string::npos);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(run_vorn({"decode", "--help"}).out.find("Usage: vorn decode CODED"), std::string::npos);
-    EXPECT_EQ(run_vorn({"--version"}).out.rfind("vorn 2.", 0), 0u);
+    EXPECT_EQ(run_vorn({"--version"}).out.rfind("vorn 3.", 0), 0u);
 }
 
 TEST_F(vorn_table_test, force_replaces_a_link_without_writing_through_it)

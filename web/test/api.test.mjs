@@ -65,7 +65,7 @@ const REFUSALS = [
   {
     name: 'a carrier that is not a BMP',
     call: ['encode', Buffer.from('not a picture at all, but long enough for a header'), null, null, 'vornhold2'],
-    error: /BM/,
+    error: /^carrier: not a PNG, JPEG or BMP picture; convert it to PNG first$/,
   },
   {
     // A hidden picture of another size is scaled into the carrier's frame, as one of three fits.

@@ -71,32 +71,57 @@ export async function openPage({ width = 1200, height = 900, extra = null } = {}
   };
 }
 
-// Calls window.vornhold[name] with byte arguments (Buffers or null; other values go as they are)
-// and gives back its result with every Uint8Array (itself or a field of it) turned into a
-// Buffer; a rejection comes back as {error}.
-export async function callApi(page, name, ...args) {
-  const encoded = args.map((a) => (a instanceof Uint8Array ? { base64: Buffer.from(a).toString('base64') } : a));
-  const result = await page.evaluate(async (name, encoded) => {
-    const toBytes = (a) => (a && a.base64 !== undefined
-      ? Uint8Array.from(atob(a.base64), (c) => c.charCodeAt(0)) : a);
-    const toBase64 = (bytes) => {
+// Buffers (at any depth of arrays and plain objects) as {base64} for page.evaluate, and back.
+const toPage = (value) => (Buffer.isBuffer(value) ? { base64: value.toString('base64') }
+  : Array.isArray(value) ? value.map(toPage)
+    : value && typeof value === 'object' ? Object.fromEntries(Object.entries(value).map(([k, v]) => [k, toPage(v)]))
+      : value);
+const fromPage = (value) => (value?.base64 !== undefined ? Buffer.from(value.base64, 'base64')
+  : Array.isArray(value) ? value.map(fromPage)
+    : value && typeof value === 'object' ? Object.fromEntries(Object.entries(value).map(([k, v]) => [k, fromPage(v)]))
+      : value);
+
+// Calls window.vornhold[name](...args) (`how` 'api') or the page worker's operation `name` with
+// args[0] (`how` 'worker'), Buffers going as Uint8Arrays, and gives back the result with every
+// Uint8Array and Blob in it as a Buffer; a rejection comes back as {error}.
+async function callInPage(page, how, name, args) {
+  const answer = await page.evaluate(async (how, name, sent) => {
+    const base64 = (bytes) => {
       let text = '';
       for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
       return { base64: btoa(text) };
     };
+    const inPage = (value) => (value?.base64 !== undefined ? Uint8Array.from(atob(value.base64), (c) => c.charCodeAt(0))
+      : Array.isArray(value) ? value.map(inPage)
+        : value && typeof value === 'object' ? Object.fromEntries(Object.entries(value).map(([k, v]) => [k, inPage(v)]))
+          : value);
+    const outOfPage = async (value) => {
+      if (value instanceof Blob) return base64(new Uint8Array(await value.arrayBuffer()));
+      if (value instanceof Uint8Array) return base64(value);
+      if (Array.isArray(value)) return Promise.all(value.map(outOfPage));
+      if (value && typeof value === 'object') {
+        return Object.fromEntries(await Promise.all(Object.entries(value).map(async ([k, v]) => [k, await outOfPage(v)])));
+      }
+      return value;
+    };
     try {
-      const value = await window.vornhold[name](...encoded.map(toBytes));
-      if (value instanceof Uint8Array) return toBase64(value);
-      return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, v instanceof Uint8Array ? toBase64(v) : v]));
+      const args = inPage(sent);
+      const value = how === 'api' ? await window.vornhold[name](...args)
+        : await (await import('./vornhold.js')).work(name, args[0]);
+      return { value: await outOfPage(value) };
     } catch (error) {
       return { error: error.message };
     }
-  }, name, encoded);
-  const decode = (v) => Buffer.from(v.base64, 'base64');
-  if (result.error !== undefined) return result;
-  if (result.base64 !== undefined) return decode(result);
-  return Object.fromEntries(Object.entries(result).map(([k, v]) => [k, v?.base64 !== undefined ? decode(v) : v]));
+  }, how, name, toPage(args));
+  return answer.error !== undefined ? { error: answer.error } : fromPage(answer.value);
 }
+
+// window.vornhold[name](...args), as a script calls it.
+export const callApi = (page, name, ...args) => callInPage(page, 'api', name, args);
+
+// The worker's operation with its arguments, as the page calls it: for what window.vornhold does
+// not offer (a test's own salt, the PNG of a hidden picture).
+export const callWorker = (page, operation, args) => callInPage(page, 'worker', operation, [args]);
 
 // A PNG or JPEG (`type`) of a BMP's pixels, written by the browser's own encoder.
 export async function pictureFile(page, file, type) {

@@ -9,12 +9,12 @@ import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { bmp, firstDifference, rgbOf } from './bmp.mjs';
 import * as native from './native.mjs';
-import { callApi, openPage, pngPixels } from './browser.mjs';
+import { callApi, callWorker, openPage, pngPixels } from './browser.mjs';
 
 // The same password in two Unicode forms: composed (NFC) and decomposed (NFD).
 const NFC = 'Ångström über café';
 const NFD = NFC.normalize('NFD');
-const SALT = Array.from({ length: 16 }, (_, i) => (i * 37 + 5) & 0xff);
+const SALT = Buffer.from(Array.from({ length: 16 }, (_, i) => (i * 37 + 5) & 0xff));
 const LAYOUT_BOTH_VORNHOLD = 4;  // vorn_layout's VORN_LAYOUT_BOTH_VORNHOLD
 
 let session;
@@ -38,21 +38,9 @@ function assertSameBytes(actual, expected, what) {
 // The worker's encode with a salt of the test's own, which neither the page's controls nor
 // window.vornhold can give: the keyed picture's bytes.
 async function keyOnPage(args) {
-  const encoded = Object.fromEntries(Object.entries(args).map(([k, v]) => [k, Buffer.isBuffer(v) ? v.toString('base64') : v]));
-  const base64 = await session.page.evaluate(async (args) => {
-    const { work } = await import('./vornhold.js');
-    const bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
-    const { coded } = await work('encode', {
-      carrier: bytes(args.carrier),
-      hidden1: args.hidden1 ? bytes(args.hidden1) : null,
-      hidden2: args.hidden2 ? bytes(args.hidden2) : null,
-      build: args.build, password: args.password, salt: Uint8Array.from(args.salt), outputs: ['bmp'],
-    });
-    let text = '';
-    for (let i = 0; i < coded.bmp.length; i += 0x8000) text += String.fromCharCode(...coded.bmp.subarray(i, i + 0x8000));
-    return btoa(text);
-  }, encoded);
-  return Buffer.from(base64, 'base64');
+  const result = await callWorker(session.page, 'encode', { ...args, outputs: ['bmp'] });
+  assert.equal(result.error, undefined, result.error);
+  return result.coded.bmp;
 }
 
 test('the page keys the native library\'s bytes for a fixed salt, and vorn opens them', async () => {
@@ -94,12 +82,19 @@ const REFUSALS = [
   {
     name: 'an empty password',
     call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), bmp({ width: 48, height: 40, seed: 2 }), null, 'vornhold2', { password: '' }],
-    error: /^the password is empty$/,
+    error: /^the password is empty; a keyed picture needs one$/,
   },
   {
     name: 'a password without a hidden picture',
     call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), null, null, 'vornhold2', { password: NFC }],
     error: /^a password keys hidden pictures/,
+  },
+  {
+    // A JavaScript string need not be Unicode: its lone surrogate reaches the kit as bytes that
+    // are not UTF-8.
+    name: 'a password with a lone surrogate',
+    call: () => ['encode', bmp({ width: 48, height: 40, seed: 1 }), bmp({ width: 48, height: 40, seed: 2 }), null, 'vornhold2', { password: 'ab\ud800c' }],
+    error: /^the password is not valid UTF-8$/,
   },
   {
     name: 'a password that is not a string',
@@ -109,7 +104,7 @@ const REFUSALS = [
   {
     name: 'a picture too small for the salt and the tag',
     call: () => ['encode', bmp({ width: 4, height: 4, seed: 1 }), bmp({ width: 4, height: 4, seed: 2 }), null, 'vornhold2', { password: NFC }],
-    error: /^too small for a keyed picture/,
+    error: /^carrier: too small for a keyed picture/,
   },
   {
     name: 'a keyed picture taken out without a password',

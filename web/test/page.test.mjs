@@ -105,7 +105,7 @@ test('encoding the samples shows the coded picture and downloads the program\'s 
   await page.waitForSelector('#encode-button:not([disabled])');
   await page.click('#encode-button');
   await page.waitForSelector('#encode-results:not([hidden])');
-  assert.match(await page.$eval('#encode-message', (m) => m.textContent), /^Done with vornhold2 .*hidden picture 1 stored, scrambled; hidden picture 2 stored\.$/);
+  assert.match(await page.$eval('#encode-message', (m) => m.textContent), /^Done with vornhold2 in \d+ ms: hidden picture 1 stored, 2 bits per colour byte, scrambled; hidden picture 2 stored, 2 bits per colour byte, in place\.$/);
 
   // Each file goes into the module once and its preview out; the coded picture comes out as
   // the BMP, the PNG and the preview, and nothing else crosses.
@@ -143,7 +143,7 @@ test('decoding the coded picture shows each hidden picture, raw or reconstructed
   await chooseFile('#coded-file', join(downloads, 'Coded.bmp'));
   await waitForDecoding('Coded.bmp');
   assert.match(await page.$eval('#decode-message', (m) => m.textContent),
-    /^Written by vornhold2, holding both hidden pictures, as chosen\. Shown as the raw levels/);
+    /^Hidden pictures 1 and 2, written by vornhold2, as chosen\. Shown as the raw levels/);
   const wanted = hiddenFromProgramFiles();
   assertSameBytes(await download('#hidden-1-bmp'), wanted.hidden1, 'hidden-1.bmp');
   assertSameBytes(await download('#hidden-2-bmp'), wanted.hidden2, 'hidden-2.bmp');
@@ -164,7 +164,7 @@ test('decoding the coded picture shows each hidden picture, raw or reconstructed
   await page.select('#decode-build', '');
   await page.select('#decode-content', '');
   await page.waitForFunction(() => /\(the build and what it holds\)/.test(document.getElementById('decode-message').textContent));
-  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Written by vornhold2, holding both hidden pictures, guessed/);
+  assert.match(await page.$eval('#decode-message', (m) => m.textContent), /^Hidden pictures 1 and 2, written by vornhold2, guessed from the picture \(the build and what it holds\)/);
   await screenshot('#decode', 'web-decode.png');
 });
 
@@ -211,7 +211,7 @@ test('a hidden picture of another size is scaled into the frame as chosen; one t
   const text = join(downloads, 'notes.txt');
   writeFileSync(text, 'not a picture');
   await chooseFile('#hidden2-file', text);
-  assert.match((await waitForStatus('hidden2', 'refused')).text, /^notes\.txt cannot be used: this browser cannot read it as a picture/);
+  assert.match((await waitForStatus('hidden2', 'refused')).text, /^notes\.txt cannot be used: not a PNG, JPEG or BMP picture; convert it to PNG first\.$/);
   assert.equal(await page.$eval('#encode-button', (b) => b.disabled), true);
 
   await page.click('[data-slot="hidden1"] .remove');
@@ -259,7 +259,7 @@ test('hiding with a password, and taking out with a wrong password and the right
   await page.click('#encode-button');
   await waitForMessage('encode', /^Deriving the key from the password…$/);
   assert.equal(await page.$eval('#encode-progress', (p) => p.hidden), false);
-  assert.match(await waitForMessage('encode', /^Done/), /^Done with vornhold2 in \d+ ms: hidden picture 1 stored, keyed with the password\.$/);
+  assert.match(await waitForMessage('encode', /^Done/), /^Done with vornhold2 in \d+ ms: keyed with the password \(Argon2id, XChaCha20-Poly1305\)\.$/);
   const keyed = await download('#coded-png');
   writeFileSync(join(downloads, 'keyed.png'), keyed);
   writeFileSync(join(downloads, 'password.txt'), `${password}\n`);
@@ -281,14 +281,14 @@ test('hiding with a password, and taking out with a wrong password and the right
   await page.click('#decode-button');
   await waitForMessage('decode', /^Deriving the key from the password…$/);
   assert.equal(await waitForMessage('decode', /^Nothing was taken out/),
-    'Nothing was taken out: wrong password, or the picture was changed after it was coded.');
+    'Nothing was taken out: keyed.png: wrong password, or the picture was changed after it was coded.');
   assert.equal(await page.$eval('#decode-results', (r) => r.hidden), true);
   assert.deepEqual(await page.$$eval('#decode-results a', (links) => links.length), 0);
 
   await typeInto('#decode-password', password);
   await page.keyboard.press('Enter');
-  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: holding hidden picture 1 alone, ' +
-    'which both builds lay out alike. Reconstructed: the dither\'s grain filtered out.');
+  assert.equal(await waitForMessage('decode', /^Opened/), 'Opened with the password: hidden picture 1 alone. ' +
+    'Reconstructed: the dither\'s grain filtered out.');
   await page.waitForSelector('#decode-results[aria-busy="false"]:not([hidden]) #revealed-bmp');
   const hidden1 = await download('#hidden-1-bmp');
   assertSameBytes(rgbOf(hidden1).rgb, await pngPixels(readFileSync(join(folder, 'out', 'hidden-1.png'))),

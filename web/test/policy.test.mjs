@@ -1,6 +1,6 @@
-// The policy table (tests/policy/cases.tsv) run against the page through window.vornhold, and
-// against vorn on the same files: each front end must give what the table expects, and the
-// page the very bytes vorn writes (it reads pictures with vorn's own code).
+// The policy table (tests/policy/cases.tsv) run against the page and against vorn on the same
+// files: each front end must give what the table expects (the same bytes, or the same refusal),
+// and the page the very bytes vorn writes (it runs the same picture kit).
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -8,7 +8,7 @@ import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { firstDifference } from './bmp.mjs';
 import * as native from './native.mjs';
-import { callApi, openPage } from './browser.mjs';
+import { callApi, callWorker, openPage } from './browser.mjs';
 
 const FIELDS = ['name', 'command', 'input', 'hidden1', 'expect', 'expected', 'message'];
 const table = readFileSync(join(native.root, 'tests/policy/cases.tsv'), 'utf8').split('\n')
@@ -26,54 +26,80 @@ after(async () => { await session?.close(); });
 
 const read = (name) => readFileSync(join(folder, name));
 
-// Whether a front end's result ({coded} or {refusal}) is what the row expects, and if not, why.
+// "encode --fit cover", "decode --password-file password.txt": the command and its options.
+const commandOf = (row) => row.command.split(' ')[0];
+const optionsOf = (row) => row.command.split(' ').slice(1);
+const optionOf = (row, name) => {
+  const options = optionsOf(row);
+  const at = options.indexOf(name);
+  return at === -1 ? null : options[at + 1];
+};
+// The password a row gives, as vorn takes it: the first line of its --password-file.
+const passwordOf = (row) => {
+  const file = optionOf(row, '--password-file');
+  return file === null ? null : read(file).toString('utf8').split('\n')[0].replace(/\r$/, '');
+};
+
+// Whether a front end's result ({coded}, {hidden1}: the PNG taken out, or {refusal}) is what the
+// row expects, and if not, why.
 function judge(row, result) {
   if (row.expect === 'refused') {
     return result.refusal?.includes(row.message) ? null : `expected a refusal saying "${row.message}"`;
   }
-  if (!result.coded) return 'refused';
+  if (result.refusal) return `refused: ${result.refusal}`;
   const expected = read(row.expected);
-  if (row.expect === 'same') {
-    const at = firstDifference(result.coded, expected);
+  const got = commandOf(row) === 'decode' || row.expect === 'opens' ? result.hidden1 : result.coded;
+  if (row.expect === 'same' || row.expect === 'opens') {
+    const at = firstDifference(got, expected);
     return at === -1 ? null : `differs from ${row.expected} at byte ${at}`;
   }
   const limit = Number(row.expect.slice('near '.length));
-  if (result.coded.length !== expected.length || firstDifference(result.coded.subarray(0, 54), expected.subarray(0, 54)) !== -1) {
+  if (got.length !== expected.length || firstDifference(got.subarray(0, 54), expected.subarray(0, 54)) !== -1) {
     return `not the size of ${row.expected}`;
   }
   let sum = 0;
-  for (let i = 54; i < expected.length; i++) sum += Math.abs(result.coded[i] - expected[i]);
+  for (let i = 54; i < expected.length; i++) sum += Math.abs(got[i] - expected[i]);
   const mean = sum / (expected.length - 54);
   return mean <= limit ? null : `differs from ${row.expected} by ${mean.toFixed(1)} on average`;
 }
 
-// "encode --fit MODE": the words after the command are its options, of which --fit is the one
-// the table uses.
-const commandOf = (row) => row.command.split(' ')[0];
-const optionsOf = (row) => row.command.split(' ').slice(1);
-const fitOf = (row) => {
-  const options = optionsOf(row);
-  const at = options.indexOf('--fit');
-  return at === -1 ? 'contain' : options[at + 1];
-};
+// A refusal's text without what differs between the front ends: vorn's prefix and the picture's
+// name ("vorn: keyed.bmp: " against "coded: ").
+const refusalText = (text) => text.split('\n').at(-1).replace(/^vorn: /, '').replace(/^[^\s:]+: /, '');
 
 async function viaVorn(row) {
+  const run = async (...args) => {
+    const done = await native.vorn(folder, ...args);
+    return done.status === 0 ? null : done.stderr.trim();
+  };
+  const password = optionOf(row, '--password-file') ? ['--password-file', optionOf(row, '--password-file')] : [];
+  if (commandOf(row) === 'decode') {
+    const refusal = await run('decode', row.input, '-o', `${row.name}.vorn`, ...optionsOf(row));
+    return refusal ? { refusal } : { hidden1: read(`${row.name}.vorn/hidden-1.png`) };
+  }
   const output = `${row.name}.vorn.bmp`;
-  const args = commandOf(row) === 'encode'
-    ? ['encode', row.input, ...(row.hidden1 ? ['--hidden1', row.hidden1] : []), '-o', output, ...optionsOf(row)]
-    : ['decode', row.input, '-o', `${row.name}.vorn`];
-  const run = await native.vorn(folder, ...args);
-  if (run.status !== 0) return { refusal: run.stderr.trim() };
-  return commandOf(row) === 'encode' ? { coded: read(output) } : {};
+  const refusal = await run('encode', row.input, ...(row.hidden1 ? ['--hidden1', row.hidden1] : []), '-o', output,
+    ...optionsOf(row));
+  if (refusal) return { refusal };
+  if (row.expect !== 'opens') return { coded: read(output) };
+  const opened = await run('decode', output, '-o', `${row.name}.vorn.opened`, ...password);
+  return opened ? { refusal: opened } : { hidden1: read(`${row.name}.vorn.opened/hidden-1.png`) };
+}
+
+// Hidden picture 1's PNG as the page writes it, taken out of `coded` (with the password, if any).
+async function takeOutOnPage(coded, password) {
+  const result = await callWorker(session.page, 'extract', { coded, password, outputs: ['png'] });
+  if (result.error !== undefined) return { refusal: result.error };
+  return { hidden1: result.pictures.find((picture) => picture.which === 1)?.png };
 }
 
 async function viaPage(row) {
-  const result = commandOf(row) === 'encode'
-    ? await callApi(session.page, 'encode', read(row.input), row.hidden1 ? read(row.hidden1) : null, null, 'vornhold2',
-      { fit: fitOf(row) })
-    : await callApi(session.page, 'extract', read(row.input));
-  if (result.error !== undefined) return { refusal: result.error };
-  return commandOf(row) === 'encode' ? { coded: result } : {};
+  const password = passwordOf(row);
+  if (commandOf(row) === 'decode') return takeOutOnPage(read(row.input), password);
+  const coded = await callApi(session.page, 'encode', read(row.input), row.hidden1 ? read(row.hidden1) : null, null,
+    'vornhold2', { fit: optionOf(row, '--fit') ?? 'contain', password });
+  if (coded.error !== undefined) return { refusal: coded.error };
+  return row.expect === 'opens' ? takeOutOnPage(coded, password) : { coded };
 }
 
 test('the policy table: vorn and the page give what it expects, and the same bytes', async (t) => {
@@ -88,9 +114,16 @@ test('the policy table: vorn and the page give what it expects, and the same byt
       const fault = judge(row, result);
       if (fault) failures.push(`${row.name}: ${who}: ${fault}`);
     }
-    if (vorn.coded && page.coded && firstDifference(vorn.coded, page.coded) !== -1) {
-      failures.push(`${row.name}: the page's coded picture differs from vorn's at byte ${firstDifference(vorn.coded, page.coded)}`);
+    if (vorn.refusal && page.refusal && refusalText(vorn.refusal) !== refusalText(page.refusal)) {
+      failures.push(`${row.name}: the page refuses with "${page.refusal}", vorn with "${vorn.refusal}"`);
+    }
+    // A keyed picture's bytes differ with every salt; the pictures it opens to do not.
+    for (const what of ['coded', 'hidden1']) {
+      if (vorn[what] && page[what] && firstDifference(vorn[what], page[what]) !== -1) {
+        failures.push(`${row.name}: the page's ${what} differs from vorn's at byte ${firstDifference(vorn[what], page[what])}`);
+      }
     }
   }
+  assert.equal(table.length, 24);
   assert.deepEqual(failures, []);
 });

@@ -1,11 +1,24 @@
-// A hidden picture placed into a carrier's frame: the carrier's header and raster layout, the
-// hidden picture's pixels.
+// A hidden picture of the carrier's width and height placed into the carrier's frame: the
+// carrier's header and raster layout, the hidden picture's pixels. vorn_fit_hidden() takes this
+// way for a picture it need not scale.
+#pragma once
+
 #include <cstring>
 
 #include "bmp.h"
 
-vorn_error vorn_frame_hidden(const uint8_t* carrier, size_t carrier_length, const uint8_t* hidden,
-                             size_t hidden_length, uint8_t* framed, size_t framed_length)
+namespace {
+
+// The hidden picture's file image as encoding takes it beside this carrier, into `framed`
+// (framed_length bytes, at least carrier_length). When vorn_check_hidden() accepts `hidden` it is
+// copied as it stands (nothing is copied when framed is hidden itself); otherwise `hidden` must
+// be a picture vorn_check_carrier() accepts with the carrier's width and height, and framed
+// receives the carrier's first offset_raster bytes with hidden's pixels in the carrier's raster,
+// row padding and any bytes after the raster 0. Errors: those of vorn_check_carrier() for either
+// picture, VORN_ERR_WIDTH_DIFFERS or VORN_ERR_HEIGHT_DIFFERS, VORN_ERR_BUFFER_TOO_SMALL, and
+// VORN_ERR_ARGUMENT when framed is hidden itself but the picture has to be moved.
+inline vorn_error frame_hidden(const uint8_t* carrier, size_t carrier_length, const uint8_t* hidden,
+                               size_t hidden_length, uint8_t* framed, size_t framed_length)
 {
     if (!carrier || !hidden || !framed) return VORN_ERR_ARGUMENT;
     raster_geometry frame{}, own{};
@@ -29,3 +42,5 @@ vorn_error vorn_frame_hidden(const uint8_t* carrier, size_t carrier_length, cons
                     hidden + own.offset_raster + size_t(y) * own.string_length, pixels);
     return VORN_OK;
 }
+
+}  // namespace

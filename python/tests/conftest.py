@@ -1,0 +1,31 @@
+"""What the module's tests share: vorn to compare with, and the policy table's pictures.
+
+CTest gives the paths of the build's programs in the environment; run by hand, the tests take them
+from build/default.
+"""
+
+import os
+import pathlib
+import subprocess
+
+import pytest
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+BUILD = ROOT / "build" / "default"
+VORN = os.environ.get("VORN_EXE", str(BUILD / "vorn" / "vorn"))
+POLICY_PICTURES = os.environ.get("VORN_POLICY_PICTURES", str(BUILD / "vorn" / "tests" / "vorn_policy_pictures"))
+POLICY_CASES = os.environ.get("VORN_POLICY_CASES", str(ROOT / "tests" / "policy" / "cases.tsv"))
+
+
+def run_vorn(*args):
+    """vorn with these arguments: (exit code, stderr without its "vorn: " prefix and line end)."""
+    run = subprocess.run([VORN, *map(str, args)], capture_output=True, text=True, stdin=subprocess.DEVNULL)
+    return run.returncode, run.stderr.strip().removeprefix("vorn: ")
+
+
+@pytest.fixture(scope="session")
+def pictures(tmp_path_factory):
+    """A folder holding the policy table's inputs and expected files."""
+    folder = tmp_path_factory.mktemp("policy")
+    subprocess.run([POLICY_PICTURES, str(folder)], check=True)
+    return folder
