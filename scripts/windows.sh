@@ -33,9 +33,9 @@ trap stop_wine EXIT
 start_wine
 echo "Wine ready in $((SECONDS - start_seconds)) s ($WINEPREFIX)"
 
-# vorn's PNG and JPEG libraries, libsodium and utf8proc for keyed pictures, built for Windows from
-# Debian's source packages.
-bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo libsodium utf8proc
+# vorn's PNG, JPEG and WebP libraries, libsodium and utf8proc for keyed and compact pictures,
+# built for Windows from Debian's source packages.
+bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo libsodium utf8proc libwebp
 cmake --workflow --preset windows
 
 # The Linux build of the same programs, and the tool that makes the pictures.
