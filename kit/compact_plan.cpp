@@ -25,11 +25,28 @@ struct balance {
     bool found = false;
     unsigned k = 0;
     double worst = 0;
+    bool exact = false;  // every picture comes back bit for bit
     storage_option option;
 };
 
+// Whether `candidate` is the better balance than `best`: the higher worst PSNR, except that
+// pictures coming back bit for bit are worth a little where the carrier keeps exact_carrier_psnr.
+bool better_balance(const balance& candidate, const balance& best)
+{
+    if (!best.found) return true;
+    if (candidate.exact != best.exact) {
+        const balance& exact = candidate.exact ? candidate : best;
+        const balance& lossy = candidate.exact ? best : candidate;
+        const bool exact_wins = exact.worst >= exact_carrier_psnr && lossy.worst < exact.worst + exact_margin;
+        return candidate.exact == exact_wins;
+    }
+    return candidate.worst > best.worst;
+}
+
 // The k with the best balance among `ks` (ascending), stopping as soon as no larger k can do
-// better.
+// better: when its carrier's PSNR is no higher than the best balance's worst (nor, while that
+// is lossy, high enough for pictures bit for bit to be worth it), or the pictures' PSNR reaches
+// the carrier's.
 balance best_balance(std::vector<std::unique_ptr<picture_trials>>& trials, const vorn_geometry& g,
                      const std::vector<unsigned>& ks, const double* carrier_psnr, const kit::progress& report)
 {
@@ -37,13 +54,17 @@ balance best_balance(std::vector<std::unique_ptr<picture_trials>>& trials, const
     for (const unsigned k : ks) {
         const uint64_t room = body_room(g, k);
         if (room == 0) continue;
-        if (best.found && carrier_psnr[k] <= best.worst) break;
+        const bool higher = !best.found || carrier_psnr[k] > best.worst;
+        const bool exact_worth = best.found && !best.exact && carrier_psnr[k] >= exact_carrier_psnr &&
+                                 carrier_psnr[k] > best.worst - exact_margin;
+        if (!higher && !exact_worth) break;
         if (report) report("trying " + bits_text(k) + " per colour byte", -1);
-        storage_option option = best_storage(trials, room);
+        storage_option option = higher ? best_storage(trials, room) : exact_storage(trials, room);
         if (!option.fits) continue;
-        const double worst = std::min(carrier_psnr[k], option.worst);
         const bool pictures_at_least_carrier = option.worst >= carrier_psnr[k];
-        if (!best.found || worst > best.worst) best = {true, k, worst, std::move(option)};
+        balance candidate{true, k, std::min(carrier_psnr[k], option.worst), option.worst == lossless_psnr,
+                          std::move(option)};
+        if (better_balance(candidate, best)) best = std::move(candidate);
         if (pictures_at_least_carrier) break;
     }
     return best;

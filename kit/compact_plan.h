@@ -6,6 +6,12 @@
 // bits gives its PSNR, the pictures stored in that k's room give theirs (compact_trials.h).
 // Trying stops at the first k whose carrier PSNR is no better than the best balance found,
 // since a larger k only lowers it, and once the pictures' PSNR reaches the carrier's.
+//
+// One exception: pictures that come back bit for bit, with the carrier at exact_carrier_psnr
+// or more, are taken over lossy ones that would give a worst PSNR less than exact_margin higher.
+// Above 43 dB neither the carrier's nor a picture's difference shows, and an exact copy is what a
+// hidden picture is for; a small picture goes lossless at two bits rather than near-lossless at
+// one.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +31,9 @@ struct compact_plan {
     std::vector<stored_file> stored;  // in the pictures' order
     std::vector<std::string> notes;   // what scaling did
 };
+
+constexpr double exact_carrier_psnr = 43;
+constexpr double exact_margin = 3;
 
 // The smallest side a picture is scaled down to: below it a picture shows too little to be
 // worth hiding, and the carrier is refused instead.

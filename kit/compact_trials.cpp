@@ -174,32 +174,53 @@ int lossless_effort(const rgb_pixels& pixels)
     return uint64_t(pixels.width) * pixels.height <= 1000000 ? 6 : 2;
 }
 
+namespace {
+
+// Which pictures may go lossless: allowed, and of sides lossless WebP takes.
+std::vector<bool> lossless_candidates(std::vector<std::unique_ptr<picture_trials>>& pictures,
+                                      const bool* lossless_allowed)
+{
+    std::vector<bool> lossless(pictures.size(), false);
+    for (size_t i = 0; i < pictures.size(); ++i)
+        lossless[i] = (!lossless_allowed || lossless_allowed[i]) &&
+                      codec_takes(stored_codec::webp_lossless, pictures[i]->pixels->width, pictures[i]->pixels->height);
+    return lossless;
+}
+
+// Every picture lossless, their trials made side by side; `fits` when all fit the room.
+storage_option lossless_option(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
+                               const std::vector<bool>& lossless)
+{
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < pictures.size(); ++i)
+        if (lossless[i]) jobs.push_back([&, i] { lossless_choice(*pictures[i]); });
+    run_side_by_side(jobs);
+    storage_option all_lossless;
+    uint64_t total = 0;
+    all_lossless.worst = lossless_psnr;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        if (!lossless[i]) return storage_option();
+        all_lossless.choices.push_back(lossless_choice(*pictures[i]));
+        total += all_lossless.choices.back().size;
+    }
+    all_lossless.fits = total <= room;
+    return all_lossless;
+}
+
+}  // namespace
+
+storage_option exact_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room)
+{
+    return lossless_option(pictures, room, lossless_candidates(pictures, nullptr));
+}
+
 storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
                             const bool* lossless_allowed)
 {
     const size_t count = pictures.size();
-    std::vector<bool> lossless(count, false);
-    std::vector<std::function<void()>> jobs;
-    for (size_t i = 0; i < count; ++i) {
-        lossless[i] = (!lossless_allowed || lossless_allowed[i]) &&
-                      codec_takes(stored_codec::webp_lossless, pictures[i]->pixels->width, pictures[i]->pixels->height);
-        if (lossless[i]) jobs.push_back([&, i] { lossless_choice(*pictures[i]); });
-    }
-    run_side_by_side(jobs);
-
-    storage_option all_lossless;
-    uint64_t lossless_total = 0;
-    all_lossless.fits = true;
-    all_lossless.worst = lossless_psnr;
-    for (size_t i = 0; i < count; ++i) {
-        if (!lossless[i]) {
-            all_lossless.fits = false;
-            continue;
-        }
-        all_lossless.choices.push_back(lossless_choice(*pictures[i]));
-        lossless_total += all_lossless.choices.back().size;
-    }
-    if (all_lossless.fits && lossless_total <= room) return all_lossless;
+    const std::vector<bool> lossless = lossless_candidates(pictures, lossless_allowed);
+    storage_option all_lossless = lossless_option(pictures, room, lossless);
+    if (all_lossless.fits) return all_lossless;
 
     // JPEG's options, and beside them each picture's lossy WebP at quality 100: the most that
     // codec can give, which it holds to its 4:2:0 chroma. The two codecs touch their own trials.
@@ -228,7 +249,7 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
     storage_option best;
     std::vector<storage_option> jpeg_options(sets.size());
     std::vector<double> webp_ceiling(count, -1);
-    jobs = {[&] {
+    const std::vector<std::function<void()>> jobs = {[&] {
                 for (size_t s = 0; s < sets.size(); ++s) jpeg_options[s] = option_of(sets[s], stored_codec::jpeg);
             },
             [&] {

@@ -76,6 +76,10 @@ struct storage_option {
 storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
                             const bool* lossless_allowed = nullptr);
 
+// Every picture lossless, `fits` when they all fit `room`: what the balance of k prefers where it
+// costs little.
+storage_option exact_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room);
+
 // A picture coded whole as chosen.
 struct stored_file {
     stored_choice choice;
