@@ -11,6 +11,7 @@ import { root } from './native.mjs';
 export const site = join(root, 'build/wasm/web/site');
 const TYPES = {
   '.html': 'text/html', '.css': 'text/css', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.png': 'image/png',
 };
 
 // A static server of the site on a free port of 127.0.0.1; with `extra`, the files of that
