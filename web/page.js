@@ -458,4 +458,9 @@ $('decode-key').addEventListener('submit', (event) => {
   decode();
 });
 
+// The page works offline once loaded: a service worker keeps its files. Where one cannot be
+// registered (a page opened from a file), the page works as before, online.
+if ('serviceWorker' in navigator && window.isSecureContext) {
+  navigator.serviceWorker.register('sw.js').catch(() => {});
+}
 document.body.dataset.ready = 'true';

@@ -5,7 +5,7 @@
 // control with its focus in sight, nothing scrolls sideways on any screen (down to 320 pixels),
 // files dropped anywhere or pasted go to the box they belong in, the sample pictures, the
 // password typed twice, errors shown as alerts, downloads named after the inputs with their
-// sizes.
+// sizes, and the page working offline once loaded.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
@@ -462,6 +462,22 @@ for (const width of [390, 1280]) {
         }
       }
       for (const field of ['#encode-password', '#encode-password-again']) await page.$eval(field, (f) => { f.value = ''; });
+    });
+
+    test('once loaded, the page works offline', async () => {
+      await page.evaluate(() => navigator.serviceWorker.ready);
+      await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
+      await session.offline(true);
+      try {
+        await page.reload({ waitUntil: 'load' });
+        await page.waitForSelector('body[data-ready="true"]');
+        await page.click('#samples-button');
+        await use.waitForFile('hidden2', 'hidden-2.png');
+        assert.match(await hide(), /^Done/);
+        assert.equal(firstDifference(await use.download('#coded-bmp'), expected.coded), -1);
+      } finally {
+        await session.offline(false);
+      }
     });
 
     test('the page loads nothing from elsewhere and logs no error', () => {
