@@ -18,8 +18,8 @@ const slotElement = (name) => document.querySelector(`[data-slot="${name}"]`);
 const sentence = (text) => `${text[0].toUpperCase()}${text.slice(1)}`;
 
 // ---- What each part says ---------------------------------------------------------------------
-// A slot or a section shows what it is doing or did in its status, and what went wrong apart, in
-// its error (an alert); one clears the other.
+// A slot or a section shows what it is doing or did in its status (a section the kit's notes
+// under it), and what went wrong apart, in its error (an alert); one clears the other.
 
 const statusElement = (part) => $(`${part}-status`) ?? $(`${part}-message`);
 
@@ -28,6 +28,7 @@ function tell(part, text, kind = '') {
   status.textContent = text;
   status.className = `${status.classList.contains('message') ? 'message' : 'status'} ${kind}`;
   $(`${part}-error`).textContent = '';
+  $(`${part}-notes`)?.replaceChildren();
 }
 
 function warn(part, text) {
@@ -46,10 +47,15 @@ function showProgress(part, progress) {
   tell(part, `${sentence(progress.step)}…`, 'busy');
 }
 
-// The kit's notes as sentences: one that begins with a file's name keeps the name as it is.
-function notesText(notes, names) {
-  return notes.map((note) => (names.some((name) => name && note.startsWith(`${name}: `)) ? note : sentence(note)))
-    .map((note) => ` ${note}.`).join('');
+// Lists the kit's notes of what was done, guessed or found under a section's message, as
+// sentences: one that begins with a file's name keeps the name as it is.
+function showNotes(part, notes, names = []) {
+  $(`${part}-notes`).replaceChildren(...notes.map((note) => {
+    const item = document.createElement('li');
+    const named = names.some((name) => name && note.startsWith(`${name}: `));
+    item.textContent = `${named ? note : sentence(note)}.`;
+    return item;
+  }));
 }
 
 const took = (milliseconds) => (milliseconds < 1000 ? `${Math.round(milliseconds)} ms` : `${(milliseconds / 1000).toFixed(1)} s`);
@@ -324,7 +330,8 @@ async function encode() {
     $('encode-results').hidden = false;
     showProgress('encode', null);
     const names = HIDING.map((name) => chosen[name]?.label);
-    tell('encode', `Done in ${took(milliseconds)}.${notesText(notes, names)}`);
+    tell('encode', `Done in ${took(milliseconds)}.`);
+    showNotes('encode', notes, names);
   } catch (error) {
     if (request !== requests.encode) return;
     // Nothing of an earlier hiding stays on offer beside the refusal.
@@ -363,12 +370,12 @@ function decodedFigure(picture) {
   return figure;
 }
 
-// What was taken out, in the kit's words, with its notes of what was guessed or found.
-function decodeSummary({ used, keyed, raw, notes }, label) {
+// What was taken out, in the kit's words.
+function decodeSummary({ used, keyed, raw }) {
   const what = keyed ? `Opened with the password: ${used.words}.` : `${sentence(used.words)}.`;
   const shown = raw ? ' Shown as the raw levels: the stored bits at full range.'
     : ' Reconstructed: the dither\'s grain filtered out.';
-  return what + notesText(notes, [label]) + shown;
+  return what + shown;
 }
 
 function clearDecodeResults() {
@@ -411,7 +418,8 @@ async function decode() {
     results.hidden = false;
     results.setAttribute('aria-busy', 'false');
     showProgress('decode', null);
-    tell('decode', decodeSummary(result, coded.label));
+    tell('decode', decodeSummary(result));
+    showNotes('decode', result.notes, [coded.label]);
   } catch (error) {
     if (request !== requests.decode) return;
     // Nothing of an earlier picture stays on offer.

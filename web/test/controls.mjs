@@ -78,6 +78,13 @@ export function controls(page, downloads) {
       return (await said(part)).text;
     },
 
+    // The kit's notes a section lists, once one matches `pattern`.
+    async waitForNotes(part, pattern) {
+      await page.waitForFunction((part, source) => [...document.querySelectorAll(`#${part}-notes li`)]
+        .some((note) => new RegExp(source).test(note.textContent)), {}, part, pattern.source);
+      return page.$$eval(`#${part}-notes li`, (notes) => notes.map((note) => note.textContent));
+    },
+
     // Clicks a download link and gives back the file once the browser has written it whole,
     // with the link's name for it and its text.
     async download(selector) {

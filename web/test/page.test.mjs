@@ -134,7 +134,9 @@ test('decoding the coded picture shows each hidden picture, raw or reconstructed
 
   await page.select('#decode-build', '');
   await page.select('#decode-content', '');
-  assert.match(await use.waitForMessage('decode', /guessed from the picture/), /^Hidden pictures 1 and 2, written by vornhold2\. Main-coded\.bmp: assuming hidden pictures 1 and 2, written by vornhold2 \(guessed from the picture/);
+  const [guessed] = await use.waitForNotes('decode', /guessed from the picture/);
+  assert.match(guessed, /^Main-coded\.bmp: assuming hidden pictures 1 and 2, written by vornhold2 \(guessed from the picture/);
+  assert.equal((await use.said('decode')).text, 'Hidden pictures 1 and 2, written by vornhold2. Reconstructed: the dither\'s grain filtered out.');
   await screenshot('#decode', 'web-decode.png');
 });
 
@@ -177,8 +179,9 @@ test('a hidden picture of another size is scaled into the frame as chosen; one t
   await page.waitForFunction(() => /cropped around the centre\)$/.test(document.getElementById('hidden1-status').textContent));
   await page.waitForSelector('#encode-button:not([disabled])');
   await page.click('#encode-button');
-  assert.match(await use.waitForMessage('encode', /^Done/),
-    / Hidden picture 1 scaled from 37x21 to 902x512 and cropped around the centre to 512x512\.$/);
+  await use.waitForMessage('encode', /^Done/);
+  assert.deepEqual(await use.waitForNotes('encode', /scaled/),
+    ['Hidden picture 1 scaled from 37x21 to 902x512 and cropped around the centre to 512x512.']);
   await page.click('input[name=encode-fit][value=contain]');
   await page.click('#classic-options-summary');
 
@@ -284,6 +287,14 @@ test('hiding with a password, and taking out with a wrong password and the right
   assert.equal(hidden1.fileName, 'keyed-hidden-1.bmp');
   assertSameBytes(rgbOf(hidden1).rgb, await pngPixels(readFileSync(join(folder, 'out', 'hidden-1.png'))),
     'hidden picture 1 from the page against vorn\'s');
+
+  // A picture hidden without a password, given one, is taken out all the same, and says so.
+  await chooseFile('coded', join(downloads, 'Main-coded.bmp'));
+  assert.deepEqual(await use.waitForNotes('decode', /holds no keyed picture/), [
+    'Main-coded.bmp: holds no keyed picture; its hidden pictures are taken out without the password.',
+    'Main-coded.bmp: assuming hidden pictures 1 and 2, written by vornhold2 (guessed from the picture; give --hidden and --build to choose).',
+  ]);
+  assert.match((await use.said('decode')).text, /^Hidden pictures 1 and 2, written by vornhold2\. /);
   await typeInto('#decode-password', '');
   await page.$eval('#decode-password', (field) => field.dispatchEvent(new Event('input')));
 });
