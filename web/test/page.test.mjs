@@ -116,7 +116,10 @@ test('decoding the coded picture shows each hidden picture, raw or reconstructed
   assert.match(await page.$eval('#decode-message', (m) => m.textContent),
     /^Hidden pictures 1 and 2, written by vornhold2\. Shown as the raw levels/);
   const wanted = hiddenFromProgramFiles();
-  assertSameBytes(await download('#hidden-1-bmp'), wanted.hidden1, 'hidden-1.bmp');
+  // Named after the coded picture, without its "-coded".
+  const hidden1 = await download('#hidden-1-bmp');
+  assert.equal(hidden1.fileName, 'Main-hidden-1.bmp');
+  assertSameBytes(hidden1, wanted.hidden1, 'hidden-1.bmp');
   assertSameBytes(await download('#hidden-2-bmp'), wanted.hidden2, 'hidden-2.bmp');
   assertSameBytes(await download('#revealed-bmp'), expected.revealed, 'out.bmp');
   assertSameBytes(await pngPixels(await download('#hidden-1-png')), rgbOf(wanted.hidden1).rgb, 'hidden-1.png');
