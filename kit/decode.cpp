@@ -120,12 +120,16 @@ status settled_layout(const vorn_layout_scores& scores, const std::vector<vorn_l
     for (const vorn_layout layout : ranked)
         if (scores.layout[layout].fit >= plausible_fit) named.push_back(layout);
     if (named.empty()) named = allowed;
-    std::string text = name + ": cannot tell " + (named.size() > 1 ? "what it holds: " : "for sure what it holds: perhaps ");
+    // Where only the build is unknown, the builds are named; otherwise what each layout holds.
+    bool one_content = true;
+    for (const vorn_layout layout : named) one_content = one_content && layout_content(layout) == layout_content(named[0]);
+    std::string text = name + ": cannot tell " + (one_content && named.size() > 1 ? "which build wrote it: "
+                                                  : named.size() > 1                ? "what it holds: "
+                                                                                    : "for sure what it holds: perhaps ");
     for (size_t i = 0; i < named.size(); ++i) {
         if (i > 0) text += i + 1 == named.size() ? " or " : ", ";
-        const std::optional<content> holds = layout_content(named[i]);
-        text += content_text(*holds);
-        if (holds != content::hidden1) text += std::string(" by ") + build_name(layout_build(named[i]).value_or(VORN_VORNHOLD2));
+        text += one_content && named.size() > 1 ? build_name(layout_build(named[i]).value_or(VORN_VORNHOLD2))
+                                                : content_text(layout_content(named[i]).value_or(content::both));
         text += " (" + (request.command.empty() ? "" : request.command + " ") + layout_options(named[i]) + ")";
     }
     return {fault::input, text};
