@@ -295,21 +295,18 @@ struct carry_tally {
     }
 
     // From -1 (never continues) to 1 (always continues), mapped from the share of wraps: a
-    // share of 0.15 or less means independent parts, 0.45 or more one value. Fewer than
-    // `fewest_carries` steps say nothing: nullopt-like `unknown`.
+    // share of `independent` or less means independent parts, `continuing` or more one value.
+    // Fewer than `fewest_carries` steps say nothing: `unknown`.
     static constexpr double unknown = 2;
-    double continuation() const
+    double continuation(double independent = 0.15, double continuing = 0.45, double otherwise = unknown) const
     {
         constexpr uint64_t fewest_carries = 48;
-        constexpr double independent = 0.15, continuing = 0.45;
-        if (steps < fewest_carries) return unknown;
+        if (steps < fewest_carries) return otherwise;
         const double share = double(balance) / double(steps);
         const double figure = (share - independent) / (continuing - independent) * 2 - 1;
         return figure < -1 ? -1 : figure > 1 ? 1 : figure;
     }
 };
-
-double clipped(double figure) { return figure < -1 ? -1 : figure > 1 ? 1 : figure; }
 
 // The figure for "these parts continue into one another", and for "they are independent",
 // with `otherwise` where too few steps tell.
@@ -324,11 +321,6 @@ double independent(const carry_tally& carry, double otherwise)
     return figure == carry_tally::unknown ? otherwise : -figure;
 }
 
-// Bits 3 and 2 read as a picture of their own, in every way a layout could: each bit order, in
-// place and unscrambled. Beside hidden picture 1 alone they are the carrier's, and none of
-// these should look like a picture unless they continue the carrier.
-constexpr reading carrier_bits_readings[] = {
-    {false, 2, 2, false}, {false, 2, 2, true}, {true, 0, 2, false}, {true, 0, 2, true}};
 // The carrier's 4-bit nibble, bits 3 and 2, and bits 1 and 0, in place.
 constexpr reading nibble{false, 4, 4, false}, bits_3_2{false, 2, 2, false}, bits_1_0{false, 0, 2, false};
 
@@ -351,7 +343,6 @@ struct layout_tallies {
 
 struct score_tallies {
     layout_tallies layouts[layout_count];
-    step_tally carrier_bits[4];
     carry_tally nibble_into_3_2, bits_3_2_into_1_0;
 
     void add(const byte_pair& p)
@@ -371,10 +362,6 @@ struct score_tallies {
                 const reading whole = picture_reading(info, 2), upper = upper_half(whole), lower = lower_half(whole);
                 t.within.add(p.at(upper, 0), p.at(upper, 1), p.at(lower, 0), p.at(lower, 1));
             }
-        }
-        for (int i = 0; i < 4; ++i) {
-            const reading& r = carrier_bits_readings[i];
-            carrier_bits[i].add(p.at(r, 0), p.at(r, 1));
         }
         nibble_into_3_2.add(p.at(nibble, 0), p.at(nibble, 1), p.at(bits_3_2, 0), p.at(bits_3_2, 1));
         bits_3_2_into_1_0.add(p.at(bits_3_2, 0), p.at(bits_3_2, 1), p.at(bits_1_0, 0), p.at(bits_1_0, 1));
@@ -396,17 +383,6 @@ void add_score_pair(score_tallies& t, const picture_view& view, uint32_t x0, uin
 // The figures of vorn.h's vorn_layout_score from the tallies.
 void score(const score_tallies& t, vorn_layout_scores& scores)
 {
-    // The best any reading of bits 3 and 2 looks as a picture, alone or as the top of a 4-bit one.
-    double carrier_bits_as_picture = -1;
-    for (const step_tally& tally : t.carrier_bits)
-        if (tally.figure() > carrier_bits_as_picture) carrier_bits_as_picture = tally.figure();
-    for (int i = 0; i < layout_count; ++i)
-        if (layout_table[i].picture[1].bits == 4 && !holds(layout_table[i], 1)) {
-            const double figure = t.layouts[i].pictures[1].figure();
-            if (figure > carrier_bits_as_picture) carrier_bits_as_picture = figure;
-        }
-    const double no_picture_there = clipped(1 - 2 * (carrier_bits_as_picture > 0 ? carrier_bits_as_picture : 0));
-
     for (int i = 0; i < layout_count; ++i) {
         const vorn_layout_info& info = layout_table[i];
         vorn_layout_score& s = scores.layout[i];
@@ -420,12 +396,11 @@ void score(const score_tallies& t, vorn_layout_scores& scores)
             }
         double relations;
         if (info.carrier_bits == 6) {
-            // Bits 3 and 2 are the carrier's: they continue its nibble (a smooth carrier), or at
-            // least hold no picture in any reading (a grainy one); and the hidden picture below
-            // them is its own, not their continuation (a picture with nothing hidden).
-            const double carrier = continues(t.nibble_into_3_2, -1);
-            relations = std::min(carrier > no_picture_there ? carrier : no_picture_there,
-                                 independent(t.bits_3_2_into_1_0, 1));
+            // Bits 3 and 2 are the carrier's: they continue its nibble, if more weakly where the
+            // carrier is grainy (its 6-bit neighbours then differ by more than a carry), and the
+            // hidden picture below them is its own, not their continuation (a picture with
+            // nothing hidden).
+            relations = std::min(t.nibble_into_3_2.continuation(0.05, 0.3, -1), independent(t.bits_3_2_into_1_0, 1));
         } else if (holds(info, 1) && holds(info, 2)) {
             // The field is not the carrier's, and hidden picture 2 is not hidden picture 1's top.
             relations = std::min(independent(t.nibble_into_3_2, 1), independent(t.layouts[i].within, 1));
