@@ -271,7 +271,8 @@ struct step_tally {
         const double chance = step / (1 - same);
         if (chance >= 0.999) return -1;
         const double seen = double(steps) / double(changes);
-        return (seen - chance) / (1 - chance);
+        const double figure = (seen - chance) / (1 - chance);
+        return figure < -1 ? -1 : figure;  // far rougher than noise says no more than noise
     }
 };
 
