@@ -133,9 +133,13 @@ status hide(input_picture&& carrier, input_picture* hidden1, input_picture* hidd
 // ---- Taking out --------------------------------------------------------------------------------
 
 struct decode_request {
-    std::optional<vorn_build> build;  // the build that wrote it; guessed when not given
-    std::optional<content> holds;     // what it holds; guessed when not given
+    std::optional<vorn_build> build;  // the build that wrote it; found from the picture when not given
+    std::optional<content> holds;     // what it holds; found from the picture when not given
     bool keyed = false;               // a password will be given (the layout is then the tag's)
+    // How this front end takes out a given layout, its options (such as "--hidden 2 --build
+    // vornhold") following it: "vorn decode two.png". A refusal that names the layouts a picture
+    // may hold gives the options for each after it; empty: the options alone.
+    std::string command;
 };
 
 struct decode_plan {
@@ -145,7 +149,9 @@ struct decode_plan {
 
 // The decode decision for `coded` (an accepted coder file image named `name`): the layout to
 // take out, from what was given and what the picture shows, or the refusal (a picture whose
-// low bits hold nothing, or look random as a keyed one's do). Needs no key.
+// low bits hold nothing, or look random as a keyed one's do). What was not given is taken from
+// the picture only when its figures settle it (vorn_score_layouts); otherwise it is refused,
+// naming the layouts it may hold and how to ask for each, and never guessed. Needs no key.
 status plan_decode(const bytes& coded, const std::string& name, const decode_request& request, decode_plan& plan);
 
 // Hidden picture `which` of `coded` in `layout`: its stored levels at full range (`raw`) or the
