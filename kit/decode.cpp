@@ -112,8 +112,8 @@ status settled_layout(const vorn_layout_scores& scores, const std::vector<vorn_l
         return {};
     }
     if (!request.holds && !request.build && best < plausible_fit)
-        return {fault::input, name + ": holds no hidden picture (its low bits read as one in no layout); give "
-                                     "--hidden and --build to decode it all the same"};
+        return {fault::input, name + ": holds no hidden picture (its low bits read as one in no layout); name "
+                                     "what it holds and its build to decode it all the same"};
     // The plausible layouts, best first; when none is, every one allowed, in the table's order.
     std::vector<vorn_layout> named;
     for (const vorn_layout layout : ranked)
@@ -150,7 +150,7 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
         if (error != VORN_OK) return {fault::input, name + ": " + vorn_strerror(error)};
         if (!request.holds && !scores.low_bits)
             return {fault::input, name + ": holds no hidden picture (its four low bits are 0 everywhere); "
-                                         "give what it holds (--hidden) to decode it all the same"};
+                                         "name what it holds to decode it all the same"};
         if (!request.holds && looks_keyed(coded))
             return {fault::input, name + ": no hidden picture found (its low bits look random); if it was "
                                          "hidden with a password, give the password"};
@@ -165,7 +165,7 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
         }
         plan.note = name + ": assuming " + content_text(holds);
         if (holds != content::hidden1) plan.note += std::string(", written by ") + build_name(build);
-        plan.note += " (guessed from the picture; give --hidden and --build to choose)";
+        plan.note += " (read from the picture; name what it holds and its build to choose otherwise)";
     }
     plan.layout = layout_for(build, holds);
     return {};

@@ -180,8 +180,8 @@ NOTES = {
                                ["the carrier: its transparency is dropped; only the colours are used"]),
     "what a coded picture holds, guessed": (
         lambda f: vornhold.decode((f / "hidden1_coded.bmp").read_bytes()),
-        ["the coded picture: assuming hidden picture 1 alone (guessed from the picture; give --hidden and --build to "
-         "choose)"]),
+        ["the coded picture: assuming hidden picture 1 alone (read from the picture; name what it holds and its "
+         "build to choose otherwise)"]),
     "a classic picture given a password": (
         lambda f: vornhold.decode(vornhold.encode(f / "keyed_carrier.bmp", f / "keyed_hidden.png"), hidden=1,
                                   password="tea"),

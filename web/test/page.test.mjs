@@ -137,8 +137,8 @@ test('decoding the coded picture shows each hidden picture, raw or reconstructed
 
   await page.select('#decode-build', '');
   await page.select('#decode-content', '');
-  const [guessed] = await use.waitForNotes('decode', /guessed from the picture/);
-  assert.match(guessed, /^Main-coded\.bmp: assuming hidden pictures 1 and 2, written by vornhold2 \(guessed from the picture/);
+  const [guessed] = await use.waitForNotes('decode', /read from the picture/);
+  assert.match(guessed, /^Main-coded\.bmp: assuming hidden pictures 1 and 2, written by vornhold2 \(read from the picture/);
   assert.equal((await use.said('decode')).text, 'Hidden pictures 1 and 2, written by vornhold2. Reconstructed: the dither\'s grain filtered out.');
   await screenshot('#decode', 'web-decode.png');
 });
@@ -295,7 +295,7 @@ test('hiding with a password, and taking out with a wrong password and the right
   await chooseFile('coded', join(downloads, 'Main-coded.bmp'));
   assert.deepEqual(await use.waitForNotes('decode', /holds no keyed picture/), [
     'Main-coded.bmp: holds no keyed picture; its hidden pictures are taken out without the password.',
-    'Main-coded.bmp: assuming hidden pictures 1 and 2, written by vornhold2 (guessed from the picture; give --hidden and --build to choose).',
+    'Main-coded.bmp: assuming hidden pictures 1 and 2, written by vornhold2 (read from the picture; name what it holds and its build to choose otherwise).',
   ]);
   assert.match((await use.said('decode')).text, /^Hidden pictures 1 and 2, written by vornhold2\. /);
   await typeInto('#decode-password', '');
