@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "compact_steps.h"
 #include "fault.h"
 #include "keyed_steps.h"
 #include "kit.h"
@@ -139,6 +140,9 @@ status settled_layout(const vorn_layout_scores& scores, const std::vector<vorn_l
 status plan_decode(const bytes& coded, const std::string& name, const decode_request& request, decode_plan& plan)
 {
     plan = decode_plan();
+    // A compact picture without a password is known from its header alone, before any guess.
+    const status tried = guarded(name, [&] { plan.compact = opens_as_compact(coded); });
+    if (!tried.ok() || plan.compact) return tried;
     if (request.keyed) return has_keyed() ? status() : status{fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     vorn_build build = request.build.value_or(VORN_VORNHOLD2);
     content holds = request.holds.value_or(content::both);
@@ -230,6 +234,16 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
     bytes coded = std::move(coded_picture);
     decode_request plain = request;
     plain.keyed = false;
+    // Compact pictures first: without a password (anyone may open those), then under the one given.
+    bool opened_compact = false;
+    status compact = guarded(name, [&] {
+        opened_compact = open_compact(coded, name, nullptr, request.limits, result, report);
+        if (opened_compact && password)
+            result.notes.push_back(name + ": a compact picture without a password; it opens without one");
+        if (!opened_compact && password)
+            opened_compact = open_compact(coded, name, password, request.limits, result, report);
+    });
+    if (!compact.ok() || opened_compact) return compact;
     if (password) {
         vorn_layout layout;
         const status opened = open_keyed(coded, name, *password, raw, layout, result.pictures, report);

@@ -62,7 +62,7 @@ def test_arrays_in_and_out_are_the_pixels_of_the_files(pictures, tmp_path):
 OUTPUTS = {
     "build vornhold, picture 2 alone": (
         lambda f: vornhold.encode(f / "plain24.bmp", None, f / "hidden.png", build="vornhold", format="BMP"),
-        ["encode", "plain24.bmp", "--hidden2", "hidden.png", "--build", "vornhold", "-o", "OUT.bmp"]),
+        ["encode", "--classic", "plain24.bmp", "--hidden2", "hidden.png", "--build", "vornhold", "-o", "OUT.bmp"]),
     "reveal to PNG": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp"),
                       ["reveal", "hidden1_coded.bmp", "-o", "OUT.png"]),
     "reveal to BMP": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp", format="bmp"),

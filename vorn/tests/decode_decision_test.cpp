@@ -92,7 +92,7 @@ TEST_F(vorn_decision_test, decoding_without_hints_takes_out_what_was_hidden_or_r
         SCOPED_TRACE("row " + std::to_string(++row_number));
         const fs::path run = "row" + std::to_string(row_number);
         fs::create_directory(run);
-        std::vector<std::string> encode{"encode", written(row.carrier, (run / "carrier").string()), "-o",
+        std::vector<std::string> encode{"encode", "--classic", written(row.carrier, (run / "carrier").string()), "-o",
                                         (run / "coded.png").string(), "--build", row.build, "--fit", row.fit, "-q"};
         for (int which = 1; which <= 2; ++which) {
             const picture_spec& hidden = which == 1 ? row.hidden1 : row.hidden2;
@@ -159,7 +159,7 @@ TEST_F(vorn_decision_test, photographs_with_nothing_hidden_are_refused)
 TEST_F(vorn_decision_test, a_refusal_gives_the_command_for_each_layout_it_may_be)
 {
     write_bytes("grey.bmp", bmp_of(bytes(size_t(64) * 64 * 3, 136), 64, 64));
-    ASSERT_EQ(run_vorn({"encode", "Main.bmp", "--hidden2", "grey.bmp", "-o", "flat one.png"}).code, 0);
+    ASSERT_EQ(run_vorn({"encode", "--classic", "Main.bmp", "--hidden2", "grey.bmp", "-o", "flat one.png"}).code, 0);
     const vorn_run run = run_vorn({"decode", "flat one.png", "--hidden", "2", "-o", "out dir"});
     EXPECT_EQ(run.code, 3);
     EXPECT_EQ(run.err, "vorn: flat one.png: cannot tell which build wrote it: vornhold (vorn decode 'flat one.png' -o "

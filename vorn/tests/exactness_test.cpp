@@ -29,7 +29,7 @@ TEST_F(vorn_exactness_test, encode_and_reveal_write_the_programs_bytes)
         SCOPED_TRACE(build);
         fs::remove("Coded.bmp");
         run_coder_in(".", build);
-        ASSERT_EQ(run_vorn({"encode", "Main.bmp", "--hidden1", "Hidden 1.bmp", "--hidden2",
+        ASSERT_EQ(run_vorn({"encode", "--classic", "Main.bmp", "--hidden1", "Hidden 1.bmp", "--hidden2",
                             "Hidden 2.bmp", "--build", build, "-o", "coded.bmp", "-f"})
                       .code,
                   0);

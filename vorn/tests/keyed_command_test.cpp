@@ -31,14 +31,15 @@ protected:
 
 TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
 {
-    // Keyed once from a file, once from the terminal (asked twice): the rows below decode them.
-    ASSERT_EQ(run_vorn({"encode", "carrier.png", "--hidden1", "secret.png", "--hidden2", "secret.png",
+    // Keyed in the classic form once from a file, once from the terminal (asked twice): the rows
+    // below decode them. (The compact form's keyed pictures have tests of their own.)
+    ASSERT_EQ(run_vorn({"encode", "--classic", "carrier.png", "--hidden1", "secret.png", "--hidden2", "secret.png",
                         "--password-file", "composed.txt", "-o", "keyed.png"}).code, 0);
     terminal().answers = {"tea", "tea"};
-    ASSERT_EQ(run_vorn({"encode", "carrier.png", "--hidden2", "secret.png", "--password", "-o", "typed.bmp"}).code, 0);
+    ASSERT_EQ(run_vorn({"encode", "--classic", "carrier.png", "--hidden2", "secret.png", "--password", "-o", "typed.bmp"}).code, 0);
     EXPECT_EQ(terminal().prompts, (std::vector<std::string>{"Password: ", "Password again: "}));
     // A BMP carrier with its own header, written as PNG: the key binds the PNG's equivalent BMP.
-    ASSERT_EQ(run_vorn({"encode", "carrier-v5.bmp", "--hidden1", "secret.png", "--password-file", "wrong.txt",
+    ASSERT_EQ(run_vorn({"encode", "--classic", "carrier-v5.bmp", "--hidden1", "secret.png", "--password-file", "wrong.txt",
                         "-o", "v5.png"}).code, 0);
 
     struct {
