@@ -71,7 +71,7 @@ def main():
             holds = random.choice(["1", "2", "both"])
             build = random.choice(["vornhold2", "vornhold"])
             coded = folder / f"coded{case}.png"
-            encode = [vorn, "encode", str(carrier), "-o", str(coded), "-f", "-q", "--build", build,
+            encode = [vorn, "encode", "--classic", str(carrier), "-o", str(coded), "-f", "-q", "--build", build,
                       "--fit", random.choice(["contain", "cover", "stretch"])]
             for which in (["1", "2"] if holds == "both" else [holds]):
                 size = random.choice([(width, height), (512, 512), (640, 480), (480, 640), (300, 200), (1000, 300),

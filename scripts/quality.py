@@ -112,7 +112,7 @@ def measure_set(program, scratch, keyed, entry):
         forms = [("plain", [])] + ([("keyed", ["--password-file", os.path.join(folder, "password")])] if keyed else [])
         for form, password in forms:
             coded = os.path.join(folder, f"{case.replace(' ', '-')}-{form}.bmp")
-            vorn(program, "encode", paths[0], *hidden, "-o", coded, "--build", "vornhold2", "-f", *password)
+            vorn(program, "encode", "--classic", paths[0], *hidden, "-o", coded, "--build", "vornhold2", "-f", *password)
             row[("coded", form)] = psnr(pixels(coded), originals[0])
             for reading, flags in (("reconstructed", []), ("raw", ["--raw"])):
                 if form == "keyed" and reading == "raw":
