@@ -194,6 +194,38 @@ int vorn_layout_holds(vorn_layout layout, int which);
    vorn_check_carrier(). */
 vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_layout *layout);
 
+/* How well a coded picture reads as each layout, for a caller that must decide what it holds
+   and would rather refuse than guess. Each layout's hidden pictures are read as that layout
+   says (their bits, their order, unscrambled where it scrambles them), and each is judged as a
+   dithered picture is: where neighbouring pixels differ, they differ by one level. Pairs of
+   equal pixels say nothing and are left out, so flat areas (the bars of a fitted picture, a
+   plain background) neither help nor hurt a layout. How the field's bits carry into one another
+   says the rest: a 6-bit carrier's bits continue into bits 3 and 2, a 4-bit hidden picture's top
+   bits into its bottom ones, and two hidden pictures or a hidden picture and a 4-bit carrier are
+   independent. Nothing here decides: the caller weighs the figures. */
+#define VORN_LAYOUT_COUNT 6
+
+typedef struct vorn_layout_score {
+    /* Hidden pictures 1 and 2 read as this layout: 1 when neighbours that differ always differ
+       by one level, about 0 for noise, below 0 rougher than noise; -1 where the layout does not
+       hold the picture or too few of its pixels differ to judge it. */
+    double picture[2];
+    /* The layout as a whole, -1 to 1: the least of its pictures' figures and of how well the
+       relations between its bits hold (near 1 for the layout a picture was written in; about 0
+       or below for a picture read in a wrong layout, or one with nothing hidden). */
+    double fit;
+} vorn_layout_score;
+
+typedef struct vorn_layout_scores {
+    int low_bits;                                   /* 0 when every field bit is 0 (nothing hidden) */
+    vorn_layout_score layout[VORN_LAYOUT_COUNT];    /* indexed by vorn_layout; NONE's all -1 */
+} vorn_layout_scores;
+
+/* Scores every layout for a coded picture (the figures above). With low_bits 0 every figure is
+   -1. Looks at up to 192 rows and 768 columns, whatever the picture's size. Errors: those of
+   vorn_check_carrier(), VORN_ERR_ARGUMENT for a null pointer. */
+vorn_error vorn_score_layouts(const uint8_t *coded, size_t length, vorn_layout_scores *scores);
+
 /* Hidden picture `which` (1 or 2) of a coded picture of this layout, as a picture of its own:
    its field taken from each byte, unscrambled where encoding scrambled it, in its own bit
    order, and scaled to the full range of a byte (a 2-bit value v becomes 85 v, a 4-bit one

@@ -156,9 +156,13 @@ status hide(input_picture&& carrier, input_picture* hidden1, input_picture* hidd
 // ---- Taking out --------------------------------------------------------------------------------
 
 struct decode_request {
-    std::optional<vorn_build> build;  // the build that wrote it; guessed when not given
-    std::optional<content> holds;     // what it holds; guessed when not given
+    std::optional<vorn_build> build;  // the build that wrote it; found from the picture when not given
+    std::optional<content> holds;     // what it holds; found from the picture when not given
     bool keyed = false;               // a password will be given (the layout is then the tag's)
+    // How this front end takes out a given layout, its options (such as "--hidden 2 --build
+    // vornhold") following it: "vorn decode two.png". A refusal that names the layouts a picture
+    // may hold gives the options for each after it; empty: the options alone.
+    std::string command;
     read_limits limits;               // what a compact picture's stored pictures may cost
 };
 
@@ -171,8 +175,10 @@ struct decode_plan {
 // The decode decision for `coded` (an accepted coder file image named `name`): a compact
 // picture that opens without a password, else the classic layout to take out, from what was
 // given and what the picture shows, or the refusal (a picture whose low bits hold nothing, look
-// random as a keyed or a changed compact one's do, or continue its colours as a photograph's
-// do). Needs no key.
+// random as a keyed or a changed compact one's do, or read as no layout, as a photograph's do).
+// What was not given is taken from the picture only when its figures settle it
+// (vorn_score_layouts); otherwise it is refused, naming the layouts it may hold and how to ask
+// for each, and never guessed. Needs no key.
 status plan_decode(const bytes& coded, const std::string& name, const decode_request& request, decode_plan& plan);
 
 // Hidden picture `which` of `coded` in `layout`: its stored levels at full range (`raw`) or the
@@ -263,5 +269,40 @@ namespace kit {
 // The three programs' decoding of `coded` (an accepted coder file image named `name`) as `build`
 // decodes it: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`.
 status program_decode(bytes& coded, const std::string& name, vorn_build build, bytes& decoded1);
+
+}  // namespace kit
+
+// ---- What a page offers and asks (for the web page) -------------------------------------------
+//
+// A page offers its results as downloads named after the pictures they came from, with their
+// sizes; it asks for a new password twice; and it learns from the key derivation's end when a
+// keyed call moves on, which the kit's own reports cannot say inside the engine's one call.
+namespace kit {
+
+// What a page offers to download.
+enum class offered { coded, hidden1, hidden2, revealed };
+
+// The words for them, as their file names end: "coded", "hidden-1", "hidden-2", "revealed". An
+// unknown word is a usage fault naming it and the words taken.
+status offered_from_word(const std::string& word, offered& what);
+
+// The name of a file offered, made from the name of the file it came from (`from`): its name
+// without the folder and the extension ("picture" when nothing is left, as for a pasted
+// picture), less a "-coded" it ends with, a dash, the offer's word and the format's extension:
+// "holiday-coded.png" from "holiday.jpg", "holiday-hidden-1.png" from "holiday-coded.png".
+std::string offered_file_name(const std::string& from, offered what, output_format format);
+
+// A file's size as people read it: "812 bytes", "245 KB", "4.2 MB", "18 MB", 1000 bytes to the
+// KB.
+std::string file_size_words(uint64_t size);
+
+// Whether a password and its confirmation were typed alike: equal, or equal once normalised
+// (they then give the same key). An input fault when they differ, since a slip in a password
+// nobody can recover loses the pictures.
+status check_typed_twice(const std::string& password, const std::string& confirmation);
+
+// The step a keyed call is on once its key is derived: "dithering and encrypting" when hiding,
+// "decrypting" when opening.
+std::string step_after_key(bool hiding);
 
 }  // namespace kit

@@ -13,6 +13,22 @@
 #include "side_by_side.h"
 #include "terminal.h"
 
+namespace {
+
+// A path as a shell takes it back: as it is when it holds nothing a shell reads otherwise, else
+// in single quotes (a quote inside written '\'').
+std::string typed(const std::string& path)
+{
+    const bool plain = !path.empty() && path.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                                "0123456789_-+.,/:@%=") == std::string::npos;
+    if (plain) return path;
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
 void run_decode(const options& given, std::ostream& out, std::ostream& err)
 {
     const int64_t start = steady_ms();
@@ -25,6 +41,7 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
     request.build = given.build;
     request.holds = given.content;
     request.keyed = wants_password(given);
+    request.command = "vorn decode " + typed(given.input) + (given.output.empty() ? "" : " -o " + typed(given.output));
     request.limits = given.limits;
     kit::decode_plan plan;
     check(kit::plan_decode(coded, given.input, request, plan));

@@ -92,7 +92,7 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
         {{"decode", "changed.png", "-o", "changed"}, 3, "changed.png: the compact picture was changed after it was coded", {}},
         {{"decode", "cut.bmp", "-o", "cut"}, 3, "cut.bmp: ", {}},
-        {{"decode", "photo.png", "-o", "photo"}, 3, "photo.png: no hidden picture found", {}},
+        {{"decode", "photo.png", "-o", "photo"}, 3, "photo.png: holds no hidden picture", {}},
     };
     for (const row& r : after) {
         SCOPED_TRACE(r.args[1] + " -> " + r.args.back());

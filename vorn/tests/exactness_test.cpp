@@ -73,7 +73,7 @@ TEST_F(vorn_exactness_test, decode_writes_the_fields_the_coder_decodes)
         ASSERT_EQ(decode.code, 0) << decode.err;
         EXPECT_EQ(decode.err, "vorn: " + coded.string() + ": assuming hidden picture" +
                                   (c.hidden1 ? "s 1 and 2" : " 2 alone") + ", written by " + c.build +
-                                  " (guessed from the picture; give --hidden and --build to choose)\n");
+                                  " (read from the picture; name what it holds and its build to choose otherwise)\n");
         const bytes written = read_bytes(run / ("hidden-" + std::to_string(c.picture) + ".png"));
         EXPECT_EQ(png_pixels(written), mapped_pixels(read_bytes(run / c.decoded), c.field));
     }

@@ -84,7 +84,7 @@ TEST_F(vorn_usability_test, decode_says_what_it_guessed_and_only_that)
         const char* note;  // a piece of stderr; null: nothing at all
     } rows[] = {
         {{"decode", "one.png", "-o", "given", "--hidden", "1"}, nullptr},
-        {{"decode", "one.png", "-o", "guessed"}, "one.png: assuming hidden picture 1 alone (guessed from the picture"},
+        {{"decode", "one.png", "-o", "guessed"}, "one.png: assuming hidden picture 1 alone (read from the picture"},
         {{"decode", "one.png", "-o", "keyless", "--password-file", "pw.txt"},
          "one.png: holds no keyed picture; its hidden pictures are taken out without the password"},
     };
