@@ -144,6 +144,11 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
     const status tried = guarded(name, [&] { plan.compact = opens_as_compact(coded); });
     if (!tried.ok() || plan.compact) return tried;
     if (request.keyed) return has_keyed() ? status() : status{fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
+    // Low bits that look random (a keyed picture's, or one changed after it was coded) hold no
+    // classic picture whatever layout is named: taken out, they would give noise.
+    if (request.holds && looks_keyed(coded))
+        return {fault::input, name + ": no hidden picture found (its low bits look random); if it was "
+                                     "hidden with a password, give the password"};
     vorn_build build = request.build.value_or(VORN_VORNHOLD2);
     content holds = request.holds.value_or(content::both);
     // Hidden picture 1 alone is laid out alike by both builds: given it, nothing is looked for.
