@@ -72,15 +72,6 @@ double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t
     return psnr_of(double(squared) / double(uint64_t(g.width) * 3 * g.height));
 }
 
-// The password as the format takes it, an input fault otherwise.
-std::string normalised(const std::string& typed)
-{
-    std::string password;
-    const kit::status valid = kit::normalise_password(typed, password);
-    if (!valid.ok()) raise_fault(valid.kind, valid.text);
-    return password;
-}
-
 }  // namespace
 
 void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)[2], const kit::hide_request& request,

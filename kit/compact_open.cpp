@@ -5,17 +5,6 @@
 #include "compact_steps.h"
 #include "fault.h"
 
-namespace {
-
-std::string normalised(const std::string& typed)
-{
-    std::string password;
-    const kit::status valid = kit::normalise_password(typed, password);
-    if (!valid.ok()) raise_fault(valid.kind, valid.text);
-    return password;
-}
-
-}  // namespace
 
 bool opens_as_compact(const std::vector<uint8_t>& coded)
 {

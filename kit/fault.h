@@ -25,6 +25,15 @@ inline std::string memory_text(const std::string& name)
            "not enough memory for these pictures; free some memory or use smaller pictures";
 }
 
+// The password as the keyed forms take it (NFC UTF-8, not empty), raising the refusal otherwise.
+inline std::string normalised(const std::string& typed)
+{
+    std::string password;
+    const kit::status valid = kit::normalise_password(typed, password);
+    if (!valid.ok()) raise_fault(valid.kind, valid.text);
+    return password;
+}
+
 // Runs `body` and returns what stopped it, if anything, as a status.
 template <typename Body>
 kit::status guarded(const std::string& name, Body body)

@@ -19,15 +19,6 @@ namespace {
     raise_fault(kit::fault::input, name + ": " + vorn_strerror(error));
 }
 
-// The password as NFC UTF-8, raising an input fault when it is not UTF-8 or empty.
-std::string normalised(const std::string& typed)
-{
-    std::string password;
-    const kit::status valid = kit::normalise_password(typed, password);
-    if (!valid.ok()) raise_fault(valid.kind, valid.text);
-    return password;
-}
-
 }  // namespace
 
 void keyed_hide(std::vector<uint8_t>& carrier, std::vector<uint8_t> (&hidden)[2], vorn_build build,
