@@ -41,18 +41,18 @@ bytes through_jpeg(const bytes& bmp)
 
 // A sample (its file name), cropped and scaled to width x height (0: as it is), in a file of
 // `format`: 'b' BMP, 'p' PNG, 'j' JPEG.
-struct picture_spec {
+struct picture_recipe {
     const char* sample;
     uint32_t width, height;
     char format;
 };
 
-std::string written(const picture_spec& spec, const std::string& name)
+std::string written(const picture_recipe& recipe, const std::string& name)
 {
-    bytes bmp = read_bytes(spec.sample);
-    if (spec.width) bmp = fitted(bmp, spec.width, spec.height, VORN_FIT_COVER);
-    const std::string path = name + (spec.format == 'b' ? ".bmp" : spec.format == 'p' ? ".png" : ".jpg");
-    write_bytes(path, spec.format == 'b' ? bmp : spec.format == 'p' ? png_of(bmp, 2, 8) : jpeg_of(bmp));
+    bytes bmp = read_bytes(recipe.sample);
+    if (recipe.width) bmp = fitted(bmp, recipe.width, recipe.height, VORN_FIT_COVER);
+    const std::string path = name + (recipe.format == 'b' ? ".bmp" : recipe.format == 'p' ? ".png" : ".jpg");
+    write_bytes(path, recipe.format == 'b' ? bmp : recipe.format == 'p' ? png_of(bmp, 2, 8) : jpeg_of(bmp));
     return path;
 }
 
@@ -60,9 +60,9 @@ std::string written(const picture_spec& spec, const std::string& name)
 // and not, in every format: `vorn decode` without hints takes out what was hidden or refuses.
 TEST_F(vorn_decision_test, decoding_without_hints_takes_out_what_was_hidden_or_refuses)
 {
-    const picture_spec none{nullptr, 0, 0, 0};
+    const picture_recipe none{nullptr, 0, 0, 0};
     const struct {
-        picture_spec carrier, hidden1, hidden2;
+        picture_recipe carrier, hidden1, hidden2;
         const char* build;
         const char* fit;
     } rows[] = {
@@ -95,7 +95,7 @@ TEST_F(vorn_decision_test, decoding_without_hints_takes_out_what_was_hidden_or_r
         std::vector<std::string> encode{"encode", "--classic", written(row.carrier, (run / "carrier").string()), "-o",
                                         (run / "coded.png").string(), "--build", row.build, "--fit", row.fit, "-q"};
         for (int which = 1; which <= 2; ++which) {
-            const picture_spec& hidden = which == 1 ? row.hidden1 : row.hidden2;
+            const picture_recipe& hidden = which == 1 ? row.hidden1 : row.hidden2;
             if (!hidden.sample) continue;
             encode.push_back("--hidden" + std::to_string(which));
             encode.push_back(written(hidden, (run / ("hidden" + std::to_string(which))).string()));
