@@ -57,6 +57,10 @@ status check_hide(bool hidden1, bool hidden2, bool keyed, hiding_form form, unsi
         if (!hidden1 && !hidden2 && !keyed)
             return {fault::usage, "nothing to hide: give hidden picture 1 or 2 (only the classic form writes the "
                                   "carrier alone)"};
+    } else if (carrier_bits != 0) {
+        // The classic layouts fix the low bits each hidden picture takes.
+        return {fault::usage, "the carrier's low bits (k) are chosen in the compact form only; the classic form's "
+                              "layouts fix them"};
     }
     if (keyed && !has_keyed()) return {fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     if (keyed && !hidden1 && !hidden2)

@@ -110,6 +110,9 @@ status file_of(bytes&& image, output_format format, picture_kind kind, const std
 // anyone can (docs/compact-form.md).
 enum class hiding_form { classic, compact };
 
+// "classic" or "compact"; nullopt for any other word.
+std::optional<hiding_form> form_named(const std::string& word);
+
 struct hide_request {
     // Classic until every front end offers the compact form; vorn asks for compact by default.
     hiding_form form = hiding_form::classic;
@@ -136,7 +139,7 @@ struct hide_result {
 
 // Whether a hiding of these pictures can be asked for, before anything is read or a password
 // asked: a password keys hidden pictures, so it needs one, and so does the compact form; k is 1
-// to 4.
+// to 4, and given only with the compact form (0: not given).
 status check_hide(bool hidden1, bool hidden2, bool keyed, hiding_form form = hiding_form::classic,
                   unsigned carrier_bits = 0);
 
@@ -249,15 +252,16 @@ void wipe(std::string& secret);
 // ---- Words given as values ---------------------------------------------------------------------
 //
 // For front ends whose settings are arguments rather than options (the Python module): the
-// words of build_named, content_named and fit_named, and an output format named by itself ("png"
-// or "bmp", any case, taken and refused as format_for takes and refuses an output's extension,
-// "jpg" too for viewing). An unknown word is a usage fault whose text names it and the words
-// taken.
+// words of build_named, content_named, fit_named and form_named, and an output format named by
+// itself ("png" or "bmp", any case, taken and refused as format_for takes and refuses an output's
+// extension, "jpg" too for viewing). An unknown word is a usage fault whose text names it and the
+// words taken.
 namespace kit {
 
 status build_from_word(const std::string& word, vorn_build& build);
 status content_from_word(const std::string& word, content& holds);
 status fit_from_word(const std::string& word, vorn_fit& fit);
+status form_from_word(const std::string& word, hiding_form& form);
 status format_from_word(const std::string& word, output_format& format, bool for_viewing = false);
 
 }  // namespace kit

@@ -1,4 +1,4 @@
-// The words users give for builds, contents, fits and output formats.
+// The words users give for builds, contents, fits, hiding forms and output formats.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -34,6 +34,13 @@ std::optional<vorn_fit> fit_named(const std::string& word)
     if (word == "contain") return VORN_FIT_CONTAIN;
     if (word == "cover") return VORN_FIT_COVER;
     if (word == "stretch") return VORN_FIT_STRETCH;
+    return std::nullopt;
+}
+
+std::optional<hiding_form> form_named(const std::string& word)
+{
+    if (word == "classic") return hiding_form::classic;
+    if (word == "compact") return hiding_form::compact;
     return std::nullopt;
 }
 

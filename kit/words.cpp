@@ -37,6 +37,14 @@ status fit_from_word(const std::string& word, vorn_fit& fit)
     return {};
 }
 
+status form_from_word(const std::string& word, hiding_form& form)
+{
+    const std::optional<hiding_form> named = form_named(word);
+    if (!named) return unknown("the form is classic or compact", word);
+    form = *named;
+    return {};
+}
+
 status format_from_word(const std::string& word, output_format& format, bool for_viewing)
 {
     // The word is judged as the extension of an output named with it, so that a format named

@@ -281,6 +281,7 @@ TEST_F(compact_form, checks_what_it_is_asked_before_reading)
         {false, false, true, kit::hiding_form::compact, 0, kit::fault::usage, "a password keys hidden pictures"},
         {true, false, false, kit::hiding_form::compact, 5, kit::fault::usage, "1 to 4 low bits"},
         {false, false, false, kit::hiding_form::classic, 0, kit::fault::none, ""},
+        {true, false, false, kit::hiding_form::classic, 4, kit::fault::usage, "compact form only"},
     };
     for (const row& r : rows) {
         const kit::status status = kit::check_hide(r.hidden1, r.hidden2, r.keyed, r.form, r.k);
