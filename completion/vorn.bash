@@ -39,7 +39,7 @@ _vorn()
     if [[ $cur == -* ]]; then
         local options="-o --output --force --max-megapixels --verbose --help"
         case $command in
-            encode) options+=" --hidden1 --hidden2 --carrier-bits --classic --fit --build --password --password-file" ;;
+            encode) options+=" --hidden1 --hidden2 --carrier-bits --compact --classic --fit --build --password --password-file" ;;
             decode) options+=" --hidden --build --raw --password --password-file" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -20,6 +20,7 @@ struct options {
     std::optional<vorn_build> build;
     std::optional<kit::content> content;  // decode --hidden
     bool classic = false;                  // encode --classic: the programs' layouts
+    bool compact = false;                  // encode --compact: the default form, named
     unsigned carrier_bits = 0;             // encode --carrier-bits: the compact form's k (0: chosen)
     vorn_fit fit = VORN_FIT_CONTAIN;       // encode --fit: hidden pictures of another size
     bool fit_given = false;

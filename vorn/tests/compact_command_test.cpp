@@ -67,7 +67,12 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
          "--fit is for --classic; the compact form keeps each hidden picture at its own size" + see, {}},
         {{"encode", "carrier.png", "--hidden1", "small.png", "--build", "vornhold", "-o", "x.png"}, 2,
          "--build is for --classic; the compact form has no build" + see, {}},
+        {{"encode", "carrier.png", "--hidden1", "small.png", "--compact", "--classic", "-o", "x.png"}, 2,
+         "vorn: --compact and --classic exclude each other" + see, {}},
+        {{"encode", "carrier.png", "--compact", "--hidden1", "small.png", "-o", "named.png"}, 0,
+         "vorn: hidden picture 1 (40x30) as lossless WebP, ", {"named.png"}},
         {{"decode", "carrier.png", "--carrier-bits", "2"}, 2, "unknown option '--carrier-bits'", {}},
+        {{"decode", "carrier.png", "--compact"}, 2, "unknown option '--compact'", {}},
     };
     for (const row& r : before) {
         SCOPED_TRACE(r.args[1] + " -> " + r.args.back());
