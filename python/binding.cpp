@@ -163,14 +163,17 @@ py::bytes bmp_of_pixels(py::handle pixels, const std::string& name)
 py::bytes encode(py::handle carrier, const std::string& carrier_name, py::handle hidden1,
                  const std::string& hidden1_name, py::handle hidden2, const std::string& hidden2_name,
                  const std::string& build_word, const std::string& fit_word, py::handle password_object,
-                 const std::string& format_word)
+                 const std::string& format_word, const std::string& form_word, unsigned carrier_bits)
 {
     kit::output_format format;
     kit::hide_request request;
     check(kit::format_from_word(format_word, format));
     check(kit::build_from_word(build_word, request.build));
     check(kit::fit_from_word(fit_word, request.fit));
-    check(kit::check_hide(!hidden1.is_none(), !hidden2.is_none(), !password_object.is_none()));
+    check(kit::form_from_word(form_word, request.form));
+    request.carrier_bits = carrier_bits;
+    check(kit::check_hide(!hidden1.is_none(), !hidden2.is_none(), !password_object.is_none(), request.form,
+                          request.carrier_bits));
 
     const password_given password(password_object);
     request.password = password.given ? &password.text : nullptr;
@@ -306,7 +309,7 @@ PYBIND11_MODULE(_kit, module)
     module.def("bmp_of_pixels", &bmp_of_pixels, py::arg("pixels"), py::arg("name"));
     module.def("encode", &encode, py::arg("carrier"), py::arg("carrier_name"), py::arg("hidden1"),
                py::arg("hidden1_name"), py::arg("hidden2"), py::arg("hidden2_name"), py::arg("build"), py::arg("fit"),
-               py::arg("password"), py::arg("format"));
+               py::arg("password"), py::arg("format"), py::arg("form"), py::arg("carrier_bits"));
     module.def("decode", &decode, py::arg("coded"), py::arg("name"), py::arg("hidden"), py::arg("build"),
                py::arg("password"), py::arg("raw"), py::arg("as_arrays"));
     module.def("reveal", &reveal, py::arg("picture"), py::arg("name"), py::arg("format"));

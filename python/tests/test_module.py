@@ -2,6 +2,7 @@
 with their classes and texts, passwords, and notes."""
 
 import builtins
+import re
 import struct
 import subprocess
 import sys
@@ -117,6 +118,20 @@ REFUSALS = {
     "a password that is no text": (
         lambda f: vornhold.encode(f / "keyed_carrier.bmp", f / "keyed_hidden.png", password="tea\udc80"),
         vornhold.InputError, "the password is not valid UTF-8"),
+    "an unknown form": (lambda f: vornhold.encode(f / "plain24.bmp", form="small"), vornhold.UsageError,
+                        "the form is classic or compact, not 'small'"),
+    "carrier bits for the classic form": (
+        lambda f: vornhold.encode(f / "plain24.bmp", f / "hidden.png", carrier_bits=2), vornhold.UsageError,
+        "the carrier's low bits (k) are chosen in the compact form only; the classic form's layouts fix them"),
+    "carrier bits beyond 4": (
+        lambda f: vornhold.encode(f / "plain24.bmp", f / "hidden.png", form="compact", carrier_bits=5),
+        vornhold.UsageError, "the compact form gives up 1 to 4 low bits of every colour byte, not 5"),
+    "compact with nothing to hide": (
+        lambda f: vornhold.encode(f / "plain24.bmp", form="compact"), vornhold.UsageError,
+        "nothing to hide: give hidden picture 1 or 2 (only the classic form writes the carrier alone)"),
+    "carrier bits that are no int": (
+        lambda f: vornhold.encode(f / "plain24.bmp", f / "hidden.png", form="compact", carrier_bits="2"), TypeError,
+        "carrier_bits is an int from 1 to 4 or None, not '2'"),
     "a missing file": (lambda f: vornhold.reveal(f / "missing.png"), FileNotFoundError, None),
     "no picture": (lambda f: vornhold.encode(12), TypeError,
                    "the carrier: a picture is file bytes, a path or a numpy array, not int"),
@@ -187,6 +202,9 @@ NOTES = {
                                   password="tea"),
         ["the coded picture: holds no keyed picture; its hidden pictures are taken out without the password"]),
     "nothing guessed": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=1), []),
+    "a compact picture given a password": (
+        lambda f: vornhold.decode((f / "compact.bmp").read_bytes(), password="tea"),
+        ["the coded picture: a compact picture without a password; it opens without one"]),
 }
 
 
@@ -197,3 +215,25 @@ def test_notes_are_warned_at_the_callers_line(call, notes, pictures):
         call(pictures)
     assert [str(warning.message) for warning in warned] == notes
     assert all(warning.category is vornhold.Note and warning.filename == __file__ for warning in warned)
+
+
+# Each row: the compact encode's settings, and the one note it warns (a pattern: the sizes and the
+# carrier's PSNR depend on the random bits drawn), which says how the picture went and what k gives.
+COMPACT_NOTES = {
+    "k chosen": ({}, r"hidden picture 1 \(16x8\) as lossless WebP, \d+ bytes; the carrier keeps [4-7] of its 8 bits "
+                     r"\([\d.]+ dB\)"),
+    "k given": ({"carrier_bits": 4}, r"hidden picture 1 \(16x8\) as lossless WebP, \d+ bytes; the carrier keeps 4 of "
+                                     r"its 8 bits \([\d.]+ dB\)"),
+    "with a password": ({"password": "tea", "carrier_bits": 1}, r".*; the carrier keeps 7 of its 8 bits .*"),
+}
+
+
+@pytest.mark.parametrize("settings, note", COMPACT_NOTES.values(), ids=COMPACT_NOTES.keys())
+def test_a_compact_encode_notes_what_it_stored_and_opens_to_the_picture(settings, note, pictures):
+    with warnings.catch_warnings(record=True) as warned:
+        warnings.simplefilter("always")
+        coded = vornhold.encode(pictures / "keyed_carrier.bmp", pictures / "hidden.png", form="compact", **settings)
+    assert [warning.category for warning in warned] == [vornhold.Note]
+    assert re.fullmatch(note, str(warned[0].message))
+    opened = quiet(lambda: vornhold.decode(coded, password=settings.get("password")))
+    assert opened == {1: (pictures / "compact.hidden-1.png").read_bytes()}

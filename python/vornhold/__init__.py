@@ -2,16 +2,19 @@
 
     import vornhold
     coded = vornhold.encode("photo.jpg", "secret.png")   # the coded picture's PNG bytes
+    small = vornhold.encode("photo.jpg", "secret.png", form="compact")  # kept at its own size
     pictures = vornhold.decode(coded)                     # {1: PNG bytes of the hidden picture}
     revealed = vornhold.reveal(coded)                     # its low bits made visible, as a PNG
 
 A picture is given as a file's bytes (PNG, JPEG or BMP; bytes, bytearray or memoryview), as a
 path (str or os.PathLike), or as a numpy array of uint8, height x width x 3 (RGB) or 4 (RGBA, the
 alpha left out), the top row first. Pictures are read and coded exactly as the vorn command reads
-and codes them, so the same inputs give the same bytes.
+and codes them, so the same inputs give the same bytes (a compact picture draws a fresh salt each
+time, and opens to the same pictures).
 
 What was done on the way (a hidden picture scaled into the carrier's frame, a transparency
-dropped, what a coded picture was taken to hold) is warned as a vornhold.Note. A refusal raises
+dropped, how a compact picture stored each hidden picture, what a coded picture was taken to
+hold) is warned as a vornhold.Note. A refusal raises
 the vornhold.Error of its kind (UsageError, InputError, OutputError, MemoryError) with the text
 vorn would print; a file that cannot be opened raises Python's own OSError.
 """
@@ -46,21 +49,38 @@ def _word(value, setting):
     return value
 
 
+def _carrier_bits(value):
+    """carrier_bits as the kit takes it: 0 when not given, which leaves k to the kit's choice."""
+    if value is None:
+        return 0
+    if not isinstance(value, int) or isinstance(value, bool) or value < 0:
+        raise TypeError(f"carrier_bits is an int from 1 to 4 or None, not {value!r}")
+    return value
+
+
 def encode(carrier, hidden1=None, hidden2=None, *, build="vornhold2", fit="contain", password=None,
-           format="png"):
+           format="png", form="classic", carrier_bits=None):
     """Hides hidden1 and hidden2 (either may be None) in the carrier; returns the coded picture's
     file bytes, PNG or BMP as format says.
 
-    A hidden picture of another size than the carrier is scaled into its frame as fit says:
-    "contain" (whole, centred, black bars), "cover" (filling it, cropped around the centre) or
-    "stretch". build is "vornhold2" or "vornhold", the bit order of hidden picture 2. A password
-    (a str) encrypts and authenticates the hidden pictures: only it takes them out again.
+    form is "classic" (the default: the programs' layouts, the very bytes vorn encode --classic
+    writes) or "compact": each hidden picture at its own size, coded (lossless where it fits) and
+    encrypted in the k lowest bits of every colour byte, k being carrier_bits (1 to 4) or, when
+    None, the one that gives the best balance of the carrier's and the pictures' quality. How each
+    picture was stored and what the carrier keeps is warned as a Note.
+
+    Classic only: a hidden picture of another size than the carrier is scaled into its frame as
+    fit says: "contain" (whole, centred, black bars), "cover" (filling it, cropped around the
+    centre) or "stretch"; build is "vornhold2" or "vornhold", the bit order of hidden picture 2.
+    A password (a str) encrypts and authenticates the hidden pictures: only it takes them out
+    again. Without one a compact picture opens for anyone.
     """
     carrier_file, carrier_name = _file(carrier, "the carrier")
     hidden1_file, hidden1_name = (None, "") if hidden1 is None else _file(hidden1, "hidden picture 1")
     hidden2_file, hidden2_name = (None, "") if hidden2 is None else _file(hidden2, "hidden picture 2")
     return _kit.encode(carrier_file, carrier_name, hidden1_file, hidden1_name, hidden2_file, hidden2_name,
-                       _word(build, "build"), _word(fit, "fit"), password, _word(format, "format"))
+                       _word(build, "build"), _word(fit, "fit"), password, _word(format, "format"),
+                       _word(form, "form"), _carrier_bits(carrier_bits))
 
 
 def decode(coded, *, hidden=None, build=None, password=None, raw=False, as_arrays=False):
@@ -68,7 +88,9 @@ def decode(coded, *, hidden=None, build=None, password=None, raw=False, as_array
     hidden picture it holds, as PNG file bytes, or as numpy arrays (height x width x 3 uint8)
     with as_arrays.
 
-    What it holds (hidden: 1, 2 or "both") and the build that wrote it are guessed from the
+    Every form is read without being told which: a compact picture's pictures come back at their
+    own sizes (hidden, build and raw do not apply to it), and one changed after it was coded is
+    refused. For a classic picture, what it holds (hidden: 1, 2 or "both") and the build that wrote it are guessed from the
     picture unless given; the guess is warned as a Note. A keyed picture needs its password; a
     classic one given a password is taken out all the same, noted. Each picture is
     reconstructed, the dither's grain filtered out, unless raw asks for the stored levels at full
