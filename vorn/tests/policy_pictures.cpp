@@ -124,6 +124,32 @@ bytes keyed_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp)
     return result.coded;
 }
 
+// The carrier with hidden picture 1 in the compact form, keyed with `password` unless it is null.
+bytes compact_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp, const std::string* password)
+{
+    input_picture carrier, hidden;
+    const read_limits limits;
+    kit::hide_request request;
+    request.form = kit::hiding_form::compact;
+    request.password = password;
+    kit::hide_result result;
+    if (!kit::read_picture(carrier_bmp, "carrier", picture_role::source, limits, carrier).ok() ||
+        !kit::read_picture(hidden_bmp, "hidden", picture_role::source, limits, hidden).ok() ||
+        !kit::hide(std::move(carrier), &hidden, nullptr, request, result).ok())
+        std::abort();
+    return result.coded;
+}
+
+// A picture as the PNG decoding writes it: what a compact picture that stored it losslessly
+// opens to.
+bytes png_as_taken_out(bytes bmp)
+{
+    bytes png;
+    if (!kit::file_of(std::move(bmp), kit::output_format::png, kit::picture_kind::reconstructed, "x", png).ok())
+        std::abort();
+    return png;
+}
+
 // Hidden picture 1 of a keyed picture opened with "tea", as the PNG decoding writes.
 bytes opened_png(const bytes& keyed)
 {
@@ -326,4 +352,19 @@ void write_policy_pictures(const fs::path& folder)
     const bytes keyed = keyed_bmp(bmp_of(keyed_carrier, 48, 48), bmp_of(keyed_hidden, 48, 48));
     save(folder / "keyed.bmp", keyed);
     save(folder / "keyed.hidden-1.png", opened_png(keyed));
+
+    // The compact form, in the keyed pictures' carrier: small hidden pictures kept at their own
+    // sizes and stored losslessly, so that each opens to itself (16x8, and 37x5 of another shape
+    // than the carrier). A compact picture draws its salt: the coded inputs of the decode cases
+    // are written here, one of them with a low bit flipped in the middle of the picture, past
+    // the salt and the header, where the stored pictures or the random bits after them lie.
+    save(folder / "compact.hidden-1.png", png_as_taken_out(hidden_bmp));
+    save(folder / "compact_wide.hidden-1.png", png_as_taken_out(bmp_of(pixels(3, 37, 5), 37, 5)));
+    const bytes compact_carrier = bmp_of(keyed_carrier, 48, 48);
+    save(folder / "compact.bmp", compact_bmp(compact_carrier, hidden_bmp, nullptr));
+    bytes changed = compact_bmp(compact_carrier, hidden_bmp, nullptr);
+    changed[changed.size() / 2] ^= 1;
+    save(folder / "compact_changed.bmp", changed);
+    const std::string password = "tea";
+    save(folder / "compact_keyed.bmp", compact_bmp(compact_carrier, hidden_bmp, &password));
 }
