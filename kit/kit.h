@@ -249,15 +249,16 @@ void wipe(std::string& secret);
 // ---- Words given as values ---------------------------------------------------------------------
 //
 // For front ends whose settings are arguments rather than options (the Python module): the
-// words of build_named, content_named and fit_named, and an output format named by itself ("png"
-// or "bmp", any case, taken and refused as format_for takes and refuses an output's extension,
-// "jpg" too for viewing). An unknown word is a usage fault whose text names it and the words
-// taken.
+// words of build_named, content_named and fit_named, a hiding form ("compact" or "classic"), and
+// an output format named by itself ("png" or "bmp", any case, taken and refused as format_for
+// takes and refuses an output's extension, "jpg" too for viewing). An unknown word is a usage
+// fault whose text names it and the words taken.
 namespace kit {
 
 status build_from_word(const std::string& word, vorn_build& build);
 status content_from_word(const std::string& word, content& holds);
 status fit_from_word(const std::string& word, vorn_fit& fit);
+status form_from_word(const std::string& word, hiding_form& form);
 status format_from_word(const std::string& word, output_format& format, bool for_viewing = false);
 
 }  // namespace kit

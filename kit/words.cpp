@@ -37,6 +37,14 @@ status fit_from_word(const std::string& word, vorn_fit& fit)
     return {};
 }
 
+status form_from_word(const std::string& word, hiding_form& form)
+{
+    if (word == "compact") form = hiding_form::compact;
+    else if (word == "classic") form = hiding_form::classic;
+    else return unknown("the form is compact or classic", word);
+    return {};
+}
+
 status format_from_word(const std::string& word, output_format& format, bool for_viewing)
 {
     // The word is judged as the extension of an output named with it, so that a format named
