@@ -114,7 +114,8 @@ enum class hiding_form { classic, compact };
 std::optional<hiding_form> form_named(const std::string& word);
 
 struct hide_request {
-    // Classic until every front end offers the compact form; vorn asks for compact by default.
+    // Classic unless asked, as scripts calling the page's window.vornhold.encode rely on; vorn
+    // and the page's hide button ask for compact by default.
     hiding_form form = hiding_form::classic;
     // Compact: k, the low bits of every colour byte the pictures take (1 to 4); 0 chooses the k
     // that gives the best balance of the carrier's and the pictures' PSNR.

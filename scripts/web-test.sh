@@ -38,4 +38,4 @@ case "${1:-}" in
     export VORN_WEB_SCREENSHOTS=$PWD/docs ;;
 esac
 cd web/test
-node --test --test-concurrency=1 api.test.mjs policy.test.mjs keyed.test.mjs page.test.mjs
+node --test --test-concurrency=1 api.test.mjs policy.test.mjs keyed.test.mjs compact.test.mjs page.test.mjs

@@ -171,14 +171,16 @@ function makeEngine(module) {
     }
   }
 
-  // Whether a hiding can be asked for, before any picture is read.
-  const checkHide = ({ build, fit, hidden1, hidden2, keyed }) => withTexts([build, fit],
-    (b, f) => call('check_hide', b, f, hidden1 ? 1 : 0, hidden2 ? 1 : 0, keyed ? 1 : 0));
+  // Whether a hiding can be asked for, before any picture is read: `form` is 'compact' or
+  // 'classic', `carrierBits` 0 (the kit's choice) or the k asked for.
+  const checkHide = ({ form, carrierBits, build, fit, hidden1, hidden2, keyed }) => withTexts([form, build, fit],
+    (h, b, f) => call('check_hide', h, carrierBits, b, f, hidden1 ? 1 : 0, hidden2 ? 1 : 0, keyed ? 1 : 0));
 
   // Hides in place: carrier.buffer holds the carrier and then the coded picture; the hidden
   // pictures ({buffer, name}, or null) are used up. `password` is the bytes of the password (or
-  // null), `salt` a test's own (or null). {notes, report}: the kit's texts.
-  function hide({ carrier, hidden1, hidden2, build, fit, password, salt, progress }) {
+  // null), `salt` a test's own (or null). {notes, report, compact, carrierBits}: the kit's texts,
+  // and whether it wrote a compact picture with its k.
+  function hide({ carrier, hidden1, hidden2, form, carrierBits, build, fit, password, salt, progress }) {
     const secrets = [];
     const secretOf = (bytes) => {
       if (!bytes) return 0;
@@ -188,9 +190,9 @@ function makeEngine(module) {
     try {
       const secret = secretOf(password);
       const testSalt = secretOf(salt && Uint8Array.from(salt));
-      return reporting(progress, () => withTexts([carrier.name, hidden1?.name, hidden2?.name, build, fit],
-        (c, h1, h2, b, f) => call('hide', carrier.buffer.pointer, c, pointerOf(hidden1?.buffer), h1,
-          pointerOf(hidden2?.buffer), h2, b, f, secret, testSalt)));
+      return reporting(progress, () => withTexts([carrier.name, hidden1?.name, hidden2?.name, form, build, fit],
+        (c, h1, h2, h, b, f) => call('hide', carrier.buffer.pointer, c, pointerOf(hidden1?.buffer), h1,
+          pointerOf(hidden2?.buffer), h2, h, carrierBits, b, f, secret, testSalt)));
     } finally {
       for (const buffer of secrets) buffer.free();
     }
@@ -202,8 +204,9 @@ function makeEngine(module) {
 
   // Takes every hidden picture out of `coded` (its buffer used up) as the kit decides from the
   // build and content words given (null: guessed), with the bytes of `password` (or null): {keyed,
-  // notes, layout, build, content, words, holds} and `pictures`, two buffers (empty where it
-  // holds none), the caller's to free.
+  // compact, carrierBits, notes, layout, build, content, words, holds} and `pictures`, two buffers
+  // (empty where it holds none), the caller's to free. A compact picture's pictures have their
+  // own sizes.
   function decode(coded, name, { build, content, password, raw, progress }) {
     const secret = password ? secretBuffer(password) : null;
     const pictures = [];

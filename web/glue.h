@@ -52,6 +52,10 @@ kit::progress page_progress();
 // and "holds" (the hidden pictures it holds, 1 and/or 2).
 void describe_layout(json_object& said, vorn_layout layout);
 
+// The same members for a compact picture, which has no layout: no build, content or words, and
+// "holds", the hidden pictures it held.
+void describe_compact(json_object& said, bool hidden1, bool hidden2);
+
 // ---- keyed_glue.cpp ------------------------------------------------------------------------------
 
 // The password the worker wrote into `typed` (UTF-8 as typed; the kit normalises it), its

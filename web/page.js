@@ -2,8 +2,10 @@
 // loaded from the samples into slots, read once by the worker, which holds them as the BMPs the
 // engine works on, checked against each other, and then hidden in or taken out by the worker;
 // the results are shown with their downloads, and what is being done, what was done or refused
-// in the picture kit's words. A password, when one is typed, keys the hidden pictures (typed
-// twice) or opens a keyed picture; it goes to the worker alone, where the kit derives the key.
+// in the picture kit's words. The hide button writes the compact form unless the classic one is
+// chosen; the kit chooses what the compact form gives up, and says so. A password, when one is
+// typed, keys the hidden pictures (typed twice) or opens a keyed picture; it goes to the worker
+// alone, where the kit derives the key.
 import { work } from './vornhold.js';
 
 const $ = (id) => document.getElementById(id);
@@ -249,9 +251,20 @@ async function trySamples() {
 
 // ---- Hiding ------------------------------------------------------------------------------------
 
-// A hidden picture of another size than the carrier is scaled into its frame: the slot says so.
+// In the classic form a hidden picture of another size than the carrier is scaled into its
+// frame: the slot says so. The compact form keeps each at its own size.
 const FIT_WORDS = { contain: 'whole, centred', cover: 'filling it, cropped around the centre', stretch: 'stretched' };
 const fitChosen = () => document.querySelector('input[name=encode-fit]:checked').value;
+const formChosen = () => document.querySelector('input[name=encode-hiding]:checked').value;
+
+// The options of the form not chosen are set aside: build and fit are the classic form's, the
+// carrier bits the compact form's.
+function formChanged() {
+  const classic = formChosen() === 'classic';
+  $('classic-options').disabled = !classic;
+  $('encode-carrier-bits').disabled = classic;
+  encodeChanged();
+}
 
 async function checkHiddenPictures() {
   const carrier = chosen.carrier?.id ? chosen.carrier : null;
@@ -264,7 +277,7 @@ async function checkHiddenPictures() {
       const check = await work('checkHidden', { carrier: carrier.id, hidden: hidden.id });
       if (chosen[name] !== hidden || chosen.carrier !== carrier) return;
       const c = carrier.geometry;
-      if (check.scaled) text += `; it will be scaled to fit ${c.width} × ${c.height} (${FIT_WORDS[fitChosen()]})`;
+      if (check.scaled && formChosen() === 'classic') text += `; it will be scaled to fit ${c.width} × ${c.height} (${FIT_WORDS[fitChosen()]})`;
     }
     tell(name, text, 'ready');
   }
@@ -309,6 +322,8 @@ async function encode() {
       carrier: chosen.carrier.id,
       hidden1: chosen.hidden1?.id ?? null,
       hidden2: chosen.hidden2?.id ?? null,
+      form: formChosen(),
+      carrierBits: Number($('encode-carrier-bits').value),
       build,
       fit: fitChosen(),
       password: passwordIn('encode-password'),
@@ -370,8 +385,15 @@ function decodedFigure(picture) {
   return figure;
 }
 
-// What was taken out, in the kit's words.
-function decodeSummary({ used, keyed, raw }) {
+const HOLDS_WORDS = { 1: 'hidden picture 1', 2: 'hidden picture 2', 12: 'hidden pictures 1 and 2' };
+
+// What was taken out, in the kit's words; a compact picture says what it held and its k.
+function decodeSummary({ used, keyed, compact, carrierBits, raw, pictures }) {
+  if (compact) {
+    const held = HOLDS_WORDS[pictures.map((picture) => picture.which).join('')];
+    const bits = `${carrierBits} low bit${carrierBits === 1 ? '' : 's'}`;
+    return `${keyed ? 'Opened with the password: a' : 'A'} compact picture (${bits}) holding ${held}, each at its own size.`;
+  }
   const what = keyed ? `Opened with the password: ${used.words}.` : `${sentence(used.words)}.`;
   const shown = raw ? ' Shown as the raw levels: the stored bits at full range.'
     : ' Reconstructed: the dither\'s grain filtered out.';
@@ -459,6 +481,8 @@ $('encode-form').addEventListener('submit', (event) => {
   encode();
 });
 for (const choice of document.querySelectorAll('input[name=encode-fit]')) choice.addEventListener('change', encodeChanged);
+for (const choice of document.querySelectorAll('input[name=encode-hiding]')) choice.addEventListener('change', formChanged);
+formChanged();
 for (const id of ['decode-build', 'decode-content', 'decode-reading']) $(id).addEventListener('change', decode);
 $('decode-password').addEventListener('input', decodePasswordChanged);
 $('decode-key').addEventListener('submit', (event) => {

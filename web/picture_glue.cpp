@@ -32,6 +32,20 @@ void describe_layout(json_object& said, vorn_layout layout)
     said.add_numbers("holds", which);
 }
 
+// A compact picture has no layout: the same members as describe_layout() gives, with no build,
+// content or words, and the hidden pictures it held.
+void describe_compact(json_object& said, bool hidden1, bool hidden2)
+{
+    said.add_number("layout", VORN_LAYOUT_NONE);
+    said.add_text_or_null("build", nullptr);
+    said.add_text_or_null("content", nullptr);
+    said.add_text("words", "");
+    std::vector<int> which;
+    if (hidden1) which.push_back(1);
+    if (hidden2) which.push_back(2);
+    said.add_numbers("holds", which);
+}
+
 extern "C" {
 
 // Reads the file in `buffer` as the kit reads pictures, for `role` ("source": a carrier or a
@@ -73,37 +87,46 @@ EMSCRIPTEN_KEEPALIVE int web_png_of(web_buffer* image, const char* kind, const c
     });
 }
 
-// Whether a hiding can be asked for, before any picture is read: the build and fit words, and
-// which pictures are given (flags).
-EMSCRIPTEN_KEEPALIVE int web_check_hide(const char* build, const char* fit, int hidden1, int hidden2, int keyed)
+// Whether a hiding can be asked for, before any picture is read: the form, build and fit words,
+// the carrier bits asked for (0: the kit's choice), and which pictures are given (flags).
+EMSCRIPTEN_KEEPALIVE int web_check_hide(const char* form, unsigned carrier_bits, const char* build, const char* fit,
+                                        int hidden1, int hidden2, int keyed)
 {
     return answered([&](json_object&) {
+        kit::hiding_form h;
         vorn_build b;
         vorn_fit f;
-        kit::status checked = kit::build_from_word(text_of(build), b);
+        kit::status checked = kit::form_from_word(text_of(form), h);
+        if (checked.ok()) checked = kit::build_from_word(text_of(build), b);
         if (checked.ok()) checked = kit::fit_from_word(text_of(fit), f);
-        if (checked.ok()) checked = kit::check_hide(hidden1 != 0, hidden2 != 0, keyed != 0);
+        if (checked.ok()) checked = kit::check_hide(hidden1 != 0, hidden2 != 0, keyed != 0, h, carrier_bits);
         return checked;
     });
 }
 
 // kit::hide: the coded picture replaces the carrier in `carrier`; hidden1 and hidden2 (null where
-// not given) are used up. Each picture is named by its name. With a password (a buffer of the
-// password's UTF-8, wiped here) the picture is keyed; `salt` is for the tests alone (see
-// with_test_salt()), null otherwise. {notes, report}: the kit's texts. The kit's steps are
-// reported as they come, a keyed one's too once its key is derived.
+// not given) are used up. Each picture is named by its name. The form word ("compact" or
+// "classic") and the carrier bits (0: the kit's choice) go to the kit as they are. With a password
+// (a buffer of the password's UTF-8, wiped here) the picture is keyed; `salt` is for the tests
+// alone (see with_test_salt()), null otherwise. {notes, report, compact, carrierBits}: the kit's
+// texts, and whether it wrote a compact picture with its k. The kit's steps are reported as they
+// come, a keyed one's too once its key is derived.
 EMSCRIPTEN_KEEPALIVE int web_hide(web_buffer* carrier, const char* carrier_name, web_buffer* hidden1,
                                   const char* hidden1_name, web_buffer* hidden2, const char* hidden2_name,
-                                  const char* build, const char* fit, web_buffer* password, const web_buffer* salt)
+                                  const char* form, unsigned carrier_bits, const char* build, const char* fit,
+                                  web_buffer* password, const web_buffer* salt)
 {
     std::string secret;
     const int failed = answered([&](json_object& said) -> kit::status {
         if (password) secret = password_of(password);
         kit::hide_request request;
-        kit::status done = kit::build_from_word(text_of(build), request.build);
+        kit::status done = kit::form_from_word(text_of(form), request.form);
+        if (done.ok()) done = kit::build_from_word(text_of(build), request.build);
         if (done.ok()) done = kit::fit_from_word(text_of(fit), request.fit);
-        if (done.ok() && password) done = keyed_ready();
+        // The compact form draws its salt and filling from libsodium with or without a password.
+        if (done.ok() && (password || request.form == kit::hiding_form::compact)) done = keyed_ready();
         if (!done.ok()) return done;
+        request.carrier_bits = carrier_bits;
         request.password = password ? &secret : nullptr;
         request.report = page_progress();
 
@@ -127,6 +150,8 @@ EMSCRIPTEN_KEEPALIVE int web_hide(web_buffer* carrier, const char* carrier_name,
         *carrier = std::move(result.coded);
         said.add_texts("notes", result.notes);
         said.add_texts("report", result.report);
+        said.add_flag("compact", result.compact);
+        said.add_number("carrierBits", result.carrier_bits);
         return {};
     });
     kit::wipe(secret);
@@ -136,7 +161,8 @@ EMSCRIPTEN_KEEPALIVE int web_hide(web_buffer* carrier, const char* carrier_name,
 // kit::decode: every hidden picture of the coded picture in `coded` (taken), named `name`, into
 // picture1 and picture2 (empty where it holds none), raw or reconstructed. The build and content
 // words given (null: guessed from the picture), and the password's buffer (wiped here; null: none).
-// {keyed, notes} and the layout taken out, described (describe_layout()).
+// {keyed, compact, carrierBits, notes} and the layout taken out, described (describe_layout()), or
+// for a compact picture the pictures it held (describe_compact()).
 EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer* coded, const char* name, const char* build, const char* content,
                                     web_buffer* password, int raw, web_buffer* picture1, web_buffer* picture2)
 {
@@ -157,10 +183,10 @@ EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer* coded, const char* name, const c
             request.holds = named;
         }
         request.keyed = password != nullptr;
-        if (password) {
-            const kit::status ready = keyed_ready();
-            if (!ready.ok()) return ready;
-        }
+        request.limits = page_limits;
+        // A compact picture is tried first, with or without a password: libsodium opens it.
+        const kit::status ready = keyed_ready();
+        if (!ready.ok()) return ready;
         kit::decode_result result;
         const kit::status taken = reporting_after_key(false, [&] {
             return kit::decode(std::move(*coded), text_of(name), request, password ? &secret : nullptr, raw != 0,
@@ -170,8 +196,13 @@ EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer* coded, const char* name, const c
         *picture1 = std::move(result.pictures[0]);
         *picture2 = std::move(result.pictures[1]);
         said.add_flag("keyed", result.keyed);
+        said.add_flag("compact", result.compact);
+        said.add_number("carrierBits", result.carrier_bits);
         said.add_texts("notes", result.notes);
-        describe_layout(said, result.layout);
+        if (result.compact)
+            describe_compact(said, !picture1->empty(), !picture2->empty());
+        else
+            describe_layout(said, result.layout);
         return {};
     });
     kit::wipe(secret);

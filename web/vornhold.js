@@ -1,21 +1,29 @@
 // vornhold.js: the page's one worker, and window.vornhold, the programs' work for scripts and
 // tests, on the bytes (Uint8Array) of PNG, JPEG or BMP files, read as vorn reads them (a BMP the
 // engine takes as it stands is used byte for byte, so BMP inputs give the programs' files):
-//   encode(carrier, hidden1OrNull, hidden2OrNull, build, {password, fit} = {}) -> Promise of the
-//                            bytes of Coded.bmp; with a password, of a keyed picture (below); a
-//                            hidden picture of another size than the carrier is scaled into its
-//                            frame as fit says: "contain" (the default), "cover" or "stretch"
+//   encode(carrier, hidden1OrNull, hidden2OrNull, build, {password, fit, form, carrierBits} = {})
+//                         -> Promise of the bytes of Coded.bmp; with a password, of a keyed
+//                            picture (below); a hidden picture of another size than the carrier
+//                            is scaled into its frame as fit says: "contain" (the default),
+//                            "cover" or "stretch". With form: "compact", a compact picture
+//                            instead (as vorn encode writes by default): each hidden picture at
+//                            its own size, in carrierBits low bits of every colour byte (1 to 4;
+//                            0 or absent: the kit chooses), with or without a password; build
+//                            and fit are then not used. Without form (or form: "classic") the
+//                            bytes are the programs' as ever.
 //   decode(coded, build)  -> Promise of {decoded1, decoded2}, the bytes of Decoded_1/_2.bmp
 //   reveal(picture)       -> Promise of the bytes of out.bmp (a BMP is revealed as it stands,
 //                            as the reveal filter does; a PNG is read first)
 //   extract(coded, {build, content, password, raw} = {}) -> Promise of {build, content, guessed,
-//                            keyed, hidden1, hidden2}: each hidden picture the coded picture
+//                            keyed, compact, hidden1, hidden2}: each hidden picture the coded picture
 //                            holds, on its own and reconstructed, as the BMP bytes vorn decode
 //                            writes as PNG (with raw: true, the stored levels at full range, as
 //                            vorn decode --raw writes them); build and content are guessed where
 //                            they are not given; with a password, they are what the keyed
 //                            picture holds (keyed: true), and a picture that is not keyed is
-//                            taken out all the same, as vorn decode takes it (keyed: false)
+//                            taken out all the same, as vorn decode takes it (keyed: false); a
+//                            compact picture (compact: true) is opened first, its pictures at
+//                            their own sizes, with build and content null
 // build is "vornhold2" or "vornhold"; content "hidden1", "hidden2" or "both". A coded picture
 // must be a PNG or BMP (a JPEG's compression changes the low bits). A picture that cannot be
 // used, or a call that cannot be, rejects the promise with vorn's text for it (a text about a
@@ -81,6 +89,14 @@ const checked = (body) => (...args) => {
   }
 };
 
+// The form and carrier bits given to the API: classic unless a form is named; the kit judges
+// the words and the number.
+function formOf(options) {
+  const carrierBits = options?.carrierBits ?? 0;
+  if (!Number.isInteger(carrierBits) || carrierBits < 0) throw new Error('carrierBits must be 1, 2, 3 or 4 (0: chosen)');
+  return { form: options?.form ?? 'classic', carrierBits };
+}
+
 // A password given to the API: a string, or absent.
 function passwordOf(options) {
   const password = options?.password ?? null;
@@ -95,6 +111,7 @@ window.vornhold = Object.freeze({
     hidden2: optionalBytes(hidden2, 'hidden2'),
     build,
     fit: options?.fit ?? 'contain',
+    ...formOf(options),
     password: passwordOf(options),
   }).then(({ coded }) => coded.bmp)),
   decode: checked((coded, build = 'vornhold2') => work('decode', { coded: bytes(coded, 'coded'), build })
@@ -103,9 +120,10 @@ window.vornhold = Object.freeze({
     .then(({ bmp }) => bmp)),
   extract: checked((coded, { build = null, content = null, password = null, raw = false } = {}) => work('extract', {
     coded: bytes(coded, 'coded'), build, content, password: passwordOf({ password }), raw: raw === true,
-  }).then(({ used, keyed, pictures }) => {
-    const guessed = { build: !keyed && build === null, content: !keyed && content === null };
-    const found = { build: used.build, content: used.content, guessed, keyed };
+  }).then(({ used, keyed, compact, pictures }) => {
+    const told = keyed || compact;
+    const guessed = { build: !told && build === null, content: !told && content === null };
+    const found = { build: used.build, content: used.content, guessed, keyed, compact };
     for (const picture of pictures) found[`hidden${picture.which}`] = picture.bmp;
     return found;
   })),

@@ -163,15 +163,19 @@ const operations = {
     return { result: { scaled: geometry.width !== frame.width || geometry.height !== frame.height }, transfer: [] };
   },
 
-  // {coded: outputs, notes, report, milliseconds}: the kit hides the hidden pictures (either may
-  // be null) in the carrier, fitting one of another size as `fit` says. `notes` says what was
-  // done to the inputs (what scaling did), `report` what was stored where, in the kit's words.
-  // With a password the picture is keyed; a `confirmation` (the password typed again, '' for
-  // none) must match it, as the kit judges. `salt` is for the tests alone: the page and
-  // window.vornhold never give one, so that every encoding draws its own.
-  async encode(engine, { carrier, hidden1, hidden2, build, fit = 'contain', password = null, confirmation = null, salt = null, outputs = ['bmp'] }, progress) {
+  // {coded: outputs, notes, report, compact, carrierBits, milliseconds}: the kit hides the hidden
+  // pictures (either may be null) in the carrier in the `form` given: 'classic' (the programs'
+  // layouts, fitting a picture of another size as `fit` says, in `build`'s bit order) or
+  // 'compact' (each picture at its own size, in `carrierBits` low bits, 0 letting the kit
+  // choose). `notes` says what was done to the inputs (what scaling did, how a compact picture
+  // stores each one and what the carrier keeps), `report` what was stored where, in the kit's
+  // words; `compact` and `carrierBits` what it wrote. With a password the picture is keyed; a
+  // `confirmation` (the password typed again, '' for none) must match it, as the kit judges.
+  // `salt` is for the tests alone: the page and window.vornhold never give one, so that every
+  // encoding draws its own.
+  async encode(engine, { carrier, hidden1, hidden2, form = 'classic', carrierBits = 0, build, fit = 'contain', password = null, confirmation = null, salt = null, outputs = ['bmp'] }, progress) {
     const keyed = password !== null;
-    engine.checkHide({ build, fit, hidden1: hidden1 != null, hidden2: hidden2 != null, keyed });
+    engine.checkHide({ form, carrierBits, build, fit, hidden1: hidden1 != null, hidden2: hidden2 != null, keyed });
     if (confirmation !== null) engine.checkTypedTwice(passwordBytes(password ?? ''), passwordBytes(confirmation));
     const secret = keyed ? passwordBytes(password) : null;
     return withPictures(async (use) => {
@@ -179,12 +183,13 @@ const operations = {
       const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'source', 'hidden1', progress));
       const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'source', 'hidden2', progress));
       const started = performance.now();
-      const { notes, report } = engine.hide({ carrier: image, hidden1: h1, hidden2: h2, build, fit, password: secret, salt, progress });
+      const { notes, report, compact, carrierBits: k } = engine.hide({ carrier: image, hidden1: h1, hidden2: h2, form,
+        carrierBits, build, fit, password: secret, salt, progress });
       const milliseconds = performance.now() - started;
       const transfer = [];
       const coded = outputsOf(engine, image.buffer, engine.geometry(image.buffer), outputs, transfer,
         { kind: 'coded', offer: { from: image.from, what: 'coded' }, progress });
-      return { result: { coded, notes, report, milliseconds }, transfer };
+      return { result: { coded, notes, report, compact, carrierBits: k, milliseconds }, transfer };
     }).finally(() => secret?.fill(0));
   },
 
@@ -202,14 +207,16 @@ const operations = {
     });
   },
 
-  // Each hidden picture on its own: {used, notes, keyed, raw, pictures}, each picture {name:
-  // 'hidden-N', which, ...outputs}, reconstructed as vorn decode writes it (the tones its levels
-  // stand for, the dither's grain filtered out), or with `raw` its stored levels at full range as
-  // vorn decode --raw writes them. The kit takes them out as vorn decode does: from the build and
-  // content given (null: guessed from the picture) or refusing; with a password, a keyed picture
-  // opened (`keyed`), or a classic one taken out all the same. `used` is {build, content,
-  // words}, build null where both builds lay the picture out alike; `notes` are the kit's, of
-  // what was guessed or found.
+  // Each hidden picture on its own: {used, notes, keyed, compact, carrierBits, raw, pictures},
+  // each picture {name: 'hidden-N', which, geometry, ...outputs}, reconstructed as vorn decode
+  // writes it (the tones its levels stand for, the dither's grain filtered out), or with `raw` its
+  // stored levels at full range as vorn decode --raw writes them. The kit takes them out as vorn
+  // decode does: a compact picture first (`compact`, its pictures at their own sizes, with its
+  // k), then from the build and content given (null: guessed from the picture) or refusing; with
+  // a password, a compact or keyed picture opened (`keyed`), or a classic one taken out all the
+  // same. `used` is {build, content, words}, build null where both builds lay the picture out
+  // alike, all null ('' words) for a compact picture; `notes` are the kit's, of what was guessed
+  // or found.
   async extract(engine, { coded, build = null, content = null, password = null, raw = false, outputs = ['bmp'] }, progress) {
     const secret = password === null ? null : passwordBytes(password);
     return withPictures(async (use) => {
@@ -219,14 +226,21 @@ const operations = {
       found.pictures.forEach((buffer) => use({ buffer }));
       const transfer = [];
       const kind = raw ? 'decoded' : 'reconstructed';
-      const pictures = found.holds.map((which) => ({
-        name: `hidden-${which}`,
-        which,
-        ...outputsOf(engine, found.pictures[which - 1], picture.geometry, outputs, transfer,
-          { kind, offer: { from: picture.from, what: `hidden-${which}` }, progress }),
-      }));
+      const pictures = found.holds.map((which) => {
+        const buffer = found.pictures[which - 1];
+        // A compact picture's hidden pictures keep their own sizes.
+        const geometry = found.compact ? engine.geometry(buffer) : picture.geometry;
+        return {
+          name: `hidden-${which}`,
+          which,
+          geometry,
+          ...outputsOf(engine, buffer, geometry, outputs, transfer,
+            { kind, offer: { from: picture.from, what: `hidden-${which}` }, progress }),
+        };
+      });
       const used = { build: found.build, content: found.content, words: found.words };
-      return { result: { used, notes: found.notes, keyed: found.keyed, raw, pictures }, transfer };
+      const { keyed, compact, carrierBits } = found;
+      return { result: { used, notes: found.notes, keyed, compact, carrierBits, raw, pictures }, transfer };
     }).finally(() => secret?.fill(0));
   },
 

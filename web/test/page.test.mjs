@@ -68,6 +68,8 @@ test('encoding the samples shows the coded picture and downloads the program\'s 
   }
   // Each is a 24-bit BMP the engine takes as it stands.
   assert.deepEqual(await page.$$eval('#encode [data-slot]', (slots) => slots.map((slot) => slot.dataset.source)), ['bmp', 'bmp', 'bmp']);
+  // The programs' bytes are the classic form's (the tests below keep it chosen).
+  await page.click('#encode-classic');
   await page.waitForSelector('#encode-button:not([disabled])');
   await page.click('#encode-button');
   await page.waitForSelector('#encode-results:not([hidden])');
@@ -176,8 +178,8 @@ test('a hidden picture of another size is scaled into the frame as chosen; one t
   await chooseFile('hidden1', other);
   await page.waitForFunction(() => / \(whole, centred\)$/.test(document.getElementById('hidden1-status').textContent));
   assert.equal((await use.said('hidden1')).text, 'other-size.bmp: 37 × 21 pixels; it will be scaled to fit 512 × 512 (whole, centred)');
-  // The fits are folded under the classic form's options.
-  await page.click('#classic-options-summary');
+  // The fits are folded under More options, the classic form's.
+  await page.click('#encode-options-summary');
   await page.click('input[name=encode-fit][value=cover]');
   await page.waitForFunction(() => /cropped around the centre\)$/.test(document.getElementById('hidden1-status').textContent));
   await page.waitForSelector('#encode-button:not([disabled])');
@@ -186,7 +188,7 @@ test('a hidden picture of another size is scaled into the frame as chosen; one t
   assert.deepEqual(await use.waitForNotes('encode', /scaled/),
     ['Hidden picture 1 scaled from 37x21 to 902x512 and cropped around the centre to 512x512.']);
   await page.click('input[name=encode-fit][value=contain]');
-  await page.click('#classic-options-summary');
+  await page.click('#encode-options-summary');
 
   const text = join(downloads, 'notes.txt');
   writeFileSync(text, 'not a picture');
@@ -308,8 +310,8 @@ test('the page loads nothing from elsewhere and logs no error', () => {
 });
 
 // Each Tab stop from the top of the page: the element focused, by its id.
-const TAB_ORDER = ['samples-button', 'carrier-file', 'hidden1-file', 'hidden2-file', 'encode-password',
-  'encode-password-show', 'encode-password-again', 'classic-options-summary', 'coded-file', 'decode-password',
+const TAB_ORDER = ['samples-button', 'carrier-file', 'hidden1-file', 'hidden2-file', 'encode-compact', 'encode-password',
+  'encode-password-show', 'encode-password-again', 'encode-options-summary', 'coded-file', 'decode-password',
   'decode-password-show', 'decode-reading', 'decode-options-summary'];
 
 // The colours an error is drawn in (style.css's --error and --error-back).
@@ -392,6 +394,8 @@ for (const width of [390, 1280]) {
       for (const [slot, name] of [['carrier', 'main.png'], ['hidden1', 'hidden-1.png'], ['hidden2', 'hidden-2.png']]) {
         assert.equal(await use.waitForFile(slot, name), `${name}: 512 × 512 pixels`);
       }
+      // The programs' bytes are the classic form's (the tests below keep it chosen).
+      await page.click('#encode-classic');
       assert.match(await hide(), /^Done in [\d.]+ m?s\.$/);
       const coded = await use.download('#coded-bmp');
       assertOffered(coded, 'main-coded.bmp');
@@ -485,6 +489,7 @@ for (const width of [390, 1280]) {
       try {
         await page.reload({ waitUntil: 'load' });
         await page.waitForSelector('body[data-ready="true"]');
+        await page.click('#encode-classic');
         await page.click('#samples-button');
         await use.waitForFile('hidden2', 'hidden-2.png');
         assert.match(await hide(), /^Done/);
