@@ -1,0 +1,299 @@
+// vorn's own reading of the image data of the commonest PNG files (8-bit R G B, with or without
+// alpha, not interlaced): zlib inflates, in pieces side by side where vorn's writer laid them
+// out (png_pieces.h), and the rows are unfiltered straight into the picture. libspng reads the
+// header and the chunks before the image data, and everything else; this is only quicker.
+//
+// It takes less than libspng takes, never more: every IDAT chunk's CRC must hold and the zlib
+// stream must end, its Adler-32 right, exactly after the last row. Anything else gives false and
+// libspng decodes the file as it always did.
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include "png_pieces.h"
+#include "side_by_side.h"
+
+namespace {
+
+uint32_t be32(const uint8_t* at)
+{
+    return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | uint32_t(at[3]);
+}
+
+struct span {
+    const uint8_t* data;
+    size_t length;
+};
+
+struct image_data {
+    std::vector<span> chunks;  // the data of the IDAT chunks, in order
+    uint32_t piece_rows = 0;   // given by vorn's chunk before them; 0 without one
+};
+
+// The run of IDAT chunks, each with its CRC checked, and vorn's chunk when one comes before them.
+// The chunks before were read by libspng already; what follows the run is not needed.
+bool find_image_data(const std::vector<uint8_t>& file, image_data& found)
+{
+    size_t at = 8;
+    while (file.size() - at >= 12) {
+        const uint8_t* chunk = file.data() + at;
+        const uint32_t length = be32(chunk);
+        if (length > 0x7fffffffu || file.size() - at - 12 < length) return false;
+        const bool idat = std::memcmp(chunk + 4, "IDAT", 4) == 0;
+        if (!idat && !found.chunks.empty()) break;
+        const bool pieces = std::memcmp(chunk + 4, png_piece_chunk, 4) == 0;
+        if ((idat || pieces) && uint32_t(crc32_z(0, chunk + 4, size_t(length) + 4)) != be32(chunk + 8 + length))
+            return false;
+        if (idat) found.chunks.push_back({chunk + 8, length});
+        if (pieces && length == 4 && found.chunks.empty()) found.piece_rows = be32(chunk + 8);
+        at += 12 + size_t(length);
+    }
+    return !found.chunks.empty();
+}
+
+// The Paeth predictor, without branches: the neighbour (left, above or above-left) nearest to
+// left + above - above-left, in that order on ties.
+inline int paeth(int left, int above, int corner)
+{
+    const int to_left = std::abs(above - corner), to_above = std::abs(left - corner),
+              to_corner = std::abs(left + above - 2 * corner);
+    const int not_left = to_above <= to_corner ? above : corner;
+    return to_left <= to_above && to_left <= to_corner ? left : not_left;
+}
+
+// Filter types 3 and 4 for pixels of `Step` bytes: each channel's chain of left neighbours is
+// kept in registers, and the channels' chains run side by side.
+template <size_t Step>
+void unfilter_average(uint8_t* __restrict row, const uint8_t* __restrict above, size_t count)
+{
+    int left[Step] = {};
+    for (size_t i = 0; i < count; i += Step)
+        for (size_t c = 0; c < Step; ++c) {
+            left[c] = uint8_t(row[i + c] + ((left[c] + above[i + c]) >> 1));
+            row[i + c] = uint8_t(left[c]);
+        }
+}
+
+template <size_t Step>
+void unfilter_paeth(uint8_t* __restrict row, const uint8_t* __restrict above, size_t count)
+{
+    int left[Step] = {}, corner[Step] = {};
+    for (size_t i = 0; i < count; i += Step)
+        for (size_t c = 0; c < Step; ++c) {
+            const int up = above[i + c];
+            left[c] = uint8_t(row[i + c] + paeth(left[c], up, corner[c]));
+            row[i + c] = uint8_t(left[c]);
+            corner[c] = up;
+        }
+}
+
+// Undoes filter `type` on a row of `count` bytes, `step` a pixel, given the row above it
+// unfiltered (zeros above the first row). False for a type that does not exist.
+bool unfilter(uint8_t type, uint8_t* __restrict row, const uint8_t* __restrict above, size_t count, size_t step)
+{
+    switch (type) {
+    case 0: return true;
+    case 1:
+        for (size_t i = step; i < count; ++i) row[i] = uint8_t(row[i] + row[i - step]);
+        return true;
+    case 2:
+        for (size_t i = 0; i < count; ++i) row[i] = uint8_t(row[i] + above[i]);
+        return true;
+    case 3:
+        if (step == 3) unfilter_average<3>(row, above, count);
+        else unfilter_average<4>(row, above, count);
+        return true;
+    case 4:
+        if (step == 3) unfilter_paeth<3>(row, above, count);
+        else unfilter_paeth<4>(row, above, count);
+        return true;
+    default: return false;
+    }
+}
+
+// The pixels of an unfiltered row into the picture's row: alpha left out, red and blue swapped
+// where the picture is B G R.
+void put_row(uint8_t* __restrict target, const uint8_t* __restrict row, uint32_t width, size_t step, bool bgr)
+{
+    if (step == 3 && !bgr) {
+        std::memcpy(target, row, size_t(width) * 3);
+        return;
+    }
+    const size_t red = bgr ? 2 : 0, blue = bgr ? 0 : 2;
+    for (uint32_t x = 0; x < width; ++x, row += step, target += 3) {
+        target[red] = row[0];
+        target[1] = row[1];
+        target[blue] = row[2];
+    }
+}
+
+// An inflating stream over its input: one span, or the chunks one after another.
+struct inflater {
+    z_stream stream{};
+    bool ready = false;
+    bool ended = false;  // the stream's last block is done
+    const span* next;
+    const span* end;
+
+    inflater(int window_bits, const span* first, const span* last) : next(first), end(last)
+    {
+        ready = inflateInit2(&stream, window_bits) == Z_OK;
+    }
+    ~inflater()
+    {
+        if (ready) inflateEnd(&stream);
+    }
+    inflater(const inflater&) = delete;
+    inflater& operator=(const inflater&) = delete;
+
+    // More input when the stream has none left; false when there is no more.
+    bool refill()
+    {
+        while (stream.avail_in == 0) {
+            if (next == end) return false;
+            // A chunk is below 2 GiB, so its length fits zlib's counter.
+            stream.next_in = const_cast<Bytef*>(next->data);
+            stream.avail_in = uInt(next->length);
+            ++next;
+        }
+        return true;
+    }
+
+    // One step of inflating into next_out, with more input first where there is some (without
+    // any, the stream may still hold output). False on an error or when no step can be made.
+    bool step(int flush)
+    {
+        refill();
+        const int result = inflate(&stream, flush);
+        if (result == Z_STREAM_END) ended = true;
+        return result == Z_OK || result == Z_STREAM_END;
+    }
+
+    // Exactly `length` bytes into `out`; false when the stream fails or ends before.
+    bool take(uint8_t* out, size_t length)
+    {
+        stream.next_out = out;
+        stream.avail_out = uInt(length);
+        while (stream.avail_out > 0)
+            if (ended || !step(Z_NO_FLUSH)) return false;
+        return true;
+    }
+
+    // Whether nothing is left but the stream's end: no byte more of output, and the input used
+    // up. A piece before the last must stop on a block boundary, on a byte boundary and not in
+    // the stream's last block, so that the next piece's first byte is where a reader of the
+    // whole stream would go on reading; the last piece, like a stream read in one pass, must end
+    // the stream.
+    bool ends_here(bool stream_end)
+    {
+        uint8_t spare;
+        while (!ended) {
+            stream.next_out = &spare;
+            stream.avail_out = 1;
+            if (!step(stream_end ? Z_NO_FLUSH : Z_BLOCK)) {
+                const int state = stream.data_type;
+                return !stream_end && stream.avail_in == 0 && !refill() && (state & 128) != 0 &&
+                       (state & 64) == 0 && (state & 63) == 0;
+            }
+            if (stream.avail_out == 0) return false;  // more image data than the picture holds
+        }
+        return stream_end && stream.avail_in == 0 && !refill();
+    }
+};
+
+// The rows of a picture as the file holds them, and where they go.
+struct row_work {
+    uint32_t width;
+    size_t step;   // bytes of a pixel in the file: 3 or 4
+    size_t count;  // bytes of a row in the file, without its filter type
+    const pixel_rows* rows;
+};
+
+// Inflates, unfilters and puts rows [first, end); the row above the first is taken as zeros.
+// `independent`: the first row must not need the row above it (it begins a piece). `adler`, when
+// given, receives the Adler-32 of the filtered rows.
+bool inflate_rows(const row_work& work, inflater& in, uint32_t first, uint32_t end, bool independent, uLong* adler)
+{
+    const size_t count = work.count;
+    std::unique_ptr<uint8_t[]> buffers(new uint8_t[2 * (count + 1)]);
+    uint8_t* row = buffers.get();
+    uint8_t* above = row + count + 1;
+    std::memset(above, 0, count + 1);
+    for (uint32_t y = first; y < end; ++y) {
+        if (!in.take(row, count + 1)) return false;
+        if (adler) *adler = adler32_z(*adler, row, count + 1);
+        if (y == first && independent && row[0] > 1) return false;
+        if (!unfilter(row[0], row + 1, above + 1, count, work.step)) return false;
+        put_row(work.rows->row(y), row + 1, work.width, work.step, work.rows->bgr);
+        std::swap(row, above);
+    }
+    return true;
+}
+
+bool read_in_one_pass(const image_data& data, const row_work& work, uint32_t height)
+{
+    inflater in(15, data.chunks.data(), data.chunks.data() + data.chunks.size());
+    return in.ready && inflate_rows(work, in, 0, height, false, nullptr) && in.ends_here(true);
+}
+
+// The zlib header's check: deflate, a window of at most 32 KiB, no preset dictionary.
+bool good_zlib_header(const uint8_t* header)
+{
+    return (header[0] & 0x0f) == 8 && (header[0] >> 4) <= 7 && (header[1] & 0x20) == 0 &&
+           (unsigned(header[0]) << 8 | header[1]) % 31 == 0;
+}
+
+bool read_in_pieces(const image_data& data, const row_work& work, uint32_t height, unsigned threads)
+{
+    const uint32_t rows = data.piece_rows;
+    const size_t count = data.chunks.size();
+    if (rows == 0 || count != (uint64_t(height) + rows - 1) / rows) return false;
+    if (data.chunks.front().length < 2 || !good_zlib_header(data.chunks.front().data)) return false;
+    if (data.chunks.back().length < (count == 1 ? 6 : 4)) return false;
+    std::vector<uLong> adlers(count, 1);
+    std::atomic<bool> failed{false};
+    run_parts(count, threads, [&](size_t which) {
+        if (failed) return;
+        const bool last = which + 1 == count;
+        span own = data.chunks[which];
+        if (which == 0) own = {own.data + 2, own.length - 2};
+        if (last) own.length -= 4;
+        inflater in(-15, &own, &own + 1);
+        const uint32_t first = uint32_t(which * rows);
+        const uint32_t end = uint32_t(std::min<uint64_t>(height, uint64_t(first) + rows));
+        if (!in.ready || !inflate_rows(work, in, first, end, which > 0, &adlers[which]) || !in.ends_here(last))
+            failed = true;
+    });
+    if (failed) return false;
+    uLong adler = 1;
+    for (size_t which = 0; which < count; ++which) {
+        const uint32_t first = uint32_t(which * rows);
+        const uint32_t end = uint32_t(std::min<uint64_t>(height, uint64_t(first) + rows));
+        adler = adler32_combine(adler, adlers[which], z_off_t(uint64_t(end - first) * (work.count + 1)));
+    }
+    const span& last = data.chunks.back();
+    return uint32_t(adler) == be32(last.data + last.length - 4);
+}
+
+}  // namespace
+
+bool read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
+                    const pixel_rows& rows, unsigned threads)
+{
+    if ((channels != 3 && channels != 4) || width == 0 || height == 0) return false;
+    const uint64_t count = uint64_t(width) * unsigned(channels);
+    // A row must fit zlib's counters and the z_off_t of an Adler-32's length.
+    if (count >= (uint64_t(1) << 30)) return false;
+    image_data data;
+    if (!find_image_data(file, data)) return false;
+    const row_work work{width, size_t(channels), size_t(count), &rows};
+    try {
+        if (data.piece_rows && read_in_pieces(data, work, height, threads)) return true;
+        return read_in_one_pass(data, work, height);
+    } catch (const std::bad_alloc&) {
+        return false;  // libspng tries with the memory it needs, and says so if there is none
+    }
+}
