@@ -124,7 +124,7 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
     if (header.bit_depth == 8 && header.interlace_method == SPNG_INTERLACE_NONE &&
         (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR || header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA) &&
         read_png_image(file, header.width, header.height, header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ? 3 : 4,
-                       rows, threads))
+                       rows, threads) != png_image_read::none)
         return picture;
     error = header.bit_depth == 16 ? decode_wide_rows(context.get(), header, rows)
                                    : decode_rows(context.get(), header, rows);

@@ -42,8 +42,9 @@ std::vector<uint8_t> write_png_in_pieces(uint32_t width, uint32_t height, const 
 // Decodes the image data of `file`, a PNG whose header libspng has read and checked (`width` x
 // `height` pixels of 8-bit samples, 3 or 4 `channels`, not interlaced), into `rows`, leaving any
 // alpha out. Pieces laid out as above are inflated and unfiltered side by side on up to `threads`
-// threads; any other image data in one pass. The pixels are those every reader decodes. Gives
-// false, with the rows' contents undefined, for a file it does not take or whose image data is
-// damaged in any way: libspng then decodes it, and says what is wrong.
-bool read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
-                    const pixel_rows& rows, unsigned threads);
+// threads; any other image data in one pass. The pixels are those every reader decodes. Says how
+// it read them; `none`, with the rows' contents undefined, for a file it does not take or whose
+// image data is damaged in any way: libspng then decodes it, and says what is wrong.
+enum class png_image_read { none, in_one_pass, in_pieces };
+png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
+                              const pixel_rows& rows, unsigned threads);

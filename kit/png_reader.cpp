@@ -130,11 +130,14 @@ void put_row(uint8_t* __restrict target, const uint8_t* __restrict row, uint32_t
     }
 }
 
-// An inflating stream over its input: one span, or the chunks one after another.
+// An inflating stream over its input: one span, or the chunks one after another. It inflates a
+// block at a time (Z_BLOCK), so that after each step `state` tells whether it stopped at the end
+// of a block, in the stream's last block, and how many bits of its last byte are left unread.
 struct inflater {
     z_stream stream{};
     bool ready = false;
     bool ended = false;  // the stream's last block is done
+    int state = 0;       // zlib's data_type after the last step that made progress
     const span* next;
     const span* end;
 
@@ -164,12 +167,14 @@ struct inflater {
 
     // One step of inflating into next_out, with more input first where there is some (without
     // any, the stream may still hold output). False on an error or when no step can be made.
-    bool step(int flush)
+    bool step()
     {
         refill();
-        const int result = inflate(&stream, flush);
-        if (result == Z_STREAM_END) ended = true;
-        return result == Z_OK || result == Z_STREAM_END;
+        const int result = inflate(&stream, Z_BLOCK);
+        if (result != Z_OK && result != Z_STREAM_END) return false;
+        ended = result == Z_STREAM_END;
+        state = stream.data_type;
+        return true;
     }
 
     // Exactly `length` bytes into `out`; false when the stream fails or ends before.
@@ -178,29 +183,26 @@ struct inflater {
         stream.next_out = out;
         stream.avail_out = uInt(length);
         while (stream.avail_out > 0)
-            if (ended || !step(Z_NO_FLUSH)) return false;
+            if (ended || !step()) return false;
         return true;
     }
 
     // Whether nothing is left but the stream's end: no byte more of output, and the input used
-    // up. A piece before the last must stop on a block boundary, on a byte boundary and not in
-    // the stream's last block, so that the next piece's first byte is where a reader of the
-    // whole stream would go on reading; the last piece, like a stream read in one pass, must end
-    // the stream.
+    // up. A piece before the last must stop at the end of a block, on a byte boundary and not in
+    // the stream's last block, so that the next piece's first byte is where a reader of the whole
+    // stream would go on reading; the last piece, like a stream read in one pass, must end the
+    // stream.
     bool ends_here(bool stream_end)
     {
         uint8_t spare;
-        while (!ended) {
+        while (stream_end ? !ended : stream.avail_in > 0 || refill()) {
             stream.next_out = &spare;
             stream.avail_out = 1;
-            if (!step(stream_end ? Z_NO_FLUSH : Z_BLOCK)) {
-                const int state = stream.data_type;
-                return !stream_end && stream.avail_in == 0 && !refill() && (state & 128) != 0 &&
-                       (state & 64) == 0 && (state & 63) == 0;
-            }
-            if (stream.avail_out == 0) return false;  // more image data than the picture holds
+            if (!step() || stream.avail_out == 0) return false;  // a failure, or more image data
+            if (ended && !stream_end) return false;
         }
-        return stream_end && stream.avail_in == 0 && !refill();
+        if (stream_end) return stream.avail_in == 0 && !refill();
+        return !ended && (state & 128) != 0 && (state & 64) == 0 && (state & 63) == 0;
     }
 };
 
@@ -280,20 +282,20 @@ bool read_in_pieces(const image_data& data, const row_work& work, uint32_t heigh
 
 }  // namespace
 
-bool read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
-                    const pixel_rows& rows, unsigned threads)
+png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
+                              const pixel_rows& rows, unsigned threads)
 {
-    if ((channels != 3 && channels != 4) || width == 0 || height == 0) return false;
+    if ((channels != 3 && channels != 4) || width == 0 || height == 0) return png_image_read::none;
     const uint64_t count = uint64_t(width) * unsigned(channels);
     // A row must fit zlib's counters and the z_off_t of an Adler-32's length.
-    if (count >= (uint64_t(1) << 30)) return false;
+    if (count >= (uint64_t(1) << 30)) return png_image_read::none;
     image_data data;
-    if (!find_image_data(file, data)) return false;
+    if (!find_image_data(file, data)) return png_image_read::none;
     const row_work work{width, size_t(channels), size_t(count), &rows};
     try {
-        if (data.piece_rows && read_in_pieces(data, work, height, threads)) return true;
-        return read_in_one_pass(data, work, height);
+        if (data.piece_rows && read_in_pieces(data, work, height, threads)) return png_image_read::in_pieces;
+        return read_in_one_pass(data, work, height) ? png_image_read::in_one_pass : png_image_read::none;
     } catch (const std::bad_alloc&) {
-        return false;  // libspng tries with the memory it needs, and says so if there is none
+        return png_image_read::none;  // libspng tries with the memory it needs, and says so if there is none
     }
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -47,18 +48,23 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     std::string password;
     if (keyed) password = password_for(given, true, std::cin);
 
-    // The pictures are read and decoded side by side.
+    // The pictures are read and decoded side by side, the threads shared among them.
+    const unsigned threads = threads_for(given.threads);
+    const int each = int(std::max<size_t>(1, threads / inputs.size()));
     std::vector<input_picture> loaded(inputs.size());
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < inputs.size(); ++i)
-        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress); });
-    run_side_by_side(jobs);
+        jobs.push_back([&, i] {
+            loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress, each);
+        });
+    run_side_by_side(jobs, threads);
 
     kit::hide_request request;
     request.build = given.build.value_or(VORN_VORNHOLD2);
     request.fit = given.fit;
     request.password = keyed ? &password : nullptr;
     request.report = progress.reporter();
+    request.threads = given.threads;
     input_picture* hidden1 = given.hidden1.empty() ? nullptr : &loaded[1];
     input_picture* hidden2 = given.hidden2.empty() ? nullptr : &loaded[given.hidden1.empty() ? 1 : 2];
     kit::hide_result result;
@@ -70,7 +76,7 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
 
     kit::bytes file;
     check(kit::file_of(std::move(result.coded), format, kit::picture_kind::coded, given.output, file,
-                       progress.reporter()));
+                       progress.reporter(), given.threads));
     progress.step("writing " + given.output);
     write_output(given.output, file, given.force, out);
     const bool shown = progress.finish();
