@@ -81,6 +81,11 @@ bytes png_pixels(const bytes& png)
 
 bytes png_of(const bytes& bmp, int color_type, int depth)
 {
+    return png_of(bmp, color_type, depth, -1, false);
+}
+
+bytes png_of(const bytes& bmp, int color_type, int depth, int filters, bool interlaced)
+{
     const vorn_geometry g = geometry_of(bmp);
     const bytes rgb = rgb_of(bmp);
     const int channels = color_type == 2 ? 3 : color_type == 6 ? 4 : 1;
@@ -93,8 +98,9 @@ bytes png_of(const bytes& bmp, int color_type, int depth)
         }
     spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr header{g.width, g.height, uint8_t(depth), uint8_t(color_type), 0, 0, 0};
+    spng_ihdr header{g.width, g.height, uint8_t(depth), uint8_t(color_type), 0, 0, uint8_t(interlaced ? 1 : 0)};
     spng_set_ihdr(context, &header);
+    if (filters >= 0) spng_set_option(context, SPNG_FILTER_CHOICE, filters);
     EXPECT_EQ(spng_encode_image(context, raw.data(), raw.size(), SPNG_FMT_RAW, SPNG_ENCODE_FINALIZE), 0);
     size_t length = 0;
     int error = 0;
