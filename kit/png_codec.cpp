@@ -111,21 +111,23 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
     check_picture_cost(header.width, header.height, limits, path);
     if (!file_can_hold(header, file.size()))
         raise_fault(kit::fault::input, path + ": not a readable PNG file (its header promises more pixels than the file can hold)");
+    // The commonest files are read without libspng, more quickly (png_pieces.h); it reads every
+    // other file, and any file whose image data that reading does not take.
+    const bool common = header.bit_depth == 8 && header.interlace_method == SPNG_INTERLACE_NONE &&
+                        (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
+                         header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
+    const int channels = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ? 3 : 4;
     rgb_picture picture;
     picture.layout = layout;
-    size_picture(picture, header.width, header.height, limits, path);
+    size_picture(picture, header.width, header.height, limits, path,
+                 common ? png_read_room(header.width, header.height, channels) : 0);
     spng_trns transparency;
     picture.alpha_dropped = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                             spng_get_trns(context.get(), &transparency) == 0;
-    const pixel_rows rows = rows_of(picture);
-    // The commonest files are read without libspng, more quickly; it reads every other file, and
-    // any file whose image data that reading does not take.
-    if (header.bit_depth == 8 && header.interlace_method == SPNG_INTERLACE_NONE &&
-        (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR || header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA) &&
-        read_png_image(file, header.width, header.height, header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ? 3 : 4,
-                       rows, threads) != png_image_read::none)
+    if (common && read_png_image(file, header.width, header.height, channels, picture, threads) != png_image_read::none)
         return picture;
+    const pixel_rows rows = rows_of(picture);
     error = header.bit_depth == 16 ? decode_wide_rows(context.get(), header, rows)
                                    : decode_rows(context.get(), header, rows);
     if (error) refuse(path, error);

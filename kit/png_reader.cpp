@@ -1,12 +1,20 @@
 // vorn's own reading of the image data of the commonest PNG files (8-bit R G B, with or without
-// alpha, not interlaced): zlib inflates, in pieces side by side where vorn's writer laid them
-// out (png_pieces.h), and the rows are unfiltered straight into the picture. libspng reads the
-// header and the chunks before the image data, and everything else; this is only quicker.
+// alpha, not interlaced): zlib inflates pieces side by side where vorn's writer laid them out
+// (png_pieces.h), and the rows are unfiltered straight into the picture; other files are
+// inflated whole by libdeflate into the picture's own memory and unfiltered there (zlib a row at
+// a time where the build has no libdeflate). libspng reads the header and the chunks before the
+// image data, and everything else; this is only quicker.
 //
 // It takes less than libspng takes, never more: every IDAT chunk's CRC must hold and the zlib
-// stream must end, its Adler-32 right, exactly after the last row. Anything else gives false and
+// stream must end, its Adler-32 right, exactly after the last row. Anything else gives none and
 // libspng decodes the file as it always did.
 #include <zlib.h>
+#ifdef VORN_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -64,8 +72,8 @@ inline int paeth(int left, int above, int corner)
     return to_left <= to_above && to_left <= to_corner ? left : not_left;
 }
 
-// Filter types 3 and 4 for pixels of `Step` bytes: each channel's chain of left neighbours is
-// kept in registers, and the channels' chains run side by side.
+// Filter types 3 (average) and 4 (Paeth) for pixels of `Step` bytes: each channel's chain of left
+// neighbours is kept in registers, and the channels' chains run side by side.
 template <size_t Step>
 void unfilter_average(uint8_t* __restrict row, const uint8_t* __restrict above, size_t count)
 {
@@ -77,11 +85,17 @@ void unfilter_average(uint8_t* __restrict row, const uint8_t* __restrict above, 
         }
 }
 
+// Paeth from byte `from` of the row on (a pixel's start): the whole row where there are no vector
+// instructions, the end of a row for the vector form below.
 template <size_t Step>
-void unfilter_paeth(uint8_t* __restrict row, const uint8_t* __restrict above, size_t count)
+void unfilter_paeth_from(uint8_t* __restrict row, const uint8_t* __restrict above, size_t from, size_t count)
 {
     int left[Step] = {}, corner[Step] = {};
-    for (size_t i = 0; i < count; i += Step)
+    for (size_t c = 0; c < Step && from > 0; ++c) {
+        left[c] = row[from - Step + c];
+        corner[c] = above[from - Step + c];
+    }
+    for (size_t i = from; i < count; i += Step)
         for (size_t c = 0; c < Step; ++c) {
             const int up = above[i + c];
             left[c] = uint8_t(row[i + c] + paeth(left[c], up, corner[c]));
@@ -89,6 +103,53 @@ void unfilter_paeth(uint8_t* __restrict row, const uint8_t* __restrict above, si
             corner[c] = up;
         }
 }
+
+#if defined(__SSE2__)
+inline __m128i four_bytes(const uint8_t* at)
+{
+    int32_t bytes;
+    std::memcpy(&bytes, at, 4);
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), _mm_setzero_si128());
+}
+
+inline __m128i magnitude(__m128i value)
+{
+    return _mm_max_epi16(value, _mm_sub_epi16(_mm_setzero_si128(), value));
+}
+
+// A pixel's channels side by side in 16-bit lanes: the chain from pixel to pixel is the same
+// length as one channel's. Four bytes are read at a time, so a row of three-byte pixels ends
+// with its last pixel done as above, reading nothing beyond the rows.
+template <size_t Step>
+void unfilter_paeth(uint8_t* __restrict row, const uint8_t* __restrict above, size_t count)
+{
+    const __m128i low_byte = _mm_set1_epi16(0xff);
+    __m128i left = _mm_setzero_si128(), corner = _mm_setzero_si128();
+    size_t i = 0;
+    for (; i + 4 <= count; i += Step) {
+        const __m128i up = four_bytes(above + i);
+        __m128i to_left = _mm_sub_epi16(up, corner), to_up = _mm_sub_epi16(left, corner);
+        __m128i to_corner = magnitude(_mm_add_epi16(to_left, to_up));
+        to_left = magnitude(to_left);
+        to_up = magnitude(to_up);
+        const __m128i take_corner = _mm_cmpgt_epi16(to_up, to_corner);
+        const __m128i up_or_corner = _mm_or_si128(_mm_and_si128(take_corner, corner), _mm_andnot_si128(take_corner, up));
+        const __m128i not_left = _mm_or_si128(_mm_cmpgt_epi16(to_left, to_up), _mm_cmpgt_epi16(to_left, to_corner));
+        const __m128i nearest = _mm_or_si128(_mm_and_si128(not_left, up_or_corner), _mm_andnot_si128(not_left, left));
+        left = _mm_and_si128(_mm_add_epi16(four_bytes(row + i), nearest), low_byte);
+        const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(left, left));
+        std::memcpy(row + i, &bytes, Step);
+        corner = up;
+    }
+    unfilter_paeth_from<Step>(row, above, i, count);
+}
+#else
+template <size_t Step>
+void unfilter_paeth(uint8_t* __restrict row, const uint8_t* __restrict above, size_t count)
+{
+    unfilter_paeth_from<Step>(row, above, 0, count);
+}
+#endif
 
 // Undoes filter `type` on a row of `count` bytes, `step` a pixel, given the row above it
 // unfiltered (zeros above the first row). False for a type that does not exist.
@@ -235,6 +296,91 @@ bool inflate_rows(const row_work& work, inflater& in, uint32_t first, uint32_t e
     return true;
 }
 
+#ifdef VORN_LIBDEFLATE
+constexpr size_t coder_header = 54;  // a coder file image's header, before its raster
+
+struct decompressor_deleter {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// Rows packed top-down, `count` bytes each from `first`, as a coder file image's raster: bottom-up,
+// B G R, `stride` bytes each with the padding 0. In place: the rows swap ends, then spread out
+// from the last.
+void to_coder_rows(uint8_t* first, uint32_t width, uint32_t height, size_t count, size_t stride)
+{
+    for (uint32_t y = 0; y < height / 2; ++y) {
+        uint8_t* top = first + size_t(y) * count;
+        uint8_t* bottom = first + size_t(height - 1 - y) * count;
+        for (size_t i = 0; i < count; i += 3) {
+            const uint8_t r = top[i], g = top[i + 1], b = top[i + 2];
+            top[i] = bottom[i + 2];
+            top[i + 1] = bottom[i + 1];
+            top[i + 2] = bottom[i];
+            bottom[i] = b;
+            bottom[i + 1] = g;
+            bottom[i + 2] = r;
+        }
+    }
+    if (height % 2) swap_red_blue(first + size_t(height / 2) * count, width);
+    for (uint32_t y = height; stride > count && y-- > 0;) {
+        std::memmove(first + size_t(y) * stride, first + size_t(y) * count, count);
+        std::memset(first + size_t(y) * stride + count, 0, stride - count);
+    }
+}
+
+// The image data inflated whole into the picture's memory (its room), each row then unfiltered
+// and moved down onto the end of the row before it, without its filter type, and the rows laid
+// out there as the picture's layout wants them. A coder file image whose pixels this leaves
+// undone is cleared again, padding and all, for libspng to decode into.
+bool inflated_in_place(const image_data& data, const row_work& work, uint32_t height, rgb_picture& picture)
+{
+    const size_t count = work.count, raw = (count + 1) * size_t(height), pixels = size_t(work.width) * 3;
+    const bool coder = picture.layout == pixel_layout::coder_image;
+    const size_t length = picture.image.size();
+    if (coder && length < coder_header + raw) picture.image.resize(coder_header + raw);
+    uint8_t* memory = coder ? picture.image.data() + coder_header : picture.rgb.data();
+
+    std::vector<uint8_t> gathered;  // the data of several IDAT chunks, joined
+    const uint8_t* in = data.chunks.front().data;
+    size_t in_length = data.chunks.front().length;
+    if (data.chunks.size() > 1) {
+        for (const span& chunk : data.chunks) gathered.insert(gathered.end(), chunk.data, chunk.data + chunk.length);
+        in = gathered.data();
+        in_length = gathered.size();
+    }
+    std::unique_ptr<libdeflate_decompressor, decompressor_deleter> decompressor(libdeflate_alloc_decompressor());
+    if (!decompressor) throw std::bad_alloc();
+    size_t used = 0;
+    bool good = libdeflate_zlib_decompress_ex(decompressor.get(), in, in_length, memory, raw, &used, nullptr) ==
+                    LIBDEFLATE_SUCCESS &&
+                used == in_length;
+    gathered = std::vector<uint8_t>();
+    const std::vector<uint8_t> zeros(good ? count : 0);
+    for (uint32_t y = 0; good && y < height; ++y) {
+        uint8_t* row = memory + size_t(y) * count;
+        const uint8_t* filtered = memory + size_t(y) * (count + 1);
+        const uint8_t type = filtered[0];  // within the row's new place, so read first
+        std::memmove(row, filtered + 1, count);
+        good = unfilter(type, row, y > 0 ? row - count : zeros.data(), count, work.step);
+    }
+    if (good && work.step == 4) {  // alpha left out: each pixel moves down onto the one before
+        uint8_t* to = memory;
+        for (const uint8_t* from = memory; from < memory + count * height; from += 4, to += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    }
+    if (coder) {
+        const size_t stride = (length - coder_header) / height;
+        if (good) to_coder_rows(memory, work.width, height, pixels, stride);
+        picture.image.resize(length);
+        if (!good) std::memset(memory, 0, length - coder_header);
+    }
+    return good;
+}
+#endif
+
 bool read_in_one_pass(const image_data& data, const row_work& work, uint32_t height)
 {
     inflater in(15, data.chunks.data(), data.chunks.data() + data.chunks.size());
@@ -282,8 +428,13 @@ bool read_in_pieces(const image_data& data, const row_work& work, uint32_t heigh
 
 }  // namespace
 
+uint64_t png_read_room(uint32_t width, uint32_t height, int channels)
+{
+    return (uint64_t(width) * unsigned(channels) + 1) * height;
+}
+
 png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
-                              const pixel_rows& rows, unsigned threads)
+                              rgb_picture& picture, unsigned threads)
 {
     if ((channels != 3 && channels != 4) || width == 0 || height == 0) return png_image_read::none;
     const uint64_t count = uint64_t(width) * unsigned(channels);
@@ -291,9 +442,16 @@ png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, 
     if (count >= (uint64_t(1) << 30)) return png_image_read::none;
     image_data data;
     if (!find_image_data(file, data)) return png_image_read::none;
+    const pixel_rows rows = rows_of(picture);
     const row_work work{width, size_t(channels), size_t(count), &rows};
     try {
         if (data.piece_rows && read_in_pieces(data, work, height, threads)) return png_image_read::in_pieces;
+#ifdef VORN_LIBDEFLATE
+        const uint64_t room = png_read_room(width, height, channels);
+        if (picture.layout == pixel_layout::coder_image ? picture.image.capacity() >= coder_header + room
+                                                        : picture.rgb.capacity >= room)
+            return inflated_in_place(data, work, height, picture) ? png_image_read::in_one_pass : png_image_read::none;
+#endif
         return read_in_one_pass(data, work, height) ? png_image_read::in_one_pass : png_image_read::none;
     } catch (const std::bad_alloc&) {
         return png_image_read::none;  // libspng tries with the memory it needs, and says so if there is none

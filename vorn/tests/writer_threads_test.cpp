@@ -50,8 +50,8 @@ struct own_reading {
 own_reading read_without_libspng(const bytes& png, uint32_t width, uint32_t height, int channels, unsigned threads)
 {
     rgb_picture picture;
-    size_picture(picture, width, height, read_limits(), "t.png");
-    const png_image_read how = read_png_image(png, width, height, channels, rows_of(picture), threads);
+    size_picture(picture, width, height, read_limits(), "t.png", png_read_room(width, height, channels));
+    const png_image_read how = read_png_image(png, width, height, channels, picture, threads);
     if (how == png_image_read::none) return {how, {}};
     return {how, bytes(picture.rgb.data(), picture.rgb.data() + picture.rgb.size())};
 }
@@ -118,14 +118,34 @@ TEST(PngReader, ReadsOtherWritersFilesAsLibspngDoes)
                 EXPECT_EQ(read.how, png_image_read::in_one_pass);
                 EXPECT_EQ(read.rgb, rgb);
                 EXPECT_EQ(png_pixels(png), rgb);
+                EXPECT_EQ(read_png(png, "t.png", read_limits(), pixel_layout::coder_image).image,
+                          bmp_of(rgb, width, height));
             }
     const bytes rgb = test_pixels(8, 8, 1);
     EXPECT_EQ(read_without_libspng(png_of(bmp_of(rgb, 8, 8), 2, 8, SPNG_FILTER_CHOICE_ALL, true), 8, 8, 3, 1).how,
               png_image_read::none);
 }
 
+// The file with `tail` after the zlib stream in its first IDAT chunk (its CRC made right again).
+bytes with_idat_tail(bytes png, const bytes& tail)
+{
+    size_t at = 8;
+    const auto length_at = [&png](size_t where) {
+        return uint32_t(png[where]) << 24 | uint32_t(png[where + 1]) << 16 | uint32_t(png[where + 2]) << 8 | png[where + 3];
+    };
+    while (std::memcmp(&png[at + 4], "IDAT", 4) != 0) at += 12 + length_at(at);
+    const uint32_t length = length_at(at) + uint32_t(tail.size());
+    png.erase(png.begin() + ptrdiff_t(at + 8 + length_at(at)), png.begin() + ptrdiff_t(at + 12 + length_at(at)));
+    png.insert(png.begin() + ptrdiff_t(at + 8 + length_at(at)), tail.begin(), tail.end());
+    for (int i = 0; i < 4; ++i) png[at + size_t(i)] = uint8_t(length >> (24 - 8 * i));
+    const uint32_t crc = uint32_t(crc32(0, &png[at + 4], uInt(length + 4)));
+    for (int i = 0; i < 4; ++i) png.insert(png.begin() + ptrdiff_t(at + 8 + length + size_t(i)), uint8_t(crc >> (24 - 8 * i)));
+    return png;
+}
+
 // A file whose pieces are not what its chunk says, or that has no pieces but claims them, is read
-// in one pass to the same pixels; damaged image data is left to libspng, which refuses it.
+// in one pass to the same pixels; image data that is damaged, or that vorn's reading does not
+// take, is left to libspng, which refuses it or reads it into a picture cleared again.
 TEST(PngReader, TrustsNoPiecesItCannotCheckAndLeavesDamageToLibspng)
 {
     const uint32_t width = 700, height = 600;
@@ -149,6 +169,13 @@ TEST(PngReader, TrustsNoPiecesItCannotCheckAndLeavesDamageToLibspng)
         }
         EXPECT_EQ(png_pixels(c.png), rgb);
     }
+    // Bytes after the stream: libspng reads the rows and stops there; vorn's own reading does not
+    // take them, and the padding of the coder file image it began in is cleared again.
+    const uint32_t odd = 333;
+    const bytes odd_rgb = test_pixels(odd, 40, 2);
+    const bytes tailed = with_idat_tail(png_of(bmp_of(odd_rgb, odd, 40), 2, 8, SPNG_FILTER_CHOICE_ALL, false), {1, 2, 3});
+    EXPECT_EQ(read_without_libspng(tailed, odd, 40, 3, 1).how, png_image_read::none);
+    EXPECT_EQ(read_png(tailed, "t.png", read_limits(), pixel_layout::coder_image).image, bmp_of(odd_rgb, odd, 40));
     bytes flipped = ours, cut = ours;
     flipped[flipped.size() / 2] ^= 0x10;
     cut.resize(cut.size() - 40);
