@@ -2,6 +2,7 @@
 // filtered out, from a coded picture (vorn_reconstruct) or from a keyed picture's decoded levels
 // in place (vorn_keyed_reconstruct).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "bmp.h"
@@ -195,10 +196,15 @@ uint64_t part_work_bytes(const raster_geometry& g)
     return (reconstruct_work_bytes(g) + saved + 63) / 64 * 64;
 }
 
+uint64_t bands_of(const raster_geometry& g)
+{
+    return (uint64_t(g.height) + band_rows - 1) / band_rows;
+}
+
 unsigned reconstruct_parts(const raster_geometry& g, unsigned threads)
 {
     if (g.width == 0 || g.height == 0) return 1;
-    return parts_for(threads, (uint64_t(g.height) + band_rows - 1) / band_rows);
+    return parts_for(threads, bands_of(g));
 }
 
 uint64_t threaded_work_bytes(const raster_geometry& g, unsigned threads)
@@ -207,10 +213,10 @@ uint64_t threaded_work_bytes(const raster_geometry& g, unsigned threads)
     return parts == 1 ? reconstruct_work_bytes(g) : parts * part_work_bytes(g);
 }
 
-// The rows of part `which` of `parts`: whole bands, shared out as evenly as they go.
+// The rows of run `which` of `parts`: whole bands, shared out as evenly as they go.
 void part_rows(const raster_geometry& g, unsigned parts, unsigned which, uint32_t& first, uint32_t& end)
 {
-    const uint64_t bands = (uint64_t(g.height) + band_rows - 1) / band_rows;
+    const uint64_t bands = bands_of(g);
     first = uint32_t(std::min<uint64_t>(g.height, bands * which / parts * band_rows));
     end = uint32_t(std::min<uint64_t>(g.height, bands * (which + 1) / parts * band_rows));
 }
@@ -264,16 +270,22 @@ vorn_error vorn_reconstruct_threaded(const uint8_t* coded, size_t length, vorn_l
     const field_grain grain = rule.grain();
     const unsigned parts = reconstruct_parts(g, threads);
     const uint64_t stride = parts == 1 ? 0 : part_work_bytes(g);
+    // The rows go in runs a few times as many as the parts, each part taking the next run as it
+    // finishes one: a part slowed by other work on the machine leaves its share to the others.
+    const unsigned runs = parts == 1 ? 1 : unsigned(std::min<uint64_t>(uint64_t(parts) * 4, bands_of(g)));
+    std::atomic<unsigned> next_run{0};
     run_parts(parts, [&](unsigned part) {
         // Each part reads through a ring and scratch rows of its own.
         uint8_t* own_work = static_cast<uint8_t*>(work) + size_t(stride * part);
         coded_levels own = levels;
         own.ring = own_work + grain_filter_work_bytes(g);
         own.scratch = own.ring + ghost_rows * size_t(g.width) * 3;
-        uint32_t first, end;
-        part_rows(g, parts, part, first, end);
-        grain_filter_run(g, grain == field_grain::nibble ? load_nibble_row : load_coded_row, &own,
-                         filter_for(grain), raster, own_work, first, end);
+        for (unsigned run = next_run++; run < runs; run = next_run++) {
+            uint32_t first, end;
+            part_rows(g, runs, run, first, end);
+            grain_filter_run(g, grain == field_grain::nibble ? load_nibble_row : load_coded_row, &own,
+                             filter_for(grain), raster, own_work, first, end);
+        }
     });
     return VORN_OK;
 }

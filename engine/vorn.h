@@ -240,9 +240,9 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry *geometry, size_t *siz
 vorn_error vorn_reconstruct(const uint8_t *coded, size_t length, vorn_layout layout, int which,
                             uint8_t *picture, size_t picture_length, void *work, size_t work_size);
 
-/* Reconstruction on at most `threads` threads (0 counts as 1, more than 64 as 64): the picture's
-   rows are shared out in runs, each filtered with work of its own on a thread of its own, the
-   calling thread among them; the bytes are those of one thread. The work buffer for a geometry
+/* Reconstruction on at most `threads` threads (0 counts as 1, more than 64 as 64), the calling
+   thread among them: the picture's rows are filtered in runs that the threads take in turn, each
+   thread with work of its own; the bytes are those of one thread. The work buffer for a geometry
    and a number of threads, which both threaded calls take: about `threads` times
    vorn_reconstruct_work_size()'s, and exactly it for 1 thread (or in a library built without
    threads, which works alone whatever it is given). */
