@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <exception>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -48,16 +50,34 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     std::string password;
     if (keyed) password = password_for(given, true, std::cin);
 
-    // The pictures are read and decoded side by side, the threads shared among them.
+    // The pictures are read and decoded side by side, the threads shared among them, the largest
+    // file first where they are fewer than the pictures, so that the last to begin is a small one.
     const unsigned threads = threads_for(given.threads);
     const int each = int(std::max<size_t>(1, threads / inputs.size()));
+    std::vector<size_t> order(inputs.size());
+    std::vector<uintmax_t> sizes(inputs.size(), 0);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        std::error_code unknown;  // standard input, or a file that reading will say more about
+        order[i] = i;
+        if (inputs[i] != "-") sizes[i] = std::filesystem::file_size(inputs[i], unknown);
+        if (unknown) sizes[i] = 0;
+    }
+    std::stable_sort(order.begin(), order.end(), [&sizes](size_t a, size_t b) { return sizes[a] > sizes[b]; });
     std::vector<input_picture> loaded(inputs.size());
+    std::vector<std::exception_ptr> failed(inputs.size());
     std::vector<std::function<void()>> jobs;
-    for (size_t i = 0; i < inputs.size(); ++i)
+    for (const size_t i : order)
         jobs.push_back([&, i] {
-            loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress, each);
+            try {
+                loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress, each);
+            } catch (...) {
+                failed[i] = std::current_exception();
+            }
         });
     run_side_by_side(jobs, threads);
+    // A picture that cannot be read is told of in the inputs' order, whichever was read first.
+    for (const std::exception_ptr& failure : failed)
+        if (failure) std::rethrow_exception(failure);
 
     kit::hide_request request;
     request.build = given.build.value_or(VORN_VORNHOLD2);
