@@ -42,9 +42,9 @@ std::vector<uint8_t> write_png_in_pieces(uint32_t width, uint32_t height, const 
 // Decodes the image data of `file`, a PNG whose header libspng has read and checked (`width` x
 // `height` pixels of 8-bit samples, 3 or 4 `channels`, not interlaced), into `picture` (sized by
 // size_picture(), with png_read_room() as its room), leaving any alpha out. Pieces laid out as
-// above are inflated and unfiltered side by side on up to `threads` threads; any other image
-// data in one pass, with libdeflate where the build has it (into the picture's own memory, then
-// unfiltered and laid out there), else with zlib a row at a time. The pixels are those every
+// above are inflated and unfiltered side by side on 2 or more `threads`; any other image data,
+// and pieces on one thread, in one pass: with libdeflate where the build has it (into the
+// picture's own memory, then unfiltered and laid out there), else with zlib a row at a time. The pixels are those every
 // reader decodes. Says how it read them; `none`, with the pixels undefined, for a file it does not
 // take or whose image data is damaged in any way: libspng then decodes it, and says what is wrong.
 enum class png_image_read { none, in_one_pass, in_pieces };

@@ -445,7 +445,14 @@ png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, 
     const pixel_rows rows = rows_of(picture);
     const row_work work{width, size_t(channels), size_t(count), &rows};
     try {
-        if (data.piece_rows && read_in_pieces(data, work, height, threads)) return png_image_read::in_pieces;
+#ifdef VORN_LIBDEFLATE
+        // On one thread, libdeflate inflates the whole stream sooner than zlib inflates its pieces.
+        const bool whole_sooner = threads <= 1;
+#else
+        const bool whole_sooner = false;
+#endif
+        if (data.piece_rows && !whole_sooner && read_in_pieces(data, work, height, threads))
+            return png_image_read::in_pieces;
 #ifdef VORN_LIBDEFLATE
         const uint64_t room = png_read_room(width, height, channels);
         if (picture.layout == pixel_layout::coder_image ? picture.image.capacity() >= coder_header + room

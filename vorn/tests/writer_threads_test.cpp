@@ -93,7 +93,9 @@ TEST(PngPieces, TheSameFileOnAnyThreadsAndItsPixelsBackToEveryReader)
             EXPECT_EQ(png_pixels(png), rgb);
             for (const unsigned threads : {1u, 3u}) {
                 const own_reading read = read_without_libspng(png, size.width, size.height, 3, threads);
-                EXPECT_EQ(read.how, png_image_read::in_pieces);
+                if (threads > 1) {
+                    EXPECT_EQ(read.how, png_image_read::in_pieces);
+                }
                 EXPECT_EQ(read.rgb, rgb);
                 const rgb_picture image = read_png(png, "t.png", read_limits(), pixel_layout::coder_image, threads);
                 EXPECT_EQ(image.image, bmp_of(rgb, size.width, size.height));
@@ -162,11 +164,9 @@ TEST(PngReader, TrustsNoPiecesItCannotCheckAndLeavesDamageToLibspng)
     };
     for (const auto& c : readable) {
         SCOPED_TRACE(c.what);
-        for (const unsigned threads : {1u, 2u}) {
-            const own_reading read = read_without_libspng(c.png, width, height, 3, threads);
-            EXPECT_EQ(read.how, png_image_read::in_one_pass);
-            EXPECT_EQ(read.rgb, rgb);
-        }
+        const own_reading read = read_without_libspng(c.png, width, height, 3, 2);
+        EXPECT_EQ(read.how, png_image_read::in_one_pass);
+        EXPECT_EQ(read.rgb, rgb);
         EXPECT_EQ(png_pixels(c.png), rgb);
     }
     // Bytes after the stream: libspng reads the rows and stops there; vorn's own reading does not
