@@ -95,8 +95,10 @@ int decode_wide_rows(spng_ctx* context, const spng_ihdr& header, const pixel_row
 
 }  // namespace
 
-rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
-                     pixel_layout layout, unsigned threads)
+namespace {
+
+rgb_picture read_png_lending(const std::vector<uint8_t>& file, std::vector<uint8_t>* lent, const std::string& path,
+                             const read_limits& limits, pixel_layout layout, unsigned threads)
 {
     context_ptr context(spng_ctx_new(0));
     if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to decode it");
@@ -125,13 +127,28 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
     picture.alpha_dropped = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                             spng_get_trns(context.get(), &transparency) == 0;
-    if (common && read_png_image(file, header.width, header.height, channels, picture, threads) != png_image_read::none)
+    if (common &&
+        read_png_image(file, header.width, header.height, channels, picture, threads, lent) != png_image_read::none)
         return picture;
     const pixel_rows rows = rows_of(picture);
     error = header.bit_depth == 16 ? decode_wide_rows(context.get(), header, rows)
                                    : decode_rows(context.get(), header, rows);
     if (error) refuse(path, error);
     return picture;
+}
+
+}  // namespace
+
+rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
+                     pixel_layout layout, unsigned threads)
+{
+    return read_png_lending(file, nullptr, path, limits, layout, threads);
+}
+
+rgb_picture read_png(std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
+                     pixel_layout layout, unsigned threads)
+{
+    return read_png_lending(file, &file, path, limits, layout, threads);
 }
 
 namespace {

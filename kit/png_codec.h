@@ -18,6 +18,11 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
                      const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb,
                      unsigned threads = 1);
 
+// The same with the file's memory lent while it reads, so that its image data in several chunks
+// need not be copied to be inflated whole: the file holds its bytes again when it returns.
+rgb_picture read_png(std::vector<uint8_t>& file, const std::string& path, const read_limits& limits = read_limits(),
+                     pixel_layout layout = pixel_layout::rgb, unsigned threads = 1);
+
 // How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
 // (SPNG_FILTER_CHOICE_* bits).
 struct png_settings {

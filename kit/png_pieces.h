@@ -47,9 +47,11 @@ std::vector<uint8_t> write_png_in_pieces(uint32_t width, uint32_t height, const 
 // picture's own memory, then unfiltered and laid out there), else with zlib a row at a time. The pixels are those every
 // reader decodes. Says how it read them; `none`, with the pixels undefined, for a file it does not
 // take or whose image data is damaged in any way: libspng then decodes it, and says what is wrong.
+// `lent`, when given, is `file` itself, lent for libdeflate to find the data of several IDAT
+// chunks joined in it rather than in a copy; it holds its bytes again when this returns.
 enum class png_image_read { none, in_one_pass, in_pieces };
 png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
-                              rgb_picture& picture, unsigned threads);
+                              rgb_picture& picture, unsigned threads, std::vector<uint8_t>* lent = nullptr);
 
 // The room read_png_image() may use in the picture's memory: the image data inflated whole.
 uint64_t png_read_room(uint32_t width, uint32_t height, int channels);

@@ -300,6 +300,64 @@ bool inflate_rows(const row_work& work, inflater& in, uint32_t first, uint32_t e
 #ifdef VORN_LIBDEFLATE
 constexpr size_t coder_header = 54;  // a coder file image's header, before its raster
 
+// The data of the IDAT chunks as one run of bytes for libdeflate: the one chunk's data as it
+// stands; several joined in the file itself where the caller lends it (each chunk's data moved
+// down over the 12 bytes of CRC and header before it, which are kept aside, and everything put
+// back as it was when this goes), else copied out.
+class joined_data {
+public:
+    joined_data(const image_data& data, uint8_t* file_start, const uint8_t* file_view) : chunks_(data.chunks)
+    {
+        start_ = chunks_.front().data;
+        length_ = chunks_.front().length;
+        if (chunks_.size() == 1) return;
+        if (!file_start) {
+            for (const span& chunk : chunks_) copy_.insert(copy_.end(), chunk.data, chunk.data + chunk.length);
+            start_ = copy_.data();
+            length_ = copy_.size();
+            return;
+        }
+        // The chunks lie in the lent file: their addresses within it are the view's.
+        file_ = file_start;
+        view_ = file_view;
+        between_.resize(12 * (chunks_.size() - 1));
+        for (size_t k = 1; k < chunks_.size(); ++k)
+            std::memcpy(&between_[12 * (k - 1)], at(chunks_[k].data) - 12, 12);
+        uint8_t* to = at(chunks_[0].data) + chunks_[0].length;
+        for (size_t k = 1; k < chunks_.size(); ++k, to += chunks_[k - 1].length)
+            std::memmove(to, chunks_[k].data, chunks_[k].length);
+        start_ = chunks_[0].data;
+        length_ = size_t(to - at(chunks_[0].data));
+    }
+    ~joined_data()
+    {
+        if (!file_) return;
+        size_t offset = length_;
+        for (size_t k = chunks_.size(); k-- > 1;) {
+            offset -= chunks_[k].length;
+            std::memmove(at(chunks_[k].data), at(chunks_[0].data) + offset, chunks_[k].length);
+        }
+        for (size_t k = 1; k < chunks_.size(); ++k)
+            std::memcpy(at(chunks_[k].data) - 12, &between_[12 * (k - 1)], 12);
+    }
+    joined_data(const joined_data&) = delete;
+    joined_data& operator=(const joined_data&) = delete;
+
+    const uint8_t* data() const { return start_; }
+    size_t size() const { return length_; }
+
+private:
+    uint8_t* at(const uint8_t* in_view) const { return file_ + (in_view - view_); }
+
+    const std::vector<span>& chunks_;
+    const uint8_t* start_;
+    size_t length_;
+    std::vector<uint8_t> copy_;
+    uint8_t* file_ = nullptr;
+    const uint8_t* view_ = nullptr;
+    std::vector<uint8_t> between_;
+};
+
 struct decompressor_deleter {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
@@ -333,7 +391,8 @@ void to_coder_rows(uint8_t* first, uint32_t width, uint32_t height, size_t count
 // and moved down onto the end of the row before it, without its filter type, and the rows laid
 // out there as the picture's layout wants them. A coder file image whose pixels this leaves
 // undone is cleared again, padding and all, for libspng to decode into.
-bool inflated_in_place(const image_data& data, const row_work& work, uint32_t height, rgb_picture& picture)
+bool inflated_in_place(const image_data& data, const row_work& work, uint32_t height, rgb_picture& picture,
+                       uint8_t* lent_file, const uint8_t* file_view)
 {
     const size_t count = work.count, raw = (count + 1) * size_t(height), pixels = size_t(work.width) * 3;
     const bool coder = picture.layout == pixel_layout::coder_image;
@@ -341,21 +400,16 @@ bool inflated_in_place(const image_data& data, const row_work& work, uint32_t he
     if (coder && length < coder_header + raw) picture.image.resize(coder_header + raw);
     uint8_t* memory = coder ? picture.image.data() + coder_header : picture.rgb.data();
 
-    std::vector<uint8_t> gathered;  // the data of several IDAT chunks, joined
-    const uint8_t* in = data.chunks.front().data;
-    size_t in_length = data.chunks.front().length;
-    if (data.chunks.size() > 1) {
-        for (const span& chunk : data.chunks) gathered.insert(gathered.end(), chunk.data, chunk.data + chunk.length);
-        in = gathered.data();
-        in_length = gathered.size();
-    }
     std::unique_ptr<libdeflate_decompressor, decompressor_deleter> decompressor(libdeflate_alloc_decompressor());
     if (!decompressor) throw std::bad_alloc();
-    size_t used = 0;
-    bool good = libdeflate_zlib_decompress_ex(decompressor.get(), in, in_length, memory, raw, &used, nullptr) ==
-                    LIBDEFLATE_SUCCESS &&
-                used == in_length;
-    gathered = std::vector<uint8_t>();
+    bool good;
+    {
+        const joined_data in(data, lent_file, file_view);
+        size_t used = 0;
+        good = libdeflate_zlib_decompress_ex(decompressor.get(), in.data(), in.size(), memory, raw, &used, nullptr) ==
+                   LIBDEFLATE_SUCCESS &&
+               used == in.size();
+    }
     const std::vector<uint8_t> zeros(good ? count : 0);
     for (uint32_t y = 0; good && y < height; ++y) {
         uint8_t* row = memory + size_t(y) * count;
@@ -435,7 +489,7 @@ uint64_t png_read_room(uint32_t width, uint32_t height, int channels)
 }
 
 png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
-                              rgb_picture& picture, unsigned threads)
+                              rgb_picture& picture, unsigned threads, std::vector<uint8_t>* lent)
 {
     if ((channels != 3 && channels != 4) || width == 0 || height == 0) return png_image_read::none;
     const uint64_t count = uint64_t(width) * unsigned(channels);
@@ -458,7 +512,9 @@ png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, 
         const uint64_t room = png_read_room(width, height, channels);
         if (picture.layout == pixel_layout::coder_image ? picture.image.capacity() >= coder_header + room
                                                         : picture.rgb.capacity >= room)
-            return inflated_in_place(data, work, height, picture) ? png_image_read::in_one_pass : png_image_read::none;
+            return inflated_in_place(data, work, height, picture, lent ? lent->data() : nullptr, file.data())
+                       ? png_image_read::in_one_pass
+                       : png_image_read::none;
 #endif
         return read_in_one_pass(data, work, height) ? png_image_read::in_one_pass : png_image_read::none;
     } catch (const std::bad_alloc&) {

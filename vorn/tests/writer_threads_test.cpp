@@ -128,14 +128,15 @@ TEST(PngReader, ReadsOtherWritersFilesAsLibspngDoes)
               png_image_read::none);
 }
 
-// The file with `tail` after the zlib stream in its first IDAT chunk (its CRC made right again).
+// The file with `tail` after the zlib stream, in its last IDAT chunk (its CRC made right again).
 bytes with_idat_tail(bytes png, const bytes& tail)
 {
-    size_t at = 8;
     const auto length_at = [&png](size_t where) {
         return uint32_t(png[where]) << 24 | uint32_t(png[where + 1]) << 16 | uint32_t(png[where + 2]) << 8 | png[where + 3];
     };
-    while (std::memcmp(&png[at + 4], "IDAT", 4) != 0) at += 12 + length_at(at);
+    size_t at = 8;
+    for (size_t next = 8; std::memcmp(&png[next + 4], "IEND", 4) != 0; next += 12 + length_at(next))
+        if (std::memcmp(&png[next + 4], "IDAT", 4) == 0) at = next;
     const uint32_t length = length_at(at) + uint32_t(tail.size());
     png.erase(png.begin() + ptrdiff_t(at + 8 + length_at(at)), png.begin() + ptrdiff_t(at + 12 + length_at(at)));
     png.insert(png.begin() + ptrdiff_t(at + 8 + length_at(at)), tail.begin(), tail.end());
@@ -143,6 +144,42 @@ bytes with_idat_tail(bytes png, const bytes& tail)
     const uint32_t crc = uint32_t(crc32(0, &png[at + 4], uInt(length + 4)));
     for (int i = 0; i < 4; ++i) png.insert(png.begin() + ptrdiff_t(at + 8 + length + size_t(i)), uint8_t(crc >> (24 - 8 * i)));
     return png;
+}
+
+// The file with its one IDAT chunk's data cut into `count` chunks (the last holds what is left).
+bytes with_idat_split(const bytes& png, size_t count)
+{
+    size_t at = 8;
+    const auto length_at = [&png](size_t where) {
+        return size_t(png[where]) << 24 | size_t(png[where + 1]) << 16 | size_t(png[where + 2]) << 8 | png[where + 3];
+    };
+    while (std::memcmp(&png[at + 4], "IDAT", 4) != 0) at += 12 + length_at(at);
+    const size_t length = length_at(at), each = length / count;
+    bytes split(png.begin(), png.begin() + ptrdiff_t(at));
+    for (size_t k = 0; k < count; ++k) {
+        const size_t part = k + 1 < count ? each : length - each * k;
+        bytes chunk{uint8_t(part >> 24), uint8_t(part >> 16), uint8_t(part >> 8), uint8_t(part), 'I', 'D', 'A', 'T'};
+        chunk.insert(chunk.end(), png.begin() + ptrdiff_t(at + 8 + each * k), png.begin() + ptrdiff_t(at + 8 + each * k + part));
+        const uint32_t crc = uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4)));
+        for (int i = 0; i < 4; ++i) chunk.push_back(uint8_t(crc >> (24 - 8 * i)));
+        split.insert(split.end(), chunk.begin(), chunk.end());
+    }
+    split.insert(split.end(), png.begin() + ptrdiff_t(at + 12 + length), png.end());
+    return split;
+}
+
+// Image data in several chunks is inflated whole from the file lent to the reader, which holds
+// its bytes again afterwards, when the pixels were read and when libspng had to read them.
+TEST(PngReader, GivesALentFileBackAsItWas)
+{
+    const uint32_t width = 61, height = 50;
+    const bytes rgb = test_pixels(width, height, 4);
+    const bytes one = png_of(bmp_of(rgb, width, height), 2, 8, SPNG_FILTER_CHOICE_ALL, false);
+    for (const bytes& png : {with_idat_split(one, 5), with_idat_tail(with_idat_split(one, 3), {9, 9})}) {
+        bytes lent = png;
+        EXPECT_EQ(read_png(lent, "t.png", read_limits(), pixel_layout::coder_image).image, bmp_of(rgb, width, height));
+        EXPECT_EQ(lent, png);
+    }
 }
 
 // A file whose pieces are not what its chunk says, or that has no pieces but claims them, is read
