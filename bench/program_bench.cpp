@@ -385,12 +385,18 @@ void link_into(const fs::path& from, const fs::path& folder, const std::string& 
 void report_vorn_cases(const std::vector<program_case>& cases, const std::vector<case_samples>& samples,
                        const fs::path& scratch, double carrier_bytes)
 {
-    double bmp_ms = 0, bmp_cpu_ms = 0;
+    double bmp_ms = 0, bmp_cpu_ms = 0, png_ms = 0, compact_ms = 0;
     for (size_t i = 0; i < cases.size(); ++i) {
+        if (cases[i].name == "vorn encode PNG to PNG") png_ms = median(samples[i].times);
+        if (cases[i].name == "vorn encode PNG to PNG, compact") compact_ms = median(samples[i].times);
         if (cases[i].name != "vorn encode BMP to BMP") continue;
         bmp_ms = median(samples[i].times);
         bmp_cpu_ms = median(samples[i].cpu_times);
     }
+    // The compact form's cost beside the classic form's, both from PNG to PNG.
+    if (png_ms > 0 && compact_ms > 0)
+        std::printf("vorn encode PNG to PNG: compact %.1f ms, classic %.1f ms, %.2f x\n", compact_ms, png_ms,
+                    compact_ms / png_ms);
     for (size_t i = 0; i < cases.size(); ++i) {
         const program_case& c = cases[i];
         if (!c.on_codec) continue;
@@ -495,9 +501,12 @@ int main(int argc, char** argv)
             for (const std::string& name : pictures) names.push_back(name + extension);
             return names;
         };
-        const auto encode_vorn = [](const std::string& extension, const std::string& output) {
-            return run_vorn({"encode", "Main" + extension, "--hidden1", "Hidden 1" + extension, "--hidden2",
-                             "Hidden 2" + extension, "-o", output});
+        // The classic form, which the programs' cases compare with, and the compact form.
+        const auto encode_vorn = [](const std::string& extension, const std::string& output, bool compact = false) {
+            std::vector<std::string> arguments{"encode", "Main" + extension, "--hidden1", "Hidden 1" + extension,
+                                               "--hidden2", "Hidden 2" + extension, "-o", output};
+            if (!compact) arguments.push_back("--classic");
+            return run_vorn(arguments);
         };
         const std::vector<std::string> hidden_pngs{"hidden-1.png", "hidden-2.png"};
         const auto on_one_thread = [](std::function<bool()> run) {
@@ -518,12 +527,16 @@ int main(int argc, char** argv)
             {"vorn decode BMP to PNGs", "vorn-decode-bmp", {"Coded.bmp"}, hidden_pngs, run_vorn({"decode", "Coded.bmp"})},
             {"vorn decode PNG to PNGs --raw", "vorn-decode-raw", {"Coded.png"}, hidden_pngs,
              run_vorn({"decode", "Coded.png", "--raw"})},
+            {"vorn encode PNG to PNG, compact", "vorn-compact", inputs(".png"), {"Coded.png"},
+             encode_vorn(".png", "Coded.png", true)},
+            {"vorn decode compact PNG to PNGs", "vorn-decode-compact", {"Coded.png"}, hidden_pngs,
+             run_vorn({"decode", "Coded.png"})},
         };
-        vorn_cases.back().raw = true;
         vorn_cases[1].same_as = "vorn-png";
         vorn_cases[5].same_as = "vorn-decode-png";
         for (program_case& c : vorn_cases) {
             c.on_codec = true;
+            c.raw = c.name.find("--raw") != std::string::npos;
             if (c.name.find(" encode ") == std::string::npos) continue;
             for (const std::string& name : c.inputs) link_into(fs::path(photographs) / name, scratch / c.folder, name);
         }
@@ -531,7 +544,9 @@ int main(int argc, char** argv)
         // coded pictures are the decode cases' inputs.
         for (program_case& c : vorn_cases) {
             if (c.name.find(" decode ") != std::string::npos) {
-                const std::string from = c.inputs[0] == "Coded.png" ? "vorn-png" : "vorn-bmp";
+                const std::string from = c.folder == "vorn-decode-compact" ? "vorn-compact"
+                                         : c.inputs[0] == "Coded.png"      ? "vorn-png"
+                                                                           : "vorn-bmp";
                 link_into(scratch / from / ("Reference " + c.inputs[0]), scratch / c.folder, c.inputs[0]);
             }
             if (!in_child(scratch / c.folder, c.run).ok) {

@@ -1,8 +1,8 @@
 # Points a Windows (MinGW-w64) or web (Emscripten) build at the static libraries that
 # scripts/third-party.sh built for it, so that the same lookups as the native build find them:
 # pkg_check_modules(SPNG spng), find_package(JPEG), find_package(ZLIB),
-# pkg_check_modules(SODIUM libsodium), pkg_check_modules(UTF8PROC libutf8proc), and
-# find_package(libjpeg-turbo CONFIG).
+# pkg_check_modules(SODIUM libsodium), pkg_check_modules(UTF8PROC libutf8proc),
+# pkg_check_modules(WEBP libwebp), and find_package(libjpeg-turbo CONFIG).
 # Include it after project() and before those lookups, in CMakeLists.txt
 #   include(cmake/third-party.cmake)
 # or from the configure step: -DCMAKE_PROJECT_INCLUDE=<source>/cmake/third-party.cmake

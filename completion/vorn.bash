@@ -19,6 +19,9 @@ _vorn()
         --fit)
             COMPREPLY=($(compgen -W "contain cover stretch" -- "$cur"))
             return ;;
+        --carrier-bits)
+            COMPREPLY=($(compgen -W "1 2 3 4" -- "$cur"))
+            return ;;
         -o|--output)
             if [ "$command" = decode ]; then
                 COMPREPLY=($(compgen -d -- "$cur"))
@@ -38,7 +41,7 @@ _vorn()
     if [[ $cur == -* ]]; then
         local options="-o --output --force --max-megapixels --threads --verbose --help"
         case $command in
-            encode) options+=" --hidden1 --hidden2 --fit --build --password --password-file" ;;
+            encode) options+=" --hidden1 --hidden2 --carrier-bits --classic --fit --build --password --password-file" ;;
             decode) options+=" --hidden --build --raw --password --password-file" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -15,6 +15,7 @@
 //     (vornhold2).
 // Pictures whose sides are not powers of two are never scrambled; there only the ranks of the
 // bits tell the layouts apart.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -197,5 +198,245 @@ vorn_error vorn_detect(const uint8_t* coded, size_t length, vorn_layout* layout)
     view.raster = coded + view.g.offset_raster;
     view.scrambled = scrambles(view.g);
     *layout = layout_from(measure(view), view.scrambled);
+    return VORN_OK;
+}
+
+// ---- vorn_score_layouts -------------------------------------------------------------------------
+//
+// A dithered picture's neighbouring levels are mostly equal, and where they differ they differ
+// by one level: the dither's grain. Read in a wrong layout the same bits do not: a scrambled
+// field read in place (or a field in place read unscrambled) is noise, bits read in the wrong
+// order turn steps of one into steps of two, and two 2-bit pictures read as one 4-bit picture
+// jump by four wherever the upper one steps. So each hidden picture of each layout is judged by
+// the share of its differing neighbours that differ by one, against the share two pixels drawn
+// at random from it would give. What that cannot tell apart, the carries between the field's
+// parts do (see carry_tally).
+
+namespace {
+
+// A part of a coded byte as a level: `bits` bits from bit `shift` of the byte with its four low
+// bits turned end for end first when `reversed`, at the pixel itself or at the pixel the
+// bit-reversal permutation brings there (`unscrambled`).
+struct reading {
+    bool reversed;
+    uint8_t shift, bits;
+    bool unscrambled;
+
+    uint8_t level(uint8_t byte) const
+    {
+        const uint8_t field = reversed ? reverse_nibble(uint8_t(byte & 0x0F)) : uint8_t(byte & 0x0F);
+        return uint8_t(((byte & 0xF0) | field) >> shift & low_mask(bits));
+    }
+};
+
+// Two neighbouring colour bytes, where they lie and where the permutation brings them from.
+struct byte_pair {
+    uint8_t in_place[2], unscrambled[2];
+
+    uint8_t at(const reading& r, int which) const
+    {
+        return r.level(r.unscrambled ? unscrambled[which] : in_place[which]);
+    }
+};
+
+// Neighbouring levels of one reading.
+struct step_tally {
+    uint64_t counts[16] = {};  // of each level, both pixels of every pair
+    uint64_t pairs = 0, changes = 0, steps = 0;
+
+    void add(uint8_t a, uint8_t b)
+    {
+        ++counts[a];
+        ++counts[b];
+        ++pairs;
+        changes += a != b;
+        steps += a + 1 == b || b + 1 == a;
+    }
+
+    // 1 when every change is a step of one, 0 when changes are steps as often as between two
+    // random pixels, -1 when fewer than `fewest_changes` pairs differ or the levels' spread
+    // leaves nothing but steps to take (two neighbouring levels only).
+    double figure() const
+    {
+        constexpr uint64_t fewest_changes = 64;
+        if (changes < fewest_changes) return -1;
+        double same = 0, step = 0;
+        const double total = double(2 * pairs);
+        for (int level = 0; level < 16; ++level) {
+            const double share = double(counts[level]) / total;
+            same += share * share;
+            if (level < 15) step += 2 * share * (double(counts[level + 1]) / total);
+        }
+        if (same >= 1) return -1;
+        const double chance = step / (1 - same);
+        if (chance >= 0.999) return -1;
+        const double seen = double(steps) / double(changes);
+        const double figure = (seen - chance) / (1 - chance);
+        return figure < -1 ? -1 : figure;  // far rougher than noise says no more than noise
+    }
+};
+
+// Where an upper part steps by one between neighbours, does the lower part wrap the other way,
+// as the low bits of one dithered value do (the value barely changes while its upper bits step)?
+// +1 for every such wrap, -1 for every step of the lower part the same way.
+struct carry_tally {
+    int64_t balance = 0;
+    uint64_t steps = 0;
+
+    void add(uint8_t upper_a, uint8_t upper_b, uint8_t lower_a, uint8_t lower_b)
+    {
+        if (upper_a + 1 == upper_b) count(lower_a, lower_b);
+        if (upper_b + 1 == upper_a) count(lower_b, lower_a);
+    }
+
+    void count(uint8_t lower_below, uint8_t lower_above)
+    {
+        ++steps;
+        balance += (lower_below > lower_above) - (lower_below < lower_above);
+    }
+
+    // From -1 (never continues) to 1 (always continues), mapped from the share of wraps: a
+    // share of `independent` or less means independent parts, `continuing` or more one value.
+    // Fewer than `fewest_carries` steps say nothing: `unknown`.
+    static constexpr double unknown = 2;
+    double continuation(double independent = 0.15, double continuing = 0.45, double otherwise = unknown) const
+    {
+        constexpr uint64_t fewest_carries = 48;
+        if (steps < fewest_carries) return otherwise;
+        const double share = double(balance) / double(steps);
+        const double figure = (share - independent) / (continuing - independent) * 2 - 1;
+        return figure < -1 ? -1 : figure > 1 ? 1 : figure;
+    }
+};
+
+// The figure for "these parts continue into one another", and for "they are independent",
+// with `otherwise` where too few steps tell.
+double continues(const carry_tally& carry, double otherwise)
+{
+    const double figure = carry.continuation();
+    return figure == carry_tally::unknown ? otherwise : figure;
+}
+double independent(const carry_tally& carry, double otherwise)
+{
+    const double figure = carry.continuation();
+    return figure == carry_tally::unknown ? otherwise : -figure;
+}
+
+// The carrier's 4-bit nibble, bits 3 and 2, and bits 1 and 0, in place.
+constexpr reading nibble{false, 4, 4, false}, bits_3_2{false, 2, 2, false}, bits_1_0{false, 0, 2, false};
+
+constexpr reading picture_reading(const vorn_layout_info& info, int which)
+{
+    const vorn_layout_picture& picture = info.picture[which - 1];
+    return {info.reversed != 0, uint8_t(picture.shift), uint8_t(picture.bits), picture.scrambled != 0};
+}
+
+// The upper and lower halves of a 4-bit picture's level.
+constexpr reading upper_half(reading r) { return {r.reversed, uint8_t(r.shift + r.bits / 2), uint8_t(r.bits / 2), r.unscrambled}; }
+constexpr reading lower_half(reading r) { return {r.reversed, r.shift, uint8_t(r.bits / 2), r.unscrambled}; }
+
+static_assert(layout_count == VORN_LAYOUT_COUNT);
+
+struct layout_tallies {
+    step_tally pictures[2];
+    carry_tally within;  // a 4-bit picture's halves, or hidden picture 2 over hidden picture 1
+};
+
+struct score_tallies {
+    layout_tallies layouts[layout_count];
+    carry_tally nibble_into_3_2, bits_3_2_into_1_0;
+
+    void add(const byte_pair& p)
+    {
+        for (int i = 0; i < layout_count; ++i) {
+            const vorn_layout_info& info = layout_table[i];
+            layout_tallies& t = layouts[i];
+            for (int which = 1; which <= 2; ++which)
+                if (holds(info, which)) {
+                    const reading r = picture_reading(info, which);
+                    t.pictures[which - 1].add(p.at(r, 0), p.at(r, 1));
+                }
+            if (holds(info, 1) && holds(info, 2)) {
+                const reading upper = picture_reading(info, 2), lower = picture_reading(info, 1);
+                t.within.add(p.at(upper, 0), p.at(upper, 1), p.at(lower, 0), p.at(lower, 1));
+            } else if (holds(info, 2) && info.picture[1].bits == 4) {
+                const reading whole = picture_reading(info, 2), upper = upper_half(whole), lower = lower_half(whole);
+                t.within.add(p.at(upper, 0), p.at(upper, 1), p.at(lower, 0), p.at(lower, 1));
+            }
+        }
+        nibble_into_3_2.add(p.at(nibble, 0), p.at(nibble, 1), p.at(bits_3_2, 0), p.at(bits_3_2, 1));
+        bits_3_2_into_1_0.add(p.at(bits_3_2, 0), p.at(bits_3_2, 1), p.at(bits_1_0, 0), p.at(bits_1_0, 1));
+    }
+};
+
+void add_score_pair(score_tallies& t, const picture_view& view, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1)
+{
+    for (uint32_t channel = 0; channel < 3; ++channel) {
+        byte_pair p;
+        p.in_place[0] = view.at(x0, y0, channel, false);
+        p.in_place[1] = view.at(x1, y1, channel, false);
+        p.unscrambled[0] = view.at(x0, y0, channel, true);
+        p.unscrambled[1] = view.at(x1, y1, channel, true);
+        t.add(p);
+    }
+}
+
+// The figures of vorn.h's vorn_layout_score from the tallies.
+void score(const score_tallies& t, vorn_layout_scores& scores)
+{
+    for (int i = 0; i < layout_count; ++i) {
+        const vorn_layout_info& info = layout_table[i];
+        vorn_layout_score& s = scores.layout[i];
+        s.picture[0] = s.picture[1] = s.fit = -1;
+        if (!holds(info, 1) && !holds(info, 2)) continue;
+        double fit = 1;
+        for (int which = 1; which <= 2; ++which)
+            if (holds(info, which)) {
+                s.picture[which - 1] = t.layouts[i].pictures[which - 1].figure();
+                if (s.picture[which - 1] < fit) fit = s.picture[which - 1];
+            }
+        double relations;
+        if (info.carrier_bits == 6) {
+            // Bits 3 and 2 are the carrier's: they continue its nibble, if more weakly where the
+            // carrier is grainy (its 6-bit neighbours then differ by more than a carry), and the
+            // hidden picture below them is its own, not their continuation (a picture with
+            // nothing hidden).
+            relations = std::min(t.nibble_into_3_2.continuation(0.05, 0.3, -1), independent(t.bits_3_2_into_1_0, 1));
+        } else if (holds(info, 1) && holds(info, 2)) {
+            // The field is not the carrier's, and hidden picture 2 is not hidden picture 1's top.
+            relations = std::min(independent(t.nibble_into_3_2, 1), independent(t.layouts[i].within, 1));
+        } else {
+            // The field is not the carrier's, and the 4-bit picture's halves are one value.
+            relations = std::min(independent(t.nibble_into_3_2, 1), continues(t.layouts[i].within, 1));
+        }
+        s.fit = std::min(fit, relations);
+    }
+}
+
+}  // namespace
+
+vorn_error vorn_score_layouts(const uint8_t* coded, size_t length, vorn_layout_scores* scores)
+{
+    if (!coded || !scores) return VORN_ERR_ARGUMENT;
+    picture_view view;
+    if (const vorn_error error = check_header(coded, length, view.g)) return error;
+    vorn_layout_scores result{};
+    for (vorn_layout_score& s : result.layout) s.picture[0] = s.picture[1] = s.fit = -1;
+    result.low_bits = has_low_bits(coded, view.g);
+    if (result.low_bits) {
+        view.raster = coded + view.g.offset_raster;
+        view.scrambled = scrambles(view.g);
+        score_tallies tallies;
+        const uint32_t width = view.g.width, height = view.g.height;
+        const uint32_t row_step = height > sampled_rows ? height / sampled_rows : 1;
+        const uint32_t column_step = width > sampled_columns ? width / sampled_columns : 1;
+        for (uint32_t y = 0; y < height; y += row_step)
+            for (uint32_t x = 0; x < width; x += column_step) {
+                if (x + 1 < width) add_score_pair(tallies, view, x, y, x + 1, y);
+                if (y + 1 < height) add_score_pair(tallies, view, x, y, x, y + 1);
+            }
+        score(tallies, result);
+    }
+    *scores = result;
     return VORN_OK;
 }

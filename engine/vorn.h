@@ -205,6 +205,38 @@ int vorn_layout_holds(vorn_layout layout, int which);
    vorn_check_carrier(). */
 vorn_error vorn_detect(const uint8_t *coded, size_t length, vorn_layout *layout);
 
+/* How well a coded picture reads as each layout, for a caller that must decide what it holds
+   and would rather refuse than guess. Each layout's hidden pictures are read as that layout
+   says (their bits, their order, unscrambled where it scrambles them), and each is judged as a
+   dithered picture is: where neighbouring pixels differ, they differ by one level. Pairs of
+   equal pixels say nothing and are left out, so flat areas (the bars of a fitted picture, a
+   plain background) neither help nor hurt a layout. How the field's bits carry into one another
+   says the rest: a 6-bit carrier's bits continue into bits 3 and 2, a 4-bit hidden picture's top
+   bits into its bottom ones, and two hidden pictures or a hidden picture and a 4-bit carrier are
+   independent. Nothing here decides: the caller weighs the figures. */
+#define VORN_LAYOUT_COUNT 6
+
+typedef struct vorn_layout_score {
+    /* Hidden pictures 1 and 2 read as this layout: 1 when neighbours that differ always differ
+       by one level, about 0 for noise, below 0 rougher than noise; -1 where the layout does not
+       hold the picture or too few of its pixels differ to judge it. */
+    double picture[2];
+    /* The layout as a whole, -1 to 1: the least of its pictures' figures and of how well the
+       relations between its bits hold (near 1 for the layout a picture was written in; about 0
+       or below for a picture read in a wrong layout, or one with nothing hidden). */
+    double fit;
+} vorn_layout_score;
+
+typedef struct vorn_layout_scores {
+    int low_bits;                                   /* 0 when every field bit is 0 (nothing hidden) */
+    vorn_layout_score layout[VORN_LAYOUT_COUNT];    /* indexed by vorn_layout; NONE's all -1 */
+} vorn_layout_scores;
+
+/* Scores every layout for a coded picture (the figures above). With low_bits 0 every figure is
+   -1. Looks at up to 192 rows and 768 columns, whatever the picture's size. Errors: those of
+   vorn_check_carrier(), VORN_ERR_ARGUMENT for a null pointer. */
+vorn_error vorn_score_layouts(const uint8_t *coded, size_t length, vorn_layout_scores *scores);
+
 /* Hidden picture `which` (1 or 2) of a coded picture of this layout, as a picture of its own:
    its field taken from each byte, unscrambled where encoding scrambled it, in its own bit
    order, and scaled to the full range of a byte (a 2-bit value v becomes 85 v, a 4-bit one
@@ -456,6 +488,58 @@ vorn_error vorn_keyed_reconstruct_threaded(uint8_t *picture, size_t length, vorn
    give 0: too few to tell. A noisy hidden picture stored without a key can look random too.
    Errors: those of vorn_check_carrier(). */
 vorn_error vorn_keyed_likely(const uint8_t *coded, size_t length, int *likely);
+
+/* ---- The compact form's carrier and key --------------------------------------------------
+
+   The picture kit's compact form stores a stream of bits, the hidden pictures coded and
+   encrypted, in the k lowest bits of every colour byte (k from 1 to VORN_COMPACT_MAX_BITS), the
+   carrier keeping its 8 - k bits above them. These calls are the engine's part of it: laying a
+   stream into a carrier, reading it back, and the key a password gives.
+
+   Colour bytes are counted in file order, as the keyed form counts them (pixel bytes of the
+   raster; row padding and bytes after the last row are none). Colour byte n holds stream bits
+   n k to n k + k - 1, the first of them in its bit k - 1; stream bit i is bit 7 - i % 8 of the
+   stream's byte i / 8. */
+
+#define VORN_COMPACT_MAX_BITS 4
+#define VORN_COMPACT_SALT_BYTES 16
+#define VORN_COMPACT_KEY_BYTES 32
+
+/* The bytes of the stream that fills a picture of this geometry at `low_bits` bits per colour
+   byte: (colour bytes * low_bits + 7) / 8, the bits beyond the last field unused.
+   VORN_ERR_ARGUMENT for low_bits outside 1..VORN_COMPACT_MAX_BITS, VORN_ERR_SIZE_OVERFLOW when
+   it does not fit in size_t. */
+vorn_error vorn_compact_stream_length(const vorn_geometry *geometry, unsigned low_bits, size_t *length);
+
+/* The work buffer vorn_compact_carrier() needs: five bytes per colour byte of a row. */
+vorn_error vorn_compact_carrier_work_size(const vorn_geometry *geometry, size_t *size);
+
+/* Codes in place: `image` holds the carrier and receives it with the stream in the `low_bits`
+   lowest bits of its colour bytes and its own 8 - low_bits bits above them, dithered around those
+   fixed bits by serpentine error diffusion (as the keyed form's carrier), so that every coded
+   byte is as near its carrier byte as the fixed bits allow and the tones are kept. Row padding
+   and bytes after the raster keep their high bits, their low bits 0. `stream` holds
+   stream_length bytes, at least vorn_compact_stream_length(); `work` holds
+   vorn_compact_carrier_work_size() bytes, aligned as malloc() aligns. Errors, with nothing
+   written: those of vorn_check_carrier(), VORN_ERR_BUFFER_TOO_SMALL, VORN_ERR_ARGUMENT. */
+vorn_error vorn_compact_carrier(uint8_t *image, size_t length, unsigned low_bits, const uint8_t *stream,
+                                size_t stream_length, void *work, size_t work_size);
+
+/* The fields of colour bytes first .. first + count - 1 of a coded picture, at `low_bits` bits
+   each, packed as the stream packs them but from bit 0 of `stream` (the field of colour byte
+   `first` in its top bits), the bits after the last field 0. stream_length is at least
+   (count * low_bits + 7) / 8. VORN_ERR_RANGE when the colour bytes reach beyond the picture's;
+   otherwise the errors of vorn_compact_stream_length() and vorn_check_carrier(),
+   VORN_ERR_BUFFER_TOO_SMALL. */
+vorn_error vorn_compact_read(const uint8_t *coded, size_t length, unsigned low_bits, uint64_t first,
+                             uint64_t count, uint8_t *stream, size_t stream_length);
+
+/* The compact form's key from a password (UTF-8 as given, not empty): Argon2id with this salt at
+   the keyed form's cost, VORN_COMPACT_KEY_BYTES bytes into `key`. In the libraries that have the
+   keyed calls. VORN_ERR_PASSWORD_EMPTY, VORN_ERR_KEY_MEMORY (no memory for the derivation),
+   VORN_ERR_ARGUMENT. */
+vorn_error vorn_compact_key(const char *password, size_t password_length,
+                            const uint8_t salt[VORN_COMPACT_SALT_BYTES], uint8_t key[VORN_COMPACT_KEY_BYTES]);
 
 #ifdef __cplusplus
 }

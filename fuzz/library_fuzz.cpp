@@ -78,6 +78,11 @@ void check_coding(const uint8_t* picture, size_t size, const vorn_geometry& g, v
     }
     vorn_layout guessed{};
     expect(vorn_detect(coded.data(), size, &guessed) == VORN_OK, "detection failed");
+    vorn_layout_scores scores{};
+    expect(vorn_score_layouts(coded.data(), size, &scores) == VORN_OK, "scoring failed");
+    for (const vorn_layout_score& score : scores.layout)
+        for (const double figure : {score.fit, score.picture[0], score.picture[1]})
+            expect(figure >= -1 && figure <= 1, "a layout's figure outside -1 to 1");
 
     // Pixels out and back into the equivalent BMP keep every pixel byte.
     size_t rgb_length = 0;

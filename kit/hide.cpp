@@ -1,4 +1,5 @@
 // Hiding: the carrier and the hidden pictures as read, fitted into one frame, coded by the engine.
+#include "compact_steps.h"
 #include "fault.h"
 #include "hidden_fit.h"
 #include "keyed_steps.h"
@@ -47,8 +48,17 @@ void take_by_pixels(input_picture& carrier)
 
 }  // namespace
 
-status check_hide(bool hidden1, bool hidden2, bool keyed)
+status check_hide(bool hidden1, bool hidden2, bool keyed, hiding_form form, unsigned carrier_bits)
 {
+    if (form == hiding_form::compact) {
+        if (!has_compact()) return {fault::usage, "this build has no compact form (no libsodium for its system)"};
+        if (carrier_bits > VORN_COMPACT_MAX_BITS)
+            return {fault::usage, "the compact form gives up 1 to 4 low bits of every colour byte, not " +
+                                      std::to_string(carrier_bits)};
+        if (!hidden1 && !hidden2 && !keyed)
+            return {fault::usage, "nothing to hide: give hidden picture 1 or 2 (only the classic form writes the "
+                                  "carrier alone)"};
+    }
     if (keyed && !has_keyed()) return {fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     if (keyed && !hidden1 && !hidden2)
         return {fault::usage, "a password keys hidden pictures: give hidden picture 1 or 2 as well"};
@@ -59,7 +69,7 @@ status hide(input_picture&& carrier_picture, input_picture* hidden1, input_pictu
             const hide_request& request, hide_result& result)
 {
     const bool keyed = request.password != nullptr;
-    status checked = check_hide(hidden1 != nullptr, hidden2 != nullptr, keyed);
+    status checked = check_hide(hidden1 != nullptr, hidden2 != nullptr, keyed, request.form, request.carrier_bits);
     if (!checked.ok()) return checked;
     const std::string name = carrier_picture.path;
     return guarded(name, [&] {
@@ -70,6 +80,12 @@ status hide(input_picture&& carrier_picture, input_picture* hidden1, input_pictu
         for (const input_picture* picture : inputs)
             if (picture && !reading_note(*picture).empty()) result.notes.push_back(reading_note(*picture));
 
+        if (request.form == hiding_form::compact) {
+            bytes carrier = coder_image(carrier_picture);
+            carrier_picture = input_picture();
+            compact_hide(std::move(carrier), given, request, name, result);
+            return;
+        }
         if (keyed) take_by_pixels(carrier_picture);
         bytes carrier = coder_image(carrier_picture);
         carrier_picture = input_picture();

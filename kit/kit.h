@@ -110,7 +110,20 @@ status file_of(bytes&& image, output_format format, picture_kind kind, const std
 
 // ---- Hiding ------------------------------------------------------------------------------------
 
+// The two ways of hiding. Classic: the programs' layouts, each hidden picture fitted into the
+// carrier's frame and dithered into 2 or 4 low bits of every colour byte (build and fit apply).
+// Compact: each hidden picture at its own size, coded (lossless WebP where it fits, else JPEG or
+// lossy WebP), the whole encrypted and authenticated in the k lowest bits of every colour byte,
+// the carrier dithered to the bits above; with a password only its owner opens it, without one
+// anyone can (docs/compact-form.md).
+enum class hiding_form { classic, compact };
+
 struct hide_request {
+    // Classic until every front end offers the compact form; vorn asks for compact by default.
+    hiding_form form = hiding_form::classic;
+    // Compact: k, the low bits of every colour byte the pictures take (1 to 4); 0 chooses the k
+    // that gives the best balance of the carrier's and the pictures' PSNR.
+    unsigned carrier_bits = 0;
     vorn_build build = VORN_VORNHOLD2;
     vorn_fit fit = VORN_FIT_CONTAIN;
     // The password as UTF-8 (normalised to NFC here); null: not keyed. Wiped by the caller.
@@ -124,38 +137,58 @@ struct hide_result {
     vorn_geometry geometry{};        // its geometry
     std::vector<std::string> notes;  // what was done to the inputs, to show always
     std::vector<std::string> report; // what was stored where, to show on request
-    vorn_layout layout = VORN_LAYOUT_NONE;  // what it holds, to be taken out as
+    vorn_layout layout = VORN_LAYOUT_NONE;  // what it holds, to be taken out as (classic, keyed)
     bool keyed = false;
+    bool compact = false;       // a compact picture (keyed says whether with a password)
+    unsigned carrier_bits = 0;  // compact: the k chosen
 };
 
 // Whether a hiding of these pictures can be asked for, before anything is read or a password
-// asked: a password keys hidden pictures, so it needs one.
-status check_hide(bool hidden1, bool hidden2, bool keyed);
+// asked: a password keys hidden pictures, so it needs one, and so does the compact form; k is 1
+// to 4.
+status check_hide(bool hidden1, bool hidden2, bool keyed, hiding_form form = hiding_form::classic,
+                  unsigned carrier_bits = 0);
+
+// Whether this build writes and opens compact pictures (it needs libsodium).
+bool has_compact();
 
 // Hides hidden1 and hidden2 (each may be null) in the carrier. Each picture is taken (its
-// memory let go as soon as it is used). A hidden picture of another size goes into the
+// memory let go as soon as it is used). Classic: a hidden picture of another size goes into the
 // carrier's frame as request.fit says, noted; a keyed carrier is taken by its pixels, so that
-// the PNG and the BMP of the keyed picture open alike.
+// the PNG and the BMP of the keyed picture open alike. Compact: the notes say how each picture
+// is stored and what the carrier keeps; a picture that does not fit even at the lowest quality
+// is scaled down, noted, and a carrier too small for any useful picture is an input fault that
+// names the size it would need.
 status hide(input_picture&& carrier, input_picture* hidden1, input_picture* hidden2, const hide_request& request,
             hide_result& result);
 
 // ---- Taking out --------------------------------------------------------------------------------
 
 struct decode_request {
-    std::optional<vorn_build> build;  // the build that wrote it; guessed when not given
-    std::optional<content> holds;     // what it holds; guessed when not given
+    std::optional<vorn_build> build;  // the build that wrote it; found from the picture when not given
+    std::optional<content> holds;     // what it holds; found from the picture when not given
     bool keyed = false;               // a password will be given (the layout is then the tag's)
     int threads = 0;                  // the threads to take the pictures out on (see Threads)
+    // How this front end takes out a given layout, its options (such as "--hidden 2 --build
+    // vornhold") following it: "vorn decode two.png". A refusal that names the layouts a picture
+    // may hold gives the options for each after it; empty: the options alone.
+    std::string command;
+    read_limits limits;               // what a compact picture's stored pictures may cost
 };
 
 struct decode_plan {
-    vorn_layout layout = VORN_LAYOUT_NONE;  // what to take out (when not keyed)
+    vorn_layout layout = VORN_LAYOUT_NONE;  // what to take out (when not keyed or compact)
     std::string note;                       // what was guessed, to show; empty when all was given
+    bool compact = false;                   // a compact picture that opens without a password
 };
 
-// The decode decision for `coded` (an accepted coder file image named `name`): the layout to
-// take out, from what was given and what the picture shows, or the refusal (a picture whose
-// low bits hold nothing, or look random as a keyed one's do). Needs no key.
+// The decode decision for `coded` (an accepted coder file image named `name`): a compact
+// picture that opens without a password, else the classic layout to take out, from what was
+// given and what the picture shows, or the refusal (a picture whose low bits hold nothing, look
+// random as a keyed or a changed compact one's do, or read as no layout, as a photograph's do).
+// What was not given is taken from the picture only when its figures settle it
+// (vorn_score_layouts); otherwise it is refused, naming the layouts it may hold and how to ask
+// for each, and never guessed. Needs no key.
 status plan_decode(const bytes& coded, const std::string& name, const decode_request& request, decode_plan& plan);
 
 // Hidden picture `which` of `coded` in `layout`: its stored levels at full range (`raw`) or the
@@ -172,18 +205,23 @@ status open_keyed(const bytes& coded, const std::string& name, const std::string
                   vorn_layout& layout, bytes (&pictures)[2], const progress& report = {}, int threads = 0);
 
 struct decode_result {
-    vorn_layout layout = VORN_LAYOUT_NONE;  // what was taken out
+    vorn_layout layout = VORN_LAYOUT_NONE;  // what was taken out (classic, keyed)
     bool keyed = false;                     // opened with the password
+    bool compact = false;                   // a compact picture: each picture at its own size
+    unsigned carrier_bits = 0;              // compact: its k
     std::vector<std::string> notes;         // what was guessed or found, to show
     bytes pictures[2];                      // hidden pictures 1 and 2; empty where none is held
 };
 
-// Takes every hidden picture out of `coded`, as the decode decision says: with a password, the
-// keyed form first; a picture the password does not open and whose low bits do not look keyed
-// is taken out as a classic one, noted, since it needed no password. The pictures are taken out
-// as take_out() gives them on request.threads threads: raw ones side by side, reconstructed ones
-// one after the other, each shared out over the threads; `coded` is let go as soon as no step
-// needs it.
+// Takes every hidden picture out of `coded`, whatever its form: a compact picture without a
+// password first; with a password, a compact picture under it, then the keyed form; then the
+// classic form as the decode decision says (a picture the password does not open and whose low
+// bits do not look keyed is taken out as a classic one, noted, since it needed no password). A
+// compact picture's pictures come back at their own sizes as stored (`raw` changes nothing); one
+// that was changed after it was coded is an input fault, with nothing taken out. The pictures are
+// taken out as take_out() gives them on request.threads threads: raw ones side by side,
+// reconstructed ones one after the other, each shared out over the threads; `coded` is let go as
+// soon as no step needs it.
 status decode(bytes&& coded, const std::string& name, const decode_request& request, const std::string* password,
               bool raw, decode_result& result, const progress& report = {});
 
@@ -244,5 +282,40 @@ namespace kit {
 // The three programs' decoding of `coded` (an accepted coder file image named `name`) as `build`
 // decodes it: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`.
 status program_decode(bytes& coded, const std::string& name, vorn_build build, bytes& decoded1);
+
+}  // namespace kit
+
+// ---- What a page offers and asks (for the web page) -------------------------------------------
+//
+// A page offers its results as downloads named after the pictures they came from, with their
+// sizes; it asks for a new password twice; and it learns from the key derivation's end when a
+// keyed call moves on, which the kit's own reports cannot say inside the engine's one call.
+namespace kit {
+
+// What a page offers to download.
+enum class offered { coded, hidden1, hidden2, revealed };
+
+// The words for them, as their file names end: "coded", "hidden-1", "hidden-2", "revealed". An
+// unknown word is a usage fault naming it and the words taken.
+status offered_from_word(const std::string& word, offered& what);
+
+// The name of a file offered, made from the name of the file it came from (`from`): its name
+// without the folder and the extension ("picture" when nothing is left, as for a pasted
+// picture), less a "-coded" it ends with, a dash, the offer's word and the format's extension:
+// "holiday-coded.png" from "holiday.jpg", "holiday-hidden-1.png" from "holiday-coded.png".
+std::string offered_file_name(const std::string& from, offered what, output_format format);
+
+// A file's size as people read it: "812 bytes", "245 KB", "4.2 MB", "18 MB", 1000 bytes to the
+// KB.
+std::string file_size_words(uint64_t size);
+
+// Whether a password and its confirmation were typed alike: equal, or equal once normalised
+// (they then give the same key). An input fault when they differ, since a slip in a password
+// nobody can recover loses the pictures.
+status check_typed_twice(const std::string& password, const std::string& confirmation);
+
+// The step a keyed call is on once its key is derived: "dithering and encrypting" when hiding,
+// "decrypting" when opening.
+std::string step_after_key(bool hiding);
 
 }  // namespace kit

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang in build/fuzz and runs each for a bounded time on its
-# kept corpus (fuzz/corpus/<target>) and the generated seed pictures, as many targets at once as
-# the machine has cores. Any finding (a crash, a sanitizer report, a failed check, a hang,
+# Builds the libFuzzer targets with clang in build/fuzz and runs them on their kept corpus
+# (fuzz/corpus/<target>) and the generated seed pictures, as many targets at once as the machine
+# has cores, within a time given for the whole run: each target gets an even share of it (at
+# least 20 s), so that adding a target spreads the time rather than lengthening the run. Any finding (a crash, a sanitizer report, a failed check, a hang,
 # runaway memory) fails the script; libFuzzer saves the input as build/fuzz/findings/<target>-*.
 # Once the fault is fixed, that input goes into fuzz/corpus/<target> so that the replay tests
 # keep it.
-#   bash scripts/fuzz.sh [seconds per target]     default 60
+#   bash scripts/fuzz.sh [seconds in all]     default 300
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-seconds=${1:-60}
+total=${1:-300}
 ensure_packages "${build_packages[@]}" clang-14 libclang-rt-14-dev
 cmake --preset fuzz
 cmake --build --preset fuzz
@@ -37,6 +38,9 @@ for executable in build/fuzz/fuzz/vorn_fuzz_*; do
   if [ -f "$executable" ] && [ -x "$executable" ] && [ "$target" != seeds ]; then targets+=("$target"); fi
 done
 at_once=$(nproc)
+rounds=$(( (${#targets[@]} + at_once - 1) / at_once ))
+seconds=$(( total / rounds ))
+[ "$seconds" -ge 20 ] || seconds=20
 mkdir -p build/fuzz/logs
 rm -f build/fuzz/logs/*
 for target in "${targets[@]}"; do

@@ -2,17 +2,21 @@
 """How much of every picture comes back: what `vorn decode` writes, measured.
 
 For each set of pictures (a carrier and two hidden pictures of one size) and each choice of hidden
-pictures, the real `vorn` encodes (build vornhold2, BMP out) and decodes in a scratch folder, once
-as it does by default (each hidden picture reconstructed) and once with --raw (the stored levels at
-full range, as before reconstruction existed); with --keyed, also under a password. Each hidden
-picture written is compared with its original, as PSNR over every colour byte and as SSIM; the
-coded picture with the carrier, as PSNR.
+pictures, the real `vorn` encodes in the classic form (build vornhold2, BMP out) and decodes in a
+scratch folder, once as it does by default (each hidden picture reconstructed) and once with --raw
+(the stored levels at full range, as before reconstruction existed); with --keyed, also under a
+password. Then in the compact form, vorn's default: one hidden picture of the carrier's size, two,
+one of a quarter of its area, and one with --carrier-bits 4, each as vorn chooses k and codec.
+Each hidden picture written is compared with its original, as PSNR over every colour byte and as
+SSIM; the coded picture with the carrier, as PSNR.
 
 Usage: quality.py VORN OUTPUT_FOLDER SCRATCH_FOLDER [--keyed]
 """
 import os
+import re
 import subprocess
 import sys
+from collections import Counter
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -56,6 +60,12 @@ LAYOUTS = [("hidden 1", "hidden 1", "hidden picture 1 alone (2 bits)"),
            ("both", "hidden 1", "hidden picture 1 beside picture 2 (2 bits)"),
            ("both", "hidden 2", "hidden picture 2 beside picture 1 (2 bits over picture 1's)")]
 PASSWORD = "quality measurement"
+# The compact form's cases: name, hidden pictures 1 and 2, --carrier-bits (None: chosen), and
+# whether hidden picture 1 has a quarter of the carrier's area (half its width and height).
+COMPACT_CASES = [("one", True, False, None, False), ("two", True, True, None, False),
+                 ("quarter", True, False, None, True), ("one, k=4", True, False, 4, False)]
+STORED = re.compile(r"hidden picture (\d) \((\d+)x(\d+)\) as (lossless WebP|lossy WebP|JPEG)(?: at quality (\d+))?")
+CARRIER_KEEPS = re.compile(r"the carrier keeps (\d) of its 8 bits")
 
 
 def load_picture(source, size):
@@ -91,6 +101,7 @@ def vorn(program, *arguments):
     done = subprocess.run([program, *arguments], capture_output=True, text=True)
     if done.returncode != 0:
         sys.exit(f"vorn {' '.join(arguments)} failed:\n{done.stderr}")
+    return done.stderr
 
 
 def measure_set(program, scratch, keyed, entry):
@@ -112,7 +123,8 @@ def measure_set(program, scratch, keyed, entry):
         forms = [("plain", [])] + ([("keyed", ["--password-file", os.path.join(folder, "password")])] if keyed else [])
         for form, password in forms:
             coded = os.path.join(folder, f"{case.replace(' ', '-')}-{form}.bmp")
-            vorn(program, "encode", paths[0], *hidden, "-o", coded, "--build", "vornhold2", "-f", *password)
+            vorn(program, "encode", "--classic", paths[0], *hidden, "-o", coded, "--build", "vornhold2", "-f",
+                 *password)
             row[("coded", form)] = psnr(pixels(coded), originals[0])
             for reading, flags in (("reconstructed", []), ("raw", ["--raw"])):
                 if form == "keyed" and reading == "raw":
@@ -125,7 +137,45 @@ def measure_set(program, scratch, keyed, entry):
                         got = pixels(os.path.join(out, f"hidden-{which}.png"))
                         row[(f"hidden {which}", form, reading)] = (psnr(got, originals[which]), ssim(got, originals[which]))
         rows.append(row)
+    rows += measure_compact(program, folder, entry, paths, originals)
     print(f"measured {name} {size[0]}x{size[1]}", flush=True)
+    return rows
+
+
+def measure_compact(program, folder, entry, paths, originals):
+    """The compact form's cases of one set: what vorn chose and what comes back."""
+    name, size, sources = entry
+    quarter_path = os.path.join(folder, "hidden-1-quarter.bmp")
+    quarter = load_picture(sources[1], (size[0] // 2, size[1] // 2))
+    quarter.save(quarter_path)
+    rows = []
+    for case, hidden1, hidden2, bits, quartered in COMPACT_CASES:
+        first = (quarter_path, np.asarray(quarter, dtype=np.uint8)) if quartered else (paths[1], originals[1])
+        given = {1: first, 2: (paths[2], originals[2])}
+        hidden = (["--hidden1", first[0]] if hidden1 else []) + (["--hidden2", paths[2]] if hidden2 else [])
+        label = "compact-" + case.replace(" ", "-").replace(",", "").replace("=", "")
+        coded = os.path.join(folder, label + ".png")
+        notes = vorn(program, "encode", paths[0], *hidden, "-o", coded, "-f",
+                     *(["--carrier-bits", str(bits)] if bits else []))
+        out = os.path.join(folder, label)
+        vorn(program, "decode", coded, "-o", out, "-f")
+        row = {"form": "compact", "set": name, "size": size, "case": case,
+               "carrier": psnr(pixels(coded), originals[0]), "k": int(CARRIER_KEEPS.search(notes).group(1)),
+               "scaled": "scaled down" in notes, "stored": {}}
+        row["k"] = 8 - row["k"]
+        for which, width, height, codec, quality in STORED.findall(notes):
+            row["stored"][int(which)] = codec + (f" {quality}" if quality else "")
+        worst = row["carrier"]
+        for which in (1, 2):
+            if not (hidden1, hidden2)[which - 1]:
+                continue
+            got, original = pixels(os.path.join(out, f"hidden-{which}.png")), given[which][1]
+            same = got.shape == original.shape and np.array_equal(got, original)
+            measured = (psnr(got, original), ssim(got, original)) if got.shape == original.shape else (0.0, 0.0)
+            row[f"hidden {which}"] = measured + (same,)
+            worst = min(worst, measured[0])
+        row["worst"] = worst
+        rows.append(row)
     return rows
 
 
@@ -211,15 +261,70 @@ def write_plot(rows, path):
     figure_.savefig(path, dpi=72, metadata={"Software": None})
 
 
+def compact_summary(rows):
+    """The compact form over the photographs (the samples apart): per case, the worst of the carrier
+    and the hidden pictures (median and minimum), the carrier, the hidden pictures, how many came
+    back bit for bit, and what vorn chose; then the targets the form was built to."""
+    photographs = [r for r in rows if r["set"] != "samples"]
+    lines = ["| case | worst of carrier and hidden: median, minimum | carrier: median PSNR | hidden: median PSNR, "
+             "SSIM | bit for bit | k chosen | stored as |", "|---" * 7 + "|"]
+    shares = {}
+    for case, hidden1, hidden2, _, _ in COMPACT_CASES:
+        shown = [r for r in photographs if r["case"] == case]
+        hidden = [r[f"hidden {w}"] for r in shown for w in (1, 2) if f"hidden {w}" in r]
+        exact = sum(all(r[f"hidden {w}"][2] for w in (1, 2) if f"hidden {w}" in r) for r in shown)
+        shares[case] = (exact, len(shown), float(np.median([r["worst"] for r in shown])),
+                        min(r["carrier"] for r in shown))
+        ks = Counter(r["k"] for r in shown)
+        codecs = Counter(re.sub(r" \d+$", "", c) for r in shown for c in r["stored"].values())
+        scaled = sum(r["scaled"] for r in shown)
+        lines.append(
+            f"| {case} | {np.median([r['worst'] for r in shown]):.2f} dB, {min(r['worst'] for r in shown):.2f} dB | "
+            f"{np.median([r['carrier'] for r in shown]):.2f} dB | {np.median([h[0] for h in hidden]):.2f} dB, "
+            f"{np.median([h[1] for h in hidden]):.3f} | {exact} of {len(shown)} | "
+            + ", ".join(f"{k}: {n}" for k, n in sorted(ks.items())) + " | "
+            + ", ".join(f"{c}: {n}" for c, n in sorted(codecs.items()))
+            + (f"; {scaled} scaled down" if scaled else "") + " |")
+    lines += ["", "PSNR 99 dB stands for a picture that came back bit for bit. Against the targets:", ""]
+    for case in ("one", "two"):
+        median = shares[case][2]
+        lines.append(f"- {case} hidden picture{'s' if case == 'two' else ''} of the carrier's size: median worst "
+                     f"{median:.2f} dB ({'met' if median >= 42 else 'missed'}: at least 42 dB)")
+    exact, count, _, carrier = shares["quarter"]
+    lines.append(f"- a hidden picture of a quarter of the carrier's area: {exact} of {count} bit for bit, the carrier at "
+                 f"least {carrier:.2f} dB ({'met' if exact == count and carrier >= 43 else 'missed'}: every one bit "
+                 f"for bit, the carrier at least 43 dB)")
+    exact, count, _, _ = shares["one, k=4"]
+    lines.append(f"- `--carrier-bits 4`, one hidden picture: {exact} of {count} bit for bit "
+                 f"({100 * exact / count:.0f} %; {'met' if exact >= 0.8 * count else 'missed'}: at least 80 %)")
+    return "\n".join(lines) + "\n"
+
+
+def compact_table(rows):
+    lines = ["| pictures | case | k | stored as | carrier | hidden 1 | hidden 2 |", "|---" * 7 + "|"]
+    for r in rows:
+        cells = [f"{r['set']} {r['size'][0]}×{r['size'][1]}", r["case"], str(r["k"]),
+                 ", ".join(f"{w}: {c}" for w, c in sorted(r["stored"].items())) + (" (scaled)" if r["scaled"] else ""),
+                 f"{r['carrier']:.2f} dB"]
+        for which in (1, 2):
+            got = r.get(f"hidden {which}")
+            cells.append((f"{got[0]:.2f} dB, {got[1]:.3f}" + (" (exact)" if got[2] else "")) if got else "–")
+        lines.append("| " + " | ".join(cells) + " |")
+    return "\n".join(lines) + "\n"
+
+
 SOURCES = """The pictures: the samples as they are (see samples/SOURCES.md), and photographs of the
 scikit-image data set in Debian's python3-skimage package, each scaled (Lanczos) to cover the size
 and cropped at its centre. Sets, carrier first:"""
 
 
-def write_report(rows, keyed, folder):
+def write_report(rows, compact, keyed, folder):
     table = summary(rows, keyed)
     with open(os.path.join(folder, "quality-table.md"), "w") as out:
         out.write(table)
+    compact_text = compact_summary(compact)
+    with open(os.path.join(folder, "quality-compact-table.md"), "w") as out:
+        out.write(compact_text)
     sets = "\n".join(f"- {name} {w}×{h}: " + ", ".join(s.replace("samples:", "") for s in sources)
                      for name, (w, h), sources in SETS)
     text = f"""# How much of each hidden picture comes back
@@ -244,6 +349,17 @@ Every case, PSNR and SSIM:
 
 {per_set_table(rows, keyed)}
 ![PSNR of --raw and reconstructed hidden pictures](quality.png)
+
+## The compact form
+
+`vorn encode` by default (the compact form, no password, PNG out) with hidden pictures of the
+carrier's size (one; two), one of a quarter of its area (half its width and height), and one with
+`--carrier-bits 4`; `vorn decode` takes them out. Over the photographs (the samples apart):
+
+{compact_text}
+Every case: k, how each picture was stored, and PSNR (SSIM for the hidden pictures):
+
+{compact_table(compact)}
 """
     with open(os.path.join(folder, "quality.md"), "w") as out:
         out.write(text)
@@ -255,11 +371,14 @@ def main():
         sys.exit(__doc__)
     keyed = "--keyed" in sys.argv[1:]
     program, output, scratch = (os.path.abspath(a) for a in arguments)
-    rows = measure(program, scratch, keyed)
+    measured = measure(program, scratch, keyed)
+    rows = [r for r in measured if r.get("form") != "compact"]
+    compact = [r for r in measured if r.get("form") == "compact"]
     os.makedirs(output, exist_ok=True)
     write_plot(rows, os.path.join(output, "quality.png"))
-    write_report(rows, keyed, output)
-    print(f"Wrote {output}/quality.md, quality-table.md and quality.png")
+    write_report(rows, compact, keyed, output)
+    print(f"Wrote {output}/quality.md, quality-table.md, quality-compact-table.md and quality.png")
+    print(compact_summary(compact))
 
 
 if __name__ == "__main__":

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Measures how much of every hidden picture comes back: what `vorn decode` writes by default
-# (reconstructed) and with --raw, and under a password, on the samples and on photographs of
-# several sizes from the scikit-image data set. Builds vorn, encodes and decodes with it in a
-# scratch folder, and writes docs/quality.md (the method and every case), docs/quality-table.md
-# (the summary the README shows) and docs/quality.png (the plot).
+# Measures how much of every hidden picture comes back: in the classic form what `vorn decode`
+# writes by default (reconstructed) and with --raw, and under a password; in the compact form
+# what vorn chooses and what comes back; on the samples and on photographs of several sizes from
+# the scikit-image data set. Builds vorn, encodes and decodes with it in a scratch folder, and
+# writes docs/quality.md (the method and every case), docs/quality-table.md and
+# docs/quality-compact-table.md (the summaries the README shows) and docs/quality.png (the plot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh

@@ -107,7 +107,7 @@ def code_sets(program, scratch):
         coded = []
         for hidden in (["--hidden1", paths[1]], ["--hidden2", paths[2]], ["--hidden1", paths[1], "--hidden2", paths[2]]):
             out = os.path.join(folder, "coded.bmp")
-            subprocess.run([program, "encode", paths[0], *hidden, "-o", out, "-f", "--build", "vornhold"],
+            subprocess.run([program, "encode", "--classic", paths[0], *hidden, "-o", out, "-f", "--build", "vornhold"],
                            check=True, capture_output=True)
             coded.append(quality.pixels(out))
         arrays = [np.asarray(p, dtype=np.uint8) for p in originals]

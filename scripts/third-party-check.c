@@ -147,6 +147,22 @@ static void check_utf8proc(void) {
 }
 #endif
 
+#ifdef HAVE_LIBWEBP
+#include <webp/decode.h>
+#include <webp/encode.h>
+/* Encodes the picture as lossless WebP in memory and decodes it again: every byte comes back. */
+static void check_libwebp(void) {
+  uint8_t *webp = NULL, *decoded = NULL;
+  int width = 0, height = 0, ok = 0;
+  const size_t webp_size = WebPEncodeLosslessRGB(picture, side, side, side * channels, &webp);
+  if (webp_size > 0) decoded = WebPDecodeRGB(webp, webp_size, &width, &height); /* both freed below */
+  ok = decoded && width == side && height == side && memcmp(decoded, picture, picture_size) == 0;
+  WebPFree(decoded);
+  WebPFree(webp);
+  report("libwebp", ok, "lossless WebP in memory and back");
+}
+#endif
+
 int main(void) {
   int i;
   for (i = 0; i < picture_size; i++) picture[i] = (unsigned char)(i * 17 + 3);
@@ -164,6 +180,9 @@ int main(void) {
 #endif
 #ifdef HAVE_UTF8PROC
   check_utf8proc();
+#endif
+#ifdef HAVE_LIBWEBP
+  check_libwebp();
 #endif
   return failures == 0 ? 0 : 1;
 }

@@ -15,13 +15,14 @@ root=$PWD
 # The Debian source packages, at the versions Debian 12 (bookworm) ships, in build order.
 # zlib stays at 1:1.2.13.dfsg-1, the version of the installed zlib1g: its security update
 # changes only minizip, which is not built here.
-libraries=(zlib libspng libjpeg-turbo libsodium utf8proc)
+libraries=(zlib libspng libjpeg-turbo libsodium utf8proc libwebp)
 declare -A version=(
   [zlib]=1:1.2.13.dfsg-1
   [libspng]=0.7.3-3
   [libjpeg-turbo]=1:2.1.5-2
   [libsodium]=1.0.18-1+deb12u1
   [utf8proc]=2.8.0-1
+  [libwebp]=1.2.4-0.2+deb12u1
 )
 # What a library links against: it is rebuilt whenever one of these is.
 declare -A depends=([libspng]=zlib)
@@ -259,6 +260,21 @@ build_utf8proc() {
   # Upstream's pkg-config file names the macro that builds the library, not the one a static
   # library's users need.
   sed -i -e 's/-DUTF8PROC_EXPORTS/-DUTF8PROC_STATIC/' "$prefix/lib/pkgconfig/libutf8proc.pc"
+}
+
+build_libwebp() {
+  # The library alone: no tools, no animation or mux libraries, no GIF, PNG or JPEG readers
+  # (which would look for the build machine's libraries). The SIMD code is off as libjpeg-turbo's,
+  # and so are threads in the browser, which has none.
+  local threads=ON
+  [ "$target" = wasm ] && threads=OFF
+  cmake -S . -B build "${cmake_common[@]}" -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF \
+    -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF \
+    -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF \
+    -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_WEBP_JS=OFF -DWEBP_ENABLE_SIMD=OFF \
+    -DWEBP_USE_THREAD=$threads -DWEBP_NEAR_LOSSLESS=ON >/dev/null
+  cmake --build build -j $jobs >/dev/null
+  cmake --install build >/dev/null
 }
 
 # --- Driver -----------------------------------------------------------------------------------

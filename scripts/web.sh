@@ -8,9 +8,9 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages "${web_packages[@]}"
-# vorn's PNG and JPEG libraries and libsodium for keyed pictures, built for WebAssembly from
-# Debian's source packages (once; a rerun only compares their stamps).
-bash scripts/third-party.sh wasm zlib libspng libjpeg-turbo libsodium utf8proc
+# vorn's PNG, JPEG and WebP libraries and libsodium for keyed and compact pictures, built for
+# WebAssembly from Debian's source packages (once; a rerun only compares their stamps).
+bash scripts/third-party.sh wasm zlib libspng libjpeg-turbo libsodium utf8proc libwebp
 # Debian's emcc finds its JavaScript modules through NODE_PATH when Node.js is not Debian's own.
 export NODE_PATH=/usr/share/nodejs
 cmake --preset wasm >/dev/null

@@ -33,9 +33,9 @@ trap stop_wine EXIT
 start_wine
 echo "Wine ready in $((SECONDS - start_seconds)) s ($WINEPREFIX)"
 
-# vorn's PNG and JPEG libraries, libsodium and utf8proc for keyed pictures, built for Windows from
-# Debian's source packages.
-bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo libsodium utf8proc
+# vorn's PNG, JPEG and WebP libraries, libsodium and utf8proc for keyed and compact pictures,
+# built for Windows from Debian's source packages.
+bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo libsodium utf8proc libwebp
 cmake --workflow --preset windows
 
 # The Linux build of the same programs, and the tool that makes the pictures.
@@ -152,21 +152,21 @@ done
 # programs have no console here: asked for one, both say so.
 vorn_work="$work/vorn"
 vorn_runs=(
-  "encode Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp -o coded.png"
+  "encode --classic Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp -o coded.png"
   "decode coded.png -o out"
   "reveal coded.png -o revealed.bmp"
-  "encode coded.png --hidden1 out/hidden-1.png -o again.bmp --build vornhold"
-  "encode photo.jpg -o from-jpeg.png"
-  "encode Main.bmp -o coded.png"
+  "encode --classic coded.png --hidden1 out/hidden-1.png -o again.bmp --build vornhold"
+  "encode --classic photo.jpg -o from-jpeg.png"
+  "encode --classic Main.bmp -o coded.png"
   "decode Main.bmp --max-megapixels 0"
   "reveal missing.png -o x.png"
-  "encode Main.bmp --hidden2 Hidden_2.bmp --password-file password.txt -o keyed.png"
+  "encode --classic Main.bmp --hidden2 Hidden_2.bmp --password-file password.txt -o keyed.png"
   "decode keyed.png --password-file password.txt -o keyed-out"
   "decode keyed.png --password-file wrong.txt -o refused"
   "decode keyed.png -o refused"
-  "encode Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp --build vornhold --password-file - -o keyed-stdin.bmp"
+  "encode --classic Main.bmp --hidden1 Hidden_1.bmp --hidden2 Hidden_2.bmp --build vornhold --password-file - -o keyed-stdin.bmp"
   "decode keyed-stdin.bmp --password-file password.txt -o keyed-stdin-out"
-  "encode Main.bmp --hidden1 Hidden_1.bmp --password -o asked.png"
+  "encode --classic Main.bmp --hidden1 Hidden_1.bmp --password -o asked.png"
 )
 for system in linux windows; do
   folder="$vorn_work/$system"

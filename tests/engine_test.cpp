@@ -239,9 +239,28 @@ TEST(engine, layouts_hold_what_encoding_was_given_and_none_is_detected_for_certa
             vorn_layout found = vorn_layout(-1);
             ASSERT_EQ(vorn_detect(coded.data(), coded.size(), &found), VORN_OK);
             EXPECT_EQ(found == VORN_LAYOUT_NONE, present == 0);
+            // Scores: nothing hidden is certain; every figure lies in -1 to 1, and a layout
+            // scores its own pictures only.
+            vorn_layout_scores scores{};
+            ASSERT_EQ(vorn_score_layouts(coded.data(), coded.size(), &scores), VORN_OK);
+            EXPECT_EQ(scores.low_bits != 0, present != 0);
+            for (int i = 0; i < VORN_LAYOUT_COUNT; ++i)
+                for (int which = 1; which <= 2; ++which) {
+                    const vorn_layout_score& score = scores.layout[i];
+                    EXPECT_TRUE(score.fit >= -1 && score.fit <= 1);
+                    EXPECT_TRUE(score.picture[which - 1] >= -1 && score.picture[which - 1] <= 1);
+                    if (!vorn_layout_holds(vorn_layout(i), which) || present == 0) {
+                        EXPECT_EQ(score.picture[which - 1], -1);
+                    }
+                }
+            EXPECT_EQ(scores.layout[VORN_LAYOUT_NONE].fit, -1);
         }
     }
     EXPECT_EQ(vorn_layout_of(vorn_build(7), 1, 1), VORN_LAYOUT_NONE);
+    vorn_layout_scores scores{};
+    EXPECT_EQ(vorn_score_layouts(nullptr, main.size(), &scores), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_score_layouts(main.data(), main.size(), nullptr), VORN_ERR_ARGUMENT);
+    EXPECT_EQ(vorn_score_layouts(main.data(), 20, &scores), VORN_ERR_HEADER_TOO_SHORT);
 }
 
 // Hidden pictures come back on their own within one level of their truncation at every pixel

@@ -13,6 +13,22 @@
 #include "side_by_side.h"
 #include "terminal.h"
 
+namespace {
+
+// A path as a shell takes it back: as it is when it holds nothing a shell reads otherwise, else
+// in single quotes (a quote inside written '\'').
+std::string typed(const std::string& path)
+{
+    const bool plain = !path.empty() && path.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                                "0123456789_-+.,/:@%=") == std::string::npos;
+    if (plain) return path;
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
 void run_decode(const options& given, std::ostream& out, std::ostream& err)
 {
     const int64_t start = steady_ms();
@@ -26,17 +42,19 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
     request.holds = given.content;
     request.keyed = wants_password(given);
     request.threads = given.threads;
+    request.command = "vorn decode " + typed(given.input) + (given.output.empty() ? "" : " -o " + typed(given.output));
+    request.limits = given.limits;
     kit::decode_plan plan;
     check(kit::plan_decode(coded, given.input, request, plan));
 
-    // Every picture that may be written is checked before any work (a keyed picture's layout is
-    // known only once it is open, so both names are checked then); a missing folder named for
-    // them is made, as `mkdir -p` would, only once there is something to write into it.
+    // Every picture that may be written is checked before any work (a keyed or compact picture's
+    // contents are known only once it is open, so both names are checked then); a missing folder
+    // named for them is made, as `mkdir -p` would, only once there is something to write into it.
     std::error_code missing;
     const bool folder_exists = given.output.empty() || std::filesystem::exists(given.output, missing);
     std::string paths[2];
     for (int which = 1; which <= 2; ++which)
-        if (request.keyed || vorn_layout_holds(plan.layout, which)) {
+        if (request.keyed || plan.compact || vorn_layout_holds(plan.layout, which)) {
             paths[which - 1] = kit::hidden_file_name(given.output, which);
             if (folder_exists) check_output(paths[which - 1], {given.input}, given.force);
         }
@@ -72,7 +90,9 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
             paths[which - 1].clear();
     run_side_by_side(jobs, 1);
     const bool shown = progress.finish();
-    const std::string what = result.keyed ? "keyed" : kit::layout_words(result.layout);
+    const std::string what = result.compact ? std::string("compact") + (result.keyed ? ", keyed" : "")
+                             : result.keyed ? "keyed"
+                                            : kit::layout_words(result.layout);
     for (int which = 1; which <= 2 && given.verbose; ++which)
         if (!paths[which - 1].empty()) err << "vorn: wrote " << paths[which - 1] << " (" << what << ")\n";
     if (given.verbose || shown) err << "vorn: decoded " << given.input << " in " << steady_ms() - start << " ms\n";

@@ -21,6 +21,7 @@ std::string decode_command(const options& given, const kit::hide_result& result)
 {
     std::string command = "vorn decode " + (given.output == "-" ? std::string("CODED") : given.output);
     if (result.keyed) return command + " --password";
+    if (result.compact) return command;
     const std::optional<kit::content> holds = kit::layout_content(result.layout);
     if (!holds) return "";
     command += std::string(" --hidden ") + (*holds == kit::content::hidden1   ? "1"
@@ -44,7 +45,8 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     if (!given.hidden2.empty()) inputs.push_back(given.hidden2);
     check_output(given.output, inputs, given.force);
     const bool keyed = wants_password(given);
-    check(kit::check_hide(!given.hidden1.empty(), !given.hidden2.empty(), keyed));
+    const kit::hiding_form form = given.classic ? kit::hiding_form::classic : kit::hiding_form::compact;
+    check(kit::check_hide(!given.hidden1.empty(), !given.hidden2.empty(), keyed, form, given.carrier_bits));
 
     // The password is asked before the pictures are read, so that nobody waits at the prompt.
     std::string password;
@@ -80,6 +82,8 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
         if (failure) std::rethrow_exception(failure);
 
     kit::hide_request request;
+    request.form = form;
+    request.carrier_bits = given.carrier_bits;
     request.build = given.build.value_or(VORN_VORNHOLD2);
     request.fit = given.fit;
     request.password = keyed ? &password : nullptr;
@@ -103,9 +107,12 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     if (given.verbose) say(err, result.report);
     const std::string command = decode_command(given, result);
     if (!command.empty()) err << "vorn: to take them out: " << command << "\n";
+    const std::string form_words = result.compact ? ", compact, " + std::to_string(result.carrier_bits) +
+                                                        (result.carrier_bits == 1 ? " low bit" : " low bits") +
+                                                        (keyed ? ", keyed" : "")
+                                   : keyed ? std::string(", keyed")
+                                           : std::string(", build ") + kit::build_name(request.build);
     if (given.verbose || shown)
-        err << "vorn: wrote " << given.output << " ("
-            << kit::size_text(result.geometry.width, result.geometry.height)
-            << (keyed ? ", keyed" : std::string(", build ") + kit::build_name(request.build)) << ") in "
-            << steady_ms() - start << " ms\n";
+        err << "vorn: wrote " << given.output << " (" << kit::size_text(result.geometry.width, result.geometry.height)
+            << form_words << ") in " << steady_ms() - start << " ms\n";
 }

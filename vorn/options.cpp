@@ -36,17 +36,23 @@ const char program_help[] =
 
 const char encode_help[] =
     "Usage: vorn encode CARRIER [--hidden1 FILE] [--hidden2 FILE] -o OUT [OPTION]...\n"
-    "Hide one or two pictures in the carrier's low bits.\n"
+    "Hide one or two pictures in the carrier's low bits: by default each at its own size, coded\n"
+    "(lossless where it fits) and encrypted, in as few low bits as give the best balance.\n"
     "\n"
-    "  --hidden1 FILE         hidden picture 1: 2 bits per colour byte, scrambled\n"
-    "  --hidden2 FILE         hidden picture 2: 4 bits alone, 2 bits beside hidden picture 1\n"
+    "  --hidden1 FILE         hidden picture 1\n"
+    "  --hidden2 FILE         hidden picture 2\n"
     "  -o, --output OUT       the coded picture, .png or .bmp (-: PNG to standard output)\n"
-    "  --fit MODE             how a hidden picture of another size than the carrier is scaled:\n"
-    "                         contain (default: whole, centred, black bars), cover (fills the\n"
-    "                         frame, cropped around the centre) or stretch\n"
     "  --password             key the picture: ask for a password on the terminal, twice\n"
     "  --password-file FILE   key it with the first line of FILE (-: standard input)\n"
-    "  --build B              vornhold2 (default) or vornhold: the bit order of hidden picture 2\n"
+    "  --carrier-bits K       the low bits of every colour byte the pictures take, 1 to 4\n"
+    "                         (default: the k that keeps carrier and pictures nearest their own)\n"
+    "  --classic              the programs' layout instead: hidden picture 1 in 2 bits per colour\n"
+    "                         byte, scrambled; hidden picture 2 in 4 bits alone, 2 beside picture 1\n"
+    "  --fit MODE             --classic: how a hidden picture of another size than the carrier is\n"
+    "                         scaled: contain (default: whole, centred, black bars), cover (fills\n"
+    "                         the frame, cropped around the centre) or stretch\n"
+    "  --build B              --classic: vornhold2 (default) or vornhold, the bit order of hidden\n"
+    "                         picture 2\n"
     "  --max-megapixels N     read pictures of up to N million pixels (default: 16384x16384)\n"
     "  -f, --force            replace OUT if it exists\n"
     "  -q, --quiet            show no progress on the terminal\n"
@@ -59,15 +65,17 @@ const char encode_help[] =
 
 const char decode_help[] =
     "Usage: vorn decode CODED [-o DIR] [OPTION]...\n"
-    "Take the hidden pictures out of a coded picture as DIR/hidden-1.png and DIR/hidden-2.png.\n"
+    "Take the hidden pictures out of a coded picture as DIR/hidden-1.png and DIR/hidden-2.png,\n"
+    "whatever its form (a compact picture's at their own sizes).\n"
     "\n"
     "  -o, --output DIR       the folder to write to, made if missing (default: the current one)\n"
     "  --password             CODED is keyed: ask for its password on the terminal\n"
     "  --password-file FILE   CODED is keyed: its password is FILE's first line (-: stdin)\n"
-    "  --hidden WHICH         1, 2 or both: the pictures CODED holds (default: guessed)\n"
-    "  --build B              vornhold2 or vornhold: the build that wrote CODED (default: guessed)\n"
-    "  --raw                  the stored levels at full range, grain and all (default: each\n"
-    "                         picture reconstructed, the dither's grain filtered out)\n"
+    "  --hidden WHICH         classic: 1, 2 or both, the pictures CODED holds (default: guessed)\n"
+    "  --build B              classic: vornhold2 or vornhold, the build that wrote CODED\n"
+    "                         (default: guessed)\n"
+    "  --raw                  classic: the stored levels at full range, grain and all (default:\n"
+    "                         each picture reconstructed, the dither's grain filtered out)\n"
     "  --max-megapixels N     read pictures of up to N million pixels (default: 16384x16384)\n"
     "  -f, --force            replace hidden-N.png if it exists\n"
     "  -q, --quiet            show no progress on the terminal\n"
@@ -75,8 +83,9 @@ const char decode_help[] =
     "  --threads N            work on at most N threads (default: the cores available)\n"
     "  -h, --help             show this help\n"
     "\n"
-    "Example:\n"
-    "  vorn decode coded.png --hidden both --build vornhold2 -o out/\n";
+    "Examples:\n"
+    "  vorn decode coded.png -o out/\n"
+    "  vorn decode classic.png --hidden both --build vornhold2 -o out/\n";
 
 const char reveal_help[] =
     "Usage: vorn reveal PICTURE -o OUT [OPTION]...\n"
@@ -166,17 +175,24 @@ int parse_threads(command_name command, std::string_view value)
     return threads;
 }
 
+unsigned parse_carrier_bits(std::string_view value)
+{
+    if (value.size() == 1 && value[0] >= '1' && value[0] <= '4') return unsigned(value[0] - '0');
+    usage_error(command_name::encode, "--carrier-bits takes 1, 2, 3 or 4, not '" + std::string(value) + "'");
+}
+
 bool takes_value(std::string_view name)
 {
     return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
            name == "--build" || name == "--hidden" || name == "--max-megapixels" || name == "--fit" ||
-           name == "--password-file" || name == "--threads";
+           name == "--password-file" || name == "--carrier-bits" || name == "--threads";
 }
 
 // Whether the option belongs to the command.
 bool allowed(command_name command, std::string_view name)
 {
-    if (name == "--hidden1" || name == "--hidden2" || name == "--fit") return command == command_name::encode;
+    if (name == "--hidden1" || name == "--hidden2" || name == "--fit" || name == "--carrier-bits")
+        return command == command_name::encode;
     if (name == "--hidden") return command == command_name::decode;
     if (name == "--build" || name == "--password-file") return command != command_name::reveal;
     return true;
@@ -191,7 +207,10 @@ void apply(options& parsed, std::string_view name, const std::string& value)
     else if (name == "-o" || name == "--output") parsed.output = value;
     else if (name == "--build") parsed.build = parse_build(command, value);
     else if (name == "--hidden") parsed.content = parse_content(value);
-    else if (name == "--fit") parsed.fit = parse_fit(value);
+    else if (name == "--fit") {
+        parsed.fit = parse_fit(value);
+        parsed.fit_given = true;
+    } else if (name == "--carrier-bits") parsed.carrier_bits = parse_carrier_bits(value);
     else if (name == "--password-file") parsed.password_file = value;
     else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
     else if (name == "--threads") parsed.threads = parse_threads(command, value);
@@ -215,6 +234,14 @@ void check_complete(const options& parsed)
         usage_error(command, "decode writes a folder of pictures: -o names the folder, not standard output");
     if (command != command_name::decode && parsed.output.empty())
         usage_error(command, "missing -o OUT, the output picture (.png or .bmp)");
+    if (command != command_name::encode) return;
+    if (parsed.classic && parsed.carrier_bits != 0)
+        usage_error(command, "--carrier-bits is for the compact form, not --classic");
+    // The compact form keeps each hidden picture at its own size and has no bit order to choose.
+    if (!parsed.classic && parsed.fit_given)
+        usage_error(command, "--fit is for --classic; the compact form keeps each hidden picture at its own size");
+    if (!parsed.classic && parsed.build)
+        usage_error(command, "--build is for --classic; the compact form has no build");
 }
 
 }  // namespace
@@ -274,6 +301,10 @@ options parse_options(int argc, char** argv)
         }
         if (argument == "-q" || argument == "--quiet") {
             parsed.quiet = true;
+            continue;
+        }
+        if (argument == "--classic" && parsed.command == command_name::encode) {
+            parsed.classic = true;
             continue;
         }
         if (argument == "--raw" && parsed.command == command_name::decode) {

@@ -19,7 +19,10 @@ struct options {
     std::string output;   // encode, reveal: a file; decode: a folder (default ".")
     std::optional<vorn_build> build;
     std::optional<kit::content> content;  // decode --hidden
+    bool classic = false;                  // encode --classic: the programs' layouts
+    unsigned carrier_bits = 0;             // encode --carrier-bits: the compact form's k (0: chosen)
     vorn_fit fit = VORN_FIT_CONTAIN;       // encode --fit: hidden pictures of another size
+    bool fit_given = false;
     bool raw = false;                      // decode --raw: the stored levels, unfiltered
     read_limits limits;  // --max-megapixels
     bool password = false;       // encode, decode: ask for the password on the terminal

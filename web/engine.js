@@ -6,7 +6,9 @@
 // viewOf). Every buffer is freed by whoever took it. Pointers are read with >>> 0: memory
 // reaches 4 GiB, so an address may have its top bit set. Every decision and every refusal is the
 // kit's: a call that fails throws an EngineError with the kit's text, its `code` the kind of
-// fault ('usage', 'input', 'output' or 'memory').
+// fault ('usage', 'input', 'output' or 'memory'). A call given a `progress` function hears the
+// kit's reports through it while it runs: progress(step, done), done from 0 to 1, or -1 where
+// the step cannot be counted.
 import createVornModule from './vorn.js';
 
 export class EngineError extends Error {
@@ -42,6 +44,16 @@ function makeEngine(module) {
     const error = new EngineError(answer.text, answer.fault);
     if (answer.otherFormat) error.otherFormat = true;
     throw error;
+  }
+
+  // Runs body() with the kit's progress reports going to `progress` (if any) while it runs.
+  function reporting(progress, body) {
+    module.vornProgress = progress ?? null;
+    try {
+      return body();
+    } finally {
+      module.vornProgress = null;
+    }
   }
 
   // Runs body(pointers) with each text (null stays a null pointer) in the module as
@@ -131,19 +143,32 @@ function makeEngine(module) {
   const geometry = (buffer) => call('geometry', buffer.pointer);
 
   // Reads the file in `buffer` as the kit does ('source' or 'coded' `role`, named `name` in its
-  // texts) and leaves its coder file image there: {asIs, alphaDropped}.
-  const read = (buffer, role, name) => withTexts([role, name], (r, n) => call('read_picture', buffer.pointer, r, n));
+  // texts) and leaves its coder file image there: {asIs, alphaDropped, note}, the note saying
+  // what reading left out ('' when nothing).
+  const read = (buffer, role, name, progress) => reporting(progress,
+    () => withTexts([role, name], (r, n) => call('read_picture', buffer.pointer, r, n)));
 
-  // RGBA pixels the browser decoded, written in and turned into their equivalent BMP.
-  function bufferOfRgba(rgba, width, height) {
+  // RGBA pixels the browser decoded, written in and turned into their equivalent BMP: {buffer,
+  // note}, the note as read() gives it.
+  function bufferOfRgba(rgba, width, height, name, alphaDropped) {
     const buffer = bufferOf(rgba);
     try {
-      call('bmp_from_rgba', buffer.pointer, width, height);
+      const { note } = withTexts([name], (n) => call('bmp_from_rgba', buffer.pointer, width, height, n, alphaDropped ? 1 : 0));
+      return { buffer, note };
     } catch (error) {
       buffer.free();
       throw error;
     }
-    return buffer;
+  }
+
+  // Whether a password and its confirmation (the bytes of each, wiped) were typed alike.
+  function checkTypedTwice(password, confirmation) {
+    const buffers = [secretBuffer(password), secretBuffer(confirmation)];
+    try {
+      call('check_typed_twice', buffers[0].pointer, buffers[1].pointer);
+    } finally {
+      for (const buffer of buffers) buffer.free();
+    }
   }
 
   // Whether a hiding can be asked for, before any picture is read.
@@ -153,7 +178,7 @@ function makeEngine(module) {
   // Hides in place: carrier.buffer holds the carrier and then the coded picture; the hidden
   // pictures ({buffer, name}, or null) are used up. `password` is the bytes of the password (or
   // null), `salt` a test's own (or null). {notes, report}: the kit's texts.
-  function hide({ carrier, hidden1, hidden2, build, fit, password, salt }) {
+  function hide({ carrier, hidden1, hidden2, build, fit, password, salt, progress }) {
     const secrets = [];
     const secretOf = (bytes) => {
       if (!bytes) return 0;
@@ -163,8 +188,9 @@ function makeEngine(module) {
     try {
       const secret = secretOf(password);
       const testSalt = secretOf(salt && Uint8Array.from(salt));
-      return withTexts([carrier.name, hidden1?.name, hidden2?.name, build, fit], (c, h1, h2, b, f) => call('hide',
-        carrier.buffer.pointer, c, pointerOf(hidden1?.buffer), h1, pointerOf(hidden2?.buffer), h2, b, f, secret, testSalt));
+      return reporting(progress, () => withTexts([carrier.name, hidden1?.name, hidden2?.name, build, fit],
+        (c, h1, h2, b, f) => call('hide', carrier.buffer.pointer, c, pointerOf(hidden1?.buffer), h1,
+          pointerOf(hidden2?.buffer), h2, b, f, secret, testSalt)));
     } finally {
       for (const buffer of secrets) buffer.free();
     }
@@ -174,30 +200,23 @@ function makeEngine(module) {
   const programDecode = (coded, name, build) => filled((decoded1) => withTexts([name, build],
     (n, b) => call('program_decode', coded.pointer, n, b, decoded1.pointer)));
 
-  // The kit's decode decision: {note, layout, build, content, words, holds}.
-  const planDecode = (coded, name, { build, content, keyed }) => withTexts([name, build, content],
-    (n, b, c) => call('plan_decode', coded.pointer, n, b, c, keyed ? 1 : 0));
-
-  // Hidden picture `which` of `coded` in `layout` (a plan's), in a new buffer.
-  const takeOut = (coded, name, layout, which, raw) => filled((picture) => withTexts([name],
-    (n) => call('take_out', coded.pointer, n, layout, which, raw ? 1 : 0, picture.pointer)));
-
-  // Opens a keyed picture with the bytes of `password`: the layout its tag verified, described as
-  // planDecode describes one, and `pictures`, two buffers (empty where it holds none), the
-  // caller's to free.
-  function openKeyed(coded, name, password, raw) {
-    const secret = secretBuffer(password);
+  // Takes every hidden picture out of `coded` (its buffer used up) as the kit decides from the
+  // build and content words given (null: guessed), with the bytes of `password` (or null): {keyed,
+  // notes, layout, build, content, words, holds} and `pictures`, two buffers (empty where it
+  // holds none), the caller's to free.
+  function decode(coded, name, { build, content, password, raw, progress }) {
+    const secret = password ? secretBuffer(password) : null;
     const pictures = [];
     try {
       pictures.push(newBuffer(), newBuffer());
-      const layout = withTexts([name], (n) => call('open_keyed', coded.pointer, n, secret.pointer, raw ? 1 : 0,
-        pictures[0].pointer, pictures[1].pointer));
-      return { ...layout, pictures };
+      const found = reporting(progress, () => withTexts([name, build, content], (n, b, c) => call('decode',
+        coded.pointer, n, b, c, pointerOf(secret), raw ? 1 : 0, pictures[0].pointer, pictures[1].pointer)));
+      return { ...found, pictures };
     } catch (error) {
       for (const picture of pictures) picture.free();
       throw error;
     } finally {
-      secret.free();
+      secret?.free();
     }
   }
 
@@ -207,11 +226,19 @@ function makeEngine(module) {
   const rgbaOf = (buffer) => filled((rgba) => call('rgba_of', buffer.pointer, rgba.pointer));
 
   // The PNG of a picture as the kit writes one of its `kind` ('coded', 'decoded' or
-  // 'reconstructed'); the picture's buffer is let go (left empty).
-  const pngOf = (buffer, kind) => filled((png) => withTexts([kind], (k) => call('png_of', buffer.pointer, k, png.pointer)));
+  // 'reconstructed'), `name` naming it in the kit's reports; the picture's buffer is let go (left
+  // empty).
+  const pngOf = (buffer, kind, name, progress) => filled((png) => reporting(progress,
+    () => withTexts([kind, name], (k, n) => call('png_of', buffer.pointer, k, n, png.pointer))));
+
+  // The file offered of what came from the file named `from` ('' for none): {name, size}, the
+  // kit's name for the offer `what` ('coded', 'hidden-1', 'hidden-2', 'revealed') as `format`
+  // ('png' or 'bmp') and its `size` (bytes) in words.
+  const offeredFile = (from, what, format, size) => withTexts([from, what, format],
+    (f, w, x) => call('offered_file', f, w, x, size));
 
   return {
-    crossings, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read, checkHide, hide,
-    programDecode, planDecode, takeOut, openKeyed, reveal, rgbaOf, pngOf,
+    crossings, bufferOf, bufferOfRgba, copy, bytesOf, viewOf, geometry, read, checkTypedTwice, checkHide, hide,
+    programDecode, decode, reveal, rgbaOf, pngOf, offeredFile,
   };
 }

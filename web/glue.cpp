@@ -16,6 +16,11 @@ namespace {
 
 std::string answer;  // the last call's; the worker runs one call at a time
 
+// Calls the worker's progress hook, if it set one for the call under way.
+EM_JS(void, post_progress, (const char* step, double done), {
+    if (Module.vornProgress) Module.vornProgress(UTF8ToString(step), done);
+});
+
 const char* fault_word(kit::fault kind)
 {
     switch (kind) {
@@ -119,6 +124,11 @@ std::string text_of(const char* text)
     return text ? text : "";
 }
 
+kit::progress page_progress()
+{
+    return [](const std::string& step, double done) { post_progress(step.c_str(), done); };
+}
+
 extern "C" {
 
 // A buffer of `length` bytes (0 included), or null when the memory cannot be had. Freed with
@@ -194,16 +204,40 @@ EMSCRIPTEN_KEEPALIVE int web_rgba_of(const web_buffer* image, web_buffer* rgba)
 }
 
 // Replaces RGBA pixels (the browser's decoding of a format the kit does not read, top row
-// first) in `buffer` with their equivalent 24-bit BMP, which the kit then reads as it stands.
-EMSCRIPTEN_KEEPALIVE int web_bmp_from_rgba(web_buffer* buffer, uint32_t width, uint32_t height)
+// first) in `buffer` with their equivalent 24-bit BMP, which the kit then reads as it stands:
+// {note}, what was left out of the picture named `name` (its transparency, when `alpha_dropped`)
+// in the kit's words, as web_read_picture() says it.
+EMSCRIPTEN_KEEPALIVE int web_bmp_from_rgba(web_buffer* buffer, uint32_t width, uint32_t height, const char* name,
+                                           int alpha_dropped)
 {
-    return answered([&](json_object&) -> kit::status {
+    return answered([&](json_object& said) -> kit::status {
+        input_picture decoded;
+        decoded.path = text_of(name);
+        decoded.pixels.alpha_dropped = alpha_dropped != 0;
+        said.add_text("note", kit::reading_note(decoded));
         size_t length = 0;
         const vorn_error error = vorn_bmp_length(width, height, &length);
         if (error != VORN_OK) return {kit::fault::input, vorn_strerror(error)};
         web_buffer image(length);
         vorn_bmp_from_rgb(buffer->data(), width, height, size_t(width) * 4, 4, image.data(), image.size());
         *buffer = std::move(image);
+        return {};
+    });
+}
+
+// The file a page offers of what came from the file named `from`: {name, size}, the kit's name
+// for the offer `what` ("coded", "hidden-1", "hidden-2", "revealed") in `format` ("png" or
+// "bmp"), and the file's `size` in words.
+EMSCRIPTEN_KEEPALIVE int web_offered_file(const char* from, const char* what, const char* format, double size)
+{
+    return answered([&](json_object& said) -> kit::status {
+        kit::offered offer;
+        kit::output_format as;
+        kit::status known = kit::offered_from_word(text_of(what), offer);
+        if (known.ok()) known = kit::format_from_word(text_of(format), as);
+        if (!known.ok()) return known;
+        said.add_text("name", kit::offered_file_name(text_of(from), offer, as));
+        said.add_text("size", kit::file_size_words(uint64_t(size)));
         return {};
     });
 }

@@ -43,21 +43,12 @@ int answered(const std::function<kit::status(json_object&)>& body);
 // `text` as a std::string; empty for null.
 std::string text_of(const char* text);
 
-// A word the user gave (a build, a content, a fit) as the kit names it: a usage fault naming the
-// words there are when the kit knows no such word.
-template <typename Value>
-kit::status word_named(const char* word, std::optional<Value> (*named)(const std::string&), const char* what,
-                       const char* words, Value& value)
-{
-    if (const std::optional<Value> found = named(text_of(word))) {
-        value = *found;
-        return {};
-    }
-    return {kit::fault::usage, std::string("unknown ") + what + " \"" + text_of(word) + "\" (" + words + ")"};
-}
+// The kit's progress reports for the page: each goes to the worker's Module.vornProgress(step,
+// done) while the worker has set it, which posts it to the page.
+kit::progress page_progress();
 
 // What a layout holds, in the kit's words and values, as members of `said`: "layout" (its
-// number, for web_take_out()), "build" and "content" (the kit's names, null where none), "words"
+// number), "build" and "content" (the kit's names, null where none), "words"
 // and "holds" (the hidden pictures it holds, 1 and/or 2).
 void describe_layout(json_object& said, vorn_layout layout);
 
@@ -70,6 +61,10 @@ std::string password_of(web_buffer* typed);
 // Readies libsodium before the kit keys a picture: in WebAssembly its random source must be set
 // up before the first salt is drawn.
 kit::status keyed_ready();
+
+// Runs `body` (a keyed call) so that the page hears kit::step_after_key(hiding) as soon as the
+// key is derived: the engine derives it and works on the pictures in one call.
+kit::status reporting_after_key(bool hiding, const std::function<kit::status()>& body);
 
 // TEST ONLY: runs `body` (a hiding) so that the salt it draws is `salt`, when one is given.
 kit::status with_test_salt(const web_buffer* salt, const std::function<kit::status()>& body);

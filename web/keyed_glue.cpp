@@ -6,6 +6,39 @@
 
 #include "glue.h"
 
+namespace {
+
+// What to report once the key is derived, while a keyed call runs; empty otherwise.
+std::function<void()> after_key;
+
+}  // namespace
+
+// The module is linked with --wrap=crypto_pwhash: every key derivation comes here, so that the
+// page hears when the key is ready and the engine's keyed call moves on to the pictures.
+extern "C" int __real_crypto_pwhash(unsigned char* out, unsigned long long out_length, const char* password,
+                                    unsigned long long password_length, const unsigned char* salt,
+                                    unsigned long long passes, size_t memory, int algorithm);
+
+extern "C" int __wrap_crypto_pwhash(unsigned char* out, unsigned long long out_length, const char* password,
+                                    unsigned long long password_length, const unsigned char* salt,
+                                    unsigned long long passes, size_t memory, int algorithm)
+{
+    const int derived =
+        __real_crypto_pwhash(out, out_length, password, password_length, salt, passes, memory, algorithm);
+    if (after_key) after_key();
+    return derived;
+}
+
+kit::status reporting_after_key(bool hiding, const std::function<kit::status()>& body)
+{
+    const kit::progress report = page_progress();
+    after_key = [report, hiding] { report(kit::step_after_key(hiding), -1); };
+    struct ending {
+        ~ending() { after_key = nullptr; }
+    } end;
+    return body();
+}
+
 std::string password_of(web_buffer* typed)
 {
     struct wiper {
@@ -54,28 +87,18 @@ kit::status with_test_salt(const web_buffer* salt, const std::function<kit::stat
 
 extern "C" {
 
-// kit::open_keyed on the keyed picture in `coded`, named `name`, with the password in `password`
-// (its buffer wiped here): picture1 and picture2 receive hidden pictures 1 and 2 (empty where
-// the layout holds none), raw or reconstructed. The layout its tag verified, described
-// (describe_layout()).
-EMSCRIPTEN_KEEPALIVE int web_open_keyed(const web_buffer* coded, const char* name, web_buffer* password, int raw,
-                                        web_buffer* picture1, web_buffer* picture2)
+// Whether the password and its confirmation (buffers of what was typed, wiped here) were typed
+// alike, as the kit judges them.
+EMSCRIPTEN_KEEPALIVE int web_check_typed_twice(web_buffer* password, web_buffer* confirmation)
 {
-    std::string secret;
-    const int failed = answered([&](json_object& said) -> kit::status {
-        secret = password_of(password);
-        const kit::status ready = keyed_ready();
-        if (!ready.ok()) return ready;
-        vorn_layout layout = VORN_LAYOUT_NONE;
-        kit::bytes pictures[2];
-        const kit::status opened = kit::open_keyed(*coded, text_of(name), secret, raw != 0, layout, pictures);
-        if (!opened.ok()) return opened;
-        *picture1 = std::move(pictures[0]);
-        *picture2 = std::move(pictures[1]);
-        describe_layout(said, layout);
-        return {};
+    std::string first, second;
+    const int failed = answered([&](json_object&) {
+        first = password_of(password);
+        second = password_of(confirmation);
+        return kit::check_typed_twice(first, second);
     });
-    kit::wipe(secret);
+    kit::wipe(first);
+    kit::wipe(second);
     return failed;
 }
 

@@ -14,7 +14,8 @@
 //                            writes as PNG (with raw: true, the stored levels at full range, as
 //                            vorn decode --raw writes them); build and content are guessed where
 //                            they are not given; with a password, they are what the keyed
-//                            picture holds
+//                            picture holds (keyed: true), and a picture that is not keyed is
+//                            taken out all the same, as vorn decode takes it (keyed: false)
 // build is "vornhold2" or "vornhold"; content "hidden1", "hidden2" or "both". A coded picture
 // must be a PNG or BMP (a JPEG's compression changes the low bits). A picture that cannot be
 // used, or a call that cannot be, rejects the promise with vorn's text for it (a text about a
@@ -54,7 +55,8 @@ worker.onerror = (event) => {
   pending.clear();
 };
 
-// Runs one of the worker's operations; onProgress receives its progress texts.
+// Runs one of the worker's operations; onProgress receives its progress reports, {step, done}:
+// the kit's step in words, and how far it is, from 0 to 1, or -1 where it cannot be counted.
 export function work(operation, args, onProgress) {
   return new Promise((resolve, reject) => {
     const id = nextId++;

@@ -1,18 +1,22 @@
 // worker.js: runs the picture kit off the page's thread, so that the page stays responsive while
 // a large picture is worked on. One set of operations serves the page and window.vornhold alike.
 // The worker only carries: every decision (how a picture is read, fitted, keyed, which layout a
-// coded picture holds) and every refusal is the kit's, in the kit's words.
+// coded picture holds, what a download is called) and every refusal is the kit's, in the kit's
+// words.
 //
 // A request is {id, operation, args}; the answer is {id, result} or {id, error, code}, and
-// {id, progress} messages may come before it. Results hand their buffers over rather than
-// copying them.
+// {id, progress: {step, done}} messages may come before it: the kit's step in words, and how far
+// it is, from 0 to 1, or -1 where it cannot be counted. Results hand their buffers over rather
+// than copying them.
 //
 // A picture argument is file bytes (a Uint8Array or a File), read as vorn reads its inputs, or
 // the number of a picture held from an earlier `hold`, which stays inside the module until it
 // is released. Builds, contents and fits are the kit's words ('vornhold2', 'vornhold'; 'hidden1',
 // 'hidden2', 'both'; 'contain', 'cover', 'stretch'). `outputs` lists what to give back of each
 // resulting picture: 'bmp' (its file image), 'png' (a Blob written as vorn writes PNG) and
-// 'preview' (an ImageBitmap); png and preview are null for a picture without pixels.
+// 'preview' (an ImageBitmap); png and preview are null for a picture without pixels. With bmp
+// or png, `files` gives the download the page offers of each, {name, size}: named by the kit
+// after the file the picture came from, its size in the kit's words.
 //
 // A `password` (a string) makes encode write a keyed picture and extract open one, as vorn does:
 // it goes to the kit as the UTF-8 of what was typed, and the kit normalises it, derives the key
@@ -24,24 +28,24 @@ const enginePromise = loadEngine();
 const held = new Map();
 let nextHeld = 1;
 
-// Reads file bytes as vorn does: {buffer, geometry, source, alphaDropped}, source being 'bmp'
+// Reads file bytes as vorn does: {buffer, name, from, geometry, source, note}, source being 'bmp'
 // (a BMP used as it stands), 'vorn' (decoded by the kit's readers) or 'browser' (a carrier or
-// hidden picture in a format the kit does not read, which the browser decodes).
-async function readPicture(engine, file, role, name, progress) {
+// hidden picture in a format the kit does not read, which the browser decodes); the note says
+// what reading left out, in the kit's words ('' when nothing). `name` begins the kit's texts
+// about the picture; `from` is the file name downloads are named after ('' for none).
+async function readPicture(engine, file, role, name, progress, from = '') {
   const bytes = file instanceof Uint8Array ? file : new Uint8Array(await file.arrayBuffer());
-  progress('Reading the picture');
   const buffer = engine.bufferOf(bytes);
   try {
-    const { asIs, alphaDropped } = engine.read(buffer, role, name);
-    return { buffer, name, geometry: engine.geometry(buffer), source: asIs ? 'bmp' : 'vorn', alphaDropped };
+    const { asIs, note } = engine.read(buffer, role, name, progress);
+    return { buffer, name, from, geometry: engine.geometry(buffer), source: asIs ? 'bmp' : 'vorn', note };
   } catch (refusal) {
     buffer.free();
     if (!refusal.otherFormat || role !== 'source') throw refusal;
-    progress('Decoding the picture');
     const pixels = await decodeWithBrowser(new Blob([bytes]));
     if (!pixels) throw refusal;
-    const decoded = engine.bufferOfRgba(pixels.rgba, pixels.width, pixels.height);
-    return { buffer: decoded, name, geometry: engine.geometry(decoded), source: 'browser', alphaDropped: pixels.alphaDropped };
+    const decoded = engine.bufferOfRgba(pixels.rgba, pixels.width, pixels.height, name, pixels.alphaDropped);
+    return { buffer: decoded.buffer, name, from, geometry: engine.geometry(decoded.buffer), source: 'browser', note: decoded.note };
   }
 }
 
@@ -61,13 +65,13 @@ function heldPicture(id, name) {
   return picture;
 }
 
-// A picture argument as a buffer of the caller's own, to free (unless it is `borrowed`): a held
-// picture is copied inside the module when the caller works on it in place (`changes`), and
-// stays held either way. Texts about it begin with `name`, or a held picture's file name.
-async function pictureOf(engine, value, role, name, progress, { changes = true } = {}) {
-  if (typeof value !== 'number') return readPicture(engine, value, role, name, progress);
+// A picture argument as a buffer of the caller's own, to free: a held picture is copied inside
+// the module, since every operation works on it in place or gives it to the kit, and stays held.
+// Texts about it begin with `name`, or a held picture's own name.
+async function pictureOf(engine, value, role, name, progress) {
+  if (typeof value !== 'number') return readPicture(engine, value, role, name, progress, value.name ?? '');
   const picture = heldPicture(value, name);
-  return changes ? { ...picture, buffer: engine.copy(picture.buffer) } : { ...picture, borrowed: true };
+  return { ...picture, buffer: engine.copy(picture.buffer) };
 }
 
 // Runs body(use) and frees every picture that use(picture) was given, whatever happens.
@@ -79,19 +83,24 @@ async function withPictures(body) {
       return picture;
     });
   } finally {
-    for (const picture of taken) if (!picture.borrowed) picture.buffer.free();
+    for (const picture of taken) picture.buffer.free();
   }
 }
 
 // The outputs asked for of a picture of this geometry; a PNG is written as the kit writes a
-// picture of its kind: 'coded', 'decoded' (raw levels, revealed pictures) or 'reconstructed'. The
+// picture of its `kind`: 'coded', 'decoded' (raw levels, revealed pictures) or 'reconstructed'.
+// With an `offer` ({from, what}: the file the picture came from and the kit's word for what it
+// is), `files` names the downloads; the PNG is named so in the kit's progress reports too. The
 // PNG comes last: writing it lets go of the picture's buffer.
-function outputsOf(engine, buffer, geometry, outputs, transfer, kind = 'decoded') {
+function outputsOf(engine, buffer, geometry, outputs, transfer, { kind = 'decoded', offer = null, progress = null } = {}) {
   const result = {};
+  const offered = (format, size) => engine.offeredFile(offer.from, offer.what, format, size);
+  if (offer && (outputs.includes('bmp') || outputs.includes('png'))) result.files = {};
   const empty = geometry.width === 0 || geometry.height === 0;
   if (outputs.includes('bmp')) {
     result.bmp = engine.bytesOf(buffer);
     transfer.push(result.bmp.buffer);
+    if (offer) result.files.bmp = offered('bmp', result.bmp.length);
   }
   if (outputs.includes('preview')) {
     result.preview = null;
@@ -108,33 +117,36 @@ function outputsOf(engine, buffer, geometry, outputs, transfer, kind = 'decoded'
   if (outputs.includes('png')) {
     result.png = null;
     if (!empty) {
-      const png = engine.pngOf(buffer, kind);
+      const name = offer ? offered('png', 0).name : 'PNG';
+      const png = engine.pngOf(buffer, kind, name, progress);
       try {
         result.png = new Blob([engine.viewOf(png)], { type: 'image/png' });
       } finally {
         png.free();
       }
+      if (offer) result.files.png = offered('png', result.png.size);
     }
   }
   return result;
 }
 
 const operations = {
-  // Reads a file once and keeps it for later operations: {id, geometry, source, alphaDropped,
-  // preview}. role is 'source' (a carrier or hidden picture) or 'coded'.
-  async hold(engine, { file, role = 'source' }, progress) {
-    const name = file.name ?? 'picture';
-    const picture = await readPicture(engine, file, role, name, progress).catch((error) => {
-      // The page names the file itself.
-      if (error.message.startsWith(`${name}: `)) error.message = error.message.slice(name.length + 2);
+  // Reads a file once and keeps it for later operations: {id, geometry, source, note, preview}.
+  // role is 'source' (a carrier or hidden picture) or 'coded'; `name` names the picture in the
+  // kit's texts (the file's name when not given), and downloads are named after the file's name.
+  async hold(engine, { file, role = 'source', name = file.name ?? 'picture' }, progress) {
+    // The page names the file itself.
+    const unnamed = (text) => (text.startsWith(`${name}: `) ? text.slice(name.length + 2) : text);
+    const picture = await readPicture(engine, file, role, name, progress, file.name ?? '').catch((error) => {
+      error.message = unnamed(error.message);
       throw error;
     });
     const id = nextHeld++;
     held.set(id, picture);
     const transfer = [];
     const { preview } = outputsOf(engine, picture.buffer, picture.geometry, ['preview'], transfer);
-    const { geometry, source, alphaDropped } = picture;
-    return { result: { id, geometry, source, alphaDropped, preview }, transfer };
+    const { geometry, source } = picture;
+    return { result: { id, geometry, source, note: unnamed(picture.note), preview }, transfer };
   },
 
   release(engine, { id }) {
@@ -154,23 +166,24 @@ const operations = {
   // {coded: outputs, notes, report, milliseconds}: the kit hides the hidden pictures (either may
   // be null) in the carrier, fitting one of another size as `fit` says. `notes` says what was
   // done to the inputs (what scaling did), `report` what was stored where, in the kit's words.
-  // With a password the picture is keyed. `salt` is for the tests alone: the page and
+  // With a password the picture is keyed; a `confirmation` (the password typed again, '' for
+  // none) must match it, as the kit judges. `salt` is for the tests alone: the page and
   // window.vornhold never give one, so that every encoding draws its own.
-  async encode(engine, { carrier, hidden1, hidden2, build, fit = 'contain', password = null, salt = null, outputs = ['bmp'] }, progress) {
+  async encode(engine, { carrier, hidden1, hidden2, build, fit = 'contain', password = null, confirmation = null, salt = null, outputs = ['bmp'] }, progress) {
     const keyed = password !== null;
     engine.checkHide({ build, fit, hidden1: hidden1 != null, hidden2: hidden2 != null, keyed });
+    if (confirmation !== null) engine.checkTypedTwice(passwordBytes(password ?? ''), passwordBytes(confirmation));
     const secret = keyed ? passwordBytes(password) : null;
     return withPictures(async (use) => {
       const image = use(await pictureOf(engine, carrier, 'source', 'carrier', progress));
       const h1 = hidden1 == null ? null : use(await pictureOf(engine, hidden1, 'source', 'hidden1', progress));
       const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'source', 'hidden2', progress));
-      progress(keyed ? 'Deriving the key from the password' : 'Hiding the pictures');
       const started = performance.now();
-      const { notes, report } = engine.hide({ carrier: image, hidden1: h1, hidden2: h2, build, fit, password: secret, salt });
+      const { notes, report } = engine.hide({ carrier: image, hidden1: h1, hidden2: h2, build, fit, password: secret, salt, progress });
       const milliseconds = performance.now() - started;
-      progress('Writing the coded picture');
       const transfer = [];
-      const coded = outputsOf(engine, image.buffer, engine.geometry(image.buffer), outputs, transfer, 'coded');
+      const coded = outputsOf(engine, image.buffer, engine.geometry(image.buffer), outputs, transfer,
+        { kind: 'coded', offer: { from: image.from, what: 'coded' }, progress });
       return { result: { coded, notes, report, milliseconds }, transfer };
     }).finally(() => secret?.fill(0));
   },
@@ -179,7 +192,6 @@ const operations = {
   async decode(engine, { coded, build, outputs = ['bmp'] }, progress) {
     return withPictures(async (use) => {
       const picture = use(await pictureOf(engine, coded, 'coded', 'coded', progress));
-      progress('Decoding');
       const decoded1 = use({ buffer: engine.programDecode(picture.buffer, picture.name, build) });
       const transfer = [];
       const result = {
@@ -190,39 +202,31 @@ const operations = {
     });
   },
 
-  // Each hidden picture on its own: {used, note, keyed, raw, pictures}, each picture {name:
+  // Each hidden picture on its own: {used, notes, keyed, raw, pictures}, each picture {name:
   // 'hidden-N', which, ...outputs}, reconstructed as vorn decode writes it (the tones its levels
   // stand for, the dither's grain filtered out), or with `raw` its stored levels at full range as
-  // vorn decode --raw writes them. The kit decides what to take out from the build and content
-  // given (null: guessed from the picture, `note` saying so) or refuses; `used` is {build,
-  // content, words}, build null where both builds lay the picture out alike. With a password
-  // the picture is opened as a keyed one, and `used` is what its tag verified.
+  // vorn decode --raw writes them. The kit takes them out as vorn decode does: from the build and
+  // content given (null: guessed from the picture) or refusing; with a password, a keyed picture
+  // opened (`keyed`), or a classic one taken out all the same. `used` is {build, content,
+  // words}, build null where both builds lay the picture out alike; `notes` are the kit's, of
+  // what was guessed or found.
   async extract(engine, { coded, build = null, content = null, password = null, raw = false, outputs = ['bmp'] }, progress) {
     const secret = password === null ? null : passwordBytes(password);
     return withPictures(async (use) => {
-      const picture = use(await pictureOf(engine, coded, 'coded', 'coded', progress, { changes: false }));
-      progress('Looking at the picture');
-      const plan = engine.planDecode(picture.buffer, picture.name, { build, content, keyed: secret !== null });
-      let layout = plan;
-      let taken;
-      if (secret) {
-        progress('Deriving the key from the password');
-        layout = engine.openKeyed(picture.buffer, picture.name, secret, raw);
-        layout.pictures.forEach((buffer) => use({ buffer }));
-        taken = (which) => layout.pictures[which - 1];
-      } else {
-        taken = (which) => {
-          progress(`${raw ? 'Taking out' : 'Reconstructing'} hidden picture ${which}`);
-          return use({ buffer: engine.takeOut(picture.buffer, picture.name, plan.layout, which, raw) }).buffer;
-        };
-      }
+      // The kit takes the picture: a held one is copied.
+      const picture = use(await pictureOf(engine, coded, 'coded', 'coded', progress));
+      const found = engine.decode(picture.buffer, picture.name, { build, content, password: secret, raw, progress });
+      found.pictures.forEach((buffer) => use({ buffer }));
       const transfer = [];
       const kind = raw ? 'decoded' : 'reconstructed';
-      const pictures = layout.holds.map((which) => ({
-        name: `hidden-${which}`, which, ...outputsOf(engine, taken(which), picture.geometry, outputs, transfer, kind),
+      const pictures = found.holds.map((which) => ({
+        name: `hidden-${which}`,
+        which,
+        ...outputsOf(engine, found.pictures[which - 1], picture.geometry, outputs, transfer,
+          { kind, offer: { from: picture.from, what: `hidden-${which}` }, progress }),
       }));
-      const used = { build: layout.build, content: layout.content, words: layout.words };
-      return { result: { used, note: plan.note, keyed: secret !== null, raw, pictures }, transfer };
+      const used = { build: found.build, content: found.content, words: found.words };
+      return { result: { used, notes: found.notes, keyed: found.keyed, raw, pictures }, transfer };
     }).finally(() => secret?.fill(0));
   },
 
@@ -232,12 +236,12 @@ const operations = {
     return withPictures(async (use) => {
       const isBmp = picture instanceof Uint8Array && picture[0] === 0x42 && picture[1] === 0x4d;
       const taken = filter && isBmp
-        ? use({ buffer: engine.bufferOf(picture), name: 'picture', geometry: { width: 0, height: 0 } })
+        ? use({ buffer: engine.bufferOf(picture), name: 'picture', from: '', geometry: { width: 0, height: 0 } })
         : use(await pictureOf(engine, picture, 'coded', 'picture', progress));
-      progress('Revealing the low bits');
       engine.reveal(taken.buffer, taken.name);
       const transfer = [];
-      return { result: outputsOf(engine, taken.buffer, taken.geometry, outputs, transfer), transfer };
+      const offer = { from: taken.from, what: 'revealed' };
+      return { result: outputsOf(engine, taken.buffer, taken.geometry, outputs, transfer, { offer, progress }), transfer };
     });
   },
 
@@ -248,7 +252,7 @@ const operations = {
 };
 
 onmessage = async ({ data: { id, operation, args } }) => {
-  const progress = (text) => postMessage({ id, progress: text });
+  const progress = (step, done = -1) => postMessage({ id, progress: { step, done } });
   try {
     const engine = await enginePromise;
     if (!(operation in operations)) throw new Error(`unknown operation "${operation}"`);

@@ -62,7 +62,7 @@ def test_arrays_in_and_out_are_the_pixels_of_the_files(pictures, tmp_path):
 OUTPUTS = {
     "build vornhold, picture 2 alone": (
         lambda f: vornhold.encode(f / "plain24.bmp", None, f / "hidden.png", build="vornhold", format="BMP"),
-        ["encode", "plain24.bmp", "--hidden2", "hidden.png", "--build", "vornhold", "-o", "OUT.bmp"]),
+        ["encode", "--classic", "plain24.bmp", "--hidden2", "hidden.png", "--build", "vornhold", "-o", "OUT.bmp"]),
     "reveal to PNG": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp"),
                       ["reveal", "hidden1_coded.bmp", "-o", "OUT.png"]),
     "reveal to BMP": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp", format="bmp"),
@@ -180,8 +180,8 @@ NOTES = {
                                ["the carrier: its transparency is dropped; only the colours are used"]),
     "what a coded picture holds, guessed": (
         lambda f: vornhold.decode((f / "hidden1_coded.bmp").read_bytes()),
-        ["the coded picture: assuming hidden picture 1 alone (guessed from the picture; give --hidden and --build to "
-         "choose)"]),
+        ["the coded picture: assuming hidden picture 1 alone (read from the picture; name what it holds and its "
+         "build to choose otherwise)"]),
     "a classic picture given a password": (
         lambda f: vornhold.decode(vornhold.encode(f / "keyed_carrier.bmp", f / "keyed_hidden.png"), hidden=1,
                                   password="tea"),

@@ -29,7 +29,7 @@ TEST_F(vorn_exactness_test, encode_and_reveal_write_the_programs_bytes)
         SCOPED_TRACE(build);
         fs::remove("Coded.bmp");
         run_coder_in(".", build);
-        ASSERT_EQ(run_vorn({"encode", "Main.bmp", "--hidden1", "Hidden 1.bmp", "--hidden2",
+        ASSERT_EQ(run_vorn({"encode", "--classic", "Main.bmp", "--hidden1", "Hidden 1.bmp", "--hidden2",
                             "Hidden 2.bmp", "--build", build, "-o", "coded.bmp", "-f"})
                       .code,
                   0);
@@ -73,7 +73,7 @@ TEST_F(vorn_exactness_test, decode_writes_the_fields_the_coder_decodes)
         ASSERT_EQ(decode.code, 0) << decode.err;
         EXPECT_EQ(decode.err, "vorn: " + coded.string() + ": assuming hidden picture" +
                                   (c.hidden1 ? "s 1 and 2" : " 2 alone") + ", written by " + c.build +
-                                  " (guessed from the picture; give --hidden and --build to choose)\n");
+                                  " (read from the picture; name what it holds and its build to choose otherwise)\n");
         const bytes written = read_bytes(run / ("hidden-" + std::to_string(c.picture) + ".png"));
         EXPECT_EQ(png_pixels(written), mapped_pixels(read_bytes(run / c.decoded), c.field));
     }

@@ -31,14 +31,15 @@ protected:
 
 TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
 {
-    // Keyed once from a file, once from the terminal (asked twice): the rows below decode them.
-    ASSERT_EQ(run_vorn({"encode", "carrier.png", "--hidden1", "secret.png", "--hidden2", "secret.png",
+    // Keyed in the classic form once from a file, once from the terminal (asked twice): the rows
+    // below decode them. (The compact form's keyed pictures have tests of their own.)
+    ASSERT_EQ(run_vorn({"encode", "--classic", "carrier.png", "--hidden1", "secret.png", "--hidden2", "secret.png",
                         "--password-file", "composed.txt", "-o", "keyed.png"}).code, 0);
     terminal().answers = {"tea", "tea"};
-    ASSERT_EQ(run_vorn({"encode", "carrier.png", "--hidden2", "secret.png", "--password", "-o", "typed.bmp"}).code, 0);
+    ASSERT_EQ(run_vorn({"encode", "--classic", "carrier.png", "--hidden2", "secret.png", "--password", "-o", "typed.bmp"}).code, 0);
     EXPECT_EQ(terminal().prompts, (std::vector<std::string>{"Password: ", "Password again: "}));
     // A BMP carrier with its own header, written as PNG: the key binds the PNG's equivalent BMP.
-    ASSERT_EQ(run_vorn({"encode", "carrier-v5.bmp", "--hidden1", "secret.png", "--password-file", "wrong.txt",
+    ASSERT_EQ(run_vorn({"encode", "--classic", "carrier-v5.bmp", "--hidden1", "secret.png", "--password-file", "wrong.txt",
                         "-o", "v5.png"}).code, 0);
 
     struct {
@@ -54,6 +55,8 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         {{"decode", "keyed.png", "--password-file", "wrong.txt", "-o", "bad"}, {}, 3,
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
         {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was hidden with a password, give the password", {}},
+        {{"decode", "keyed.png", "--hidden", "both", "--build", "vornhold2", "-o", "forced"}, {}, 3,
+         "its low bits look random", {}},
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password", "-o", "differ.png"}, {"a", "b", "c", "d", "e", "f"}, 3,
          "the two passwords typed differ", {}},
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password", "-o", "again.png"}, {"a", "b", "tea", "tea"},
@@ -79,7 +82,7 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         EXPECT_NE(run.err.find(row.err), std::string::npos) << line << "\n" << run.err;
         for (const char* path : row.written) EXPECT_TRUE(fs::exists(path)) << path;
     }
-    for (const char* never : {"bad", "plain/hidden-1.png", "differ.png", "none.png", "e.png", "arg.png", "nothing.png"})
+    for (const char* never : {"bad", "plain/hidden-1.png", "forced", "differ.png", "none.png", "e.png", "arg.png", "nothing.png"})
         EXPECT_FALSE(fs::exists(never)) << never;
 
     // The decoded picture is the secret, dithered to 2 bits and read back over the full byte.

@@ -38,18 +38,9 @@ bytes png_file(const bytes& rgb, int depth, bool interlaced)
         samples.push_back(value);
         if (depth == 16) samples.push_back(value);  // big-endian v * 257
     }
-    spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr header{width, height, uint8_t(depth), SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, uint8_t(interlaced)};
-    spng_set_ihdr(context, &header);
-    spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW, SPNG_ENCODE_FINALIZE);
-    size_t length = 0;
-    int error = 0;
-    auto* buffer = static_cast<uint8_t*>(spng_get_png_buffer(context, &length, &error));
-    bytes png(buffer, buffer + length);
-    std::free(buffer);
-    spng_ctx_free(context);
-    return png;
+    png_extra extra;
+    extra.interlaced = interlaced;
+    return png_of_samples(samples, width, height, SPNG_COLOR_TYPE_TRUECOLOR, uint8_t(depth), extra);
 }
 
 using reader = std::function<rgb_picture(const bytes&, pixel_layout)>;

@@ -54,44 +54,10 @@ void put32(bytes& b, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
-struct png_extra {
-    bool gama = false;
-    bool iccp = false;
-    const bytes* palette = nullptr;  // R G B entries
-};
-
 bytes png_of(const bytes& samples, uint8_t color_type, uint8_t depth, const png_extra& extra = {},
              uint32_t w = width, uint32_t h = height)
 {
-    spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr header{w, h, depth, color_type, 0, 0, 0};
-    spng_set_ihdr(context, &header);
-    if (extra.gama) spng_set_gama(context, 1.0);
-    if (extra.iccp) {
-        // A profile that claims to be one; the policy uses the stored values whatever it says.
-        static char profile[132] = {};
-        spng_iccp iccp{};
-        std::strcpy(iccp.profile_name, "policy");
-        iccp.profile_len = sizeof profile;
-        iccp.profile = profile;
-        spng_set_iccp(context, &iccp);
-    }
-    if (extra.palette) {
-        spng_plte plte{};
-        plte.n_entries = uint32_t(extra.palette->size() / 3);
-        for (uint32_t i = 0; i < plte.n_entries; ++i)
-            plte.entries[i] = {(*extra.palette)[i * 3], (*extra.palette)[i * 3 + 1], (*extra.palette)[i * 3 + 2], 255};
-        spng_set_plte(context, &plte);
-    }
-    spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW, SPNG_ENCODE_FINALIZE);
-    size_t length = 0;
-    int error = 0;
-    auto* buffer = static_cast<uint8_t*>(spng_get_png_buffer(context, &length, &error));
-    bytes png(buffer, buffer + length);
-    std::free(buffer);
-    spng_ctx_free(context);
-    return png;
+    return png_of_samples(samples, w, h, color_type, depth, extra);
 }
 
 // The samples of one channel layout from R G B pixels; `extra` is the value of the channel
@@ -171,6 +137,41 @@ bytes opened_png(const bytes& keyed)
 }
 
 }  // namespace
+
+std::vector<uint8_t> png_of_samples(const std::vector<uint8_t>& samples, uint32_t w, uint32_t h, uint8_t color_type,
+                                    uint8_t depth, const png_extra& extra)
+{
+    spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_ihdr header{w, h, depth, color_type, 0, 0, uint8_t(extra.interlaced)};
+    spng_set_ihdr(context, &header);
+    if (extra.filters >= 0) spng_set_option(context, SPNG_FILTER_CHOICE, extra.filters);
+    if (extra.gama) spng_set_gama(context, 1.0);
+    if (extra.iccp) {
+        // A profile that claims to be one; the policy uses the stored values whatever it says.
+        static char profile[132] = {};
+        spng_iccp iccp{};
+        std::strcpy(iccp.profile_name, "policy");
+        iccp.profile_len = sizeof profile;
+        iccp.profile = profile;
+        spng_set_iccp(context, &iccp);
+    }
+    if (extra.palette) {
+        spng_plte plte{};
+        plte.n_entries = uint32_t(extra.palette->size() / 3);
+        for (uint32_t i = 0; i < plte.n_entries; ++i)
+            plte.entries[i] = {(*extra.palette)[i * 3], (*extra.palette)[i * 3 + 1], (*extra.palette)[i * 3 + 2], 255};
+        spng_set_plte(context, &plte);
+    }
+    spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW, SPNG_ENCODE_FINALIZE);
+    size_t length = 0;
+    int error = 0;
+    auto* buffer = static_cast<uint8_t*>(spng_get_png_buffer(context, &length, &error));
+    bytes png(buffer, buffer + length);
+    std::free(buffer);
+    spng_ctx_free(context);
+    return png;
+}
 
 std::vector<uint8_t> bmp_variant(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, uint32_t header_size,
                                  uint32_t bits, bool top_down)

@@ -29,7 +29,7 @@ TEST_F(vorn_process_test, a_file_size_limit_fails_the_write_and_leaves_nothing)
         setrlimit(RLIMIT_FSIZE, &limit);
         const int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(err, 2);
-        execl(VORN_EXE, "vorn", "encode", "Main.bmp", "-o", "out.bmp", static_cast<char*>(nullptr));
+        execl(VORN_EXE, "vorn", "encode", "--classic", "Main.bmp", "-o", "out.bmp", static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -88,7 +88,7 @@ TEST_F(vorn_process_test, a_stop_signal_while_writing_leaves_the_folder_as_it_wa
             const int watch = inotify_init1(IN_CLOEXEC);
             ASSERT_GE(watch, 0);
             ASSERT_GE(inotify_add_watch(watch, ".", IN_CREATE), 0);
-            const pid_t child = start_vorn({"encode", "big.bmp", "-o", "out.bmp", "--force"});
+            const pid_t child = start_vorn({"encode", "--classic", "big.bmp", "-o", "out.bmp", "--force"});
             alignas(inotify_event) char events[4096];
             bool seen = false;
             while (!seen) {

@@ -1,5 +1,6 @@
 // --threads: every command writes the same files, byte for byte, on one thread and on several,
-// and the option takes only a whole number of threads.
+// and the option takes only a whole number of threads. (Encoding is compared in the classic form:
+// the compact and keyed forms draw a new salt for every picture.)
 #include "synthetic_pictures.h"
 #include "vorn_fixture.h"
 
@@ -20,23 +21,29 @@ TEST_F(vorn_threads_test, every_command_writes_the_same_bytes_on_any_number_of_t
     write_bytes("h1.png", png_of(h1, 2, 8));
     write_bytes("h2.png", png_of(h2, 2, 8));
     write_bytes("password.txt", bytes{'t', 'e', 'a', '\n'});
-    ASSERT_EQ(run_vorn({"encode", "main.bmp", "--hidden1", "h1.bmp", "--hidden2", "h2.bmp", "-o", "coded.png"}).code, 0);
-    ASSERT_EQ(run_vorn({"encode", "main.bmp", "--hidden1", "h1.bmp", "-o", "coded1.bmp"}).code, 0);
-    ASSERT_EQ(run_vorn({"encode", "main.png", "--hidden2", "h2.png", "--password-file", "password.txt", "-o",
-                        "keyed.png"})
+    ASSERT_EQ(run_vorn({"encode", "main.bmp", "--hidden1", "h1.bmp", "--hidden2", "h2.bmp", "--classic", "-o",
+                        "coded.png"})
                   .code,
+              0);
+    ASSERT_EQ(run_vorn({"encode", "main.bmp", "--hidden1", "h1.bmp", "--classic", "-o", "coded1.bmp"}).code, 0);
+    ASSERT_EQ(run_vorn({"encode", "main.png", "--hidden2", "h2.png", "--classic", "--password-file", "password.txt",
+                        "-o", "keyed.png"})
+                  .code,
+              0);
+    ASSERT_EQ(run_vorn({"encode", "main.png", "--hidden1", "h1.png", "--hidden2", "h2.png", "-o", "compact.png"}).code,
               0);
     const struct {
         std::vector<std::string> args;  // each run adds -o OUT
         std::vector<std::string> outputs;
     } cases[] = {
-        {{"encode", "main.png", "--hidden1", "h1.png", "--hidden2", "h2.png"}, {"out.png"}},
-        {{"encode", "main.bmp", "--hidden1", "h1.bmp", "--hidden2", "h2.bmp"}, {"out.bmp"}},
-        {{"encode", "main.png", "--hidden2", "h2.png", "--build", "vornhold"}, {"out.png"}},
+        {{"encode", "main.png", "--hidden1", "h1.png", "--hidden2", "h2.png", "--classic"}, {"out.png"}},
+        {{"encode", "main.bmp", "--hidden1", "h1.bmp", "--hidden2", "h2.bmp", "--classic"}, {"out.bmp"}},
+        {{"encode", "main.png", "--hidden2", "h2.png", "--classic", "--build", "vornhold"}, {"out.png"}},
         {{"decode", "coded.png"}, {"out/hidden-1.png", "out/hidden-2.png"}},
         {{"decode", "coded.png", "--raw"}, {"out/hidden-1.png", "out/hidden-2.png"}},
         {{"decode", "coded1.bmp"}, {"out/hidden-1.png"}},
         {{"decode", "keyed.png", "--password-file", "password.txt"}, {"out/hidden-2.png"}},
+        {{"decode", "compact.png"}, {"out/hidden-1.png", "out/hidden-2.png"}},
         {{"reveal", "coded.png"}, {"out.png"}},
         {{"reveal", "coded1.bmp"}, {"out.bmp"}},
     };

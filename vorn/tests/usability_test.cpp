@@ -78,13 +78,13 @@ TEST_F(vorn_usability_test, standard_input_and_output_and_a_jpeg_to_look_at)
 
 TEST_F(vorn_usability_test, decode_says_what_it_guessed_and_only_that)
 {
-    ASSERT_EQ(run_vorn({"encode", "Main.bmp", "--hidden1", "Hidden 1.bmp", "-o", "one.png"}).code, 0);
+    ASSERT_EQ(run_vorn({"encode", "--classic", "Main.bmp", "--hidden1", "Hidden 1.bmp", "-o", "one.png"}).code, 0);
     const struct {
         std::vector<std::string> args;
         const char* note;  // a piece of stderr; null: nothing at all
     } rows[] = {
         {{"decode", "one.png", "-o", "given", "--hidden", "1"}, nullptr},
-        {{"decode", "one.png", "-o", "guessed"}, "one.png: assuming hidden picture 1 alone (guessed from the picture"},
+        {{"decode", "one.png", "-o", "guessed"}, "one.png: assuming hidden picture 1 alone (read from the picture"},
         {{"decode", "one.png", "-o", "keyless", "--password-file", "pw.txt"},
          "one.png: holds no keyed picture; its hidden pictures are taken out without the password"},
     };

@@ -31,18 +31,6 @@ vorn_run run_vorn(const std::vector<std::string>& args)
     return {code, out.str(), err.str()};
 }
 
-bytes read_bytes(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void write_bytes(const fs::path& path, const bytes& content)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
-                                                std::streamsize(content.size()));
-}
-
 static vorn_geometry geometry_of(const bytes& bmp)
 {
     vorn_geometry g{};
@@ -96,19 +84,10 @@ bytes png_of(const bytes& bmp, int color_type, int depth, int filters, bool inte
             const uint8_t value = channels == 1 ? rgb[pixel * 3 + 1] : c == 3 ? 128 : rgb[pixel * 3 + c];
             for (int b = 0; b < sample_bytes; ++b) raw.push_back(value);  // v * 257 when 16-bit
         }
-    spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr header{g.width, g.height, uint8_t(depth), uint8_t(color_type), 0, 0, uint8_t(interlaced ? 1 : 0)};
-    spng_set_ihdr(context, &header);
-    if (filters >= 0) spng_set_option(context, SPNG_FILTER_CHOICE, filters);
-    EXPECT_EQ(spng_encode_image(context, raw.data(), raw.size(), SPNG_FMT_RAW, SPNG_ENCODE_FINALIZE), 0);
-    size_t length = 0;
-    int error = 0;
-    auto* buffer = static_cast<uint8_t*>(spng_get_png_buffer(context, &length, &error));
-    bytes png(buffer, buffer + length);
-    free(buffer);
-    spng_ctx_free(context);
-    return png;
+    png_extra extra;
+    extra.filters = filters;
+    extra.interlaced = interlaced;
+    return png_of_samples(raw, g.width, g.height, uint8_t(color_type), uint8_t(depth), extra);
 }
 
 bytes jpeg_of(const bytes& bmp)
@@ -152,19 +131,10 @@ void run_filter_in(const fs::path& folder) { run_in(folder, filter_main, nullptr
 
 void vorn_test::SetUp()
 {
-    previous = fs::current_path();
-    std::random_device random;
-    folder = fs::temp_directory_path() / ("vorn-test-" + std::to_string(random()));
-    fs::create_directories(folder);
+    scratch_test::SetUp();
+    fs::remove(exe_folder);  // vorn has no folder rule: its folder holds only what a test puts there
     for (const char* name : {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"})
         fs::copy_file(fs::path(VORN_SAMPLES_DIR) / name, folder / name);
-    fs::current_path(folder);
-}
-
-void vorn_test::TearDown()
-{
-    fs::current_path(previous);
-    fs::remove_all(folder);
 }
 
 namespace {

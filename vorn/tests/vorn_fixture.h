@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using bytes = std::vector<uint8_t>;
+#include "test_support.h"
 
 struct vorn_run {
     int code;
@@ -19,8 +19,9 @@ struct vorn_run {
 
 vorn_run run_vorn(const std::vector<std::string>& args);
 
-bytes read_bytes(const std::filesystem::path& path);
-void write_bytes(const std::filesystem::path& path, const bytes& content);
+// Whole files, as the suites' picture builder reads and writes them.
+inline bytes read_bytes(const std::filesystem::path& path) { return read_file(path); }
+inline void write_bytes(const std::filesystem::path& path, const bytes& content) { write_file(path, content); }
 
 // The pixels of an accepted BMP file image, R G B from the top row, and back to the 54-byte BMP.
 bytes rgb_of(const bytes& bmp);
@@ -51,14 +52,9 @@ void run_coder_in(const std::filesystem::path& folder, const std::string& build,
                   const char* argument = nullptr);
 void run_filter_in(const std::filesystem::path& folder);
 
-// Every test runs in a fresh folder that holds the samples (Main.bmp, Hidden 1.bmp,
-// Hidden 2.bmp) and is the current directory.
-class vorn_test : public ::testing::Test {
+// Every test runs in the suites' scratch folder (test_support.h), which holds the samples
+// (Main.bmp, Hidden 1.bmp, Hidden 2.bmp) as well.
+class vorn_test : public scratch_test {
 protected:
     void SetUp() override;
-    void TearDown() override;
-    std::filesystem::path folder;
-
-private:
-    std::filesystem::path previous;
 };

@@ -11,12 +11,18 @@ import { root } from './native.mjs';
 export const site = join(root, 'build/wasm/web/site');
 const TYPES = {
   '.html': 'text/html', '.css': 'text/css', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.png': 'image/png',
 };
 
 // A static server of the site on a free port of 127.0.0.1; with `extra`, the files of that
-// folder are served under /extra/ as well.
-function serve(extra) {
+// folder are served under /extra/ as well. While `state.down`, it answers nothing but 503, as a
+// server out of reach would give nothing.
+function serve(extra, state) {
   const server = createServer((request, response) => {
+    if (state.down) {
+      response.writeHead(503).end();
+      return;
+    }
     const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = extra && path.startsWith('/extra/')
       ? join(extra, path.slice('/extra/'.length))
@@ -32,10 +38,12 @@ function serve(extra) {
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
-// Opens the page; close() ends the browser and the server. Requests that leave 127.0.0.1 fail
-// the test that made them: the page must need nothing from elsewhere.
+// Opens the page; close() ends the browser and the server, and offline(true) takes the page off
+// the network and the server down (offline(false) brings both back). Requests that leave
+// 127.0.0.1 fail the test that made them: the page must need nothing from elsewhere.
 export async function openPage({ width = 1200, height = 900, extra = null } = {}) {
-  const server = await serve(extra);
+  const state = { down: false };
+  const server = await serve(extra, state);
   const profile = mkdtempSync(join(tmpdir(), 'vorn-web-chromium-'));
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
@@ -63,6 +71,10 @@ export async function openPage({ width = 1200, height = 900, extra = null } = {}
     address,
     foreign,
     problems,
+    async offline(off) {
+      state.down = off;
+      await page.setOfflineMode(off);
+    },
     async close() {
       await browser.close();
       server.close();

@@ -70,8 +70,10 @@ export async function reveal(picture) {
 
 // Runs `vorn ARGS...` in `folder`: {status, stderr}; a run that fails is an answer, not an error.
 export function vorn(folder, ...args) {
+  // An encode is in the classic form, which window.vornhold.encode gives unless asked for another.
+  const words = args[0] === 'encode' ? ['encode', '--classic', ...args.slice(1)] : args;
   return new Promise((resolve) => {
-    execFile(programs.vorn, args, { cwd: folder }, (error, stdout, stderr) => {
+    execFile(programs.vorn, words, { cwd: folder }, (error, stdout, stderr) => {
       resolve({ status: error ? error.code : 0, stderr });
     });
   });

@@ -1,0 +1,107 @@
+#include "compact_container.h"
+
+#include "fault.h"
+#include "picture_memory.h"
+#include "vorn.h"
+
+namespace {
+
+void put32(uint8_t* at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
+}
+
+uint32_t get32(const uint8_t* at)
+{
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+
+constexpr size_t entry_offset = 8, entry_bytes = 16;
+
+bool known_codec(uint8_t value) { return value >= 1 && value <= 3; }
+
+// The coder file image of decoded pixels.
+std::vector<uint8_t> image_of_pixels(const rgb_pixels& picture)
+{
+    size_t length = 0;
+    if (vorn_bmp_length(picture.width, picture.height, &length) != VORN_OK) throw std::bad_alloc();
+    std::vector<uint8_t> image = large_buffer(length);
+    vorn_bmp_from_rgb(picture.rgb.data(), picture.width, picture.height, size_t(picture.width) * 3, 3, image.data(),
+                      image.size());
+    return image;
+}
+
+}  // namespace
+
+std::vector<uint8_t> header_bytes(const std::vector<stored_entry>& entries)
+{
+    std::vector<uint8_t> header(compact_header_bytes, 0);
+    header[0] = compact_format_version;
+    header[1] = uint8_t(entries.size());
+    uint32_t body = 0;
+    for (size_t i = 0; i < entries.size() && i < 2; ++i) {
+        uint8_t* entry = header.data() + entry_offset + i * entry_bytes;
+        entry[0] = entries[i].which;
+        entry[1] = uint8_t(entries[i].codec);
+        put32(entry + 4, entries[i].width);
+        put32(entry + 8, entries[i].height);
+        put32(entry + 12, entries[i].length);
+        body += entries[i].length;
+    }
+    put32(header.data() + 4, body);
+    return header;
+}
+
+bool read_header(const uint8_t* bytes, compact_header& header, uint64_t most_body)
+{
+    header = compact_header();
+    const unsigned count = bytes[1];
+    if (bytes[0] != compact_format_version || count < 1 || count > 2 || bytes[2] || bytes[3]) return false;
+    header.body_length = get32(bytes + 4);
+    if (header.body_length > most_body) return false;
+    uint64_t total = 0;
+    for (unsigned i = 0; i < 2; ++i) {
+        const uint8_t* entry = bytes + entry_offset + i * entry_bytes;
+        if (i >= count) {
+            for (size_t b = 0; b < entry_bytes; ++b)
+                if (entry[b]) return false;
+            continue;
+        }
+        stored_entry read;
+        read.which = entry[0];
+        const bool in_order = header.entries.empty() || header.entries.back().which < read.which;
+        if ((read.which != 1 && read.which != 2) || !in_order || !known_codec(entry[1]) || entry[2] || entry[3])
+            return false;
+        read.codec = stored_codec(entry[1]);
+        read.width = get32(entry + 4);
+        read.height = get32(entry + 8);
+        read.length = get32(entry + 12);
+        if (!codec_takes(read.codec, read.width, read.height) || read.length == 0) return false;
+        total += read.length;
+        header.entries.push_back(read);
+    }
+    return total == header.body_length;
+}
+
+void decode_body(const compact_header& header, const uint8_t* body, const read_limits& limits,
+                 const std::string& name, std::vector<uint8_t> (&pictures)[2])
+{
+    size_t at = 0;
+    for (const stored_entry& entry : header.entries) {
+        const std::string picture = name + ": hidden picture " + std::to_string(entry.which);
+        const rgb_pixels decoded =
+            decode_stored(body + at, entry.length, entry.codec, entry.width, entry.height, limits, picture);
+        pictures[entry.which - 1] = image_of_pixels(decoded);
+        at += entry.length;
+    }
+}
+
+bool open_plain_container(const std::vector<uint8_t>& container, const read_limits& limits,
+                          std::vector<uint8_t> (&pictures)[2])
+{
+    if (container.size() < compact_header_bytes) return false;
+    compact_header header;
+    if (!read_header(container.data(), header, container.size() - compact_header_bytes)) return false;
+    decode_body(header, container.data() + compact_header_bytes, limits, "container", pictures);
+    return true;
+}

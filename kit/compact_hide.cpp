@@ -1,0 +1,154 @@
+// Hiding in the compact form: the pictures at their own sizes, stored as planned, sealed and laid
+// into the carrier's low bits.
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include "compact_container.h"
+#include "compact_plan.h"
+#include "compact_seal.h"
+#include "compact_steps.h"
+#include "fault.h"
+#include "picture_memory.h"
+#include "side_by_side.h"
+
+namespace {
+
+// A hidden picture's pixels, its input let go.
+rgb_pixels pixels_of(input_picture& picture)
+{
+    const std::vector<uint8_t> image = coder_image(picture);
+    picture = input_picture();
+    vorn_geometry g;
+    size_t length = 0;
+    if (vorn_check_carrier(image.data(), image.size(), &g) != VORN_OK || vorn_rgb_length(&g, &length) != VORN_OK)
+        throw std::bad_alloc();
+    rgb_pixels pixels;
+    pixels.width = g.width;
+    pixels.height = g.height;
+    pixels.rgb.resize(length);
+    vorn_bmp_to_rgb(image.data(), image.size(), pixels.rgb.data(), length);
+    return pixels;
+}
+
+std::string bytes_text(uint64_t count)
+{
+    char text[32];
+    if (count < 1000) return std::to_string(count) + " bytes";
+    if (count < 1000000) return std::to_string((count + 500) / 1000) + " KB";
+    std::snprintf(text, sizeof text, "%.1f MB", double(count) / 1e6);
+    return text;
+}
+
+std::string decibels(double psnr)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f dB", psnr);
+    return text;
+}
+
+std::string stored_text(const stored_file& stored, const rgb_pixels& pixels)
+{
+    const stored_choice& c = stored.choice;
+    std::string text = "hidden picture " + std::to_string(c.which) + " (" + kit::size_text(pixels.width, pixels.height) +
+                       ") as " + codec_words(c.codec);
+    if (c.codec != stored_codec::webp_lossless) text += " at quality " + std::to_string(c.quality);
+    text += ", " + bytes_text(stored.file.size());
+    if (c.codec != stored_codec::webp_lossless) text += " (" + decibels(c.psnr) + ")";
+    return text;
+}
+
+// The PSNR of the coded picture's colour bytes against the carrier's.
+double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t>& coded, const vorn_geometry& g)
+{
+    uint64_t squared = 0;
+    for (uint32_t y = 0; y < g.height; ++y) {
+        const size_t row = g.offset_raster + size_t(y) * g.string_length;
+        for (size_t i = row; i < row + size_t(g.width) * 3; ++i) {
+            const int d = int(coded[i]) - int(carrier[i]);
+            squared += uint64_t(d * d);
+        }
+    }
+    return psnr_of(double(squared) / double(uint64_t(g.width) * 3 * g.height));
+}
+
+// The password as the format takes it, an input fault otherwise.
+std::string normalised(const std::string& typed)
+{
+    std::string password;
+    const kit::status valid = kit::normalise_password(typed, password);
+    if (!valid.ok()) raise_fault(valid.kind, valid.text);
+    return password;
+}
+
+}  // namespace
+
+void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)[2], const kit::hide_request& request,
+                  const std::string& name, kit::hide_result& result)
+{
+    std::vector<uint8_t> carrier = std::move(carrier_image);
+    vorn_geometry g;
+    vorn_check_carrier(carrier.data(), carrier.size(), &g);  // accepted as it was read
+    std::vector<hidden_to_store> pictures;
+    for (int which = 1; which <= 2; ++which)
+        if (hidden[which - 1]) pictures.push_back({which, pixels_of(*hidden[which - 1])});
+
+    // The key is derived while the pictures are tried: both take a while, and neither needs the
+    // other.
+    compact_key key;
+    draw_salt(key);
+    std::string password;
+    if (request.password) password = normalised(*request.password);
+    compact_plan plan;
+    const std::vector<std::function<void()>> jobs = {
+        [&] {
+            if (request.password && request.report) request.report("deriving the key from the password", -1);
+            derive_key(request.password ? &password : nullptr, key);
+            kit::wipe(password);
+        },
+        [&] { plan = plan_compact(carrier, g, pictures, request.carrier_bits, name, request.report); }};
+    run_side_by_side(jobs);
+    kit::wipe(password);
+    const auto pixels_of_picture = [&](int which) -> const rgb_pixels& {
+        return pictures[pictures.size() > 1 && pictures[1].which == which ? 1 : 0].pixels;
+    };
+
+    std::vector<stored_entry> entries;
+    std::vector<uint8_t> body;
+    for (size_t i = 0; i < plan.stored.size(); ++i) {
+        const stored_file& stored = plan.stored[i];
+        const rgb_pixels& pixels = pixels_of_picture(stored.choice.which);
+        entries.push_back({uint8_t(stored.choice.which), stored.choice.codec, pixels.width, pixels.height,
+                           uint32_t(stored.file.size())});
+        body.insert(body.end(), stored.file.begin(), stored.file.end());
+    }
+    if (request.report) request.report("dithering the carrier", -1);
+    const std::vector<uint8_t> stream = sealed_stream(g, plan.k, key, header_bytes(entries), body);
+    const std::vector<uint8_t> original = carrier;
+    std::vector<uint8_t> work = engine_work(vorn_compact_carrier_work_size, carrier);
+    const vorn_error error = vorn_compact_carrier(carrier.data(), carrier.size(), plan.k, stream.data(), stream.size(),
+                                                  work.data(), work.size());
+    if (error != VORN_OK) raise_fault(kit::fault::input, name + ": " + vorn_strerror(error));
+
+    for (const std::string& note : plan.notes) result.notes.push_back(note);
+    for (const stored_file& stored : plan.stored)
+        result.notes.push_back(stored_text(stored, pixels_of_picture(stored.choice.which)));
+    result.notes.back() += "; the carrier keeps " + std::to_string(8 - plan.k) + " of its 8 bits (" +
+                           decibels(coded_psnr(original, carrier, g)) + ")";
+    result.report.push_back("compact form: the hidden pictures coded and encrypted (XChaCha20-Poly1305) in the " +
+                            (plan.k == 1 ? std::string("lowest bit") : std::to_string(plan.k) + " lowest bits") +
+                            " of every colour byte");
+    result.report.push_back(request.password ? "keyed with the password (Argon2id)"
+                                             : "no password: anyone with vorn can take the hidden pictures out");
+    result.geometry = g;
+    result.compact = true;
+    result.keyed = request.password != nullptr;
+    result.carrier_bits = plan.k;
+    result.coded = std::move(carrier);
+}
+
+namespace kit {
+
+bool has_compact() { return true; }
+
+}  // namespace kit

@@ -1,0 +1,51 @@
+// The compact form's choices: how many low bits k the carrier gives up, how each hidden picture
+// is stored, and how far a picture is scaled down when even the floor quality does not fit.
+//
+// By default k is the best balance: the k whose worst of the carrier's PSNR and each hidden
+// picture's (lossless: infinite) is highest. Every k is tried: the carrier dithered around random
+// bits gives its PSNR, the pictures stored in that k's room give theirs (compact_trials.h).
+// Trying stops at the first k whose carrier PSNR is no better than the best balance found,
+// since a larger k only lowers it, and once the pictures' PSNR reaches the carrier's.
+//
+// One exception: pictures that come back bit for bit, with the carrier at exact_carrier_psnr
+// or more, are taken over lossy ones that would give a worst PSNR less than exact_margin higher.
+// Above 43 dB neither the carrier's nor a picture's difference shows, and an exact copy is what a
+// hidden picture is for; a small picture goes lossless at two bits rather than near-lossless at
+// one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compact_trials.h"
+#include "kit.h"
+
+struct hidden_to_store {
+    int which = 0;     // 1 or 2
+    rgb_pixels pixels;  // replaced by the scaled picture where it had to shrink
+};
+
+struct compact_plan {
+    unsigned k = 0;
+    std::vector<stored_file> stored;  // in the pictures' order
+    std::vector<std::string> notes;   // what scaling did
+};
+
+constexpr double exact_carrier_psnr = 43;
+constexpr double exact_margin = 3;
+
+// The smallest side a picture is scaled down to: below it a picture shows too little to be
+// worth hiding, and the carrier is refused instead.
+constexpr uint32_t smallest_scaled_side = 64;
+
+// The PSNR of `carrier` (a coder file image) at k bits, dithered around random bits (the same
+// on every run).
+double carrier_psnr_at(const std::vector<uint8_t>& carrier, unsigned k);
+
+// Plans the hiding of `pictures` (one or two) in `carrier` (geometry g); forced_k 0 chooses k.
+// Raises an input fault naming `name` when the carrier is too small for the pictures even scaled
+// down to the smallest side.
+compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geometry& g,
+                          std::vector<hidden_to_store>& pictures, unsigned forced_k, const std::string& name,
+                          const kit::progress& report);

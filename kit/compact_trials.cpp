@@ -1,0 +1,352 @@
+#include "compact_trials.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+#include "side_by_side.h"
+
+namespace {
+
+constexpr uint32_t tile_side = 64;
+constexpr uint32_t mosaic_tiles = 256;
+
+size_t codec_index(stored_codec codec) { return size_t(codec) - 1; }
+
+}  // namespace
+
+rgb_pixels mosaic_of(const rgb_pixels& picture)
+{
+    const uint32_t side = std::min({tile_side, picture.width, picture.height});
+    const double aspect = double(picture.width) / double(picture.height);
+    const uint32_t across = std::clamp(uint32_t(std::lround(std::sqrt(mosaic_tiles * aspect))), 1u, picture.width / side);
+    const uint32_t down = std::clamp(mosaic_tiles / across, 1u, picture.height / side);
+    rgb_pixels mosaic;
+    mosaic.width = across * side;
+    mosaic.height = down * side;
+    mosaic.rgb.resize(size_t(mosaic.width) * mosaic.height * 3);
+    for (uint32_t ty = 0; ty < down; ++ty) {
+        const uint64_t centre_y = (uint64_t(2 * ty + 1) * picture.height) / (2 * down);
+        const uint32_t y0 = uint32_t(std::min<uint64_t>(centre_y > side / 2 ? centre_y - side / 2 : 0, picture.height - side));
+        for (uint32_t tx = 0; tx < across; ++tx) {
+            const uint64_t centre_x = (uint64_t(2 * tx + 1) * picture.width) / (2 * across);
+            const uint32_t x0 = uint32_t(std::min<uint64_t>(centre_x > side / 2 ? centre_x - side / 2 : 0, picture.width - side));
+            for (uint32_t y = 0; y < side; ++y)
+                std::memcpy(mosaic.rgb.data() + (size_t(ty * side + y) * mosaic.width + size_t(tx) * side) * 3,
+                            picture.rgb.data() + (size_t(y0 + y) * picture.width + x0) * 3, size_t(side) * 3);
+        }
+    }
+    return mosaic;
+}
+
+namespace {
+
+// Whether every picture of the set can be stored with the codec at all.
+bool codec_for_all(const std::vector<picture_trials*>& set, stored_codec codec)
+{
+    for (const picture_trials* p : set)
+        if (!codec_takes(codec, p->pixels->width, p->pixels->height)) return false;
+    return true;
+}
+
+// The pictures' trials of a lossy codec at one quality, together; two large pictures side by
+// side (each touches its own trials only).
+constexpr uint64_t side_by_side_pixels = 250000;
+
+uint64_t total_size(const std::vector<picture_trials*>& set, stored_codec codec, int quality)
+{
+    bool large = set.size() > 1;
+    for (picture_trials* p : set)
+        large = large && uint64_t(p->tried_pixels().width) * p->tried_pixels().height >= side_by_side_pixels;
+    if (large) {
+        std::vector<std::function<void()>> jobs;
+        for (picture_trials* p : set) jobs.push_back([=] { p->trial(codec, quality, false); });
+        run_side_by_side(jobs);
+    }
+    uint64_t total = 0;
+    for (picture_trials* p : set) total += p->trial(codec, quality, false).size;
+    return total;
+}
+
+// The highest quality from the floor up to `most` at which the set fits `room`, its sizes scaled
+// by `correction`; 0 when not even the floor fits. Sizes grow with quality, their logarithm
+// roughly in step with it: the next quality tried is where the logarithm of the sizes around
+// reaches the room's, a plain halving after a step that left the same end of the range as the
+// step before (so that a curved size never slows the search below halving for long).
+int highest_fitting(const std::vector<picture_trials*>& set, stored_codec codec, uint64_t room, int most = 100,
+                    double correction = 1)
+{
+    const auto size_at = [&](int quality) { return double(total_size(set, codec, quality)) * correction; };
+    if (most < floor_quality) return 0;
+    double high_size = size_at(most);
+    if (high_size <= double(room)) return most;
+    double low_size = size_at(floor_quality);
+    if (low_size > double(room)) return 0;
+    int low = floor_quality, high = most;  // low fits, high does not
+    int last_side = 0;                      // 1: the last step raised low, -1: lowered high
+    bool halve = false;
+    while (high - low > 1) {
+        int next = low + (high - low) / 2;
+        if (!halve && low_size > 0 && high_size > low_size) {
+            const double share = (std::log(double(room)) - std::log(low_size)) / (std::log(high_size) - std::log(low_size));
+            next = std::clamp(low + int(std::lround(share * (high - low))), low + 1, high - 1);
+        }
+        const double size = size_at(next);
+        const int side = size <= double(room) ? 1 : -1;
+        if (side > 0) {
+            low = next;
+            low_size = size;
+        } else {
+            high = next;
+            high_size = size;
+        }
+        halve = side == last_side;
+        last_side = side;
+    }
+    return low;
+}
+
+// The set stored lossy with the codec at the highest quality that fits; `fits` false when none.
+storage_option lossy_option(const std::vector<picture_trials*>& set, stored_codec codec, uint64_t room)
+{
+    storage_option option;
+    if (set.empty() || !codec_for_all(set, codec)) return option;
+    const int quality = highest_fitting(set, codec, room);
+    if (quality == 0) return option;
+    option.fits = true;
+    option.worst = lossless_psnr;
+    for (picture_trials* p : set) {
+        const coded_trial& t = p->trial(codec, quality, true);
+        option.choices.push_back({p->which, codec, quality, t.size, t.psnr});
+        option.worst = std::min(option.worst, t.psnr);
+    }
+    return option;
+}
+
+stored_choice lossless_choice(picture_trials& p)
+{
+    const int effort = lossless_effort(*p.pixels);
+    return {p.which, stored_codec::webp_lossless, effort, p.trial(stored_codec::webp_lossless, effort, false).size,
+            lossless_psnr};
+}
+
+void keep_better(storage_option& best, storage_option candidate)
+{
+    if (candidate.fits && (!best.fits || candidate.worst > best.worst)) best = std::move(candidate);
+}
+
+void sort_by_picture(storage_option& option)
+{
+    std::sort(option.choices.begin(), option.choices.end(),
+              [](const stored_choice& a, const stored_choice& b) { return a.which < b.which; });
+}
+
+}  // namespace
+
+picture_trials::picture_trials(int which_picture, const rgb_pixels& picture) : which(which_picture), pixels(&picture)
+{
+    if (uint64_t(picture.width) * picture.height > trial_pixels) {
+        mosaic = mosaic_of(picture);
+        area_ratio = double(picture.width) * picture.height / (double(mosaic.width) * mosaic.height);
+    }
+}
+
+const coded_trial& picture_trials::trial(stored_codec codec, int quality, bool measured)
+{
+    coded_trial& entry = tried[codec_index(codec)][quality];
+    if (entry.size > 0 && (!measured || entry.psnr >= 0)) return entry;
+    const rgb_pixels& source = tried_pixels();
+    const std::vector<uint8_t> file = encode_stored(source, codec, quality);
+    entry.size = uint64_t(std::ceil(double(file.size()) * area_ratio));
+    if (measured) {
+        const rgb_pixels back = decode_stored(file.data(), file.size(), codec, source.width, source.height,
+                                              read_limits(), "a trial");
+        entry.psnr = psnr_of(squared_error(back, source));
+    }
+    return entry;
+}
+
+int lossless_effort(const rgb_pixels& pixels)
+{
+    // libwebp's presets: 6 is method 4 at quality 75, about a second a megapixel; 2 is method 2
+    // at quality 25, a few times faster and a percent or two larger.
+    return uint64_t(pixels.width) * pixels.height <= 1000000 ? 6 : 2;
+}
+
+namespace {
+
+// Which pictures may go lossless: allowed, and of sides lossless WebP takes.
+std::vector<bool> lossless_candidates(std::vector<std::unique_ptr<picture_trials>>& pictures,
+                                      const bool* lossless_allowed)
+{
+    std::vector<bool> lossless(pictures.size(), false);
+    for (size_t i = 0; i < pictures.size(); ++i)
+        lossless[i] = (!lossless_allowed || lossless_allowed[i]) &&
+                      codec_takes(stored_codec::webp_lossless, pictures[i]->pixels->width, pictures[i]->pixels->height);
+    return lossless;
+}
+
+// Every picture lossless, their trials made side by side; `fits` when all fit the room.
+storage_option lossless_option(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
+                               const std::vector<bool>& lossless)
+{
+    std::vector<std::function<void()>> jobs;
+    for (size_t i = 0; i < pictures.size(); ++i)
+        if (lossless[i]) jobs.push_back([&, i] { lossless_choice(*pictures[i]); });
+    run_side_by_side(jobs);
+    storage_option all_lossless;
+    uint64_t total = 0;
+    all_lossless.worst = lossless_psnr;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        if (!lossless[i]) return storage_option();
+        all_lossless.choices.push_back(lossless_choice(*pictures[i]));
+        total += all_lossless.choices.back().size;
+    }
+    all_lossless.fits = total <= room;
+    return all_lossless;
+}
+
+}  // namespace
+
+storage_option exact_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room)
+{
+    return lossless_option(pictures, room, lossless_candidates(pictures, nullptr));
+}
+
+storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
+                            const bool* lossless_allowed)
+{
+    const size_t count = pictures.size();
+    const std::vector<bool> lossless = lossless_candidates(pictures, lossless_allowed);
+    storage_option all_lossless = lossless_option(pictures, room, lossless);
+    if (all_lossless.fits) return all_lossless;
+
+    // JPEG's options, and beside them each picture's lossy WebP at quality 100: the most that
+    // codec can give, which it holds to its 4:2:0 chroma. The two codecs touch their own trials.
+    std::vector<picture_trials*> all;
+    for (auto& p : pictures) all.push_back(p.get());
+    // The sets of lossy pictures tried: all of them, and beside one lossless picture the other.
+    struct lossy_set {
+        std::vector<picture_trials*> pictures;
+        uint64_t room;
+        stored_choice kept;  // the lossless picture beside them; which 0 when none
+    };
+    std::vector<lossy_set> sets = {{all, room, stored_choice()}};
+    for (size_t i = 0; i < count && count == 2; ++i) {
+        if (!lossless[i]) continue;
+        const stored_choice kept = lossless_choice(*pictures[i]);
+        if (kept.size < room) sets.push_back({{pictures[1 - i].get()}, room - kept.size, kept});
+    }
+    const auto option_of = [&](const lossy_set& set, stored_codec codec) {
+        storage_option option = lossy_option(set.pictures, codec, set.room);
+        if (option.fits && set.kept.which != 0) {
+            option.choices.push_back(set.kept);
+            sort_by_picture(option);
+        }
+        return option;
+    };
+    storage_option best;
+    std::vector<storage_option> jpeg_options(sets.size());
+    std::vector<double> webp_ceiling(count, -1);
+    const std::vector<std::function<void()>> jobs = {[&] {
+                for (size_t s = 0; s < sets.size(); ++s) jpeg_options[s] = option_of(sets[s], stored_codec::jpeg);
+            },
+            [&] {
+                for (size_t i = 0; i < count; ++i)
+                    if (codec_takes(stored_codec::webp_lossy, pictures[i]->pixels->width, pictures[i]->pixels->height))
+                        webp_ceiling[i] = pictures[i]->trial(stored_codec::webp_lossy, 100, true).psnr;
+            }};
+    run_side_by_side(jobs);
+    for (storage_option& option : jpeg_options) keep_better(best, std::move(option));
+    // Lossy WebP is searched only where its ceiling beats the best so far: at the rates the
+    // compact form mostly has, JPEG without subsampling wins, and the search is skipped.
+    for (const lossy_set& set : sets) {
+        double ceiling = lossless_psnr;
+        for (picture_trials* p : set.pictures) {
+            const size_t i = size_t(std::find(all.begin(), all.end(), p) - all.begin());
+            ceiling = std::min(ceiling, webp_ceiling[i]);
+        }
+        if (best.fits && ceiling <= best.worst) continue;
+        keep_better(best, option_of(set, stored_codec::webp_lossy));
+    }
+    return best;
+}
+
+std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
+                                 storage_option option)
+{
+    bool lossless_allowed[2] = {true, true};
+    const auto index_of = [&](int which) {
+        for (size_t i = 0; i < pictures.size(); ++i)
+            if (pictures[i]->which == which) return i;
+        return size_t(0);
+    };
+    for (int attempt = 0; attempt < 8 && option.fits; ++attempt) {
+        std::vector<stored_file> files(option.choices.size());
+        std::vector<std::function<void()>> jobs;
+        for (size_t i = 0; i < files.size(); ++i)
+            jobs.push_back([&, i] {
+                const stored_choice& choice = option.choices[i];
+                const rgb_pixels& whole = *pictures[index_of(choice.which)]->pixels;
+                files[i].choice = choice;
+                files[i].file = encode_stored(whole, choice.codec, choice.quality);
+                files[i].choice.size = files[i].file.size();
+                // A picture tried whole has its PSNR already; one tried on a mosaic is measured.
+                if (choice.codec != stored_codec::webp_lossless && !pictures[index_of(choice.which)]->mosaic.rgb.empty()) {
+                    const rgb_pixels back = decode_stored(files[i].file.data(), files[i].file.size(), choice.codec,
+                                                          whole.width, whole.height, read_limits(), "a trial");
+                    files[i].choice.psnr = psnr_of(squared_error(back, whole));
+                }
+            });
+        run_side_by_side(jobs);
+        uint64_t total = 0, lossy_total = 0, lossy_expected = 0;
+        for (const stored_file& f : files) {
+            total += f.file.size();
+            if (f.choice.codec == stored_codec::webp_lossless) continue;
+            lossy_total += f.file.size();
+        }
+        if (total <= room) return files;
+
+        // Pictures tried whole came out as tried; only a mosaic's estimate can miss. A lossless
+        // picture estimated so is stored lossy after all, and the storage chosen again.
+        bool dropped = false;
+        for (const stored_file& f : files) {
+            const size_t i = index_of(f.choice.which);
+            if (f.choice.codec == stored_codec::webp_lossless && !pictures[i]->mosaic.rgb.empty()) {
+                lossless_allowed[i] = false;
+                dropped = true;
+            }
+        }
+        if (dropped) {
+            option = best_storage(pictures, room, lossless_allowed);
+            continue;
+        }
+        if (lossy_total == 0) return {};
+        // The lossy pictures came out larger than their mosaics said: the quality that fits once
+        // their sizes are corrected by as much.
+        std::vector<picture_trials*> lossy_set;
+        for (const stored_choice& choice : option.choices)
+            if (choice.codec != stored_codec::webp_lossless) {
+                lossy_set.push_back(pictures[index_of(choice.which)].get());
+                lossy_expected += choice.size;
+            }
+        const stored_choice& first_lossy = *std::find_if(option.choices.begin(), option.choices.end(), [](const stored_choice& c) {
+            return c.codec != stored_codec::webp_lossless;
+        });
+        if (total - lossy_total >= room) return {};
+        const uint64_t lossy_room = room - (total - lossy_total);
+        const double correction = double(lossy_total) / double(std::max<uint64_t>(lossy_expected, 1));
+        const int quality =
+            highest_fitting(lossy_set, first_lossy.codec, lossy_room, first_lossy.quality - 1, correction);
+        if (quality == 0) return {};
+        for (stored_choice& choice : option.choices)
+            if (choice.codec != stored_codec::webp_lossless) {
+                const coded_trial& t = pictures[index_of(choice.which)]->trial(choice.codec, quality, true);
+                choice.quality = quality;
+                choice.size = t.size;
+                choice.psnr = t.psnr;
+            }
+    }
+    return {};
+}

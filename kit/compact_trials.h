@@ -1,0 +1,93 @@
+// Fitting the compact form's hidden pictures into a room of bytes: which codec and quality each
+// is stored with, found by coding them and measuring what comes back.
+//
+// Each picture goes lossless (WebP) where all fit; otherwise the best, by the worse picture's
+// PSNR, of one picture lossless and the other lossy in what is left, and both lossy at one
+// quality (the highest that fits, by binary search from the floor quality up) with the codec
+// that gives the better PSNR, JPEG without chroma subsampling or lossy WebP. A picture of more
+// than trial_pixels pixels is tried on a mosaic of tiles taken across it, its sizes scaled by
+// the areas; its choice is then coded whole and the quality lowered while it does not fit.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stored_picture.h"
+
+// The lowest quality a lossy picture is stored at. JPEG's quality 30 (without chroma subsampling)
+// keeps a photograph near 30 dB, where the classic form's 2-bit pictures begin; below it blocks
+// and ringing take over, and a picture scaled down to fit loses less than one coded coarser.
+constexpr int floor_quality = 30;
+
+// Pictures above this many pixels are tried on a mosaic (256 tiles of 64 x 64, a megapixel):
+// coding a large picture a dozen times would cost more than the rest of hiding.
+constexpr uint64_t trial_pixels = 2200000;
+
+constexpr double lossless_psnr = std::numeric_limits<double>::infinity();
+
+struct coded_trial {
+    uint64_t size = 0;  // of the whole picture: the tried one's, scaled by the areas
+    double psnr = -1;   // of the tried picture; < 0 until measured
+};
+
+// 256 tiles of 64 x 64 taken evenly across a large picture, side by side in a picture of their
+// own: what is tried in its place.
+rgb_pixels mosaic_of(const rgb_pixels& picture);
+
+// One picture's trials. The tries of one codec are not safe to make from two threads at once;
+// those of different codecs are.
+struct picture_trials {
+    int which = 0;
+    const rgb_pixels* pixels = nullptr;  // the picture as it is stored
+    rgb_pixels mosaic;                   // what is tried for a large picture; else empty
+    double area_ratio = 1;               // the picture's area over the tried one's
+    std::map<int, coded_trial> tried[3];  // per codec (value - 1), by quality or effort
+
+    explicit picture_trials(int which, const rgb_pixels& pixels);
+    const rgb_pixels& tried_pixels() const { return mosaic.rgb.empty() ? *pixels : mosaic; }
+    // The trial of the codec at `quality` (lossless: its effort), measured when asked.
+    const coded_trial& trial(stored_codec codec, int quality, bool measured);
+};
+
+// The lossless WebP effort for a picture: strong for small pictures, quick for large ones.
+int lossless_effort(const rgb_pixels& pixels);
+
+// How each picture is stored in a room: codec, quality, the size and PSNR the trials expect.
+struct stored_choice {
+    int which = 0;
+    stored_codec codec = stored_codec::webp_lossless;
+    int quality = 0;
+    uint64_t size = 0;
+    double psnr = 0;
+};
+
+struct storage_option {
+    bool fits = false;
+    double worst = 0;  // the lowest PSNR among the pictures
+    std::vector<stored_choice> choices;
+};
+
+// The best storage of every picture in `room` bytes, from the trials; fits false when not even
+// the floor quality fits. `lossless_allowed[i]` false leaves lossless out for picture i.
+storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
+                            const bool* lossless_allowed = nullptr);
+
+// Every picture lossless, `fits` when they all fit `room`: what the balance of k prefers where it
+// costs little.
+storage_option exact_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room);
+
+// A picture coded whole as chosen.
+struct stored_file {
+    stored_choice choice;
+    std::vector<uint8_t> file;
+};
+
+// Codes every picture whole as the option says and, where the files do not fit `room` (the
+// trials of a mosaic only estimate), lowers the lossy quality, or stores a lossless picture
+// lossy after all. Empty when nothing down to the floor quality fits.
+std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
+                                 storage_option option);

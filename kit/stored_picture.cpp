@@ -1,0 +1,141 @@
+#include "stored_picture.h"
+
+#include <webp/decode.h>
+#include <webp/encode.h>
+
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "fault.h"
+#include "jpeg_reader.h"
+#include "jpeg_writer.h"
+
+namespace {
+
+// Collects libwebp's output; freed by its destructor.
+struct webp_output {
+    WebPMemoryWriter writer;
+    webp_output() { WebPMemoryWriterInit(&writer); }
+    ~webp_output() { WebPMemoryWriterClear(&writer); }
+};
+
+// A WebPPicture, freed by its destructor.
+struct webp_picture {
+    WebPPicture picture;
+    webp_picture() { WebPPictureInit(&picture); }
+    ~webp_picture() { WebPPictureFree(&picture); }
+};
+
+std::vector<uint8_t> encode_webp(const rgb_pixels& source, bool lossless, int quality)
+{
+    WebPConfig config;
+    if (!WebPConfigInit(&config)) throw std::bad_alloc();
+    if (lossless) {
+        WebPConfigLosslessPreset(&config, quality);
+        config.exact = 1;
+    } else {
+        config.quality = float(quality);
+        config.method = 4;
+    }
+    webp_picture held;
+    WebPPicture& picture = held.picture;
+    picture.use_argb = lossless;
+    picture.width = int(source.width);
+    picture.height = int(source.height);
+    if (!WebPPictureImportRGB(&picture, source.rgb.data(), int(source.width * 3))) throw std::bad_alloc();
+    webp_output out;
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &out.writer;
+    if (!WebPEncode(&config, &picture)) {
+        if (picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ||
+            picture.error_code == VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY)
+            throw std::bad_alloc();
+        raise_fault(kit::fault::output, "cannot encode the WebP picture (libwebp error " +
+                                            std::to_string(int(picture.error_code)) + ")");
+    }
+    return std::vector<uint8_t>(out.writer.mem, out.writer.mem + out.writer.size);
+}
+
+// Sized from the entry, which the caller has held to the limits, once the file's own header agrees.
+rgb_pixels decode_webp(const uint8_t* data, size_t size, bool lossless, uint32_t width, uint32_t height,
+                       const std::string& name)
+{
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK)
+        raise_fault(kit::fault::input, name + ": not a readable WebP picture");
+    if (features.has_animation || features.format != (lossless ? 2 : 1))
+        raise_fault(kit::fault::input, name + ": not the WebP picture its entry describes");
+    if (uint32_t(features.width) != width || uint32_t(features.height) != height)
+        raise_fault(kit::fault::input, name + ": its WebP picture is not of the size its entry gives");
+    rgb_pixels picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.resize(size_t(width) * height * 3);
+    if (!WebPDecodeRGBInto(data, size, picture.rgb.data(), picture.rgb.size(), int(width * 3)))
+        raise_fault(kit::fault::input, name + ": its WebP picture does not decode");
+    return picture;
+}
+
+}  // namespace
+
+const char* codec_words(stored_codec codec)
+{
+    switch (codec) {
+    case stored_codec::webp_lossless: return "lossless WebP";
+    case stored_codec::webp_lossy: return "lossy WebP";
+    case stored_codec::jpeg: return "JPEG";
+    }
+    return "an unknown codec";
+}
+
+bool codec_takes(stored_codec codec, uint32_t width, uint32_t height)
+{
+    const uint32_t most = codec == stored_codec::jpeg ? 65500 : WEBP_MAX_DIMENSION;
+    return width > 0 && height > 0 && width <= most && height <= most;
+}
+
+std::vector<uint8_t> encode_stored(const rgb_pixels& picture, stored_codec codec, int quality)
+{
+    if (!codec_takes(codec, picture.width, picture.height))
+        raise_fault(kit::fault::output, std::string("a picture of this size cannot be stored as ") + codec_words(codec));
+    if (codec == stored_codec::jpeg) return write_jpeg_of_rgb(picture.rgb.data(), picture.width, picture.height, quality);
+    return encode_webp(picture, codec == stored_codec::webp_lossless, quality);
+}
+
+rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
+                         const read_limits& limits, const std::string& name)
+{
+    if (!codec_takes(codec, width, height))
+        raise_fault(kit::fault::input, name + ": its entry gives a size its codec cannot hold");
+    check_picture_cost(width, height, limits, name);
+    if (codec != stored_codec::jpeg)
+        return decode_webp(data, size, codec == stored_codec::webp_lossless, width, height, name);
+    // The JPEG reader sizes from the file's own header, within the limits, and is held to the
+    // entry's size afterwards.
+    const rgb_picture read = read_jpeg(std::vector<uint8_t>(data, data + size), name, limits, pixel_layout::rgb);
+    if (read.width != width || read.height != height)
+        raise_fault(kit::fault::input, name + ": its JPEG picture is not of the size its entry gives");
+    rgb_pixels picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.assign(read.rgb.data(), read.rgb.data() + read.rgb.size());
+    return picture;
+}
+
+double squared_error(const rgb_pixels& a, const rgb_pixels& b)
+{
+    if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return std::numeric_limits<double>::infinity();
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) {
+        const int d = int(a.rgb[i]) - int(b.rgb[i]);
+        sum += uint64_t(d * d);
+    }
+    return double(sum) / double(a.rgb.size());
+}
+
+double psnr_of(double mean_squared_error)
+{
+    if (mean_squared_error <= 0) return std::numeric_limits<double>::infinity();
+    return 10 * std::log10(255.0 * 255.0 / mean_squared_error);
+}

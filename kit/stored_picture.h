@@ -1,0 +1,42 @@
+// The compact form's stored pictures: a hidden picture coded as lossless WebP, lossy WebP or JPEG
+// (4:4:4) at its own size, and decoded again from bytes anyone may have written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rgb_picture.h"
+
+// A picture as the codecs take it: R G B, the top row first, rows packed.
+struct rgb_pixels {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// The codec of a stored picture, as the container's entry names it (values are the format's).
+enum class stored_codec : uint8_t { webp_lossless = 1, webp_lossy = 2, jpeg = 3 };
+
+// "lossless WebP", "lossy WebP", "JPEG".
+const char* codec_words(stored_codec codec);
+
+// Whether the codec can store a picture of these sides (WebP: 16383 at most, JPEG: 65500).
+bool codec_takes(stored_codec codec, uint32_t width, uint32_t height);
+
+// The picture coded: `quality` 0 to 100 for the lossy codecs, the effort 0 to 9 for lossless
+// WebP. Throws std::bad_alloc when a codec runs out of memory; a picture the codec does not take
+// (codec_takes()) is a caller's error and raises an output fault.
+std::vector<uint8_t> encode_stored(const rgb_pixels& picture, stored_codec codec, int quality);
+
+// A stored picture decoded: it must be of `codec` and of exactly width x height pixels, which
+// `limits` allow (checked before anything is allocated). Raises an input fault naming `name`
+// otherwise, or when the bytes do not decode whole.
+rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
+                         const read_limits& limits, const std::string& name);
+
+// The mean squared difference of two pictures of one size, over every colour byte, and its PSNR
+// in dB (infinity for equal pictures).
+double squared_error(const rgb_pixels& a, const rgb_pixels& b);
+double psnr_of(double mean_squared_error);
