@@ -36,15 +36,27 @@ inline void prefer_huge_pages(const void* data, size_t length)
 #endif
 }
 
-// `length` bytes, all 0, their memory marked as above before it is touched. Throws
-// std::bad_alloc as a vector does.
-inline std::vector<uint8_t> large_buffer(size_t length)
+// `length` bytes, all 0, their memory marked as above before it is touched, with room for
+// `capacity` bytes where that is more. Throws std::bad_alloc as a vector does.
+inline std::vector<uint8_t> large_buffer(size_t length, size_t capacity = 0)
 {
     std::vector<uint8_t> bytes;
-    bytes.reserve(length);
-    prefer_huge_pages(bytes.data(), length);
+    bytes.reserve(capacity > length ? capacity : length);
+    prefer_huge_pages(bytes.data(), bytes.capacity());
     bytes.resize(length);
     return bytes;
+}
+
+// The work memory vorn_reconstruct_threaded() and vorn_keyed_reconstruct_threaded() need on
+// `image`, an accepted file image, for `threads` threads. Throws std::bad_alloc as engine_work().
+inline std::vector<uint8_t> reconstruct_work(const std::vector<uint8_t>& image, unsigned threads)
+{
+    vorn_geometry geometry;
+    size_t size = 0;
+    if (vorn_check_carrier(image.data(), image.size(), &geometry) != VORN_OK ||
+        vorn_reconstruct_threaded_work_size(&geometry, threads, &size) != VORN_OK)
+        throw std::bad_alloc();
+    return large_buffer(size);
 }
 
 // The work memory an engine call needs on `image`, a file image the engine has already accepted,
