@@ -36,13 +36,13 @@ inline void prefer_huge_pages(const void* data, size_t length)
 #endif
 }
 
-// `length` bytes, all 0, their memory marked as above before it is touched, with room for
-// `capacity` bytes where that is more. Throws std::bad_alloc as a vector does.
-inline std::vector<uint8_t> large_buffer(size_t length, size_t capacity = 0)
+// `length` bytes, all 0, their memory marked as above before it is touched. Throws
+// std::bad_alloc as a vector does.
+inline std::vector<uint8_t> large_buffer(size_t length)
 {
     std::vector<uint8_t> bytes;
-    bytes.reserve(capacity > length ? capacity : length);
-    prefer_huge_pages(bytes.data(), bytes.capacity());
+    bytes.reserve(length);
+    prefer_huge_pages(bytes.data(), length);
     bytes.resize(length);
     return bytes;
 }

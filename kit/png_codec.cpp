@@ -95,10 +95,8 @@ int decode_wide_rows(spng_ctx* context, const spng_ihdr& header, const pixel_row
 
 }  // namespace
 
-namespace {
-
-rgb_picture read_png_lending(const std::vector<uint8_t>& file, std::vector<uint8_t>* lent, const std::string& path,
-                             const read_limits& limits, pixel_layout layout, unsigned threads)
+rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
+                     pixel_layout layout, unsigned threads)
 {
     context_ptr context(spng_ctx_new(0));
     if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to decode it");
@@ -113,42 +111,22 @@ rgb_picture read_png_lending(const std::vector<uint8_t>& file, std::vector<uint8
     check_picture_cost(header.width, header.height, limits, path);
     if (!file_can_hold(header, file.size()))
         raise_fault(kit::fault::input, path + ": not a readable PNG file (its header promises more pixels than the file can hold)");
-    // The commonest files are read without libspng, more quickly (png_pieces.h); it reads every
-    // other file, and any file whose image data that reading does not take.
-    const bool common = header.bit_depth == 8 && header.interlace_method == SPNG_INTERLACE_NONE &&
-                        (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
-                         header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
-    const int channels = header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ? 3 : 4;
     rgb_picture picture;
     picture.layout = layout;
-    size_picture(picture, header.width, header.height, limits, path,
-                 common ? png_read_room(header.width, header.height, channels) : 0);
+    size_picture(picture, header.width, header.height, limits, path);
     spng_trns transparency;
     picture.alpha_dropped = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                             spng_get_trns(context.get(), &transparency) == 0;
-    if (common &&
-        read_png_image(file, header.width, header.height, channels, picture, threads, lent) != png_image_read::none)
-        return picture;
     const pixel_rows rows = rows_of(picture);
+    // A file vorn wrote in pieces is read in pieces side by side where there are threads to share.
+    const bool in_pieces = threads > 1 && header.bit_depth == 8 && header.color_type == SPNG_COLOR_TYPE_TRUECOLOR &&
+                           header.interlace_method == SPNG_INTERLACE_NONE;
+    if (in_pieces && read_png_in_pieces(file, header.width, header.height, rows, threads)) return picture;
     error = header.bit_depth == 16 ? decode_wide_rows(context.get(), header, rows)
                                    : decode_rows(context.get(), header, rows);
     if (error) refuse(path, error);
     return picture;
-}
-
-}  // namespace
-
-rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
-                     pixel_layout layout, unsigned threads)
-{
-    return read_png_lending(file, nullptr, path, limits, layout, threads);
-}
-
-rgb_picture read_png(std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
-                     pixel_layout layout, unsigned threads)
-{
-    return read_png_lending(file, &file, path, limits, layout, threads);
 }
 
 namespace {
@@ -177,9 +155,7 @@ int append(spng_ctx*, void* user, void* data, size_t length)
 
 // Measured with vorn_png_settings on a 4096 x 4096 coded photograph and the two pictures decoded
 // from it (bench/photographs.py; 40 settings each, median CPU time of 3 runs, to write and then
-// to read back), when libspng wrote every setting; vorn's own writer now writes these three, with
-// the same zlib settings, in pieces (png_pieces.h), to files within half a percent of the sizes
-// below.
+// to read back).
 // A coded picture's low bits are noise, so searching for matches finds little: Huffman coding
 // alone, after the up filter has turned the smooth high bits into small differences, was the
 // fastest to write and to read (391 and 241 ms, 25,450,054 bytes). With the sub filter it is 5%

@@ -11,17 +11,13 @@
 
 // Decodes `file` into `layout`, a row at a time. Transparency (an alpha channel or a tRNS chunk)
 // is left out and `alpha_dropped` set; 16-bit samples are rounded to the nearest 8-bit value.
-// Gamma and colour chunks are ignored: the samples are taken as they stand. A file vorn wrote is
-// inflated in pieces on up to `threads` threads (png_pieces.h); the pixels are the same for any
-// number. Fails with kit::fault::input, kit::fault::memory when libspng runs out of memory.
+// Gamma and colour chunks are ignored: the samples are taken as they stand. A file vorn wrote in
+// pieces is decoded a piece at a time on up to `threads` threads (png_pieces.h); the pixels are
+// the same for any number. Fails with kit::fault::input, kit::fault::memory when libspng runs out
+// of memory.
 rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
                      const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb,
                      unsigned threads = 1);
-
-// The same with the file's memory lent while it reads, so that its image data in several chunks
-// need not be copied to be inflated whole: the file holds its bytes again when it returns.
-rgb_picture read_png(std::vector<uint8_t>& file, const std::string& path, const read_limits& limits = read_limits(),
-                     pixel_layout layout = pixel_layout::rgb, unsigned threads = 1);
 
 // How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
 // (SPNG_FILTER_CHOICE_* bits).

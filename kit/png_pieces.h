@@ -39,19 +39,11 @@ std::vector<uint8_t> write_png_in_pieces(uint32_t width, uint32_t height, const 
                                          const std::string& path, const png_settings& settings, unsigned threads,
                                          const std::function<void(double)>& rows_done);
 
-// Decodes the image data of `file`, a PNG whose header libspng has read and checked (`width` x
-// `height` pixels of 8-bit samples, 3 or 4 `channels`, not interlaced), into `picture` (sized by
-// size_picture(), with png_read_room() as its room), leaving any alpha out. Pieces laid out as
-// above are inflated and unfiltered side by side on 2 or more `threads`; any other image data,
-// and pieces on one thread, in one pass: with libdeflate where the build has it (into the
-// picture's own memory, then unfiltered and laid out there), else with zlib a row at a time. The pixels are those every
-// reader decodes. Says how it read them; `none`, with the pixels undefined, for a file it does not
-// take or whose image data is damaged in any way: libspng then decodes it, and says what is wrong.
-// `lent`, when given, is `file` itself, lent for libdeflate to find the data of several IDAT
-// chunks joined in it rather than in a copy; it holds its bytes again when this returns.
-enum class png_image_read { none, in_one_pass, in_pieces };
-png_image_read read_png_image(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, int channels,
-                              rgb_picture& picture, unsigned threads, std::vector<uint8_t>* lent = nullptr);
-
-// The room read_png_image() may use in the picture's memory: the image data inflated whole.
-uint64_t png_read_room(uint32_t width, uint32_t height, int channels);
+// Decodes a PNG file that says it was written in pieces laid out as above (libspng has read and
+// checked its header: `width` x `height` pixels, 8-bit RGB, not interlaced) into `rows`, its
+// pieces side by side on up to `threads` threads, each given to libspng as a PNG of its own rows.
+// False, with the rows undefined, for any other file, or a piece libspng refuses or whose first
+// row is filtered with the row above: the caller then decodes the file whole, and libspng says
+// what is wrong. The pixels are those any reader decodes.
+bool read_png_in_pieces(const std::vector<uint8_t>& file, uint32_t width, uint32_t height, const pixel_rows& rows,
+                        unsigned threads);

@@ -26,9 +26,9 @@ void put_le32(uint8_t* at, uint32_t value)
 // its header. The engine writes the header of a one-row picture of this width; the three fields
 // that count the rows (the file's length, the height and the raster's length) are then set for
 // all of them, as the engine sets them.
-std::vector<uint8_t> blank_coder_image(uint32_t width, uint32_t height, size_t length, size_t room)
+std::vector<uint8_t> blank_coder_image(uint32_t width, uint32_t height, size_t length)
 {
-    std::vector<uint8_t> image = large_buffer(length, bmp_header_length + room);
+    std::vector<uint8_t> image = large_buffer(length);
     const size_t row_length = (length - bmp_header_length) / height;
     // The row's pixels, taken from the cleared raster, are not used.
     std::vector<uint8_t> one_row(bmp_header_length + row_length);
@@ -61,7 +61,7 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
 }
 
 void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const read_limits& limits,
-                  const std::string& path, uint64_t room)
+                  const std::string& path)
 {
     if (width == 0 || height == 0) raise_fault(kit::fault::input, path + ": the picture holds no pixels");
     check_picture_cost(width, height, limits, path);
@@ -69,12 +69,10 @@ void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const r
     if (vorn_bmp_length(width, height, &bmp_length) != VORN_OK) too_large(width, height, path);
     picture.width = width;
     picture.height = height;
-    // Room beyond what this system's sizes hold is not taken: the reader then does without it.
-    const size_t spare = room < SIZE_MAX / 2 ? size_t(room) : 0;
     if (picture.layout == pixel_layout::coder_image)
-        picture.image = blank_coder_image(width, height, bmp_length, spare);
+        picture.image = blank_coder_image(width, height, bmp_length);
     else
-        picture.rgb.allocate(size_t(width) * height * 3, spare);
+        picture.rgb.allocate(size_t(width) * height * 3);
 }
 
 pixel_rows rows_of(rgb_picture& picture)

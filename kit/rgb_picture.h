@@ -16,16 +16,12 @@
 struct pixel_bytes {
     std::unique_ptr<uint8_t[]> block;
     size_t length = 0;
-    size_t capacity = 0;  // the block's bytes: `length` or more
 
-    // `count` bytes, in a block of at least `room` bytes (for a reader that decodes into it
-    // before it packs the pixels).
-    void allocate(size_t count, size_t room = 0)
+    void allocate(size_t count)
     {
-        block.reset(new uint8_t[room > count ? room : count]);
+        block.reset(new uint8_t[count]);
         length = count;
-        capacity = room > count ? room : count;
-        prefer_huge_pages(block.get(), room > count ? room : count);
+        prefer_huge_pages(block.get(), count);
     }
     uint8_t* data() { return block.get(); }
     const uint8_t* data() const { return block.get(); }
@@ -86,11 +82,9 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
 // Fails with kit::fault::input naming `path` when width x height is empty or too large, and
 // otherwise sizes the picture in its layout. The rgb layout is not cleared (see pixel_bytes); the
 // coder file image is, since it is handed on as a vector: a header that promises more pixels
-// than its file holds costs that memory until the decoder finds out, within `limits`. `room`:
-// the bytes a reader may use from the start of the pixels while it decodes (in the coder file
-// image, from its raster), given as spare capacity where it is more than the pixels take.
+// than its file holds costs that memory until the decoder finds out, within `limits`.
 void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const read_limits& limits,
-                  const std::string& path, uint64_t room = 0);
+                  const std::string& path);
 
 // Moves the pixels of `picture` into the coder_image layout, letting go of its rgb bytes; a
 // picture laid out so already is left alone. Fails with kit::fault::input naming `path` when the
