@@ -6,6 +6,20 @@
 #include <system_error>
 #include <thread>
 
+namespace {
+
+// 0: no budget, the machine's cores.
+thread_local unsigned budget = 0;
+
+}  // namespace
+
+thread_budget::thread_budget(int requested) : before_(budget)
+{
+    if (requested > 0) budget = unsigned(requested);
+}
+
+thread_budget::~thread_budget() { budget = before_; }
+
 unsigned threads_for(int requested)
 {
     if (requested > 0) return unsigned(requested);
@@ -17,7 +31,9 @@ void run_parts(size_t count, unsigned threads, const std::function<void(size_t)>
 {
     std::vector<std::exception_ptr> failures(count);
     std::atomic<size_t> next{0};
+    const unsigned inherited = budget;
     const auto work = [&] {
+        budget = inherited;
         for (size_t which = next++; which < count; which = next++) {
             try {
                 part(which);
@@ -43,5 +59,6 @@ void run_parts(size_t count, unsigned threads, const std::function<void(size_t)>
 
 void run_side_by_side(const std::vector<std::function<void()>>& jobs, unsigned threads)
 {
-    run_parts(jobs.size(), threads == 0 ? threads_for(0) : threads, [&jobs](size_t which) { jobs[which](); });
+    if (threads == 0) threads = budget > 0 ? budget : threads_for(0);
+    run_parts(jobs.size(), threads, [&jobs](size_t which) { jobs[which](); });
 }

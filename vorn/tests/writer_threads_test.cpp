@@ -193,4 +193,27 @@ TEST(SideBySide, RunsEveryJobOnTheThreadsAllowedAndRethrowsTheFirstFailure)
     }
 }
 
+// A budget reaches steps given no thread count, on the threads started under it too, and ends
+// with its scope.
+TEST(SideBySide, KeepsToTheBudgetOfTheRequestThatStartedIt)
+{
+    for (const int allowed : {1, 2}) {
+        std::atomic<int> running{0}, most{0};
+        const auto job = [&] {
+            const int now = ++running;
+            for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            --running;
+        };
+        const std::vector<std::function<void()>> inner(4, job);
+        const thread_budget budget(allowed);
+        run_side_by_side(std::vector<std::function<void()>>(3, [&] { run_side_by_side(inner); }), unsigned(allowed));
+        EXPECT_LE(most, allowed * allowed);
+        if (allowed == 1) {
+            EXPECT_EQ(most, 1);
+        }
+    }
+}
+
 }  // namespace
