@@ -261,12 +261,16 @@ bool memory_copy(const std::vector<std::string>& inputs)
 }
 
 #ifdef VORN_BENCH_VORN
+// Set by a case that runs vorn on one thread: the value of --threads given to every run.
+const char* threads_argument = nullptr;
+
 // The vorn command in-process, as its main() would run it.
 std::function<bool()> run_vorn(std::vector<std::string> arguments)
 {
     return [arguments] {
         std::vector<std::string> words{"vorn"};
         words.insert(words.end(), arguments.begin(), arguments.end());
+        if (threads_argument) words.insert(words.end(), {"--threads", threads_argument});
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
@@ -340,6 +344,7 @@ struct program_case {
     bool on_memory = false;           // a library case: its floor is a copy in memory
     bool on_codec = false;            // a vorn case: its floor is the codec's work
     bool raw = false;                 // a vorn decode of the raw levels, not reconstructed
+    std::string same_as{};            // a vorn case on one thread: the case whose files it must write
 };
 
 bool floor_of(const program_case& c)
@@ -504,11 +509,21 @@ int main(int argc, char** argv)
             return run_vorn(arguments);
         };
         const std::vector<std::string> hidden_pngs{"hidden-1.png", "hidden-2.png"};
+        const auto on_one_thread = [](std::function<bool()> run) {
+            return [run] {
+                threads_argument = "1";
+                return run();
+            };
+        };
         std::vector<program_case> vorn_cases{
             {"vorn encode PNG to PNG", "vorn-png", inputs(".png"), {"Coded.png"}, encode_vorn(".png", "Coded.png")},
+            {"vorn encode PNG --threads 1", "vorn-png-1", inputs(".png"), {"Coded.png"},
+             on_one_thread(encode_vorn(".png", "Coded.png"))},
             {"vorn encode JPEG to PNG", "vorn-jpeg", inputs(".jpg"), {"Coded.png"}, encode_vorn(".jpg", "Coded.png")},
             {"vorn encode BMP to BMP", "vorn-bmp", inputs(".bmp"), {"Coded.bmp"}, encode_vorn(".bmp", "Coded.bmp")},
             {"vorn decode PNG to PNGs", "vorn-decode-png", {"Coded.png"}, hidden_pngs, run_vorn({"decode", "Coded.png"})},
+            {"vorn decode PNG --threads 1", "vorn-decode-png-1", {"Coded.png"}, hidden_pngs,
+             on_one_thread(run_vorn({"decode", "Coded.png"}))},
             {"vorn decode BMP to PNGs", "vorn-decode-bmp", {"Coded.bmp"}, hidden_pngs, run_vorn({"decode", "Coded.bmp"})},
             {"vorn decode PNG to PNGs --raw", "vorn-decode-raw", {"Coded.png"}, hidden_pngs,
              run_vorn({"decode", "Coded.png", "--raw"})},
@@ -517,6 +532,8 @@ int main(int argc, char** argv)
             {"vorn decode compact PNG to PNGs", "vorn-decode-compact", {"Coded.png"}, hidden_pngs,
              run_vorn({"decode", "Coded.png"})},
         };
+        vorn_cases[1].same_as = "vorn-png";
+        vorn_cases[5].same_as = "vorn-decode-png";
         for (program_case& c : vorn_cases) {
             c.on_codec = true;
             c.raw = c.name.find("--raw") != std::string::npos;
@@ -538,6 +555,15 @@ int main(int argc, char** argv)
             }
             for (const std::string& name : c.outputs)
                 fs::rename(scratch / c.folder / name, scratch / c.folder / ("Reference " + name));
+            // One thread writes the very files that every thread writes.
+            for (const std::string& name : c.outputs) {
+                if (c.same_as.empty()) continue;
+                const bool same = ::file_bytes((scratch / c.folder / ("Reference " + name)).string()) ==
+                                  ::file_bytes((scratch / c.same_as / ("Reference " + name)).string());
+                std::printf("%s: %s %s\n", c.name.c_str(), name.c_str(),
+                            same ? "the same bytes as on every thread" : "** DIFFERS FROM EVERY THREAD'S **");
+                if (!same) return 1;
+            }
         }
         cases.insert(cases.end(), vorn_cases.begin(), vorn_cases.end());
     }

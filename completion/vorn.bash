@@ -32,12 +32,14 @@ _vorn()
         --password-file)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
+        --threads)
+            return ;;
         --hidden1|--hidden2)
             COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
     esac
     if [[ $cur == -* ]]; then
-        local options="-o --output --force --max-megapixels --verbose --help"
+        local options="-o --output --force --max-megapixels --threads --verbose --help"
         case $command in
             encode) options+=" --hidden1 --hidden2 --carrier-bits --compact --classic --fit --build --password --password-file" ;;
             decode) options+=" --hidden --build --raw --password --password-file" ;;

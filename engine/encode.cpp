@@ -274,7 +274,7 @@ void run_in_parallel(Beside beside, Here here)
 
 template <class Hidden2>
 void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, uint32_t* down2,
-                   uint32_t* down_main, const raster_geometry& g)
+                   uint32_t* down_main, const raster_geometry& g, bool helper)
 {
     using carrier = main_rule<4>;
     std::fill_n(down2, walked_row_bytes(g), 0u);
@@ -297,7 +297,12 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
             stage_row<carrier>(main + row, layer2 + row, down_main, g, y);
         }
     };
-    run_in_parallel(hidden2_rows, main_rows);
+    if (helper) {
+        run_in_parallel(hidden2_rows, main_rows);
+    } else {
+        hidden2_rows();
+        main_rows();
+    }
     const size_t tail = size_t(g.height) * g.string_length;
     compose_untouched<Hidden2>(layer2 + tail, lower_tail(layer1, g), tail_bytes(g));
     compose_untouched<carrier>(main + tail, layer2 + tail, tail_bytes(g));
@@ -307,7 +312,7 @@ void combined_pass(uint8_t* layer2, const lower_layer& layer1, uint8_t* main, ui
 // The stages in order; `Reversed` is the build's choice for the hidden-2 nibble.
 template <bool Reversed>
 void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_rows& rows,
-                 const raster_geometry& g)
+                 const raster_geometry& g, bool helper)
 {
     const bool scrambled = scrambles(g);
     uint32_t* down = rows.shares;
@@ -319,7 +324,7 @@ void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_ro
     }
     if (layer2) {
         if (layer1) {
-            combined_pass<hidden2_above_rule<Reversed>>(layer2, lower, main, down, second_down, g);
+            combined_pass<hidden2_above_rule<Reversed>>(layer2, lower, main, down, second_down, g, helper);
             return;
         }
         stage_pass<hidden2_alone_rule<Reversed>>(layer2, lower, down, g);
@@ -336,17 +341,18 @@ void encode_with(uint8_t* main, uint8_t* layer1, uint8_t* layer2, const stage_ro
 // Runs the stages over the rasters of the images and writes the coded bytes over the raster of
 // `main_image`. A null hidden image is an absent picture. The hidden images' rasters are spent
 // afterwards: they are not left as permuted layers. The scrambled layer (hidden 1, else hidden 2
-// when it is alone) is moved when scrambles(g).
+// when it is alone) is moved when scrambles(g). `helper`: the hidden-2 and main stages may run on
+// two threads.
 void encode_layers(uint8_t* main_image, uint8_t* hidden1_image, uint8_t* hidden2_image,
-                   const stage_rows& rows, const raster_geometry& g, vorn_build build)
+                   const stage_rows& rows, const raster_geometry& g, vorn_build build, bool helper)
 {
     uint8_t* main = main_image + g.offset_raster;
     uint8_t* layer1 = hidden1_image ? hidden1_image + g.offset_raster : nullptr;
     uint8_t* layer2 = hidden2_image ? hidden2_image + g.offset_raster : nullptr;
     if (build == VORN_VORNHOLD2)
-        encode_with<true>(main, layer1, layer2, rows, g);
+        encode_with<true>(main, layer1, layer2, rows, g, helper);
     else
-        encode_with<false>(main, layer1, layer2, rows, g);
+        encode_with<false>(main, layer1, layer2, rows, g, helper);
 }
 
 }  // namespace
@@ -362,9 +368,9 @@ vorn_error vorn_encode_work_size(const vorn_geometry* geometry, size_t* size)
     return hand_out_size(stage_rows_bytes(*geometry), size);
 }
 
-vorn_error vorn_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
-                       uint8_t* hidden2, size_t hidden2_length, vorn_build build, void* work,
-                       size_t work_size, int* refused)
+vorn_error vorn_encode_threaded(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
+                                uint8_t* hidden2, size_t hidden2_length, vorn_build build, void* work,
+                                size_t work_size, int* refused, unsigned threads)
 {
     if (refused) *refused = 0;
     if (!image || !known_build(build)) return VORN_ERR_ARGUMENT;
@@ -380,6 +386,14 @@ vorn_error vorn_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t h
         return error;
     }
     if (const vorn_error error = check_work(work, work_size, stage_rows_bytes(g))) return error;
-    encode_layers(image, hidden1, hidden2, stage_rows_in(work, g), g, build);
+    encode_layers(image, hidden1, hidden2, stage_rows_in(work, g), g, build, threads > 1);
     return VORN_OK;
+}
+
+vorn_error vorn_encode(uint8_t* image, size_t length, uint8_t* hidden1, size_t hidden1_length,
+                       uint8_t* hidden2, size_t hidden2_length, vorn_build build, void* work,
+                       size_t work_size, int* refused)
+{
+    return vorn_encode_threaded(image, length, hidden1, hidden1_length, hidden2, hidden2_length, build, work,
+                                work_size, refused, 2);
 }

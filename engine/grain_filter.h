@@ -254,17 +254,21 @@ uint64_t grain_filter_work_bytes(const raster_geometry& g)
 }
 
 // Filters the picture that `load` gives, row by row, into the pixel bytes of `raster` (the
-// output's raster, `g`'s rows; padding is not touched). `load` may read `raster` itself: each
-// band's rows are written only after every row that reads them was loaded.
+// output's raster, `g`'s rows; padding is not touched): its rows [first, end), which may be all
+// of them. `load` may read `raster` itself: each band's rows are written only after every row
+// that reads them was loaded. A row's bytes do not depend on the band it falls in, so the rows
+// of a picture can be filtered in several runs, in any order or side by side, to the same bytes.
 void grain_filter_run(const raster_geometry& g, level_row_loader load, void* context,
-                      const grain_filter& filter, uint8_t* raster, void* work)
+                      const grain_filter& filter, uint8_t* raster, void* work, uint32_t first = 0,
+                      uint32_t end = UINT32_MAX)
 {
     const size_t count = size_t(g.width) * 3;
-    if (count == 0 || g.height == 0) return;
+    end = std::min(end, g.height);
+    if (count == 0 || first >= end) return;
     band_planes p = planes_in(work, count);
-    uint32_t written = 0, filtered = 0;
-    for (uint32_t y0 = 0; y0 < g.height; y0 = filtered) {
-        const uint32_t y1 = y0 + std::min(band_rows, g.height - y0);
+    uint32_t written = first, filtered = first;
+    for (uint32_t y0 = first; y0 < end; y0 = filtered) {
+        const uint32_t y1 = y0 + std::min(band_rows, end - y0);
         load_levels(p, around(y0, y1, level_halo, g.height), load, context);
         write_pending(p, written, filtered, g, raster);
         written = filtered;

@@ -2,11 +2,13 @@
 // filtered out, from a coded picture (vorn_reconstruct) or from a keyed picture's decoded levels
 // in place (vorn_keyed_reconstruct).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "bmp.h"
 #include "fields.h"
 #include "grain_filter.h"
+#include "parts.h"
 #include "permute.h"
 #include "sizes.h"
 
@@ -154,16 +156,25 @@ void load_nibble_row(void* context, uint32_t y, float* row)
     bytes_to_floats(row, tones, n);
 }
 
-// Levels already decoded into a picture's own raster, each byte its tone.
+// Levels already decoded into a picture's own raster, each byte its tone. Filtered in parts side
+// by side, a part reads the rows just beyond its own run, which the parts beside it overwrite,
+// from copies taken before any part began: `saved` holds the rows [before, first) and then the
+// rows [end, after).
 struct own_levels {
     const uint8_t* raster;
     const raster_geometry* g;
+    const uint8_t* saved;
+    uint32_t before, first, end, after;
 };
 
 void load_own_row(void* context, uint32_t y, float* row)
 {
     const own_levels& c = *static_cast<const own_levels*>(context);
-    bytes_to_floats(row, c.raster + size_t(y) * c.g->string_length, size_t(c.g->width) * 3);
+    const size_t n = size_t(c.g->width) * 3;
+    const uint8_t* from = c.raster + size_t(y) * c.g->string_length;
+    if (y >= c.before && y < c.first) from = c.saved + size_t(y - c.before) * n;
+    if (y >= c.end && y < c.after) from = c.saved + size_t(c.first - c.before + y - c.end) * n;
+    bytes_to_floats(row, from, n);
 }
 
 // The filter's work, then the ghost test's ring of five rows and three rows of bytes (two of them
@@ -174,6 +185,40 @@ uint64_t reconstruct_work_bytes(const raster_geometry& g)
     if (g.width == 0 || g.height == 0) return 0;
     const uint64_t row = uint64_t(g.width) * 3;
     return grain_filter_work_bytes(g) + ghost_rows * row + 2 * (row + 2 * ghost_margin) + row;
+}
+
+// Reconstructing in parts side by side: each part filters a run of whole bands with work of its
+// own (the filter's, the ghost test's, and the rows beyond its run that an in-place
+// reconstruction saves), each part's work starting on a 64-byte boundary.
+uint64_t part_work_bytes(const raster_geometry& g)
+{
+    const uint64_t saved = 2 * uint64_t(level_halo) * g.width * 3;
+    return (reconstruct_work_bytes(g) + saved + 63) / 64 * 64;
+}
+
+uint64_t bands_of(const raster_geometry& g)
+{
+    return (uint64_t(g.height) + band_rows - 1) / band_rows;
+}
+
+unsigned reconstruct_parts(const raster_geometry& g, unsigned threads)
+{
+    if (g.width == 0 || g.height == 0) return 1;
+    return parts_for(threads, bands_of(g));
+}
+
+uint64_t threaded_work_bytes(const raster_geometry& g, unsigned threads)
+{
+    const unsigned parts = reconstruct_parts(g, threads);
+    return parts == 1 ? reconstruct_work_bytes(g) : parts * part_work_bytes(g);
+}
+
+// The rows of run `which` of `parts`: whole bands, shared out as evenly as they go.
+void part_rows(const raster_geometry& g, unsigned parts, unsigned which, uint32_t& first, uint32_t& end)
+{
+    const uint64_t bands = bands_of(g);
+    first = uint32_t(std::min<uint64_t>(g.height, bands * which / parts * band_rows));
+    end = uint32_t(std::min<uint64_t>(g.height, bands * (which + 1) / parts * band_rows));
 }
 
 // Row padding and bytes after the last row hold no picture: zero.
@@ -195,15 +240,22 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry* geometry, size_t* siz
     return hand_out_size(reconstruct_work_bytes(*geometry), size);
 }
 
-vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout layout, int which,
-                            uint8_t* picture, size_t picture_length, void* work, size_t work_size)
+vorn_error vorn_reconstruct_threaded_work_size(const vorn_geometry* geometry, unsigned threads, size_t* size)
+{
+    if (!geometry) return VORN_ERR_ARGUMENT;
+    return hand_out_size(threaded_work_bytes(*geometry, threads), size);
+}
+
+vorn_error vorn_reconstruct_threaded(const uint8_t* coded, size_t length, vorn_layout layout, int which,
+                                     uint8_t* picture, size_t picture_length, void* work, size_t work_size,
+                                     unsigned threads)
 {
     const field_rule rule = field_rule_for(layout, which);
     if (!coded || !picture || !rule.picture) return VORN_ERR_ARGUMENT;
     raster_geometry g{};
     if (const vorn_error error = check_header(coded, length, g)) return error;
     if (picture_length < length) return VORN_ERR_BUFFER_TOO_SMALL;
-    if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
+    if (const vorn_error error = check_work(work, work_size, threaded_work_bytes(g, threads))) return error;
 
     coded_levels levels{coded + g.offset_raster, &g, rule.picture->scrambled && scrambles(g), {}, {}, nullptr,
                         {-1, -1, -1, -1, -1}, nullptr};
@@ -211,33 +263,86 @@ vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout lay
         levels.tones[c] = rule.tone(uint8_t(c));
         levels.nibbles[c] = uint8_t(rule.tone(uint8_t(c)) >> 4);
     }
-    if (work_size > 0) {  // else the picture has no pixels, and nothing reads the rows
-        levels.ring = static_cast<uint8_t*>(work) + grain_filter_work_bytes(g);
-        levels.scratch = levels.ring + ghost_rows * size_t(g.width) * 3;
-    }
     std::memcpy(picture, coded, g.offset_raster);
     uint8_t* raster = picture + g.offset_raster;
     clear_outside_pixels(raster, g);
+    if (work_size == 0) return VORN_OK;  // the picture has no pixels: nothing to filter
     const field_grain grain = rule.grain();
-    grain_filter_run(g, grain == field_grain::nibble ? load_nibble_row : load_coded_row, &levels,
-                     filter_for(grain), raster, work);
+    const unsigned parts = reconstruct_parts(g, threads);
+    const uint64_t stride = parts == 1 ? 0 : part_work_bytes(g);
+    // The rows go in runs a few times as many as the parts, each part taking the next run as it
+    // finishes one: a part slowed by other work on the machine leaves its share to the others.
+    const unsigned runs = parts == 1 ? 1 : unsigned(std::min<uint64_t>(uint64_t(parts) * 4, bands_of(g)));
+    std::atomic<unsigned> next_run{0};
+    run_parts(parts, [&](unsigned part) {
+        // Each part reads through a ring and scratch rows of its own.
+        uint8_t* own_work = static_cast<uint8_t*>(work) + size_t(stride * part);
+        coded_levels own = levels;
+        own.ring = own_work + grain_filter_work_bytes(g);
+        own.scratch = own.ring + ghost_rows * size_t(g.width) * 3;
+        for (unsigned run = next_run++; run < runs; run = next_run++) {
+            uint32_t first, end;
+            part_rows(g, runs, run, first, end);
+            grain_filter_run(g, grain == field_grain::nibble ? load_nibble_row : load_coded_row, &own,
+                             filter_for(grain), raster, own_work, first, end);
+        }
+    });
+    return VORN_OK;
+}
+
+vorn_error vorn_reconstruct(const uint8_t* coded, size_t length, vorn_layout layout, int which,
+                            uint8_t* picture, size_t picture_length, void* work, size_t work_size)
+{
+    return vorn_reconstruct_threaded(coded, length, layout, which, picture, picture_length, work, work_size, 1);
+}
+
+vorn_error vorn_keyed_reconstruct_threaded(uint8_t* picture, size_t length, vorn_layout layout, int which,
+                                           void* work, size_t work_size, unsigned threads)
+{
+    const field_rule rule = field_rule_for(layout, which);
+    if (!picture || !rule.picture) return VORN_ERR_ARGUMENT;
+    raster_geometry g{};
+    if (const vorn_error error = check_header(picture, length, g)) return error;
+    if (const vorn_error error = check_work(work, work_size, threaded_work_bytes(g, threads))) return error;
+    if (work_size == 0) return VORN_OK;
+
+    // The keyed form stores 2-bit tones 85 apart (picture 2 beside picture 1 too: it is a plain
+    // 2-bit dither there) and 4-bit ones 17 apart.
+    const bool four = rule.grain() == field_grain::four_bit;
+    const grain_filter filter = widened(four ? four_bit_filter : two_bit_filter, four ? 17.0f / 16 : 85.0f / 64);
+    uint8_t* raster = picture + g.offset_raster;
+    const unsigned parts = reconstruct_parts(g, threads);
+    if (parts == 1) {
+        own_levels levels{raster, &g, nullptr, 0, 0, 0, 0};
+        grain_filter_run(g, load_own_row, &levels, filter, raster, work);
+        return VORN_OK;
+    }
+    // Every part's neighbouring rows are saved before any part writes: the level_halo rows above
+    // its run, then the level_halo rows below it (fewer at the picture's edges).
+    const size_t n = size_t(g.width) * 3;
+    const uint64_t stride = part_work_bytes(g);
+    own_levels levels[most_parts];
+    for (unsigned part = 0; part < parts; ++part) {
+        uint32_t first, end;
+        part_rows(g, parts, part, first, end);
+        uint8_t* saved = static_cast<uint8_t*>(work) + size_t(stride * part) + size_t(reconstruct_work_bytes(g));
+        const uint32_t before = first - std::min(first, level_halo), after = end + std::min(g.height - end, level_halo);
+        levels[part] = {raster, &g, saved, before, first, end, after};
+        uint8_t* to = saved;
+        for (uint32_t y = before; y < first; ++y, to += n) std::memcpy(to, raster + size_t(y) * g.string_length, n);
+        for (uint32_t y = end; y < after; ++y, to += n) std::memcpy(to, raster + size_t(y) * g.string_length, n);
+    }
+    run_parts(parts, [&](unsigned part) {
+        uint32_t first, end;
+        part_rows(g, parts, part, first, end);
+        grain_filter_run(g, load_own_row, &levels[part], filter, raster,
+                         static_cast<uint8_t*>(work) + size_t(stride * part), first, end);
+    });
     return VORN_OK;
 }
 
 vorn_error vorn_keyed_reconstruct(uint8_t* picture, size_t length, vorn_layout layout, int which,
                                   void* work, size_t work_size)
 {
-    const field_rule rule = field_rule_for(layout, which);
-    if (!picture || !rule.picture) return VORN_ERR_ARGUMENT;
-    raster_geometry g{};
-    if (const vorn_error error = check_header(picture, length, g)) return error;
-    if (const vorn_error error = check_work(work, work_size, reconstruct_work_bytes(g))) return error;
-
-    // The keyed form stores 2-bit tones 85 apart (picture 2 beside picture 1 too: it is a plain
-    // 2-bit dither there) and 4-bit ones 17 apart.
-    const bool four = rule.grain() == field_grain::four_bit;
-    const grain_filter filter = widened(four ? four_bit_filter : two_bit_filter, four ? 17.0f / 16 : 85.0f / 64);
-    own_levels levels{picture + g.offset_raster, &g};
-    grain_filter_run(g, load_own_row, &levels, filter, picture + g.offset_raster, work);
-    return VORN_OK;
+    return vorn_keyed_reconstruct_threaded(picture, length, layout, which, work, work_size, 1);
 }

@@ -24,10 +24,12 @@
    source, through libsodium). It keeps no state between calls (libsodium, which the keyed calls
    start, keeps its own and may be shared), so calls on separate buffers may run on separate
    threads. The caller provides every buffer a call reads or writes, asking for its size first,
-   and frees it; no call keeps a pointer past its return. Two calls allocate on their own, and
+   and frees it; no call keeps a pointer past its return. Some calls allocate on their own, and
    give it all back before returning: vorn_encode() with both hidden pictures may start one
-   helper thread (without one it does the same work alone), and vorn_keyed_encode() and
-   vorn_keyed_decode() take the key derivation's 256 MiB from the system allocator.
+   helper thread, and the *_threaded() calls up to one fewer than the threads they are given
+   (without them, or in a library built without threads, the calling thread does the same work
+   alone, to the same bytes); vorn_keyed_encode() and vorn_keyed_decode() take the key
+   derivation's 256 MiB from the system allocator.
 
    Outcomes: every function that can fail returns VORN_OK or an error code that vorn_strerror()
    names. The others answer directly: vorn_strerror() and vorn_version() with static text,
@@ -139,6 +141,15 @@ vorn_error vorn_encode(uint8_t *image, size_t length,
                        uint8_t *hidden1, size_t hidden1_length,
                        uint8_t *hidden2, size_t hidden2_length,
                        vorn_build build, void *work, size_t work_size, int *refused);
+
+/* vorn_encode() on at most `threads` threads: with 2 or more, the hidden-2 and main stages of a
+   picture with both hidden pictures run side by side (vorn_encode() is this with 2); with 0 or
+   1, on the calling thread alone. The coded bytes are the same for any number. */
+vorn_error vorn_encode_threaded(uint8_t *image, size_t length,
+                                uint8_t *hidden1, size_t hidden1_length,
+                                uint8_t *hidden2, size_t hidden2_length,
+                                vorn_build build, void *work, size_t work_size, int *refused,
+                                unsigned threads);
 
 /* ---- Layouts: detecting and extracting --------------------------------------------------- */
 
@@ -260,6 +271,21 @@ vorn_error vorn_reconstruct_work_size(const vorn_geometry *geometry, size_t *siz
    and VORN_ERR_BUFFER_TOO_SMALL for the work buffer; nothing is written then. */
 vorn_error vorn_reconstruct(const uint8_t *coded, size_t length, vorn_layout layout, int which,
                             uint8_t *picture, size_t picture_length, void *work, size_t work_size);
+
+/* Reconstruction on at most `threads` threads (0 counts as 1, more than 64 as 64), the calling
+   thread among them: the picture's rows are filtered in runs that the threads take in turn, each
+   thread with work of its own; the bytes are those of one thread. The work buffer for a geometry
+   and a number of threads, which both threaded calls take: about `threads` times
+   vorn_reconstruct_work_size()'s, and exactly it for 1 thread (or in a library built without
+   threads, which works alone whatever it is given). */
+vorn_error vorn_reconstruct_threaded_work_size(const vorn_geometry *geometry, unsigned threads,
+                                               size_t *size);
+
+/* vorn_reconstruct() on `threads` threads; `work` holds vorn_reconstruct_threaded_work_size()
+   bytes for the same number. */
+vorn_error vorn_reconstruct_threaded(const uint8_t *coded, size_t length, vorn_layout layout,
+                                     int which, uint8_t *picture, size_t picture_length,
+                                     void *work, size_t work_size, unsigned threads);
 
 /* ---- Conversions ------------------------------------------------------------------------- */
 
@@ -450,6 +476,12 @@ vorn_error vorn_keyed_decode(const uint8_t *coded, size_t length, const char *pa
    picture, VORN_ERR_BUFFER_TOO_SMALL for the work. */
 vorn_error vorn_keyed_reconstruct(uint8_t *picture, size_t length, vorn_layout layout, int which,
                                   void *work, size_t work_size);
+
+/* vorn_keyed_reconstruct() on `threads` threads, as vorn_reconstruct_threaded() runs; `work` holds
+   vorn_reconstruct_threaded_work_size() bytes for the same number. */
+vorn_error vorn_keyed_reconstruct_threaded(uint8_t *picture, size_t length, vorn_layout layout,
+                                           int which, void *work, size_t work_size,
+                                           unsigned threads);
 
 /* Whether the low bits of a picture look like random ones, as a keyed picture's do (*likely 1),
    for a caller that was given no password. Pictures below 5120 colour bytes (41 x 41 pixels)

@@ -77,6 +77,7 @@ double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t
 void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)[2], const kit::hide_request& request,
                   const std::string& name, kit::hide_result& result)
 {
+    const thread_budget budget(request.threads);
     std::vector<uint8_t> carrier = std::move(carrier_image);
     vorn_geometry g;
     vorn_check_carrier(carrier.data(), carrier.size(), &g);  // accepted as it was read

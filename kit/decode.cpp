@@ -181,7 +181,7 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
 }
 
 status take_out(const bytes& coded, const std::string& name, vorn_layout layout, int which, bool raw, bytes& picture,
-                const progress& report)
+                const progress& report, int threads)
 {
     if (report) report((raw ? "taking out hidden picture " : "reconstructing hidden picture ") + std::to_string(which), -1);
     return guarded(name, [&] {
@@ -190,9 +190,10 @@ status take_out(const bytes& coded, const std::string& name, vorn_layout layout,
         if (raw) {
             error = vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size());
         } else {
-            std::vector<uint8_t> work = engine_work(vorn_reconstruct_work_size, coded);
-            error = vorn_reconstruct(coded.data(), coded.size(), layout, which, picture.data(), picture.size(),
-                                     work.data(), work.size());
+            const unsigned parts = threads_for(threads);
+            std::vector<uint8_t> work = reconstruct_work(coded, parts);
+            error = vorn_reconstruct_threaded(coded.data(), coded.size(), layout, which, picture.data(),
+                                              picture.size(), work.data(), work.size(), parts);
         }
         if (error != VORN_OK) raise_fault(fault::input, name + ": " + vorn_strerror(error));
     });
@@ -211,9 +212,10 @@ bool judged(const bytes& coded)
            uint64_t(g.width) * g.height * 3 >= judged_colour_bytes;
 }
 
-// Every picture `layout` holds, taken out side by side; `coded` let go once the last is out.
+// Every picture `layout` holds, taken out: raw ones side by side, reconstructed ones one after
+// the other, each on every thread; `coded` let go once the last is out.
 void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, bool raw, decode_result& result,
-                  const progress& report)
+                  const progress& report, int threads)
 {
     std::atomic<int> taking{0};
     std::vector<std::function<void()>> jobs;
@@ -222,11 +224,12 @@ void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, boo
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which))
             jobs.push_back([&, which] {
-                const status taken = take_out(coded, name, layout, which, raw, result.pictures[which - 1], report);
+                const status taken = take_out(coded, name, layout, which, raw, result.pictures[which - 1], report,
+                                              raw ? 1 : threads);
                 if (--taking == 0) coded = bytes();
                 if (!taken.ok()) raise_fault(taken.kind, taken.text);
             });
-    run_side_by_side(jobs);
+    run_side_by_side(jobs, raw ? threads_for(threads) : 1);
     result.layout = layout;
 }
 
@@ -251,7 +254,7 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
     if (!compact.ok() || opened_compact) return compact;
     if (password) {
         vorn_layout layout;
-        const status opened = open_keyed(coded, name, *password, raw, layout, result.pictures, report);
+        const status opened = open_keyed(coded, name, *password, raw, layout, result.pictures, report, request.threads);
         if (opened.ok()) {
             result.layout = layout;
             result.keyed = true;
@@ -270,7 +273,7 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
     const status planned = plan_decode(coded, name, plain, plan);
     if (!planned.ok()) return planned;
     if (!plan.note.empty()) result.notes.push_back(plan.note);
-    return guarded(name, [&] { take_out_all(coded, name, plan.layout, raw, result, report); });
+    return guarded(name, [&] { take_out_all(coded, name, plan.layout, raw, result, report, request.threads); });
 }
 
 std::string hidden_file_name(const std::string& folder, int which)

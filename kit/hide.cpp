@@ -5,6 +5,7 @@
 #include "keyed_steps.h"
 #include "kit.h"
 #include "picture_memory.h"
+#include "side_by_side.h"
 
 namespace kit {
 
@@ -117,10 +118,10 @@ status hide(input_picture&& carrier_picture, input_picture* hidden1, input_pictu
             if (request.report) request.report("dithering", -1);
             std::vector<uint8_t> work = engine_work(vorn_encode_work_size, carrier);
             int refused = 0;
-            const vorn_error error = vorn_encode(
+            const vorn_error error = vorn_encode_threaded(
                 carrier.data(), carrier.size(), hidden[0].empty() ? nullptr : hidden[0].data(), hidden[0].size(),
                 hidden[1].empty() ? nullptr : hidden[1].data(), hidden[1].size(), request.build, work.data(),
-                work.size(), &refused);
+                work.size(), &refused, threads_for(request.threads));
             // Every hidden picture was framed to match the carrier, so a refusal here is a fault.
             const std::string& failed = refused == 1 || refused == 2 ? names[refused - 1] : name;
             if (error != VORN_OK) raise_fault(fault::input, failed + ": " + vorn_strerror(error));

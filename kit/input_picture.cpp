@@ -38,7 +38,7 @@ bool is_vorn_format(const std::vector<uint8_t>& file)
 }
 
 input_picture picture_from_file(std::vector<uint8_t> file, const std::string& path, picture_role role,
-                                const read_limits& limits)
+                                const read_limits& limits, unsigned threads)
 {
     input_picture picture;
     picture.path = path;
@@ -52,7 +52,7 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
             picture.pixels = read_bmp(file, path, limits, pixel_layout::coder_image);
         }
     } else if (starts_with(file, png_magic, 8)) {
-        picture.pixels = read_png(file, path, limits, pixel_layout::coder_image);
+        picture.pixels = read_png(file, path, limits, pixel_layout::coder_image, threads);
     } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             raise_fault(kit::fault::input,

@@ -9,6 +9,7 @@
 #include "keyed_steps.h"
 #include "kit.h"
 #include "picture_memory.h"
+#include "side_by_side.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ status normalise_password(const std::string& typed, std::string& password)
 }
 
 status open_keyed(const bytes& coded, const std::string& name, const std::string& typed, bool raw,
-                  vorn_layout& layout, bytes (&pictures)[2], const progress& report)
+                  vorn_layout& layout, bytes (&pictures)[2], const progress& report, int threads)
 {
     return guarded(name, [&] {
         if (report) report("deriving the key from the password", -1);
@@ -79,7 +80,8 @@ status open_keyed(const bytes& coded, const std::string& name, const std::string
                                                    work.data(), work.size());
         wipe(password);
         if (error != VORN_OK) keyed_fault(name, error);
-        if (!raw) work = engine_work(vorn_reconstruct_work_size, coded);
+        const unsigned parts = threads_for(threads);
+        if (!raw) work = reconstruct_work(coded, parts);
         for (int which = 1; which <= 2; ++which) {
             if (!vorn_layout_holds(layout, which)) {
                 opened[which - 1] = bytes();
@@ -87,8 +89,8 @@ status open_keyed(const bytes& coded, const std::string& name, const std::string
             }
             if (raw) continue;
             if (report) report("reconstructing hidden picture " + std::to_string(which), -1);
-            const vorn_error rebuilt = vorn_keyed_reconstruct(opened[which - 1].data(), coded.size(), layout, which,
-                                                              work.data(), work.size());
+            const vorn_error rebuilt = vorn_keyed_reconstruct_threaded(opened[which - 1].data(), coded.size(), layout,
+                                                                       which, work.data(), work.size(), parts);
             if (rebuilt != VORN_OK) keyed_fault(name, rebuilt);
         }
         pictures[0] = std::move(opened[0]);

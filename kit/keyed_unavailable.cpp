@@ -32,7 +32,7 @@ void wipe(std::string& secret)
 status normalise_password(const std::string&, std::string&) { return {fault::usage, unavailable}; }
 
 status open_keyed(const bytes&, const std::string&, const std::string&, bool, vorn_layout&, bytes (&)[2],
-                  const progress&)
+                  const progress&, int)
 {
     return {fault::usage, unavailable};
 }

@@ -73,14 +73,21 @@ status format_for(const std::string& path, output_format& format, bool for_viewi
 // A picture's size as the kit's texts write it, such as "512x341".
 std::string size_text(uint64_t width, uint64_t height);
 
+// ---- Threads -----------------------------------------------------------------------------------
+
+// The calls that take `threads` (and the requests with a `threads` field) work on at most that
+// many threads at once, the calling one among them: 0, the default, is the cores this machine
+// has. Their results are the same bytes for any number.
+
 // ---- Reading -----------------------------------------------------------------------------------
 
 // Reads a file's bytes as the kit reads every picture: a BMP the engine accepts as it stands,
 // byte for byte; any other BMP, PNG or JPEG decoded to 8-bit R G B (transparency left out, no
 // colour management, a JPEG turned upright as its orientation says). `role` coded refuses JPEG,
-// whose compression changes the low bits. `name` begins the texts.
+// whose compression changes the low bits. `name` begins the texts. A PNG that vorn wrote is
+// inflated in pieces on `threads` threads.
 status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
-                    input_picture& picture, const progress& report = {});
+                    input_picture& picture, const progress& report = {}, int threads = 0);
 
 // The picture's coder file image (the file itself when the engine takes it as it stands, else
 // the BMP an image converter writes for its pixels), taking the picture.
@@ -96,9 +103,10 @@ std::string reading_note(const input_picture& picture);
 enum class picture_kind { coded, decoded, reconstructed };
 
 // The file of `image` (a coder file image the engine accepts) in `format`: the image itself for
-// BMP, its pixels for PNG. `image` is taken; `name` names the output in a fault.
+// BMP, its pixels for PNG, compressed in pieces on `threads` threads. `image` is taken; `name`
+// names the output in a fault.
 status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file,
-               const progress& report = {});
+               const progress& report = {}, int threads = 0);
 
 // ---- Hiding ------------------------------------------------------------------------------------
 
@@ -125,6 +133,7 @@ struct hide_request {
     // The password as UTF-8 (normalised to NFC here); null: not keyed. Wiped by the caller.
     const std::string* password = nullptr;
     progress report;
+    int threads = 0;  // the threads to dither on (see Threads)
 };
 
 struct hide_result {
@@ -163,6 +172,7 @@ struct decode_request {
     std::optional<vorn_build> build;  // the build that wrote it; found from the picture when not given
     std::optional<content> holds;     // what it holds; found from the picture when not given
     bool keyed = false;               // a password will be given (the layout is then the tag's)
+    int threads = 0;                  // the threads to take the pictures out on (see Threads)
     // How this front end takes out a given layout, its options (such as "--hidden 2 --build
     // vornhold") following it: "vorn decode two.png". A refusal that names the layouts a picture
     // may hold gives the options for each after it; empty: the options alone.
@@ -186,15 +196,17 @@ struct decode_plan {
 status plan_decode(const bytes& coded, const std::string& name, const decode_request& request, decode_plan& plan);
 
 // Hidden picture `which` of `coded` in `layout`: its stored levels at full range (`raw`) or the
-// picture they stand for, the dither's grain filtered out. `picture` receives a coder file image.
+// picture they stand for, the dither's grain filtered out (on `threads` threads). `picture`
+// receives a coder file image.
 status take_out(const bytes& coded, const std::string& name, vorn_layout layout, int which, bool raw,
-                bytes& picture, const progress& report = {});
+                bytes& picture, const progress& report = {}, int threads = 0);
 
 // Opens a keyed picture with the password (UTF-8, normalised here): *layout names what its tag
 // verified, and pictures[0] and [1] hold hidden pictures 1 and 2 (empty where the layout holds
-// none), reconstructed unless `raw`. A wrong password or a changed picture is an input fault.
+// none), reconstructed unless `raw` (on `threads` threads). A wrong password or a changed picture
+// is an input fault.
 status open_keyed(const bytes& coded, const std::string& name, const std::string& password, bool raw,
-                  vorn_layout& layout, bytes (&pictures)[2], const progress& report = {});
+                  vorn_layout& layout, bytes (&pictures)[2], const progress& report = {}, int threads = 0);
 
 struct decode_result {
     vorn_layout layout = VORN_LAYOUT_NONE;  // what was taken out (classic, keyed)
@@ -210,9 +222,10 @@ struct decode_result {
 // classic form as the decode decision says (a picture the password does not open and whose low
 // bits do not look keyed is taken out as a classic one, noted, since it needed no password). A
 // compact picture's pictures come back at their own sizes as stored (`raw` changes nothing); one
-// that was changed after it was coded is an input fault, with nothing taken out. The pictures are taken out
-// side by side where the machine has the cores, each as take_out() gives it; `coded` is let go
-// as soon as no step needs it.
+// that was changed after it was coded is an input fault, with nothing taken out. The pictures are
+// taken out as take_out() gives them on request.threads threads: raw ones side by side,
+// reconstructed ones one after the other, each shared out over the threads; `coded` is let go as
+// soon as no step needs it.
 status decode(bytes&& coded, const std::string& name, const decode_request& request, const std::string* password,
               bool raw, decode_result& result, const progress& report = {});
 

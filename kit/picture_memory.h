@@ -47,6 +47,18 @@ inline std::vector<uint8_t> large_buffer(size_t length)
     return bytes;
 }
 
+// The work memory vorn_reconstruct_threaded() and vorn_keyed_reconstruct_threaded() need on
+// `image`, an accepted file image, for `threads` threads. Throws std::bad_alloc as engine_work().
+inline std::vector<uint8_t> reconstruct_work(const std::vector<uint8_t>& image, unsigned threads)
+{
+    vorn_geometry geometry;
+    size_t size = 0;
+    if (vorn_check_carrier(image.data(), image.size(), &geometry) != VORN_OK ||
+        vorn_reconstruct_threaded_work_size(&geometry, threads, &size) != VORN_OK)
+        throw std::bad_alloc();
+    return large_buffer(size);
+}
+
 // The work memory an engine call needs on `image`, a file image the engine has already accepted,
 // as `size_of` (vorn_reconstruct_work_size(), vorn_keyed_work_size()...) gives it. A size that
 // cannot be had throws std::bad_alloc, as the allocation would.

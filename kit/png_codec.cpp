@@ -8,6 +8,7 @@
 #include <new>
 
 #include "fault.h"
+#include "png_pieces.h"
 #include "vorn.h"
 
 namespace {
@@ -95,7 +96,7 @@ int decode_wide_rows(spng_ctx* context, const spng_ihdr& header, const pixel_row
 }  // namespace
 
 rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, const read_limits& limits,
-                     pixel_layout layout)
+                     pixel_layout layout, unsigned threads)
 {
     context_ptr context(spng_ctx_new(0));
     if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to decode it");
@@ -118,6 +119,10 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path, 
                             header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                             spng_get_trns(context.get(), &transparency) == 0;
     const pixel_rows rows = rows_of(picture);
+    // A file vorn wrote in pieces is read in pieces side by side where there are threads to share.
+    const bool in_pieces = threads > 1 && header.bit_depth == 8 && header.color_type == SPNG_COLOR_TYPE_TRUECOLOR &&
+                           header.interlace_method == SPNG_INTERLACE_NONE;
+    if (in_pieces && read_png_in_pieces(file, header.width, header.height, rows, threads)) return picture;
     error = header.bit_depth == 16 ? decode_wide_rows(context.get(), header, rows)
                                    : decode_rows(context.get(), header, rows);
     if (error) refuse(path, error);
@@ -172,9 +177,11 @@ const png_settings decoded_png_settings{1, Z_DEFAULT_STRATEGY, SPNG_FILTER_CHOIC
 // 35,750,066 and 27,095,487 bytes at level 1 without filters; read back in about the same time.
 const png_settings reconstructed_png_settings{1, Z_HUFFMAN_ONLY, SPNG_FILTER_CHOICE_UP};
 
-std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
-                               const std::string& path, const png_settings& settings,
-                               const std::function<void(double)>& rows_done)
+namespace {
+
+std::vector<uint8_t> write_png_with_libspng(uint32_t width, uint32_t height, const png_row_maker& make_row,
+                                            const std::string& path, const png_settings& settings,
+                                            const std::function<void(double)>& rows_done)
 {
     context_ptr context(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!context) raise_fault(kit::fault::memory, path + ": not enough memory to encode it");
@@ -216,6 +223,20 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
     return std::move(sink.bytes);
 }
 
+}  // namespace
+
+std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
+                               const std::string& path, const png_settings& settings,
+                               const std::function<void(double)>& rows_done, unsigned threads)
+{
+    // One filter for every row is written in pieces, side by side; libspng writes the rest
+    // (choosing filters row by row, for vorn_png_settings to weigh), and refuses what is no PNG.
+    const bool one_filter = settings.filters == SPNG_FILTER_CHOICE_NONE || settings.filters == SPNG_FILTER_CHOICE_UP;
+    if (one_filter && width > 0 && height > 0 && png_pieces_fit(width))
+        return write_png_in_pieces(width, height, make_row, path, settings, threads, rows_done);
+    return write_png_with_libspng(width, height, make_row, path, settings, rows_done);
+}
+
 std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path)
 {
     const size_t row_bytes = size_t(picture.width) * 3;
@@ -226,7 +247,8 @@ std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& pa
 }
 
 std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, const std::string& path,
-                                        const png_settings& settings, const std::function<void(double)>& rows_done)
+                                        const png_settings& settings, const std::function<void(double)>& rows_done,
+                                        unsigned threads)
 {
     vorn_geometry frame;
     if (vorn_check_carrier(image, length, &frame) != VORN_OK)
@@ -243,5 +265,5 @@ std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, con
             }
             return static_cast<const uint8_t*>(row);
         },
-        path, settings, rows_done);
+        path, settings, rows_done, threads);
 }

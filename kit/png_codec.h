@@ -11,10 +11,13 @@
 
 // Decodes `file` into `layout`, a row at a time. Transparency (an alpha channel or a tRNS chunk)
 // is left out and `alpha_dropped` set; 16-bit samples are rounded to the nearest 8-bit value.
-// Gamma and colour chunks are ignored: the samples are taken as they stand. Fails with
-// kit::fault::input, kit::fault::memory when libspng runs out of memory.
+// Gamma and colour chunks are ignored: the samples are taken as they stand. A file vorn wrote in
+// pieces is decoded a piece at a time on up to `threads` threads (png_pieces.h); the pixels are
+// the same for any number. Fails with kit::fault::input, kit::fault::memory when libspng runs out
+// of memory.
 rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
-                     const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb);
+                     const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb,
+                     unsigned threads = 1);
 
 // How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
 // (SPNG_FILTER_CHOICE_* bits).
@@ -32,16 +35,19 @@ extern const png_settings decoded_png_settings;
 extern const png_settings reconstructed_png_settings;
 
 // Makes row `y` of a picture (0 is the top) as width * 3 bytes R G B: into `row`, or anywhere
-// else they already stand, returning where.
+// else they already stand, returning where. It may be called from several threads at once, each
+// with a `row` of its own, and for rows in any order.
 using png_row_maker = std::function<const uint8_t*(uint32_t y, uint8_t* row)>;
 
 // The PNG file of a width x height picture whose rows `make_row` makes one at a time, so that
 // the picture need never be held whole. Fails with kit::fault::output naming `path` when libspng
 // refuses, kit::fault::memory when memory runs out.
-// `rows_done` (when given) hears the share of rows written now and then.
+// `rows_done` (when given) hears the share of rows written now and then, from one thread at a
+// time. Pictures filtered alike on every row (SPNG_FILTER_CHOICE_NONE or _UP) are compressed in
+// pieces on up to `threads` threads (png_pieces.h); the file is the same for any number.
 std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_maker& make_row,
                                const std::string& path, const png_settings& settings,
-                               const std::function<void(double)>& rows_done = {});
+                               const std::function<void(double)>& rows_done = {}, unsigned threads = 1);
 
 // The PNG file of `picture`, in the rgb layout, as above, with decoded_png_settings.
 std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path);
@@ -50,4 +56,4 @@ std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& pa
 // rows as they stand, as above.
 std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, const std::string& path,
                                         const png_settings& settings,
-                                        const std::function<void(double)>& rows_done = {});
+                                        const std::function<void(double)>& rows_done = {}, unsigned threads = 1);

@@ -3,14 +3,15 @@
 #include "kit.h"
 #include "jpeg_writer.h"
 #include "png_codec.h"
+#include "side_by_side.h"
 
 namespace kit {
 
 status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
-                    input_picture& picture, const progress& report)
+                    input_picture& picture, const progress& report, int threads)
 {
     if (report) report("decoding " + name, -1);
-    return guarded(name, [&] { picture = picture_from_file(std::move(file), name, role, limits); });
+    return guarded(name, [&] { picture = picture_from_file(std::move(file), name, role, limits, threads_for(threads)); });
 }
 
 status image_of(input_picture&& picture, bytes& image)
@@ -29,7 +30,7 @@ std::string reading_note(const input_picture& picture)
 }
 
 status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file,
-               const progress& report)
+               const progress& report, int threads)
 {
     return guarded(name, [&] {
         if (format == output_format::bmp) {
@@ -47,7 +48,7 @@ status file_of(bytes&& image, output_format format, picture_kind kind, const std
         const std::string step = "compressing " + name;
         if (report) report(step, 0);
         file = write_png_of_image(image.data(), image.size(), name, settings,
-                                  [&](double done) { if (report) report(step, done); });
+                                  [&](double done) { if (report) report(step, done); }, threads_for(threads));
         image = bytes();  // its memory is needed no more
     });
 }

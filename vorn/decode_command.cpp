@@ -33,7 +33,7 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
 {
     const int64_t start = steady_ms();
     progress_line progress(err, !given.quiet && stderr_is_terminal(), start);
-    input_picture input = load_picture(given.input, picture_role::coded, given.limits, progress);
+    input_picture input = load_picture(given.input, picture_role::coded, given.limits, progress, given.threads);
     kit::bytes coded;
     check(kit::image_of(std::move(input), coded));
 
@@ -41,6 +41,7 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
     request.build = given.build;
     request.holds = given.content;
     request.keyed = wants_password(given);
+    request.threads = given.threads;
     request.command = "vorn decode " + typed(given.input) + (given.output.empty() ? "" : " -o " + typed(given.output));
     request.limits = given.limits;
     kit::decode_plan plan;
@@ -72,7 +73,7 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
         std::error_code ignored;
         std::filesystem::create_directories(given.output, ignored);
     }
-    // Each picture is turned into its PNG and written on its own thread, letting go of it.
+    // Each picture in turn is compressed into its PNG on every thread and written, letting go of it.
     std::vector<std::function<void()>> jobs;
     for (int which = 1; which <= 2; ++which)
         if (!result.pictures[which - 1].empty())
@@ -81,13 +82,13 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
                 kit::bytes file;
                 check(kit::file_of(std::move(result.pictures[which - 1]), kit::output_format::png,
                                    given.raw ? kit::picture_kind::decoded : kit::picture_kind::reconstructed, path,
-                                   file, progress.reporter()));
+                                   file, progress.reporter(), given.threads));
                 progress.step("writing " + path);
                 write_output(path, file, given.force, out);
             });
         else
             paths[which - 1].clear();
-    run_side_by_side(jobs);
+    run_side_by_side(jobs, 1);
     const bool shown = progress.finish();
     const std::string what = result.compact ? std::string("compact") + (result.keyed ? ", keyed" : "")
                              : result.keyed ? "keyed"

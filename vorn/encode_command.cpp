@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <exception>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -49,12 +52,34 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     std::string password;
     if (keyed) password = password_for(given, true, std::cin);
 
-    // The pictures are read and decoded side by side.
+    // The pictures are read and decoded side by side, the threads shared among them, the largest
+    // file first where they are fewer than the pictures, so that the last to begin is a small one.
+    const unsigned threads = threads_for(given.threads);
+    const int each = int(std::max<size_t>(1, threads / inputs.size()));
+    std::vector<size_t> order(inputs.size());
+    std::vector<uintmax_t> sizes(inputs.size(), 0);
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        std::error_code unknown;  // standard input, or a file that reading will say more about
+        order[i] = i;
+        if (inputs[i] != "-") sizes[i] = std::filesystem::file_size(inputs[i], unknown);
+        if (unknown) sizes[i] = 0;
+    }
+    std::stable_sort(order.begin(), order.end(), [&sizes](size_t a, size_t b) { return sizes[a] > sizes[b]; });
     std::vector<input_picture> loaded(inputs.size());
+    std::vector<std::exception_ptr> failed(inputs.size());
     std::vector<std::function<void()>> jobs;
-    for (size_t i = 0; i < inputs.size(); ++i)
-        jobs.push_back([&, i] { loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress); });
-    run_side_by_side(jobs);
+    for (const size_t i : order)
+        jobs.push_back([&, i] {
+            try {
+                loaded[i] = load_picture(inputs[i], picture_role::source, given.limits, progress, each);
+            } catch (...) {
+                failed[i] = std::current_exception();
+            }
+        });
+    run_side_by_side(jobs, threads);
+    // A picture that cannot be read is told of in the inputs' order, whichever was read first.
+    for (const std::exception_ptr& failure : failed)
+        if (failure) std::rethrow_exception(failure);
 
     kit::hide_request request;
     request.form = form;
@@ -63,6 +88,7 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     request.fit = given.fit;
     request.password = keyed ? &password : nullptr;
     request.report = progress.reporter();
+    request.threads = given.threads;
     input_picture* hidden1 = given.hidden1.empty() ? nullptr : &loaded[1];
     input_picture* hidden2 = given.hidden2.empty() ? nullptr : &loaded[given.hidden1.empty() ? 1 : 2];
     kit::hide_result result;
@@ -74,7 +100,7 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
 
     kit::bytes file;
     check(kit::file_of(std::move(result.coded), format, kit::picture_kind::coded, given.output, file,
-                       progress.reporter()));
+                       progress.reporter(), given.threads));
     progress.step("writing " + given.output);
     write_output(given.output, file, given.force, out);
     const bool shown = progress.finish();

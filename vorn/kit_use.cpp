@@ -16,11 +16,11 @@ void check(const kit::status& status)
 }
 
 input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits,
-                           progress_line& progress)
+                           progress_line& progress, int threads)
 {
     progress.step("reading " + path);
     input_picture picture;
-    check(kit::read_picture(read_whole_file(path), path, role, limits, picture, progress.reporter()));
+    check(kit::read_picture(read_whole_file(path), path, role, limits, picture, progress.reporter(), threads));
     return picture;
 }
 

@@ -13,9 +13,9 @@
 // Ends the command with the status's text and the exit code of its kind, unless it is ok.
 void check(const kit::status& status);
 
-// The picture at `path`, read as the kit reads pictures.
+// The picture at `path`, read as the kit reads pictures (on `threads` threads, as kit.h says).
 input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits,
-                           progress_line& progress);
+                           progress_line& progress, int threads = 0);
 
 // Each text as one "vorn: " line on `err`.
 void say(std::ostream& err, const std::vector<std::string>& lines);

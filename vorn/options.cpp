@@ -21,6 +21,7 @@ const char program_help[] =
     "  -f, --force            replace an output that exists\n"
     "  -q, --quiet            show no progress on the terminal\n"
     "  -v, --verbose          report what was done and the time taken\n"
+    "  --threads N            work on at most N threads (default: the cores available)\n"
     "  -h, --help             show this help\n"
     "  -V, --version          show the version\n"
     "\n"
@@ -57,6 +58,7 @@ const char encode_help[] =
     "  -f, --force            replace OUT if it exists\n"
     "  -q, --quiet            show no progress on the terminal\n"
     "  -v, --verbose          report what was stored and the time taken\n"
+    "  --threads N            work on at most N threads (default: the cores available)\n"
     "  -h, --help             show this help\n"
     "\n"
     "Example:\n"
@@ -79,6 +81,7 @@ const char decode_help[] =
     "  -f, --force            replace hidden-N.png if it exists\n"
     "  -q, --quiet            show no progress on the terminal\n"
     "  -v, --verbose          report what was written and the time taken\n"
+    "  --threads N            work on at most N threads (default: the cores available)\n"
     "  -h, --help             show this help\n"
     "\n"
     "Examples:\n"
@@ -94,6 +97,7 @@ const char reveal_help[] =
     "  -f, --force            replace OUT if it exists\n"
     "  -q, --quiet            show no progress on the terminal\n"
     "  -v, --verbose          report the time taken\n"
+    "  --threads N            work on at most N threads (default: the cores available)\n"
     "  -h, --help             show this help\n"
     "\n"
     "Example:\n"
@@ -153,6 +157,25 @@ uint64_t parse_megapixels(command_name command, std::string_view value)
     return megapixels;
 }
 
+// The most --threads takes: far more than any machine's cores, few enough to start.
+constexpr int most_threads = 256;
+
+int parse_threads(command_name command, std::string_view value)
+{
+    int threads = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9' || threads > most_threads) {
+            threads = 0;
+            break;
+        }
+        threads = threads * 10 + (c - '0');
+    }
+    if (threads < 1 || threads > most_threads)
+        usage_error(command, "--threads takes a whole number from 1 to " + std::to_string(most_threads) + ", not '" +
+                                 std::string(value) + "'");
+    return threads;
+}
+
 unsigned parse_carrier_bits(std::string_view value)
 {
     if (value.size() == 1 && value[0] >= '1' && value[0] <= '4') return unsigned(value[0] - '0');
@@ -163,7 +186,7 @@ bool takes_value(std::string_view name)
 {
     return name == "--hidden1" || name == "--hidden2" || name == "--output" || name == "-o" ||
            name == "--build" || name == "--hidden" || name == "--max-megapixels" || name == "--fit" ||
-           name == "--password-file" || name == "--carrier-bits";
+           name == "--password-file" || name == "--carrier-bits" || name == "--threads";
 }
 
 // Whether the option belongs to the command.
@@ -191,6 +214,7 @@ void apply(options& parsed, std::string_view name, const std::string& value)
     } else if (name == "--carrier-bits") parsed.carrier_bits = parse_carrier_bits(value);
     else if (name == "--password-file") parsed.password_file = value;
     else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
+    else if (name == "--threads") parsed.threads = parse_threads(command, value);
 }
 
 void check_complete(const options& parsed)

@@ -31,6 +31,7 @@ struct options {
     bool force = false;
     bool verbose = false;
     bool quiet = false;  // no progress on the terminal
+    int threads = 0;     // --threads: at most this many at once; 0, the cores available
 };
 
 // Fails with exit_class::usage and a message that says what is wrong and where help is.

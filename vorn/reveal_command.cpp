@@ -15,13 +15,14 @@ void run_reveal(const options& given, std::ostream& out, std::ostream& err)
     check(kit::format_for(given.output, format, true));
     check_output(given.output, {given.input}, given.force);
 
-    input_picture input = load_picture(given.input, picture_role::coded, given.limits, progress);
+    input_picture input = load_picture(given.input, picture_role::coded, given.limits, progress, given.threads);
     kit::bytes image;
     check(kit::image_of(std::move(input), image));
     check(kit::reveal(image, given.input));
 
     kit::bytes file;
-    check(kit::file_of(std::move(image), format, kit::picture_kind::decoded, given.output, file, progress.reporter()));
+    check(kit::file_of(std::move(image), format, kit::picture_kind::decoded, given.output, file, progress.reporter(),
+                       given.threads));
     progress.step("writing " + given.output);
     write_output(given.output, file, given.force, out);
     if (progress.finish() || given.verbose)

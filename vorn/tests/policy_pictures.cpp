@@ -171,6 +171,7 @@ std::vector<uint8_t> png_of_samples(const std::vector<uint8_t>& samples, uint32_
     spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
     spng_ihdr header{w, h, depth, color_type, 0, 0, uint8_t(extra.interlaced)};
     spng_set_ihdr(context, &header);
+    if (extra.filters >= 0) spng_set_option(context, SPNG_FILTER_CHOICE, extra.filters);
     if (extra.gama) spng_set_gama(context, 1.0);
     if (extra.iccp) {
         // A profile that claims to be one; the policy uses the stored values whatever it says.

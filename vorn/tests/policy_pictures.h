@@ -15,6 +15,7 @@ struct png_extra {
     bool iccp = false;
     const std::vector<uint8_t>* palette = nullptr;  // R G B entries
     bool interlaced = false;
+    int filters = -1;  // libspng's choice of row filters (SPNG_FILTER_CHOICE_*); -1: its default
 };
 
 // The PNG of raw samples (rows top first, in the colour type and depth given), written by libspng:

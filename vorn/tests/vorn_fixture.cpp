@@ -69,6 +69,11 @@ bytes png_pixels(const bytes& png)
 
 bytes png_of(const bytes& bmp, int color_type, int depth)
 {
+    return png_of(bmp, color_type, depth, -1, false);
+}
+
+bytes png_of(const bytes& bmp, int color_type, int depth, int filters, bool interlaced)
+{
     const vorn_geometry g = geometry_of(bmp);
     const bytes rgb = rgb_of(bmp);
     const int channels = color_type == 2 ? 3 : color_type == 6 ? 4 : 1;
@@ -79,7 +84,10 @@ bytes png_of(const bytes& bmp, int color_type, int depth)
             const uint8_t value = channels == 1 ? rgb[pixel * 3 + 1] : c == 3 ? 128 : rgb[pixel * 3 + c];
             for (int b = 0; b < sample_bytes; ++b) raw.push_back(value);  // v * 257 when 16-bit
         }
-    return png_of_samples(raw, g.width, g.height, uint8_t(color_type), uint8_t(depth));
+    png_extra extra;
+    extra.filters = filters;
+    extra.interlaced = interlaced;
+    return png_of_samples(raw, g.width, g.height, uint8_t(color_type), uint8_t(depth), extra);
 }
 
 bytes jpeg_of(const bytes& bmp)

@@ -33,6 +33,8 @@ bytes png_pixels(const bytes& png);
 // 0 grey from the green channel) and depth (8 or 16, samples v * 257), a JPEG, and BMPs with 32
 // bits, top-down rows, or a 124-byte header.
 bytes png_of(const bytes& bmp, int color_type, int depth);
+// The same with libspng's choice of row filters `filters` (SPNG_FILTER_CHOICE_*), interlaced or not.
+bytes png_of(const bytes& bmp, int color_type, int depth, int filters, bool interlaced);
 bytes jpeg_of(const bytes& bmp);
 // A PNG whose header declares width x height RGB pixels and whose data holds only a few bytes;
 // an ancillary chunk of zeros before the data makes it `length` bytes long when it is larger.
