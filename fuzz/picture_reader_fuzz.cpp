@@ -23,8 +23,8 @@ volatile uint8_t sink;
 
 // PNG files are read on two threads, so that a file claiming to be written in pieces reaches the
 // piece reader.
-rgb_picture read_png_on_two_threads(const std::vector<uint8_t>& file, const std::string& path,
-                                    const read_limits& limits, pixel_layout layout)
+[[maybe_unused]] rgb_picture read_png_on_two_threads(const std::vector<uint8_t>& file, const std::string& path,
+                                                     const read_limits& limits, pixel_layout layout)
 {
     return read_png(file, path, limits, layout, 2);
 }

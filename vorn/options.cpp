@@ -141,17 +141,21 @@ vorn_fit parse_fit(std::string_view value)
 // The most --max-megapixels takes: more than any picture whose BMP stays below 4 GiB.
 constexpr uint64_t most_megapixels = 4096;
 
+// A whole number from 1 to `most` written in decimal digits; 0 for anything else.
+uint64_t bounded_number(std::string_view value, uint64_t most)
+{
+    uint64_t number = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9' || number > most) return 0;
+        number = number * 10 + uint64_t(c - '0');
+    }
+    return number <= most ? number : 0;
+}
+
 uint64_t parse_megapixels(command_name command, std::string_view value)
 {
-    uint64_t megapixels = 0;
-    for (const char c : value) {
-        if (c < '0' || c > '9' || megapixels > most_megapixels) {
-            megapixels = 0;
-            break;
-        }
-        megapixels = megapixels * 10 + uint64_t(c - '0');
-    }
-    if (megapixels == 0 || megapixels > most_megapixels)
+    const uint64_t megapixels = bounded_number(value, most_megapixels);
+    if (megapixels == 0)
         usage_error(command, "--max-megapixels takes a whole number from 1 to " + std::to_string(most_megapixels) +
                                  ", not '" + std::string(value) + "'");
     return megapixels;
@@ -162,15 +166,8 @@ constexpr int most_threads = 256;
 
 int parse_threads(command_name command, std::string_view value)
 {
-    int threads = 0;
-    for (const char c : value) {
-        if (c < '0' || c > '9' || threads > most_threads) {
-            threads = 0;
-            break;
-        }
-        threads = threads * 10 + (c - '0');
-    }
-    if (threads < 1 || threads > most_threads)
+    const int threads = int(bounded_number(value, most_threads));
+    if (threads == 0)
         usage_error(command, "--threads takes a whole number from 1 to " + std::to_string(most_threads) + ", not '" +
                                  std::string(value) + "'");
     return threads;

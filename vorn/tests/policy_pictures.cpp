@@ -108,14 +108,11 @@ bytes taken_out_png(const bytes& coded_bmp)
     return png;
 }
 
-// The carrier keyed with the password "tea" and hidden picture 1.
-bytes keyed_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp)
+// The carrier with hidden picture 1 hidden as `request` asks.
+bytes hidden_bmp_of(const bytes& carrier_bmp, const bytes& hidden_bmp, const kit::hide_request& request)
 {
     input_picture carrier, hidden;
     const read_limits limits;
-    const std::string password = "tea";
-    kit::hide_request request;
-    request.password = &password;
     kit::hide_result result;
     if (!kit::read_picture(carrier_bmp, "carrier", picture_role::source, limits, carrier).ok() ||
         !kit::read_picture(hidden_bmp, "hidden", picture_role::source, limits, hidden).ok() ||
@@ -124,20 +121,22 @@ bytes keyed_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp)
     return result.coded;
 }
 
+// The carrier keyed with the password "tea" and hidden picture 1.
+bytes keyed_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp)
+{
+    const std::string password = "tea";
+    kit::hide_request request;
+    request.password = &password;
+    return hidden_bmp_of(carrier_bmp, hidden_bmp, request);
+}
+
 // The carrier with hidden picture 1 in the compact form, keyed with `password` unless it is null.
 bytes compact_bmp(const bytes& carrier_bmp, const bytes& hidden_bmp, const std::string* password)
 {
-    input_picture carrier, hidden;
-    const read_limits limits;
     kit::hide_request request;
     request.form = kit::hiding_form::compact;
     request.password = password;
-    kit::hide_result result;
-    if (!kit::read_picture(carrier_bmp, "carrier", picture_role::source, limits, carrier).ok() ||
-        !kit::read_picture(hidden_bmp, "hidden", picture_role::source, limits, hidden).ok() ||
-        !kit::hide(std::move(carrier), &hidden, nullptr, request, result).ok())
-        std::abort();
-    return result.coded;
+    return hidden_bmp_of(carrier_bmp, hidden_bmp, request);
 }
 
 // A picture as the PNG decoding writes it: what a compact picture that stored it losslessly
