@@ -287,6 +287,8 @@ def main():
     parser.add_argument("--sizes", default="1920x1080,4096")
     parser.add_argument("--peer", action="store_true")
     arguments = parser.parse_args()
+    # Each table shows as it is finished, also when the output goes to a file.
+    sys.stdout.reconfigure(line_buffering=True)
     vorn = str(Path(arguments.vorn).resolve())
 
     print(f"vorn in its forms; {os.cpu_count()} cores; at the start: {load()}")
