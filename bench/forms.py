@@ -1,7 +1,7 @@
 """Times the real `vorn` program in its forms on the benchmark's photographs, as a user runs it:
 `vorn encode` of a carrier with two hidden pictures of its size in the classic form
-(`--classic`), the compact form without a password and the compact form with one
-(`--password-file`), then `vorn decode` of each result. Each case is a child process: its wall
+(`--classic`), the keyed form (`--classic` with `--password-file`), the compact form without a
+password and the compact form with one (`--password-file`), then `vorn decode` of each result. Each case is a child process: its wall
 time, CPU time (user and system) and peak resident memory (through GNU time), the table giving
 the median of RUNS runs.
 
@@ -137,10 +137,11 @@ def forms_table(vorn, folder, width, height, runs, scratch):
     password = scratch / "password.txt"
     password.write_text(PASSWORD)
     stderr = scratch / "stderr.txt"
+    with_password = ["--password-file", str(password)]
     forms = [("classic", ["--classic"], []),
+             ("keyed", ["--classic"] + with_password, with_password),
              ("compact", [], []),
-             ("compact, password", ["--password-file", str(password)],
-              ["--password-file", str(password)])]
+             ("compact, password", with_password, with_password)]
     rows, encode_ms, notes = [], {}, []
     for name, encode_options, decode_options in forms:
         coded = scratch / f"{name.replace(', ', '-')}.png"
@@ -163,7 +164,7 @@ def forms_table(vorn, folder, width, height, runs, scratch):
     print(f"|---|---|---|---|---|")
     for case, wall, cpu, peak, size in rows:
         print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
-    for name in ("compact", "compact, password"):
+    for name in ("keyed", "compact", "compact, password"):
         print(f"encode {name} / encode classic: {encode_ms[name] / encode_ms['classic']:.2f}x")
     if notes:
         print("what vorn chose:")
