@@ -1,9 +1,9 @@
 """Times the real `vorn` program in its forms on the benchmark's photographs, as a user runs it:
 `vorn encode` of a carrier with two hidden pictures of its size in the classic form
 (`--classic`), the keyed form (`--classic` with `--password-file`), the compact form without a
-password and the compact form with one (`--password-file`), then `vorn decode` of each result. Each case is a child process: its wall
-time, CPU time (user and system) and peak resident memory (through GNU time), the table giving
-the median of RUNS runs.
+password and the compact form with one (`--password-file`), then `vorn decode` of each result.
+Each case is a child process: its wall time, CPU time (user and system) and peak resident memory
+(through GNU time), the table giving the median of RUNS runs.
 
 With --peer it adds, at 1920x1080 only and once, steghide embedding hidden picture 1 as the
 largest-quality JPEG that fits its capacity into the carrier as a 24-bit BMP with a passphrase,
@@ -133,7 +133,8 @@ def last_lines(path):
 
 
 def forms_table(vorn, folder, width, height, runs, scratch):
-    carrier, hidden1, hidden2 = (folder / f"{name}.png" for name in ("Main", "Hidden 1", "Hidden 2"))
+    carrier, hidden1, hidden2 = (folder / f"{name}.png"
+                                 for name in ("Main", "Hidden 1", "Hidden 2"))
     password = scratch / "password.txt"
     password.write_text(PASSWORD)
     stderr = scratch / "stderr.txt"
@@ -160,8 +161,8 @@ def forms_table(vorn, folder, width, height, runs, scratch):
 
     print(f"\n{width}x{height}: carrier and two hidden pictures of its size, PNG in and out, "
           f"median of {runs} runs")
-    print(f"| case | time ms | CPU ms | peak MiB | output |")
-    print(f"|---|---|---|---|---|")
+    print("| case | time ms | CPU ms | peak MiB | output |")
+    print("|---|---|---|---|---|")
     for case, wall, cpu, peak, size in rows:
         print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
     for name in ("keyed", "compact", "compact, password"):
@@ -267,7 +268,8 @@ def peer_table(vorn, folder, scratch):
                      psnr(hidden1, decoded / "hidden-1.png")))
         clear([coded, decoded])
 
-    print("\nPeer, 1920x1080 carrier as 24-bit BMP, hidden picture 1 (PNG) of its size, one run each")
+    print("\nPeer, 1920x1080 carrier as 24-bit BMP, hidden picture 1 (PNG) of its size, "
+          "one run each")
     print("| tool, what is stored | hide: time ms, peak MiB | take out: time ms, peak MiB "
           "| carrier PSNR | hidden PSNR |")
     print("|---|---|---|---|---|")
