@@ -106,17 +106,27 @@ void add_pair(measures& m, const picture_view& view, uint32_t x0, uint32_t y0, u
     }
 }
 
-measures measure(const picture_view& view)
+// Calls add(x0, y0, x1, y1) for each pixel of a grid sampled evenly over the picture (every
+// pixel of a small one) and its right and lower neighbours.
+template <typename pair_adder>
+void for_each_sampled_pair(const vorn_geometry& g, const pair_adder& add)
 {
-    measures m;
-    const uint32_t width = view.g.width, height = view.g.height;
+    const uint32_t width = g.width, height = g.height;
     const uint32_t row_step = height > sampled_rows ? height / sampled_rows : 1;
     const uint32_t column_step = width > sampled_columns ? width / sampled_columns : 1;
     for (uint32_t y = 0; y < height; y += row_step)
         for (uint32_t x = 0; x < width; x += column_step) {
-            if (x + 1 < width) add_pair(m, view, x, y, x + 1, y);
-            if (y + 1 < height) add_pair(m, view, x, y, x, y + 1);
+            if (x + 1 < width) add(x, y, x + 1, y);
+            if (y + 1 < height) add(x, y, x, y + 1);
         }
+}
+
+measures measure(const picture_view& view)
+{
+    measures m;
+    for_each_sampled_pair(view.g, [&](uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+        add_pair(m, view, x0, y0, x1, y1);
+    });
     if (!view.scrambled)
         for (int bit = 0; bit < 4; ++bit) m.bits[1][bit] = m.bits[0][bit];
     return m;
@@ -427,14 +437,9 @@ vorn_error vorn_score_layouts(const uint8_t* coded, size_t length, vorn_layout_s
         view.raster = coded + view.g.offset_raster;
         view.scrambled = scrambles(view.g);
         score_tallies tallies;
-        const uint32_t width = view.g.width, height = view.g.height;
-        const uint32_t row_step = height > sampled_rows ? height / sampled_rows : 1;
-        const uint32_t column_step = width > sampled_columns ? width / sampled_columns : 1;
-        for (uint32_t y = 0; y < height; y += row_step)
-            for (uint32_t x = 0; x < width; x += column_step) {
-                if (x + 1 < width) add_score_pair(tallies, view, x, y, x + 1, y);
-                if (y + 1 < height) add_score_pair(tallies, view, x, y, x, y + 1);
-            }
+        for_each_sampled_pair(view.g, [&](uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+            add_score_pair(tallies, view, x0, y0, x1, y1);
+        });
         score(tallies, result);
     }
     *scores = result;

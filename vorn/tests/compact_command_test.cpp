@@ -74,13 +74,20 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
         {{"decode", "carrier.png", "--carrier-bits", "2"}, 2, "unknown option '--carrier-bits'", {}},
         {{"decode", "carrier.png", "--compact"}, 2, "unknown option '--compact'", {}},
     };
-    for (const row& r : before) {
-        SCOPED_TRACE(r.args[1] + " -> " + r.args.back());
-        const vorn_run run = run_vorn(r.args);
-        EXPECT_EQ(run.code, r.code) << run.err;
-        EXPECT_NE(run.err.find(r.err), std::string::npos) << run.err;
-        for (const char* path : r.written) EXPECT_TRUE(fs::exists(path)) << path;
-    }
+    // Each row's exit status and message, what it writes, and nothing written on a refusal.
+    const auto run_rows = [this](const auto& rows) {
+        for (const row& r : rows) {
+            SCOPED_TRACE(r.args[1] + " -> " + r.args.back());
+            const vorn_run run = run_vorn(r.args);
+            EXPECT_EQ(run.code, r.code) << run.err;
+            EXPECT_NE(run.err.find(r.err), std::string::npos) << run.err;
+            for (const char* path : r.written) EXPECT_TRUE(fs::exists(path)) << path;
+            if (r.code != 0) {
+                EXPECT_FALSE(fs::exists(r.args.back())) << "nothing is written on a refusal";
+            }
+        }
+    };
+    run_rows(before);
     flip_a_low_bit("one.png", "changed.png");
     bytes cut = read_bytes("two.bmp");
     cut.resize(cut.size() - 100);
@@ -99,16 +106,7 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
         {{"decode", "cut.bmp", "-o", "cut"}, 3, "cut.bmp: ", {}},
         {{"decode", "photo.png", "-o", "photo"}, 3, "photo.png: holds no hidden picture", {}},
     };
-    for (const row& r : after) {
-        SCOPED_TRACE(r.args[1] + " -> " + r.args.back());
-        const vorn_run run = run_vorn(r.args);
-        EXPECT_EQ(run.code, r.code) << run.err;
-        EXPECT_NE(run.err.find(r.err), std::string::npos) << run.err;
-        for (const char* path : r.written) EXPECT_TRUE(fs::exists(path)) << path;
-        if (r.code != 0) {
-            EXPECT_FALSE(fs::exists(r.args.back())) << "nothing is written on a refusal";
-        }
-    }
+    run_rows(after);
     // Lossless pictures come back bit for bit, each at its own size.
     EXPECT_EQ(png_pixels(read_bytes("one/hidden-1.png")), small);
     EXPECT_EQ(png_pixels(read_bytes("keyed/hidden-1.png")), small);
