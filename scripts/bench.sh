@@ -21,6 +21,7 @@ else
   word=${3:-}
 fi
 ensure_packages "${build_packages[@]}" python3-numpy python3-pil python3-skimage steghide time
+ensure_native_libspng
 cmake --preset default >/dev/null
 
 if [ -z "$forms_only" ]; then

@@ -10,6 +10,7 @@ build=build/programs
 folder=$build/demo
 
 ensure_packages "${program_packages[@]}"
+ensure_native_libspng
 cmake --preset programs
 cmake --build --preset programs
 

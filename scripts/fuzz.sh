@@ -13,6 +13,7 @@ source scripts/packages.sh
 
 total=${1:-300}
 ensure_packages "${build_packages[@]}" clang-14 libclang-rt-14-dev
+ensure_native_libspng
 cmake --preset fuzz
 cmake --build --preset fuzz
 build/fuzz/fuzz/vorn_fuzz_seeds build/fuzz/seeds

@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages "${program_packages[@]}" "${package_packages[@]}"
+ensure_native_libspng
 
 # Every time stamp in the packages is the date of the commit being packaged (outside a git
 # checkout, the date of the latest changelog entry), so that two builds can be compared.

@@ -31,6 +31,13 @@ ensure_packages() {
   apt-get "${wait[@]}" install -y -qq $recommends "${missing[@]}"
 }
 
+# libspng for this machine's builds of vorn, from Debian's source with the SIMD unfiltering that
+# Debian's package leaves out (scripts/third-party.sh native; nothing is done once it is built).
+# A build without it takes Debian's libspng instead, and reads PNG files more slowly.
+ensure_native_libspng() {
+  bash "$(dirname "${BASH_SOURCE[0]}")/third-party.sh" native libspng
+}
+
 # What building the programs needs: compiler, CMake and Ninja; vorn also needs libspng and
 # libjpeg-turbo (and pkg-config to find libspng and libwebp), libwebp for the compact form's
 # stored pictures, libsodium for the keyed and compact forms and utf8proc to normalise passwords;

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages "${program_packages[@]}" "${python_packages[@]}"
+ensure_native_libspng
 cmake --preset python
 cmake --build --preset python --target vorn_python
 cmake --install build/python --component python

@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
 ensure_packages "${program_packages[@]}" "${quality_packages[@]}"
+ensure_native_libspng
 cmake --preset programs >/dev/null
 cmake --build --preset programs --target vorn
 

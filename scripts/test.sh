@@ -14,5 +14,7 @@ ensure_packages "${build_packages[@]}"
 if [ "$preset" = m32 ]; then
   ensure_packages g++-multilib
   ensure_32bit_programs_run
+else
+  ensure_native_libspng
 fi
 cmake --workflow --preset "$preset"

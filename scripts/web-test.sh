@@ -16,6 +16,7 @@ source scripts/packages.sh
 
 ensure_packages "${build_packages[@]}" "${web_packages[@]}" "${web_test_packages[@]}"
 command -v npm >/dev/null || ensure_packages npm
+ensure_native_libspng
 
 bash scripts/web.sh --build
 cmake --preset default >/dev/null

@@ -12,6 +12,7 @@ start_seconds=$SECONDS
 
 ensure_packages "${build_packages[@]}"
 ensure_packages --with-recommends "${windows_packages[@]}"
+ensure_native_libspng
 
 # Wine starts background services with the first program it runs, and they keep that program's
 # stdout open for seconds after it ends, which stalls every reader of a pipe (CTest included).
