@@ -10,7 +10,7 @@
 // without contraction, so every build gives the same bytes.
 //
 // For the output rows [y0, y1) of a band, with the 3 x 3 window and the Gaussian's radius 2:
-//   levels   rows [y0 - 4, y1 + 4)   as loaded
+//   levels   rows [y0 - 4, y1 + 4)   as loaded (the 8 rows shared with the band before kept)
 //   guide    rows [y0 - 2, y1 + 2)   the levels smoothed, down then across
 //   sums     rows [y0 - 2, y1 + 2)   guide, levels, guide^2 and guide * levels, boxed across
 //   a, b     rows [y0 - 1, y1 + 1)   the sums boxed down give each window's line fit of the
@@ -70,6 +70,16 @@ struct row_range {
     int64_t first, last;
 };
 
+// The levels' rows of a band, held round a ring: row y in slot y mod the ring's rows. A band's
+// levels overlap the next band's by 2 * level_halo rows, which stay where they are and are not
+// loaded again.
+struct level_ring {
+    float* data;
+    size_t stride;
+    row_range loaded;  // the rows the ring holds
+    float* row(int64_t y) const { return data + size_t(y % int64_t(band_rows + 2 * level_halo)) * stride + margin; }
+};
+
 row_range around(uint32_t y0, uint32_t y1, uint32_t halo, uint32_t height)
 {
     return {std::max<int64_t>(0, int64_t(y0) - halo), std::min<int64_t>(height, int64_t(y1) + halo)};
@@ -88,7 +98,8 @@ void fill_margins(float* row, size_t n)
 
 struct band_planes {
     size_t count;  // floats of a row
-    plane levels, guide, sums[4], a, b;
+    level_ring levels;
+    plane guide, sums[4], a, b;
     float* scratch[2];  // one row each, with margins
     uint8_t* pending;   // band_rows rows of output bytes
 };
@@ -104,7 +115,7 @@ band_planes planes_in(void* work, size_t count)
     };
     band_planes b{};
     b.count = count;
-    b.levels = take(band_rows + 2 * level_halo);
+    b.levels = {take(band_rows + 2 * level_halo).data, stride, {0, 0}};
     b.guide = take(band_rows + 2 * sum_halo);
     for (plane& sum : b.sums) sum = take(band_rows + 2 * sum_halo);
     b.a = take(band_rows + 2 * fit_halo);
@@ -115,10 +126,14 @@ band_planes planes_in(void* work, size_t count)
     return b;
 }
 
+// The levels of `rows`, which begin no earlier than those the ring holds and span no more rows
+// than it has: only those not held yet are loaded.
 void load_levels(band_planes& p, row_range rows, level_row_loader load, void* context)
 {
-    p.levels.first = rows.first;
+    const row_range held = p.levels.loaded;
+    p.levels.loaded = rows;
     for (int64_t y = rows.first; y < rows.last; ++y) {
+        if (y >= held.first && y < held.last) continue;
         float* row = p.levels.row(y);
         load(context, uint32_t(y), row);
         fill_margins(row, p.count);
