@@ -144,7 +144,8 @@ void load_levels(band_planes& p, row_range rows, level_row_loader load, void* co
 // overlap, and saying so lets the compiler run them as vector code. Loops that read a row's
 // margins (i - 3, i - 6) count in ptrdiff_t, so that the index before the row is negative rather
 // than an unsigned value wrapped around.
-VORN_WIDE_VECTORS void smooth_down(float* __restrict out, const float* __restrict centre, const float* __restrict up1,
+VORN_WIDE_VECTORS
+void smooth_down(float* __restrict out, const float* __restrict centre, const float* __restrict up1,
                  const float* __restrict down1, const float* __restrict up2, const float* __restrict down2,
                  size_t n, const grain_filter& f)
 {
@@ -152,7 +153,8 @@ VORN_WIDE_VECTORS void smooth_down(float* __restrict out, const float* __restric
     for (size_t i = 0; i < n; ++i) out[i] = w0 * centre[i] + w1 * (up1[i] + down1[i]) + w2 * (up2[i] + down2[i]);
 }
 
-VORN_WIDE_VECTORS void smooth_across(float* __restrict out, const float* __restrict in, size_t n, const grain_filter& f)
+VORN_WIDE_VECTORS
+void smooth_across(float* __restrict out, const float* __restrict in, size_t n, const grain_filter& f)
 {
     const float w0 = f.gauss[0], w1 = f.gauss[1], w2 = f.gauss[2];
     for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i)
@@ -161,7 +163,8 @@ VORN_WIDE_VECTORS void smooth_across(float* __restrict out, const float* __restr
 
 constexpr float third = 1.0f / 3.0f;
 
-VORN_WIDE_VECTORS void sums_across(float* __restrict s0, float* __restrict s1, float* __restrict s2, float* __restrict s3,
+VORN_WIDE_VECTORS
+void sums_across(float* __restrict s0, float* __restrict s1, float* __restrict s2, float* __restrict s3,
                  const float* __restrict g, const float* __restrict l, size_t n)
 {
     for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) {
@@ -175,7 +178,8 @@ VORN_WIDE_VECTORS void sums_across(float* __restrict s0, float* __restrict s1, f
 }
 
 // The line fit of each window: rows[s] are sum s's rows above, at and below the fit's row.
-VORN_WIDE_VECTORS void fit_windows(float* __restrict slope, float* __restrict offset, const float* __restrict g0,
+VORN_WIDE_VECTORS
+void fit_windows(float* __restrict slope, float* __restrict offset, const float* __restrict g0,
                  const float* __restrict g1, const float* __restrict g2, const float* __restrict l0,
                  const float* __restrict l1, const float* __restrict l2, const float* __restrict q0,
                  const float* __restrict q1, const float* __restrict q2, const float* __restrict c0,
@@ -194,14 +198,16 @@ VORN_WIDE_VECTORS void fit_windows(float* __restrict slope, float* __restrict of
     }
 }
 
-VORN_WIDE_VECTORS void box_across(float* __restrict out, const float* __restrict in, size_t n)
+VORN_WIDE_VECTORS
+void box_across(float* __restrict out, const float* __restrict in, size_t n)
 {
     for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) out[i] = third * in[i] + third * (in[i - 3] + in[i + 3]);
 }
 
 // a and b boxed down, applied to the guide, clamped and rounded to bytes. (No value is NaN:
 // every fit divides by at least eps.)
-VORN_WIDE_VECTORS void apply_fits(uint8_t* __restrict out, const float* __restrict a0, const float* __restrict a1,
+VORN_WIDE_VECTORS
+void apply_fits(uint8_t* __restrict out, const float* __restrict a0, const float* __restrict a1,
                 const float* __restrict a2, const float* __restrict b0, const float* __restrict b1,
                 const float* __restrict b2, const float* __restrict g, size_t n)
 {

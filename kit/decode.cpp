@@ -206,7 +206,8 @@ status take_out(const bytes& coded, const std::string& name, vorn_layout layout,
     return guarded(name, [&] {
         picture = large_buffer(coded.size());
         if (raw) {
-            const vorn_error error = vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size());
+            const vorn_error error =
+                vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size());
             if (error != VORN_OK) raise_fault(fault::input, name + ": " + vorn_strerror(error));
         } else {
             const unsigned parts = threads_for(threads);
