@@ -39,11 +39,17 @@ struct picture_view {
     // back.
     uint8_t at(uint32_t x, uint32_t y, uint32_t channel, bool unscrambled) const
     {
+        return pixel(x, y, unscrambled)[channel];
+    }
+
+    // The three colour bytes of the pixel at (x, y), or of the one the permutation brings there.
+    const uint8_t* pixel(uint32_t x, uint32_t y, bool unscrambled) const
+    {
         if (unscrambled && scrambled) {
             x = reverse_low_bits(x, g.width);
             y = reverse_low_bits(y, g.height);
         }
-        return raster[size_t(y) * g.string_length + size_t(x) * 3 + channel];
+        return raster + size_t(y) * g.string_length + size_t(x) * 3;
     }
 };
 
@@ -239,28 +245,19 @@ struct reading {
     }
 };
 
-// Two neighbouring colour bytes, where they lie and where the permutation brings them from.
-struct byte_pair {
-    uint8_t in_place[2], unscrambled[2];
-
-    uint8_t at(const reading& r, int which) const
-    {
-        return r.level(r.unscrambled ? unscrambled[which] : in_place[which]);
-    }
-};
-
 // Neighbouring levels of one reading.
 struct step_tally {
     uint64_t counts[16] = {};  // of each level, both pixels of every pair
     uint64_t pairs = 0, changes = 0, steps = 0;
 
-    void add(uint8_t a, uint8_t b)
+    // `times` pairs of levels a and b.
+    void add(uint8_t a, uint8_t b, uint64_t times)
     {
-        ++counts[a];
-        ++counts[b];
-        ++pairs;
-        changes += a != b;
-        steps += a + 1 == b || b + 1 == a;
+        counts[a] += times;
+        counts[b] += times;
+        pairs += times;
+        changes += a != b ? times : 0;
+        steps += a + 1 == b || b + 1 == a ? times : 0;
     }
 
     // 1 when every change is a step of one, 0 when changes are steps as often as between two
@@ -293,16 +290,17 @@ struct carry_tally {
     int64_t balance = 0;
     uint64_t steps = 0;
 
-    void add(uint8_t upper_a, uint8_t upper_b, uint8_t lower_a, uint8_t lower_b)
+    // `times` pairs of these parts.
+    void add(uint8_t upper_a, uint8_t upper_b, uint8_t lower_a, uint8_t lower_b, uint64_t times = 1)
     {
-        if (upper_a + 1 == upper_b) count(lower_a, lower_b);
-        if (upper_b + 1 == upper_a) count(lower_b, lower_a);
+        if (upper_a + 1 == upper_b) count(lower_a, lower_b, times);
+        if (upper_b + 1 == upper_a) count(lower_b, lower_a, times);
     }
 
-    void count(uint8_t lower_below, uint8_t lower_above)
+    void count(uint8_t lower_below, uint8_t lower_above, uint64_t times)
     {
-        ++steps;
-        balance += (lower_below > lower_above) - (lower_below < lower_above);
+        steps += times;
+        balance += ((lower_below > lower_above) - (lower_below < lower_above)) * int64_t(times);
     }
 
     // From -1 (never continues) to 1 (always continues), mapped from the share of wraps: a
@@ -347,48 +345,124 @@ constexpr reading lower_half(reading r) { return {r.reversed, r.shift, uint8_t(r
 
 static_assert(layout_count == VORN_LAYOUT_COUNT);
 
+// The parts of a layout's field whose carries tell it apart: hidden picture 2 over hidden
+// picture 1, or the halves of a 4-bit hidden picture 2; false for a layout with neither.
+bool within_parts(const vorn_layout_info& info, reading& upper, reading& lower)
+{
+    if (holds(info, 1) && holds(info, 2)) {
+        upper = picture_reading(info, 2);
+        lower = picture_reading(info, 1);
+        return true;
+    }
+    if (holds(info, 2) && info.picture[1].bits == 4) {
+        const reading whole = picture_reading(info, 2);
+        upper = upper_half(whole);
+        lower = lower_half(whole);
+        return true;
+    }
+    return false;
+}
+
+// Every part read by within_parts() is two bits wide, and every hidden picture's level lies in
+// the field's four low bits: the counts below key on those.
+constexpr bool parts_fit_the_counts()
+{
+    for (const vorn_layout_info& info : layout_table) {
+        for (const vorn_layout_picture& picture : info.picture)
+            if (picture.shift + picture.bits > 4) return false;
+        if (holds(info, 1) && holds(info, 2) && (info.picture[0].bits != 2 || info.picture[1].bits != 2)) return false;
+        if (!holds(info, 1) && holds(info, 2) && info.picture[1].bits != 4) return false;
+    }
+    return true;
+}
+static_assert(parts_fit_the_counts());
+
+// The sampled byte pairs counted by what the tallies read of them: the field (four low bits) of
+// both bytes in place and unscrambled, and for each layout the levels of its within_parts() at
+// both bytes. The tallies are then made from the counts, each combination once however often it
+// occurs. Counts are 32-bit: at most about 3.6 million pairs are sampled.
+struct pair_counts {
+    uint32_t in_place[256] = {}, unscrambled[256] = {};  // [field a << 4 | field b]
+    uint32_t within[layout_count][256] = {};              // [upper a << 6 | upper b << 4 | lower a << 2 | lower b]
+    carry_tally nibble_into_3_2;  // reads the byte above the field: tallied pair by pair
+};
+
+// The levels of each layout's within_parts() for every byte value.
+struct within_levels {
+    bool used[layout_count];
+    bool unscrambled[layout_count][2];  // upper, lower
+    uint8_t upper[layout_count][256], lower[layout_count][256];
+};
+
+within_levels within_levels_of_table()
+{
+    within_levels w{};
+    for (int i = 0; i < layout_count; ++i) {
+        reading upper{}, lower{};
+        w.used[i] = within_parts(layout_table[i], upper, lower);
+        w.unscrambled[i][0] = upper.unscrambled;
+        w.unscrambled[i][1] = lower.unscrambled;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            w.upper[i][byte] = upper.level(uint8_t(byte));
+            w.lower[i][byte] = lower.level(uint8_t(byte));
+        }
+    }
+    return w;
+}
+
+void add_score_pair(pair_counts& counts, const within_levels& w, const picture_view& view, uint32_t x0, uint32_t y0,
+                    uint32_t x1, uint32_t y1)
+{
+    const uint8_t *a = view.pixel(x0, y0, false), *b = view.pixel(x1, y1, false);
+    const uint8_t *from_a = view.pixel(x0, y0, true), *from_b = view.pixel(x1, y1, true);
+    for (uint32_t channel = 0; channel < 3; ++channel) {
+        const uint8_t bytes[2][2] = {{a[channel], b[channel]}, {from_a[channel], from_b[channel]}};
+        ++counts.in_place[(bytes[0][0] & 0x0F) << 4 | (bytes[0][1] & 0x0F)];
+        ++counts.unscrambled[(bytes[1][0] & 0x0F) << 4 | (bytes[1][1] & 0x0F)];
+        for (int i = 0; i < layout_count; ++i) {
+            if (!w.used[i]) continue;
+            const uint8_t* up = bytes[w.unscrambled[i][0]];
+            const uint8_t* low = bytes[w.unscrambled[i][1]];
+            ++counts.within[i][w.upper[i][up[0]] << 6 | w.upper[i][up[1]] << 4 | w.lower[i][low[0]] << 2 |
+                               w.lower[i][low[1]]];
+        }
+        counts.nibble_into_3_2.add(nibble.level(bytes[0][0]), nibble.level(bytes[0][1]), bits_3_2.level(bytes[0][0]),
+                                   bits_3_2.level(bytes[0][1]));
+    }
+}
+
 struct layout_tallies {
     step_tally pictures[2];
-    carry_tally within;  // a 4-bit picture's halves, or hidden picture 2 over hidden picture 1
+    carry_tally within;  // the layout's within_parts()
 };
 
 struct score_tallies {
     layout_tallies layouts[layout_count];
     carry_tally nibble_into_3_2, bits_3_2_into_1_0;
+};
 
-    void add(const byte_pair& p)
-    {
+// The tallies from the counts: each pair of fields read as each layout reads it.
+score_tallies tallies_of(const pair_counts& counts)
+{
+    score_tallies t;
+    for (unsigned key = 0; key < 256; ++key) {
+        const uint8_t field_a = uint8_t(key >> 4), field_b = uint8_t(key & 0x0F);
         for (int i = 0; i < layout_count; ++i) {
             const vorn_layout_info& info = layout_table[i];
-            layout_tallies& t = layouts[i];
             for (int which = 1; which <= 2; ++which)
                 if (holds(info, which)) {
                     const reading r = picture_reading(info, which);
-                    t.pictures[which - 1].add(p.at(r, 0), p.at(r, 1));
+                    const uint32_t times = r.unscrambled ? counts.unscrambled[key] : counts.in_place[key];
+                    t.layouts[i].pictures[which - 1].add(r.level(field_a), r.level(field_b), times);
                 }
-            if (holds(info, 1) && holds(info, 2)) {
-                const reading upper = picture_reading(info, 2), lower = picture_reading(info, 1);
-                t.within.add(p.at(upper, 0), p.at(upper, 1), p.at(lower, 0), p.at(lower, 1));
-            } else if (holds(info, 2) && info.picture[1].bits == 4) {
-                const reading whole = picture_reading(info, 2), upper = upper_half(whole), lower = lower_half(whole);
-                t.within.add(p.at(upper, 0), p.at(upper, 1), p.at(lower, 0), p.at(lower, 1));
-            }
+            const uint8_t up_a = key >> 6 & 3, up_b = key >> 4 & 3, low_a = key >> 2 & 3, low_b = key & 3;
+            t.layouts[i].within.add(up_a, up_b, low_a, low_b, counts.within[i][key]);
         }
-        nibble_into_3_2.add(p.at(nibble, 0), p.at(nibble, 1), p.at(bits_3_2, 0), p.at(bits_3_2, 1));
-        bits_3_2_into_1_0.add(p.at(bits_3_2, 0), p.at(bits_3_2, 1), p.at(bits_1_0, 0), p.at(bits_1_0, 1));
+        t.bits_3_2_into_1_0.add(bits_3_2.level(field_a), bits_3_2.level(field_b), bits_1_0.level(field_a),
+                                bits_1_0.level(field_b), counts.in_place[key]);
     }
-};
-
-void add_score_pair(score_tallies& t, const picture_view& view, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1)
-{
-    for (uint32_t channel = 0; channel < 3; ++channel) {
-        byte_pair p;
-        p.in_place[0] = view.at(x0, y0, channel, false);
-        p.in_place[1] = view.at(x1, y1, channel, false);
-        p.unscrambled[0] = view.at(x0, y0, channel, true);
-        p.unscrambled[1] = view.at(x1, y1, channel, true);
-        t.add(p);
-    }
+    t.nibble_into_3_2 = counts.nibble_into_3_2;
+    return t;
 }
 
 // The figures of vorn.h's vorn_layout_score from the tallies.
@@ -436,11 +510,12 @@ vorn_error vorn_score_layouts(const uint8_t* coded, size_t length, vorn_layout_s
     if (result.low_bits) {
         view.raster = coded + view.g.offset_raster;
         view.scrambled = scrambles(view.g);
-        score_tallies tallies;
+        const within_levels levels = within_levels_of_table();
+        pair_counts counts;
         for_each_sampled_pair(view.g, [&](uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
-            add_score_pair(tallies, view, x0, y0, x1, y1);
+            add_score_pair(counts, levels, view, x0, y0, x1, y1);
         });
-        score(tallies, result);
+        score(tallies_of(counts), result);
     }
     *scores = result;
     return VORN_OK;

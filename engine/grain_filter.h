@@ -10,7 +10,7 @@
 // without contraction, so every build gives the same bytes.
 //
 // For the output rows [y0, y1) of a band, with the 3 x 3 window and the Gaussian's radius 2:
-//   levels   rows [y0 - 4, y1 + 4)   as loaded
+//   levels   rows [y0 - 4, y1 + 4)   as loaded (the 8 rows shared with the band before kept)
 //   guide    rows [y0 - 2, y1 + 2)   the levels smoothed, down then across
 //   sums     rows [y0 - 2, y1 + 2)   guide, levels, guide^2 and guide * levels, boxed across
 //   a, b     rows [y0 - 1, y1 + 1)   the sums boxed down give each window's line fit of the
@@ -29,6 +29,16 @@
 #include <cstring>
 
 #include "bmp.h"
+
+// The row loops are compiled twice where the program can choose between copies as it loads
+// (x86-64 Linux with glibc): for AVX2, eight floats at a time, and for any x86-64 processor. Both
+// do the same operations on every element in the same order, without contraction, so they give
+// the same bytes; the processor decides which runs.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GLIBC__) && (defined(__GNUC__) || defined(__clang__))
+#define VORN_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define VORN_WIDE_VECTORS
+#endif
 
 // Internal linkage throughout: only reconstruct.cpp includes this.
 namespace {
@@ -60,6 +70,16 @@ struct row_range {
     int64_t first, last;
 };
 
+// The levels' rows of a band, held round a ring: row y in slot y mod the ring's rows. A band's
+// levels overlap the next band's by 2 * level_halo rows, which stay where they are and are not
+// loaded again.
+struct level_ring {
+    float* data;
+    size_t stride;
+    row_range loaded;  // the rows the ring holds
+    float* row(int64_t y) const { return data + size_t(y % int64_t(band_rows + 2 * level_halo)) * stride + margin; }
+};
+
 row_range around(uint32_t y0, uint32_t y1, uint32_t halo, uint32_t height)
 {
     return {std::max<int64_t>(0, int64_t(y0) - halo), std::min<int64_t>(height, int64_t(y1) + halo)};
@@ -78,7 +98,8 @@ void fill_margins(float* row, size_t n)
 
 struct band_planes {
     size_t count;  // floats of a row
-    plane levels, guide, sums[4], a, b;
+    level_ring levels;
+    plane guide, sums[4], a, b;
     float* scratch[2];  // one row each, with margins
     uint8_t* pending;   // band_rows rows of output bytes
 };
@@ -94,7 +115,7 @@ band_planes planes_in(void* work, size_t count)
     };
     band_planes b{};
     b.count = count;
-    b.levels = take(band_rows + 2 * level_halo);
+    b.levels = {take(band_rows + 2 * level_halo).data, stride, {0, 0}};
     b.guide = take(band_rows + 2 * sum_halo);
     for (plane& sum : b.sums) sum = take(band_rows + 2 * sum_halo);
     b.a = take(band_rows + 2 * fit_halo);
@@ -105,10 +126,14 @@ band_planes planes_in(void* work, size_t count)
     return b;
 }
 
+// The levels of `rows`, which begin no earlier than those the ring holds and span no more rows
+// than it has: only those not held yet are loaded.
 void load_levels(band_planes& p, row_range rows, level_row_loader load, void* context)
 {
-    p.levels.first = rows.first;
+    const row_range held = p.levels.loaded;
+    p.levels.loaded = rows;
     for (int64_t y = rows.first; y < rows.last; ++y) {
+        if (y >= held.first && y < held.last) continue;
         float* row = p.levels.row(y);
         load(context, uint32_t(y), row);
         fill_margins(row, p.count);
@@ -119,6 +144,7 @@ void load_levels(band_planes& p, row_range rows, level_row_loader load, void* co
 // overlap, and saying so lets the compiler run them as vector code. Loops that read a row's
 // margins (i - 3, i - 6) count in ptrdiff_t, so that the index before the row is negative rather
 // than an unsigned value wrapped around.
+VORN_WIDE_VECTORS
 void smooth_down(float* __restrict out, const float* __restrict centre, const float* __restrict up1,
                  const float* __restrict down1, const float* __restrict up2, const float* __restrict down2,
                  size_t n, const grain_filter& f)
@@ -127,6 +153,7 @@ void smooth_down(float* __restrict out, const float* __restrict centre, const fl
     for (size_t i = 0; i < n; ++i) out[i] = w0 * centre[i] + w1 * (up1[i] + down1[i]) + w2 * (up2[i] + down2[i]);
 }
 
+VORN_WIDE_VECTORS
 void smooth_across(float* __restrict out, const float* __restrict in, size_t n, const grain_filter& f)
 {
     const float w0 = f.gauss[0], w1 = f.gauss[1], w2 = f.gauss[2];
@@ -136,6 +163,7 @@ void smooth_across(float* __restrict out, const float* __restrict in, size_t n, 
 
 constexpr float third = 1.0f / 3.0f;
 
+VORN_WIDE_VECTORS
 void sums_across(float* __restrict s0, float* __restrict s1, float* __restrict s2, float* __restrict s3,
                  const float* __restrict g, const float* __restrict l, size_t n)
 {
@@ -150,6 +178,7 @@ void sums_across(float* __restrict s0, float* __restrict s1, float* __restrict s
 }
 
 // The line fit of each window: rows[s] are sum s's rows above, at and below the fit's row.
+VORN_WIDE_VECTORS
 void fit_windows(float* __restrict slope, float* __restrict offset, const float* __restrict g0,
                  const float* __restrict g1, const float* __restrict g2, const float* __restrict l0,
                  const float* __restrict l1, const float* __restrict l2, const float* __restrict q0,
@@ -169,6 +198,7 @@ void fit_windows(float* __restrict slope, float* __restrict offset, const float*
     }
 }
 
+VORN_WIDE_VECTORS
 void box_across(float* __restrict out, const float* __restrict in, size_t n)
 {
     for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) out[i] = third * in[i] + third * (in[i - 3] + in[i + 3]);
@@ -176,6 +206,7 @@ void box_across(float* __restrict out, const float* __restrict in, size_t n)
 
 // a and b boxed down, applied to the guide, clamped and rounded to bytes. (No value is NaN:
 // every fit divides by at least eps.)
+VORN_WIDE_VECTORS
 void apply_fits(uint8_t* __restrict out, const float* __restrict a0, const float* __restrict a1,
                 const float* __restrict a2, const float* __restrict b0, const float* __restrict b1,
                 const float* __restrict b2, const float* __restrict g, size_t n)

@@ -25,12 +25,22 @@ vorn_error vorn_keyed_likely(const uint8_t* coded, size_t length, int* likely)
     const uint64_t groups = std::min<uint64_t>(uint64_t(g.width) * 3 * g.height / 4, most);
     *likely = 0;
     if (groups < enough) return VORN_OK;
+    // The colour bytes are walked row by row (a group may span two rows), each group's value
+    // counted once its fourth byte is in.
     uint64_t counts[256] = {};
-    const vorn_internal::colour_bytes bytes{const_cast<uint8_t*>(coded) + g.offset_raster, g};
-    for (uint64_t i = 0; i < groups; ++i) {
-        unsigned value = 0;
-        for (uint64_t k = 4 * i; k < 4 * i + 4; ++k) value = value << 2 | (bytes[k] & 3);
-        ++counts[value];
+    const uint64_t per_row = uint64_t(g.width) * 3;
+    uint64_t left = groups * 4;
+    unsigned value = 0, in_group = 0;
+    for (const uint8_t* row = coded + g.offset_raster; left > 0; row += g.string_length) {
+        const uint64_t take = std::min(per_row, left);
+        for (uint64_t i = 0; i < take; ++i) {
+            value = (value << 2 | (row[i] & 3u)) & 0xFF;
+            if (++in_group == 4) {
+                ++counts[value];
+                in_group = 0;
+            }
+        }
+        left -= take;
     }
     const double expected = double(groups) / 256;
     double chi = 0;

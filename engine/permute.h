@@ -20,9 +20,8 @@ inline uint32_t reverse_low_bits(uint32_t value, uint32_t size)
     r = (r >> 4 & 0x0F0F0F0Fu) | (r & 0x0F0F0F0Fu) << 4;
     r = (r >> 8 & 0x00FF00FFu) | (r & 0x00FF00FFu) << 8;
     r = r >> 16 | r << 16;
-    // With size 2^k the quotient is the reversed word shifted right by 32 - k.
-    const uint64_t divisor = (uint64_t(1) << 32) / size;
-    return uint32_t(uint64_t(r) / divisor);
+    // The reversed word's top k bits. Shifted as 64 bits, so that k = 0 (size 1) gives 0.
+    return uint32_t(uint64_t(r) >> (32 - std::countr_zero(size)));
 }
 
 // True for 2, 4, 8, ..., 2^31: exactly one bit set, and not bit 0.
@@ -41,7 +40,7 @@ constexpr std::array<uint8_t, 256> reversed_bytes = [] {
 }();
 
 // Calls visit(x, reversed x) for every column of a power-of-two width, in increasing x. Gives
-// what reverse_low_bits would, with one table look-up per column instead of a division: the low
+// what reverse_low_bits would, with one table look-up per column instead of five swaps: the low
 // eight bits of x, reversed, become the top eight of the result, and the bits above them are
 // reversed once per 256 columns.
 template <class Visit>

@@ -37,6 +37,7 @@ grain_filter widened(const grain_filter& filter, float spacing_ratio)
     return f;
 }
 
+VORN_WIDE_VECTORS
 void bytes_to_floats(float* __restrict row, const uint8_t* __restrict bytes, size_t n)
 {
     for (size_t i = 0; i < n; ++i) row[i] = float(bytes[i]);
@@ -112,29 +113,30 @@ void fill_byte_margins(uint8_t* row, size_t n)
 }
 
 // Down the five rows: whether picture 2 has a bit set, and picture 1's lowest bits.
+VORN_WIDE_VECTORS
 void ghost_down(uint8_t* __restrict raised, uint8_t* __restrict floor, const uint8_t* __restrict r0,
                 const uint8_t* __restrict r1, const uint8_t* __restrict r2, const uint8_t* __restrict r3,
                 const uint8_t* __restrict r4, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
         raised[i] = uint8_t((r0[i] | r1[i] | r2[i] | r3[i] | r4[i]) >> 2);
-        uint8_t lowest = r0[i] & 3;
-        for (const uint8_t bits : {uint8_t(r1[i] & 3), uint8_t(r2[i] & 3), uint8_t(r3[i] & 3), uint8_t(r4[i] & 3)})
-            lowest = bits < lowest ? bits : lowest;
-        floor[i] = lowest;
+        floor[i] = std::min({uint8_t(r0[i] & 3), uint8_t(r1[i] & 3), uint8_t(r2[i] & 3), uint8_t(r3[i] & 3),
+                             uint8_t(r4[i] & 3)});
     }
 }
 
 // Then across five pixels: the tone of each byte.
+VORN_WIDE_VECTORS
 void ghost_across(uint8_t* __restrict tones, const uint8_t* __restrict raised, const uint8_t* __restrict floor,
                   const uint8_t* __restrict own, size_t n)
 {
     for (ptrdiff_t i = 0; i < ptrdiff_t(n); ++i) {  // reads the margins before the row
         const uint8_t any = raised[i - 6] | raised[i - 3] | raised[i] | raised[i + 3] | raised[i + 6];
-        uint8_t lowest = floor[i];
-        for (const uint8_t bits : {floor[i - 6], floor[i - 3], floor[i + 3], floor[i + 6]})
-            lowest = bits < lowest ? bits : lowest;
-        tones[i] = any ? uint8_t(own[i] << 4) : uint8_t(lowest << 3);
+        const uint8_t outer = std::min(std::min(floor[i - 6], floor[i - 3]), std::min(floor[i + 3], floor[i + 6]));
+        const uint8_t lowest = std::min(outer, floor[i]);
+        // Chosen by mask rather than by branch, so that the loop runs as vector code.
+        const uint8_t picture2 = uint8_t(-int(any != 0));
+        tones[i] = uint8_t((uint8_t(own[i] << 4) & picture2) | (uint8_t(lowest << 3) & ~picture2));
     }
 }
 

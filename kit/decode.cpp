@@ -180,22 +180,40 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
     return {};
 }
 
+namespace {
+
+void report_taking(const progress& report, bool raw, int which)
+{
+    if (report) report((raw ? "taking out hidden picture " : "reconstructing hidden picture ") + std::to_string(which), -1);
+}
+
+// Hidden picture `which` reconstructed into `picture`, which holds coded.size() bytes, with
+// `work` as reconstruct_work() gives it for `parts` threads. Throws an input fault.
+void reconstruct_into(const bytes& coded, const std::string& name, vorn_layout layout, int which, bytes& picture,
+                      std::vector<uint8_t>& work, unsigned parts)
+{
+    const vorn_error error = vorn_reconstruct_threaded(coded.data(), coded.size(), layout, which, picture.data(),
+                                                       picture.size(), work.data(), work.size(), parts);
+    if (error != VORN_OK) raise_fault(fault::input, name + ": " + vorn_strerror(error));
+}
+
+}  // namespace
+
 status take_out(const bytes& coded, const std::string& name, vorn_layout layout, int which, bool raw, bytes& picture,
                 const progress& report, int threads)
 {
-    if (report) report((raw ? "taking out hidden picture " : "reconstructing hidden picture ") + std::to_string(which), -1);
+    report_taking(report, raw, which);
     return guarded(name, [&] {
         picture = large_buffer(coded.size());
-        vorn_error error;
         if (raw) {
-            error = vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size());
+            const vorn_error error =
+                vorn_extract(coded.data(), coded.size(), layout, which, picture.data(), picture.size());
+            if (error != VORN_OK) raise_fault(fault::input, name + ": " + vorn_strerror(error));
         } else {
             const unsigned parts = threads_for(threads);
             std::vector<uint8_t> work = reconstruct_work(coded, parts);
-            error = vorn_reconstruct_threaded(coded.data(), coded.size(), layout, which, picture.data(),
-                                              picture.size(), work.data(), work.size(), parts);
+            reconstruct_into(coded, name, layout, which, picture, work, parts);
         }
-        if (error != VORN_OK) raise_fault(fault::input, name + ": " + vorn_strerror(error));
     });
 }
 
@@ -212,11 +230,38 @@ bool judged(const bytes& coded)
            uint64_t(g.width) * g.height * 3 >= judged_colour_bytes;
 }
 
-// Every picture `layout` holds, taken out: raw ones side by side, reconstructed ones one after
-// the other, each on every thread; `coded` let go once the last is out.
+// Every picture `layout` holds, reconstructed one after the other, each on every thread, with
+// one work buffer between them; `coded` let go once the last is out. The pictures' memory is
+// taken and first touched side by side before either is reconstructed: on a large picture the
+// system's first touch of fresh pages costs about as much as the filter's work on them.
+void reconstruct_all(bytes& coded, const std::string& name, vorn_layout layout, decode_result& result,
+                     const progress& report, int threads)
+{
+    const unsigned parts = threads_for(threads);
+    std::vector<std::function<void()>> taking;
+    for (int which = 1; which <= 2; ++which)
+        if (vorn_layout_holds(layout, which))
+            taking.push_back([&, which] { result.pictures[which - 1] = large_buffer(coded.size()); });
+    run_side_by_side(taking, parts);
+    std::vector<uint8_t> work = reconstruct_work(coded, parts);
+    for (int which = 1; which <= 2; ++which)
+        if (vorn_layout_holds(layout, which)) {
+            report_taking(report, false, which);
+            reconstruct_into(coded, name, layout, which, result.pictures[which - 1], work, parts);
+        }
+    coded = bytes();
+    result.layout = layout;
+}
+
+// Every picture `layout` holds, taken out: raw ones side by side, reconstructed ones as
+// reconstruct_all() takes them; `coded` let go once the last is out.
 void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, bool raw, decode_result& result,
                   const progress& report, int threads)
 {
+    if (!raw) {
+        reconstruct_all(coded, name, layout, result, report, threads);
+        return;
+    }
     std::atomic<int> taking{0};
     std::vector<std::function<void()>> jobs;
     for (int which = 1; which <= 2; ++which)
@@ -224,12 +269,11 @@ void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, boo
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which))
             jobs.push_back([&, which] {
-                const status taken = take_out(coded, name, layout, which, raw, result.pictures[which - 1], report,
-                                              raw ? 1 : threads);
+                const status taken = take_out(coded, name, layout, which, raw, result.pictures[which - 1], report, 1);
                 if (--taking == 0) coded = bytes();
                 if (!taken.ok()) raise_fault(taken.kind, taken.text);
             });
-    run_side_by_side(jobs, raw ? threads_for(threads) : 1);
+    run_side_by_side(jobs, threads_for(threads));
     result.layout = layout;
 }
 
