@@ -120,21 +120,9 @@ uint32_t scaled_side(uint32_t side, double factor) { return std::max<uint32_t>(1
 std::vector<uint8_t> carrier_trial_image(const std::vector<uint8_t>& carrier)
 {
     vorn_geometry g;
-    size_t length = 0;
     if (vorn_check_carrier(carrier.data(), carrier.size(), &g) != VORN_OK) throw std::bad_alloc();
     if (uint64_t(g.width) * g.height <= trial_pixels) return carrier;
-    rgb_pixels pixels;
-    pixels.width = g.width;
-    pixels.height = g.height;
-    if (vorn_rgb_length(&g, &length) != VORN_OK) throw std::bad_alloc();
-    pixels.rgb.resize(length);
-    vorn_bmp_to_rgb(carrier.data(), carrier.size(), pixels.rgb.data(), length);
-    const rgb_pixels mosaic = mosaic_of(pixels);
-    if (vorn_bmp_length(mosaic.width, mosaic.height, &length) != VORN_OK) throw std::bad_alloc();
-    std::vector<uint8_t> image(length);
-    vorn_bmp_from_rgb(mosaic.rgb.data(), mosaic.width, mosaic.height, size_t(mosaic.width) * 3, 3, image.data(),
-                      image.size());
-    return image;
+    return mosaic_of_image(carrier);
 }
 
 }  // namespace

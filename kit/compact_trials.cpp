@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <tuple>
 
 #include "side_by_side.h"
 
@@ -16,27 +18,65 @@ size_t codec_index(stored_codec codec) { return size_t(codec) - 1; }
 
 }  // namespace
 
-rgb_pixels mosaic_of(const rgb_pixels& picture)
+namespace {
+
+// Copies the mosaic's tiles of a width x height picture, row by row: `from(y)` is the picture's
+// row y (top down), `to(y)` the mosaic's, 3 bytes a pixel. Returns the mosaic's width and height.
+template <class From, class To>
+std::pair<uint32_t, uint32_t> copy_mosaic(uint32_t width, uint32_t height, From from, To to, bool copy)
 {
-    const uint32_t side = std::min({tile_side, picture.width, picture.height});
-    const double aspect = double(picture.width) / double(picture.height);
-    const uint32_t across = std::clamp(uint32_t(std::lround(std::sqrt(mosaic_tiles * aspect))), 1u, picture.width / side);
-    const uint32_t down = std::clamp(mosaic_tiles / across, 1u, picture.height / side);
-    rgb_pixels mosaic;
-    mosaic.width = across * side;
-    mosaic.height = down * side;
-    mosaic.rgb.resize(size_t(mosaic.width) * mosaic.height * 3);
-    for (uint32_t ty = 0; ty < down; ++ty) {
-        const uint64_t centre_y = (uint64_t(2 * ty + 1) * picture.height) / (2 * down);
-        const uint32_t y0 = uint32_t(std::min<uint64_t>(centre_y > side / 2 ? centre_y - side / 2 : 0, picture.height - side));
+    const uint32_t side = std::min({tile_side, width, height});
+    const double aspect = double(width) / double(height);
+    const uint32_t across = std::clamp(uint32_t(std::lround(std::sqrt(mosaic_tiles * aspect))), 1u, width / side);
+    const uint32_t down = std::clamp(mosaic_tiles / across, 1u, height / side);
+    for (uint32_t ty = 0; copy && ty < down; ++ty) {
+        const uint64_t centre_y = (uint64_t(2 * ty + 1) * height) / (2 * down);
+        const uint32_t y0 = uint32_t(std::min<uint64_t>(centre_y > side / 2 ? centre_y - side / 2 : 0, height - side));
         for (uint32_t tx = 0; tx < across; ++tx) {
-            const uint64_t centre_x = (uint64_t(2 * tx + 1) * picture.width) / (2 * across);
-            const uint32_t x0 = uint32_t(std::min<uint64_t>(centre_x > side / 2 ? centre_x - side / 2 : 0, picture.width - side));
+            const uint64_t centre_x = (uint64_t(2 * tx + 1) * width) / (2 * across);
+            const uint32_t x0 = uint32_t(std::min<uint64_t>(centre_x > side / 2 ? centre_x - side / 2 : 0, width - side));
             for (uint32_t y = 0; y < side; ++y)
-                std::memcpy(mosaic.rgb.data() + (size_t(ty * side + y) * mosaic.width + size_t(tx) * side) * 3,
-                            picture.rgb.data() + (size_t(y0 + y) * picture.width + x0) * 3, size_t(side) * 3);
+                std::memcpy(to(ty * side + y) + size_t(tx) * side * 3, from(y0 + y) + size_t(x0) * 3, size_t(side) * 3);
         }
     }
+    return {across * side, down * side};
+}
+
+}  // namespace
+
+rgb_pixels mosaic_of(const rgb_pixels& picture)
+{
+    rgb_pixels mosaic;
+    const auto none = [](uint32_t) -> uint8_t* { return nullptr; };
+    std::tie(mosaic.width, mosaic.height) = copy_mosaic(picture.width, picture.height, none, none, false);
+    mosaic.rgb.resize(size_t(mosaic.width) * mosaic.height * 3);
+    copy_mosaic(
+        picture.width, picture.height,
+        [&](uint32_t y) { return picture.rgb.data() + size_t(y) * picture.width * 3; },
+        [&](uint32_t y) { return mosaic.rgb.data() + size_t(y) * mosaic.width * 3; }, true);
+    return mosaic;
+}
+
+std::vector<uint8_t> mosaic_of_image(const std::vector<uint8_t>& image)
+{
+    vorn_geometry g, m;
+    size_t length = 0;
+    if (vorn_check_carrier(image.data(), image.size(), &g) != VORN_OK) throw std::bad_alloc();
+    const auto none = [](uint32_t) -> uint8_t* { return nullptr; };
+    const auto [width, height] = copy_mosaic(g.width, g.height, none, none, false);
+    if (vorn_bmp_length(width, height, &length) != VORN_OK) throw std::bad_alloc();
+    // Made as an image converter makes a picture's file image (from black pixels), then its
+    // rows filled.
+    std::vector<uint8_t> mosaic(length);
+    const std::vector<uint8_t> black(size_t(width) * height * 3);
+    if (vorn_bmp_from_rgb(black.data(), width, height, size_t(width) * 3, 3, mosaic.data(), mosaic.size()) != VORN_OK ||
+        vorn_check_carrier(mosaic.data(), mosaic.size(), &m) != VORN_OK)
+        throw std::bad_alloc();
+    // Rows are stored bottom-up, B G R: a copy keeps the order.
+    copy_mosaic(
+        g.width, g.height,
+        [&](uint32_t y) { return image.data() + g.offset_raster + size_t(g.height - 1 - y) * g.string_length; },
+        [&](uint32_t y) { return mosaic.data() + m.offset_raster + size_t(m.height - 1 - y) * m.string_length; }, true);
     return mosaic;
 }
 
@@ -273,6 +313,15 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
     return best;
 }
 
+void measure_stored(stored_file& stored, const rgb_pixels& whole)
+{
+    if (!stored.estimated) return;
+    const rgb_pixels back = decode_stored(stored.file.data(), stored.file.size(), stored.choice.codec, whole.width,
+                                          whole.height, read_limits(), "a trial");
+    stored.choice.psnr = psnr_of(squared_error(back, whole));
+    stored.estimated = false;
+}
+
 std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
                                  storage_option option)
 {
@@ -292,12 +341,10 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
                 files[i].choice = choice;
                 files[i].file = encode_stored(whole, choice.codec, choice.quality);
                 files[i].choice.size = files[i].file.size();
-                // A picture tried whole has its PSNR already; one tried on a mosaic is measured.
-                if (choice.codec != stored_codec::webp_lossless && !pictures[index_of(choice.which)]->mosaic.rgb.empty()) {
-                    const rgb_pixels back = decode_stored(files[i].file.data(), files[i].file.size(), choice.codec,
-                                                          whole.width, whole.height, read_limits(), "a trial");
-                    files[i].choice.psnr = psnr_of(squared_error(back, whole));
-                }
+                // A picture tried whole has its PSNR already; one tried on a mosaic is measured
+                // later (measure_stored), as only the sizes decide here.
+                files[i].estimated = choice.codec != stored_codec::webp_lossless &&
+                                     !pictures[index_of(choice.which)]->mosaic.rgb.empty();
             });
         run_side_by_side(jobs);
         uint64_t total = 0, lossy_total = 0, lossy_expected = 0;

@@ -40,6 +40,10 @@ struct coded_trial {
 // own: what is tried in its place.
 rgb_pixels mosaic_of(const rgb_pixels& picture);
 
+// The same mosaic of a coder file image, as a coder file image: the carrier's, tried at each
+// depth, without turning the whole carrier into pixels first.
+std::vector<uint8_t> mosaic_of_image(const std::vector<uint8_t>& image);
+
 // One picture's trials. The tries of one codec are not safe to make from two threads at once;
 // those of different codecs are.
 struct picture_trials {
@@ -82,11 +86,18 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
 // costs little.
 storage_option exact_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room);
 
-// A picture coded whole as chosen.
+// A picture coded whole as chosen. `choice.psnr` is the trials' estimate until measure_stored()
+// has measured it, which a lossy picture tried on a mosaic needs.
 struct stored_file {
     stored_choice choice;
     std::vector<uint8_t> file;
+    bool estimated = false;  // choice.psnr is the mosaic's estimate
 };
+
+// Measures the PSNR of an estimated stored file against the whole picture it was coded from,
+// by decoding it. It decides nothing (the files already fit): hiding runs it beside the
+// carrier's dithering, which takes as long.
+void measure_stored(stored_file& stored, const rgb_pixels& whole);
 
 // Codes every picture whole as the option says and, where the files do not fit `room` (the
 // trials of a mosaic only estimate), lowers the lossy quality, or stores a lossless picture

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "compact_trials.h"
 #include "kit_pictures.h"
 
 namespace {
@@ -291,3 +292,27 @@ TEST_F(compact_form, checks_what_it_is_asked_before_reading)
 }
 
 }  // namespace
+
+// The carrier is tried on a mosaic cut from its file image directly: the same image, byte for
+// byte, as the mosaic of its pixels made into a file image, whatever the rows' padding.
+TEST(compact_mosaic, the_file_image_mosaic_is_the_pixels_mosaic)
+{
+    const test_picture photo = sample("Main.bmp");
+    const struct {
+        uint32_t width, height;
+    } sizes[] = {{512, 512}, {509, 301}, {130, 67}, {64, 64}, {7, 5}, {1, 90}};
+    for (const auto& size : sizes) {
+        const test_picture picture =
+            crop(photo, (photo.width - size.width) / 2, (photo.height - size.height) / 2, size.width, size.height);
+        rgb_pixels pixels;
+        pixels.width = picture.width;
+        pixels.height = picture.height;
+        pixels.rgb = picture.rgb;
+        const rgb_pixels mosaic = mosaic_of(pixels);
+        test_picture expected;
+        expected.width = mosaic.width;
+        expected.height = mosaic.height;
+        expected.rgb = mosaic.rgb;
+        EXPECT_EQ(mosaic_of_image(bmp_of(picture)), bmp_of(expected)) << size.width << " x " << size.height;
+    }
+}
