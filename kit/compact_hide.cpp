@@ -58,20 +58,6 @@ std::string stored_text(const stored_file& stored, const rgb_pixels& pixels)
     return text;
 }
 
-// The PSNR of the coded picture's colour bytes against the carrier's.
-double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t>& coded, const vorn_geometry& g)
-{
-    uint64_t squared = 0;
-    for (uint32_t y = 0; y < g.height; ++y) {
-        const size_t row = g.offset_raster + size_t(y) * g.string_length;
-        for (size_t i = row; i < row + size_t(g.width) * 3; ++i) {
-            const int d = int(coded[i]) - int(carrier[i]);
-            squared += uint64_t(d * d);
-        }
-    }
-    return psnr_of(double(squared) / double(uint64_t(g.width) * 3 * g.height));
-}
-
 }  // namespace
 
 void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)[2], const kit::hide_request& request,

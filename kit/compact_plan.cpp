@@ -144,6 +144,11 @@ double carrier_psnr_at(const std::vector<uint8_t>& carrier, unsigned k)
     if (vorn_compact_carrier(coded.data(), coded.size(), k, stream.data(), stream.size(), work.data(), work.size()) !=
         VORN_OK)
         throw std::bad_alloc();
+    return coded_psnr(carrier, coded, g);
+}
+
+double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t>& coded, const vorn_geometry& g)
+{
     uint64_t squared = 0;
     const size_t per_row = size_t(g.width) * 3;
     for (uint32_t y = 0; y < g.height; ++y) {

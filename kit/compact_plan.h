@@ -43,6 +43,9 @@ constexpr uint32_t smallest_scaled_side = 64;
 // on every run).
 double carrier_psnr_at(const std::vector<uint8_t>& carrier, unsigned k);
 
+// The PSNR of a coded picture's colour bytes against its carrier's (file images of geometry `g`).
+double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t>& coded, const vorn_geometry& g);
+
 // Plans the hiding of `pictures` (one or two) in `carrier` (geometry g); forced_k 0 chooses k.
 // Raises an input fault naming `name` when the carrier is too small for the pictures even scaled
 // down to the smallest side.
