@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 #include <new>
-#include <tuple>
 
 #include "side_by_side.h"
 
@@ -16,44 +15,50 @@ constexpr uint32_t mosaic_tiles = 256;
 
 size_t codec_index(stored_codec codec) { return size_t(codec) - 1; }
 
-}  // namespace
+// The mosaic of a width x height picture: `down` rows of `across` square tiles of `side`.
+struct mosaic_grid {
+    uint32_t side, across, down;
+};
 
-namespace {
-
-// Copies the mosaic's tiles of a width x height picture, row by row: `from(y)` is the picture's
-// row y (top down), `to(y)` the mosaic's, 3 bytes a pixel. Returns the mosaic's width and height.
-template <class From, class To>
-std::pair<uint32_t, uint32_t> copy_mosaic(uint32_t width, uint32_t height, From from, To to, bool copy)
+mosaic_grid grid_of(uint32_t width, uint32_t height)
 {
     const uint32_t side = std::min({tile_side, width, height});
     const double aspect = double(width) / double(height);
     const uint32_t across = std::clamp(uint32_t(std::lround(std::sqrt(mosaic_tiles * aspect))), 1u, width / side);
-    const uint32_t down = std::clamp(mosaic_tiles / across, 1u, height / side);
-    for (uint32_t ty = 0; copy && ty < down; ++ty) {
-        const uint64_t centre_y = (uint64_t(2 * ty + 1) * height) / (2 * down);
+    return {side, across, std::clamp(mosaic_tiles / across, 1u, height / side)};
+}
+
+// Copies the tiles, row by row: `from(y)` is the picture's row y (top down), `to(y)` the
+// mosaic's, 3 bytes a pixel.
+template <class From, class To>
+void copy_tiles(const mosaic_grid& grid, uint32_t width, uint32_t height, From from, To to)
+{
+    const uint32_t side = grid.side;
+    for (uint32_t ty = 0; ty < grid.down; ++ty) {
+        const uint64_t centre_y = (uint64_t(2 * ty + 1) * height) / (2 * grid.down);
         const uint32_t y0 = uint32_t(std::min<uint64_t>(centre_y > side / 2 ? centre_y - side / 2 : 0, height - side));
-        for (uint32_t tx = 0; tx < across; ++tx) {
-            const uint64_t centre_x = (uint64_t(2 * tx + 1) * width) / (2 * across);
+        for (uint32_t tx = 0; tx < grid.across; ++tx) {
+            const uint64_t centre_x = (uint64_t(2 * tx + 1) * width) / (2 * grid.across);
             const uint32_t x0 = uint32_t(std::min<uint64_t>(centre_x > side / 2 ? centre_x - side / 2 : 0, width - side));
             for (uint32_t y = 0; y < side; ++y)
                 std::memcpy(to(ty * side + y) + size_t(tx) * side * 3, from(y0 + y) + size_t(x0) * 3, size_t(side) * 3);
         }
     }
-    return {across * side, down * side};
 }
 
 }  // namespace
 
 rgb_pixels mosaic_of(const rgb_pixels& picture)
 {
+    const mosaic_grid grid = grid_of(picture.width, picture.height);
     rgb_pixels mosaic;
-    const auto none = [](uint32_t) -> uint8_t* { return nullptr; };
-    std::tie(mosaic.width, mosaic.height) = copy_mosaic(picture.width, picture.height, none, none, false);
+    mosaic.width = grid.across * grid.side;
+    mosaic.height = grid.down * grid.side;
     mosaic.rgb.resize(size_t(mosaic.width) * mosaic.height * 3);
-    copy_mosaic(
-        picture.width, picture.height,
+    copy_tiles(
+        grid, picture.width, picture.height,
         [&](uint32_t y) { return picture.rgb.data() + size_t(y) * picture.width * 3; },
-        [&](uint32_t y) { return mosaic.rgb.data() + size_t(y) * mosaic.width * 3; }, true);
+        [&](uint32_t y) { return mosaic.rgb.data() + size_t(y) * mosaic.width * 3; });
     return mosaic;
 }
 
@@ -62,8 +67,8 @@ std::vector<uint8_t> mosaic_of_image(const std::vector<uint8_t>& image)
     vorn_geometry g, m;
     size_t length = 0;
     if (vorn_check_carrier(image.data(), image.size(), &g) != VORN_OK) throw std::bad_alloc();
-    const auto none = [](uint32_t) -> uint8_t* { return nullptr; };
-    const auto [width, height] = copy_mosaic(g.width, g.height, none, none, false);
+    const mosaic_grid grid = grid_of(g.width, g.height);
+    const uint32_t width = grid.across * grid.side, height = grid.down * grid.side;
     if (vorn_bmp_length(width, height, &length) != VORN_OK) throw std::bad_alloc();
     // Made as an image converter makes a picture's file image (from black pixels), then its
     // rows filled.
@@ -73,10 +78,10 @@ std::vector<uint8_t> mosaic_of_image(const std::vector<uint8_t>& image)
         vorn_check_carrier(mosaic.data(), mosaic.size(), &m) != VORN_OK)
         throw std::bad_alloc();
     // Rows are stored bottom-up, B G R: a copy keeps the order.
-    copy_mosaic(
-        g.width, g.height,
+    copy_tiles(
+        grid, g.width, g.height,
         [&](uint32_t y) { return image.data() + g.offset_raster + size_t(g.height - 1 - y) * g.string_length; },
-        [&](uint32_t y) { return mosaic.data() + m.offset_raster + size_t(m.height - 1 - y) * m.string_length; }, true);
+        [&](uint32_t y) { return mosaic.data() + m.offset_raster + size_t(m.height - 1 - y) * m.string_length; });
     return mosaic;
 }
 
