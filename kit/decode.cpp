@@ -72,16 +72,45 @@ namespace {
 // hidden reaches 0.1 in no layout: below plausible_fit a layout is not named at all.
 constexpr double sure_fit = 0.5, clear_margin = 0.3, plausible_fit = 0.2;
 
-// The options that ask for `layout`: "--hidden 2 --build vornhold".
-std::string layout_options(vorn_layout layout)
+// The front end's words that ask for `layout`: "--hidden 2 --build vornhold".
+std::string layout_options(vorn_layout layout, const front_end& words)
 {
-    const std::optional<content> holds = layout_content(layout);
-    std::string options = std::string("--hidden ") + (holds == content::hidden1   ? "1"
-                                                      : holds == content::hidden2 ? "2"
-                                                                                  : "both");
+    const content holds = layout_content(layout).value_or(content::both);
+    std::string options = with_value(words.hidden, words.holds[int(holds)]);
     if (const std::optional<vorn_build> build = layout_build(layout))
-        options += std::string(" --build ") + build_name(*build);
+        options.append(" ").append(with_value(words.build, build_name(*build)));
     return options;
+}
+
+// What a refusal of a picture whose low bits look random says: a picture hidden with a password
+// looks so, and nothing can be taken out of it without the password.
+std::string looks_random_text(const std::string& name, const front_end& words)
+{
+    return name + ": no hidden picture found without a password (its low bits look random, as a "
+                  "password-protected picture's do); if it was hidden with a password, give it" +
+           (words.password.empty() ? "" : " (" + words.password + ")");
+}
+
+// Whether the lowest bit of every colour byte looks random: a compact picture's at one low bit
+// does, with or without a password, while no classic layout's does. Eight colour bytes' lowest
+// bits make a byte, judged as vorn_keyed_likely() judges its bytes (chi-square with 255 degrees
+// of freedom, below 380 for random bits all but about once in 1.6 million).
+bool lowest_bit_random(const bytes& coded)
+{
+    vorn_geometry g;
+    if (vorn_check_carrier(coded.data(), coded.size(), &g) != VORN_OK) return false;
+    constexpr uint64_t enough = 256 * 5, most = uint64_t(1) << 20;
+    const uint64_t groups = std::min<uint64_t>(uint64_t(g.width) * 3 * g.height / 8, most);
+    if (groups < enough) return false;
+    std::vector<uint8_t> bits(static_cast<size_t>(groups));
+    if (vorn_compact_read(coded.data(), coded.size(), 1, 0, groups * 8, bits.data(), bits.size()) != VORN_OK)
+        return false;
+    uint64_t counts[256] = {};
+    for (const uint8_t value : bits) ++counts[value];
+    const double expected = double(groups) / 256;
+    double chi = 0;
+    for (const uint64_t count : counts) chi += (double(count) - expected) * (double(count) - expected) / expected;
+    return chi < 380;
 }
 
 // The layouts a picture may be taken out as, given what the request says.
@@ -113,8 +142,10 @@ status settled_layout(const vorn_layout_scores& scores, const std::vector<vorn_l
         return {};
     }
     if (!request.holds && !request.build && best < plausible_fit)
-        return {fault::input, name + ": holds no hidden picture (its low bits read as one in no layout); name "
-                                     "what it holds and its build to decode it all the same"};
+        return {fault::input, name + ": holds no hidden picture (its low bits read as one in no layout); to decode "
+                                     "it all the same, name what it holds and its build (" +
+                                     name_alone(request.words.hidden) + ", " +
+                                     name_alone(request.words.build) + ")"};
     // The plausible layouts, best first; when none is, every one allowed, in the table's order.
     std::vector<vorn_layout> named;
     for (const vorn_layout layout : ranked)
@@ -130,7 +161,8 @@ status settled_layout(const vorn_layout_scores& scores, const std::vector<vorn_l
         if (i > 0) text += i + 1 == named.size() ? " or " : ", ";
         text += one_content && named.size() > 1 ? build_name(layout_build(named[i]).value_or(VORN_VORNHOLD2))
                                                 : content_text(layout_content(named[i]).value_or(content::both));
-        text += " (" + (request.command.empty() ? "" : request.command + " ") + layout_options(named[i]) + ")";
+        text += " (" + (request.words.decode.empty() ? "" : request.words.decode + " ") +
+                layout_options(named[i], request.words) + ")";
     }
     return {fault::input, text};
 }
@@ -146,9 +178,8 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
     if (request.keyed) return has_keyed() ? status() : status{fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     // Low bits that look random (a keyed picture's, or one changed after it was coded) hold no
     // classic picture whatever layout is named: taken out, they would give noise.
-    if (request.holds && looks_keyed(coded))
-        return {fault::input, name + ": no hidden picture found (its low bits look random); if it was "
-                                     "hidden with a password, give the password"};
+    if (request.holds && (looks_keyed(coded) || lowest_bit_random(coded)))
+        return {fault::input, looks_random_text(name, request.words)};
     vorn_build build = request.build.value_or(VORN_VORNHOLD2);
     content holds = request.holds.value_or(content::both);
     // Hidden picture 1 alone is laid out alike by both builds: given it, nothing is looked for.
@@ -159,10 +190,10 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
         if (error != VORN_OK) return {fault::input, name + ": " + vorn_strerror(error)};
         if (!request.holds && !scores.low_bits)
             return {fault::input, name + ": holds no hidden picture (its four low bits are 0 everywhere); "
-                                         "name what it holds to decode it all the same"};
-        if (!request.holds && looks_keyed(coded))
-            return {fault::input, name + ": no hidden picture found (its low bits look random); if it was "
-                                         "hidden with a password, give the password"};
+                                         "to decode it all the same, name what it holds (" +
+                                         name_alone(request.words.hidden) + ")"};
+        if (!request.holds && (looks_keyed(coded) || lowest_bit_random(coded)))
+            return {fault::input, looks_random_text(name, request.words)};
         // Fields that are 0 everywhere read alike in every layout: the given content is taken out
         // as the default build writes it.
         if (scores.low_bits) {
@@ -280,12 +311,14 @@ void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, boo
 }  // namespace
 
 status decode(bytes&& coded_picture, const std::string& name, const decode_request& request,
-              const std::string* password, bool raw, decode_result& result, const progress& report)
+              const std::string* password, bool raw, decode_result& result, const progress& report,
+              const decode_plan* given_plan)
 {
     result = decode_result();
     bytes coded = std::move(coded_picture);
     decode_request plain = request;
     plain.keyed = false;
+    decode_plan plan;
     // Compact pictures first: without a password (anyone may open those), then under the one given.
     bool opened_compact = false;
     status compact = guarded(name, [&] {
@@ -306,16 +339,17 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
         }
         // A picture the password does not open is a classic one only where its low bits can be
         // judged and do not look keyed; otherwise the password is wrong or the picture changed.
-        decode_plan plan;
         if (opened.kind != fault::input || !judged(coded) || looks_keyed(coded) ||
             !plan_decode(coded, name, plain, plan).ok())
             return opened;
         result.notes.push_back(name + ": holds no keyed picture; its hidden pictures are taken out without the "
                                       "password");
+    } else if (given_plan) {
+        plan = *given_plan;
+    } else {
+        const status planned = plan_decode(coded, name, plain, plan);
+        if (!planned.ok()) return planned;
     }
-    decode_plan plan;
-    const status planned = plan_decode(coded, name, plain, plan);
-    if (!planned.ok()) return planned;
     if (!plan.note.empty()) result.notes.push_back(plan.note);
     return guarded(name, [&] { take_out_all(coded, name, plan.layout, raw, result, report, request.threads); });
 }

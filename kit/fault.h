@@ -6,7 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "kit.h"
+#include "secret.h"
+#include "status.h"
 
 struct kit_fault {
     kit::fault kind;

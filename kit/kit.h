@@ -1,4 +1,5 @@
-// kit.h: the picture kit under every front end (vorn, the web page's glue, the Python module).
+// kit.h: the picture kit's steps, which its whole operations (operations.h, the one face the
+// front ends call) are made of; the kit's own files and its tests call them.
 //
 // The engine (vorn.h) works on BMP file images in memory. The kit is everything between a user's
 // files and the engine: reading PNG, JPEG and BMP pictures into the engine's picture, writing PNG
@@ -21,57 +22,12 @@
 #include <vector>
 
 #include "input_picture.h"
+#include "names.h"
+#include "secret.h"
+#include "status.h"
 #include "vorn.h"
 
 namespace kit {
-
-using bytes = std::vector<uint8_t>;
-
-// ---- Outcomes --------------------------------------------------------------------------------
-
-// What kind of fault stopped a call; a command maps each to its exit code.
-enum class fault {
-    none = 0,
-    usage,   // what was asked for cannot be: an unknown name, a password without a hidden picture
-    input,   // an input cannot be read or used, a wrong password, nothing hidden
-    output,  // an output cannot be made
-    memory,  // the pictures do not fit in memory
-};
-
-struct status {
-    fault kind = fault::none;
-    std::string text;  // empty when kind is none
-    bool ok() const { return kind == fault::none; }
-};
-
-// ---- Progress --------------------------------------------------------------------------------
-
-// Long steps report as they go: the step in words ("compressing coded.png") and how far it is,
-// from 0 to 1, or -1 where the step cannot be counted. A report may come from a worker thread;
-// an empty reporter hears nothing.
-using progress = std::function<void(const std::string& step, double done)>;
-
-// ---- Names as users give them ------------------------------------------------------------------
-
-// "vornhold2" or "vornhold"; nullopt for any other word.
-std::optional<vorn_build> build_named(const std::string& word);
-const char* build_name(vorn_build build);
-
-// Which hidden pictures a coded picture holds: "1" or "hidden1", "2" or "hidden2", "both".
-enum class content { hidden1, hidden2, both };
-std::optional<content> content_named(const std::string& word);
-
-// "contain", "cover" or "stretch".
-std::optional<vorn_fit> fit_named(const std::string& word);
-
-// The format an output path asks for by its extension (.png or .bmp, any case; "-", standard
-// output, is PNG): a usage fault for a lossy format (it would destroy the hidden bits) or any
-// other name. A picture only to be looked at (`for_viewing`: a revealed one) may be .jpg too.
-enum class output_format { png, bmp, jpeg };
-status format_for(const std::string& path, output_format& format, bool for_viewing = false);
-
-// A picture's size as the kit's texts write it, such as "512x341".
-std::string size_text(uint64_t width, uint64_t height);
 
 // ---- Threads -----------------------------------------------------------------------------------
 
@@ -110,17 +66,6 @@ status file_of(bytes&& image, output_format format, picture_kind kind, const std
 
 // ---- Hiding ------------------------------------------------------------------------------------
 
-// The two ways of hiding. Classic: the programs' layouts, each hidden picture fitted into the
-// carrier's frame and dithered into 2 or 4 low bits of every colour byte (build and fit apply).
-// Compact: each hidden picture at its own size, coded (lossless WebP where it fits, else JPEG or
-// lossy WebP), the whole encrypted and authenticated in the k lowest bits of every colour byte,
-// the carrier dithered to the bits above; with a password only its owner opens it, without one
-// anyone can (docs/compact-form.md).
-enum class hiding_form { classic, compact };
-
-// "classic" or "compact"; nullopt for any other word.
-std::optional<hiding_form> form_named(const std::string& word);
-
 struct hide_request {
     // Classic unless asked, as scripts calling the page's window.vornhold.encode rely on; vorn
     // and the page's hide button ask for compact by default.
@@ -153,9 +98,6 @@ struct hide_result {
 status check_hide(bool hidden1, bool hidden2, bool keyed, hiding_form form = hiding_form::classic,
                   unsigned carrier_bits = 0);
 
-// Whether this build writes and opens compact pictures (it needs libsodium).
-bool has_compact();
-
 // Hides hidden1 and hidden2 (each may be null) in the carrier. Each picture is taken (its
 // memory let go as soon as it is used). Classic: a hidden picture of another size goes into the
 // carrier's frame as request.fit says, noted; a keyed carrier is taken by its pixels, so that
@@ -173,10 +115,9 @@ struct decode_request {
     std::optional<content> holds;     // what it holds; found from the picture when not given
     bool keyed = false;               // a password will be given (the layout is then the tag's)
     int threads = 0;                  // the threads to take the pictures out on (see Threads)
-    // How this front end takes out a given layout, its options (such as "--hidden 2 --build
-    // vornhold") following it: "vorn decode two.png". A refusal that names the layouts a picture
-    // may hold gives the options for each after it; empty: the options alone.
-    std::string command;
+    // The front end's words, with which a refusal that names the layouts a picture may hold says
+    // how to ask for each.
+    front_end words;
     read_limits limits;               // what a compact picture's stored pictures may cost
 };
 
@@ -226,101 +167,14 @@ struct decode_result {
 // taken out as take_out() gives them on request.threads threads: raw ones side by side,
 // reconstructed ones one after the other, each shared out over the threads; `coded` is let go as
 // soon as no step needs it.
+//
+// `plan`, when given, is plan_decode()'s for the same request, not made again.
 status decode(bytes&& coded, const std::string& name, const decode_request& request, const std::string* password,
-              bool raw, decode_result& result, const progress& report = {});
-
-// The output file name of hidden picture `which` in `folder` ("" for the current one):
-// "hidden-N.png".
-std::string hidden_file_name(const std::string& folder, int which);
-
-// What a layout holds and which build wrote it, in words: "hidden pictures 1 and 2, written by
-// vornhold2".
-std::string layout_words(vorn_layout layout);
-
-// The same as values: what it holds (nullopt for none), the build that wrote it (nullopt where
-// both builds lay it out alike), the word for a content ("hidden1", "hidden2", "both"), and the
-// layout a build writes for a content.
-std::optional<content> layout_content(vorn_layout layout);
-std::optional<vorn_build> layout_build(vorn_layout layout);
-const char* content_name(content holds);
-vorn_layout layout_for(vorn_build build, content holds);
+              bool raw, decode_result& result, const progress& report = {}, const decode_plan* plan = nullptr);
 
 // ---- Revealing ---------------------------------------------------------------------------------
 
 // The low four bits of every colour byte moved to the top, in place.
 status reveal(bytes& image, const std::string& name);
-
-// ---- Keyed form --------------------------------------------------------------------------------
-
-// Whether this build opens and writes keyed pictures.
-bool has_keyed();
-
-// The password as the keyed form takes it: NFC UTF-8, not empty. Input faults otherwise.
-status normalise_password(const std::string& typed, std::string& password);
-
-// Overwrites a secret's bytes before it goes.
-void wipe(std::string& secret);
-
-}  // namespace kit
-
-// ---- Words given as values ---------------------------------------------------------------------
-//
-// For front ends whose settings are arguments rather than options (the Python module): the
-// words of build_named, content_named, fit_named and form_named, and an output format named by
-// itself ("png" or "bmp", any case, taken and refused as format_for takes and refuses an output's
-// extension, "jpg" too for viewing). An unknown word is a usage fault whose text names it and the
-// words taken.
-namespace kit {
-
-status build_from_word(const std::string& word, vorn_build& build);
-status content_from_word(const std::string& word, content& holds);
-status fit_from_word(const std::string& word, vorn_fit& fit);
-status form_from_word(const std::string& word, hiding_form& form);
-status format_from_word(const std::string& word, output_format& format, bool for_viewing = false);
-
-}  // namespace kit
-
-// ---- The programs' decoding (for the web page's window.vornhold.decode) --------------------------
-
-namespace kit {
-
-// The three programs' decoding of `coded` (an accepted coder file image named `name`) as `build`
-// decodes it: Decoded_2 is written over `coded`, Decoded_1 into `decoded1`.
-status program_decode(bytes& coded, const std::string& name, vorn_build build, bytes& decoded1);
-
-}  // namespace kit
-
-// ---- What a page offers and asks (for the web page) -------------------------------------------
-//
-// A page offers its results as downloads named after the pictures they came from, with their
-// sizes; it asks for a new password twice; and it learns from the key derivation's end when a
-// keyed call moves on, which the kit's own reports cannot say inside the engine's one call.
-namespace kit {
-
-// What a page offers to download.
-enum class offered { coded, hidden1, hidden2, revealed };
-
-// The words for them, as their file names end: "coded", "hidden-1", "hidden-2", "revealed". An
-// unknown word is a usage fault naming it and the words taken.
-status offered_from_word(const std::string& word, offered& what);
-
-// The name of a file offered, made from the name of the file it came from (`from`): its name
-// without the folder and the extension ("picture" when nothing is left, as for a pasted
-// picture), less a "-coded" it ends with, a dash, the offer's word and the format's extension:
-// "holiday-coded.png" from "holiday.jpg", "holiday-hidden-1.png" from "holiday-coded.png".
-std::string offered_file_name(const std::string& from, offered what, output_format format);
-
-// A file's size as people read it: "812 bytes", "245 KB", "4.2 MB", "18 MB", 1000 bytes to the
-// KB.
-std::string file_size_words(uint64_t size);
-
-// Whether a password and its confirmation were typed alike: equal, or equal once normalised
-// (they then give the same key). An input fault when they differ, since a slip in a password
-// nobody can recover loses the pictures.
-status check_typed_twice(const std::string& password, const std::string& confirmation);
-
-// The step a keyed call is on once its key is derived: "dithering and encrypting" when hiding,
-// "decrypting" when opening.
-std::string step_after_key(bool hiding);
 
 }  // namespace kit

@@ -55,8 +55,14 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
     std::string message = path + ": the picture is " + std::to_string(width) + "x" + std::to_string(height) +
                           " pixels (" + megapixels(pixels) + " million), more than the " +
                           megapixels(limits.max_pixels) + " million allowed";
-    if (limits.option)
-        message += std::string("; give ") + limits.option + " " + megapixels(pixels) + " to read it";
+    // The option's words hold "{}" where the number goes.
+    if (limits.option) {
+        std::string option = limits.option;
+        const size_t at = option.find("{}");
+        option = at == std::string::npos ? option + " " + megapixels(pixels)
+                                         : option.replace(at, 2, megapixels(pixels));
+        message += "; give " + option + " to read it";
+    }
     raise_fault(kit::fault::input, message);
 }
 

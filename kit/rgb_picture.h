@@ -67,9 +67,9 @@ void swap_red_blue(uint8_t* row, uint32_t width);
 // and minutes. A megapixel is a million pixels; the default is 16384 x 16384 (268 million).
 struct read_limits {
     uint64_t max_pixels = uint64_t(16384) * 16384;
-    // The option that raises the limit, named in the refusal; null where there is none (the
-    // page, which sets max_pixels from the memory it has).
-    const char* option = "--max-megapixels";
+    // The option that raises the limit, named in the refusal with "{}" where its number goes;
+    // null where there is none (the page, which sets max_pixels from the memory it has).
+    const char* option = "--max-megapixels {}";
 };
 
 inline constexpr uint64_t pixels_per_megapixel = 1000000;

@@ -1,7 +1,6 @@
 // binding.cpp: the picture kit as vornhold._kit, the extension under the Python package vornhold.
 //
-// Marshalling only: each call takes the kit's steps in the order vorn's command takes them, every
-// decision is the kit's, every refusal is the kit's text raised as the vornhold.Error of its kind,
+// Marshalling only: each call is one of the kit's operations, every decision is the kit's, every refusal is the kit's text raised as the vornhold.Error of its kind,
 // and every note is the kit's text warned as a vornhold.Note. The kit's calls run without the GIL,
 // on copies of the Python bytes they work on.
 #include <pybind11/numpy.h>
@@ -15,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "kit.h"
+#include "operations.h"
 #include "vorn.h"
 
 namespace py = pybind11;
@@ -90,15 +89,10 @@ py::bytes python_bytes(const kit::bytes& bytes)
     return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-// The picture in `file` read as the kit reads every picture. No megapixel limit of the module's
-// own: the kit's default, with no option to name in its refusal.
-input_picture read(py::handle file, const std::string& name, picture_role role)
+// A picture given as file bytes, copied out of Python for the kit.
+kit::picture_file file_of(py::handle file, const std::string& name)
 {
-    kit::bytes copy = bytes_of(file);
-    input_picture picture;
-    const read_limits limits{read_limits().max_pixels, nullptr};
-    without_gil([&] { return kit::read_picture(std::move(copy), name, role, limits, picture); });
-    return picture;
+    return {name, bytes_of(file)};
 }
 
 // The password as the kit takes it, wiped when this goes: the str's UTF-8, lone surrogates
@@ -165,37 +159,33 @@ py::bytes encode(py::handle carrier, const std::string& carrier_name, py::handle
                  const std::string& build_word, const std::string& fit_word, py::handle password_object,
                  const std::string& format_word, const std::string& form_word, unsigned carrier_bits)
 {
-    kit::output_format format;
-    kit::hide_request request;
-    check(kit::format_from_word(format_word, format));
-    check(kit::build_from_word(build_word, request.build));
-    check(kit::fit_from_word(fit_word, request.fit));
-    check(kit::form_from_word(form_word, request.form));
-    request.carrier_bits = carrier_bits;
-    check(kit::check_hide(!hidden1.is_none(), !hidden2.is_none(), !password_object.is_none(), request.form,
-                          request.carrier_bits));
-
+    kit::hide_options asked;
+    check(kit::format_from_word(format_word, asked.format));
+    check(kit::build_from_word(build_word, asked.build));
+    check(kit::fit_from_word(fit_word, asked.fit));
+    if (!form_word.empty()) {  // empty: the kit's default form
+        kit::hiding_form form;
+        check(kit::form_from_word(form_word, form));
+        asked.form = form;
+    }
+    asked.carrier_bits = carrier_bits;
     const password_given password(password_object);
-    request.password = password.given ? &password.text : nullptr;
-    input_picture carrier_picture = read(carrier, carrier_name, picture_role::source);
-    std::optional<input_picture> hidden[2];
-    if (!hidden1.is_none()) hidden[0] = read(hidden1, hidden1_name, picture_role::source);
-    if (!hidden2.is_none()) hidden[1] = read(hidden2, hidden2_name, picture_role::source);
-
-    kit::hide_result result;
-    kit::bytes file;
+    if (password.given) asked.password = [&](std::string& typed) { typed = password.text; return kit::status(); };
+    asked.words = kit::python_words();
+    std::optional<kit::picture_file> given[2];
+    if (!hidden1.is_none()) given[0] = file_of(hidden1, hidden1_name);
+    if (!hidden2.is_none()) given[1] = file_of(hidden2, hidden2_name);
+    kit::picture_file carrier_file = file_of(carrier, carrier_name);
+    kit::hide_outcome hidden;
     kit::status status;
     {
         py::gil_scoped_release released;
-        status = kit::hide(std::move(carrier_picture), hidden[0] ? &*hidden[0] : nullptr,
-                           hidden[1] ? &*hidden[1] : nullptr, request, result);
+        status = kit::hide_pictures(std::move(carrier_file), std::move(given[0]), std::move(given[1]),
+                                    asked, hidden);
     }
-    warn(result.notes);
+    warn(hidden.notes);
     check(status);
-    without_gil([&] {
-        return kit::file_of(std::move(result.coded), format, kit::picture_kind::coded, "the coded picture", file);
-    });
-    return python_bytes(file);
+    return python_bytes(hidden.coded);
 }
 
 // A picture the kit made as an array of height x width x 3 uint8, the top row first.
@@ -216,64 +206,58 @@ py::array_t<uint8_t> pixels_of(const kit::bytes& image)
 py::dict decode(py::handle coded_file, const std::string& name, const std::optional<std::string>& hidden_word,
                 const std::optional<std::string>& build_word, py::handle password_object, bool raw, bool as_arrays)
 {
-    kit::decode_request request;
+    kit::take_out_options asked;
     if (hidden_word) {
         kit::content holds;
         check(kit::content_from_word(*hidden_word, holds));
-        request.holds = holds;
+        asked.holds = holds;
     }
     if (build_word) {
         vorn_build build;
         check(kit::build_from_word(*build_word, build));
-        request.build = build;
+        asked.build = build;
     }
-    request.keyed = !password_object.is_none();
-
-    input_picture input = read(coded_file, name, picture_role::coded);
-    kit::bytes coded;
-    without_gil([&] { return kit::image_of(std::move(input), coded); });
     const password_given password(password_object);
-    kit::decode_result result;
+    if (password.given) asked.password = [&](std::string& typed) { typed = password.text; return kit::status(); };
+    asked.raw = raw;
+    asked.format = as_arrays ? kit::output_format::bmp : kit::output_format::png;
+    asked.words = kit::python_words();
+    kit::picture_file coded = file_of(coded_file, name);
+    std::vector<kit::taken_picture> pictures;
+    kit::take_out_outcome taken;
     kit::status status;
     {
         py::gil_scoped_release released;
-        status = kit::decode(std::move(coded), name, request, password.given ? &password.text : nullptr, raw, result);
+        status = kit::take_out_pictures(
+            std::move(coded), asked,
+            [&](kit::taken_picture&& picture) {
+                pictures.push_back(std::move(picture));
+                return kit::status();
+            },
+            taken);
     }
-    warn(result.notes);
+    warn(taken.notes);
     check(status);
-
-    py::dict taken;
-    for (int which = 1; which <= 2; ++which) {
-        kit::bytes& picture = result.pictures[which - 1];
-        if (picture.empty()) continue;
-        if (as_arrays) {
-            taken[py::int_(which)] = pixels_of(picture);
-            picture = kit::bytes();
-            continue;
-        }
-        kit::bytes file;
-        without_gil([&] {
-            return kit::file_of(std::move(picture), kit::output_format::png,
-                                raw ? kit::picture_kind::decoded : kit::picture_kind::reconstructed,
-                                "hidden picture " + std::to_string(which), file);
-        });
-        taken[py::int_(which)] = python_bytes(file);
+    py::dict out;
+    for (kit::taken_picture& picture : pictures) {
+        if (as_arrays)
+            out[py::int_(picture.which)] = pixels_of(picture.file);
+        else
+            out[py::int_(picture.which)] = python_bytes(picture.file);
+        picture.file = kit::bytes();
     }
-    return taken;
+    return out;
 }
 
 py::bytes reveal(py::handle picture_file, const std::string& name, const std::string& format_word)
 {
-    kit::output_format format;
-    check(kit::format_from_word(format_word, format, true));
-    input_picture input = read(picture_file, name, picture_role::coded);
-    kit::bytes image, file;
-    without_gil([&] { return kit::image_of(std::move(input), image); });
-    without_gil([&] { return kit::reveal(image, name); });
-    without_gil([&] {
-        return kit::file_of(std::move(image), format, kit::picture_kind::decoded, "the revealed picture", file);
-    });
-    return python_bytes(file);
+    kit::reveal_options asked;
+    check(kit::format_from_word(format_word, asked.format, true));
+    asked.words = kit::python_words();
+    kit::picture_file picture = file_of(picture_file, name);
+    kit::bytes revealed;
+    without_gil([&] { return kit::reveal_picture(std::move(picture), asked, revealed); });
+    return python_bytes(revealed);
 }
 
 // Makes a class of the module, named as vornhold's own, from `bases` (a class or a tuple).

@@ -15,13 +15,14 @@ void check(const kit::status& status)
     fail(exit_class::input, status.text);
 }
 
-input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits,
-                           progress_line& progress, int threads)
+std::string typed_path(const std::string& path)
 {
-    progress.step("reading " + path);
-    input_picture picture;
-    check(kit::read_picture(read_whole_file(path), path, role, limits, picture, progress.reporter(), threads));
-    return picture;
+    const bool plain = !path.empty() && path.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                                "0123456789_-+.,/:@%=") == std::string::npos;
+    if (plain) return path;
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 void say(std::ostream& err, const std::vector<std::string>& lines)

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "failure.h"
-#include "kit.h"
+#include "operations.h"
 #include "progress_line.h"
 
 // Ends the command with the status's text and the exit code of its kind, unless it is ok.
 void check(const kit::status& status);
 
-// The picture at `path`, read as the kit reads pictures (on `threads` threads, as kit.h says).
-input_picture load_picture(const std::string& path, picture_role role, const read_limits& limits,
-                           progress_line& progress, int threads = 0);
+// A path as a shell takes it back: as it is when it holds nothing a shell reads otherwise, else
+// in single quotes.
+std::string typed_path(const std::string& path);
 
 // Each text as one "vorn: " line on `err`.
 void say(std::ostream& err, const std::vector<std::string>& lines);

@@ -210,7 +210,7 @@ void apply(options& parsed, std::string_view name, const std::string& value)
         parsed.fit_given = true;
     } else if (name == "--carrier-bits") parsed.carrier_bits = parse_carrier_bits(value);
     else if (name == "--password-file") parsed.password_file = value;
-    else if (name == "--max-megapixels") parsed.limits.max_pixels = parse_megapixels(command, value) * pixels_per_megapixel;
+    else if (name == "--max-megapixels") parsed.max_pixels = parse_megapixels(command, value) * 1000000;  // a megapixel is a million pixels
     else if (name == "--threads") parsed.threads = parse_threads(command, value);
 }
 

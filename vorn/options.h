@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "kit.h"
+#include "operations.h"
 
 enum class command_name { none, encode, decode, reveal };
 
@@ -25,7 +25,7 @@ struct options {
     vorn_fit fit = VORN_FIT_CONTAIN;       // encode --fit: hidden pictures of another size
     bool fit_given = false;
     bool raw = false;                      // decode --raw: the stored levels, unfiltered
-    read_limits limits;  // --max-megapixels
+    uint64_t max_pixels = 0;  // --max-megapixels; 0: the kit's limit
     bool password = false;       // encode, decode: ask for the password on the terminal
     std::string password_file;   // encode, decode: read it from this file's first line ("-": stdin)
     bool force = false;

@@ -67,3 +67,11 @@ std::string password_for(const options& given, bool confirm, std::istream& in)
     check(valid);
     return password;
 }
+
+kit::status typed_password(const options& given, bool confirm, std::istream& in, progress_line& progress,
+                           std::string& password)
+{
+    progress.finish();
+    password = password_for(given, confirm, in);
+    return {};
+}

@@ -6,6 +6,7 @@
 #include <istream>
 #include <string>
 
+#include "kit_use.h"
 #include "options.h"
 
 // The password `given` asks for, as NFC UTF-8: from the terminal (twice when `confirm`, and the
@@ -16,3 +17,8 @@ std::string password_for(const options& given, bool confirm, std::istream& in);
 
 // Whether the command line asks for a password.
 bool wants_password(const options& given);
+
+// password_for() as the kit's operations ask for it: the progress line cleared first, so that the
+// prompt stands alone on its line.
+kit::status typed_password(const options& given, bool confirm, std::istream& in, progress_line& progress,
+                           std::string& password);

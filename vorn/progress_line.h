@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "kit.h"
+#include "operations.h"
 
 class progress_line {
 public:

@@ -11,20 +11,20 @@ void run_reveal(const options& given, std::ostream& out, std::ostream& err)
 {
     const int64_t start = steady_ms();
     progress_line progress(err, !given.quiet && stderr_is_terminal(), start);
-    kit::output_format format;
-    check(kit::format_for(given.output, format, true));
+    kit::reveal_options asked;
+    check(kit::format_for(given.output, asked.format, true));
     check_output(given.output, {given.input}, given.force);
+    asked.output_name = given.output;
+    asked.max_pixels = given.max_pixels;
+    asked.words = kit::vorn_words("");
+    asked.report = progress.reporter();
+    asked.threads = given.threads;
 
-    input_picture input = load_picture(given.input, picture_role::coded, given.limits, progress, given.threads);
-    kit::bytes image;
-    check(kit::image_of(std::move(input), image));
-    check(kit::reveal(image, given.input));
-
-    kit::bytes file;
-    check(kit::file_of(std::move(image), format, kit::picture_kind::decoded, given.output, file, progress.reporter(),
-                       given.threads));
+    progress.step("reading " + given.input);
+    kit::bytes revealed;
+    check(kit::reveal_picture({given.input, read_whole_file(given.input)}, asked, revealed));
     progress.step("writing " + given.output);
-    write_output(given.output, file, given.force, out);
+    write_output(given.output, revealed, given.force, out);
     if (progress.finish() || given.verbose)
         err << "vorn: wrote " << given.output << " in " << steady_ms() - start << " ms\n";
 }

@@ -16,6 +16,11 @@ import vornhold
 from conftest import VORN, run_vorn
 
 
+def classic(*pictures, **settings):
+    """vornhold.encode in the classic form, the programs' layouts, which these tests compare with vorn's."""
+    return vornhold.encode(*pictures, form="classic", **settings)
+
+
 def quiet(call):
     """The call's result, its notes ignored."""
     with warnings.catch_warnings():
@@ -38,7 +43,7 @@ FORMS = {
 def test_every_form_of_input_codes_and_decodes_as_vorn_does(form, pictures, tmp_path):
     run_vorn("encode", pictures / "plain24.bmp", "--hidden1", pictures / "hidden.png", "-o", tmp_path / "coded.png")
     run_vorn("decode", tmp_path / "coded.png", "-o", tmp_path)
-    coded = vornhold.encode(form(pictures / "plain24.bmp"), form(pictures / "hidden.png"))
+    coded = classic(form(pictures / "plain24.bmp"), form(pictures / "hidden.png"))
     assert coded == (tmp_path / "coded.png").read_bytes()
     (tmp_path / "module.png").write_bytes(coded)
     taken = quiet(lambda: vornhold.decode(form(tmp_path / "module.png")))
@@ -55,14 +60,14 @@ def test_arrays_in_and_out_are_the_pixels_of_the_files(pictures, tmp_path):
     run_vorn("encode", tmp_path / "hidden.png", "-o", tmp_path / "coded.bmp")
     alpha = numpy.full((height, width, 1), 7, numpy.uint8)
     for array in (rgb, numpy.concatenate([rgb, alpha], axis=2), numpy.asfortranarray(rgb), rgb[::-1][::-1]):
-        assert vornhold.encode(array, format="bmp") == (tmp_path / "coded.bmp").read_bytes()
+        assert classic(array, format="bmp") == (tmp_path / "coded.bmp").read_bytes()
 
 
 # Each row: the module's call on the pictures' folder, and vorn's arguments (run there) writing
 # OUT, or OUT/hidden-1.png for a decode, from the same inputs.
 OUTPUTS = {
     "build vornhold, picture 2 alone": (
-        lambda f: vornhold.encode(f / "plain24.bmp", None, f / "hidden.png", build="vornhold", format="BMP"),
+        lambda f: classic(f / "plain24.bmp", None, f / "hidden.png", build="vornhold", format="BMP"),
         ["encode", "--classic", "plain24.bmp", "--hidden2", "hidden.png", "--build", "vornhold", "-o", "OUT.bmp"]),
     "reveal to PNG": (lambda f: vornhold.reveal(f / "hidden1_coded.bmp"),
                       ["reveal", "hidden1_coded.bmp", "-o", "OUT.png"]),
@@ -99,16 +104,16 @@ def png_declaring(width, height):
 # Each row: the call on the pictures' folder, the class it raises and its exact text (None:
 # Python's own). The policy table holds more, compared with vorn's texts.
 REFUSALS = {
-    "not a picture": (lambda f: vornhold.encode(b"GIF89a"), vornhold.InputError,
+    "not a picture": (lambda f: classic(b"GIF89a"), vornhold.InputError,
                       "the carrier: a GIF picture, which vorn does not read; convert it to PNG first"),
     "too many pixels": (lambda f: vornhold.reveal(png_declaring(20000, 20000)), vornhold.InputError,
                         "the picture: the picture is 20000x20000 pixels (400 million), more than the 269 million "
                         "allowed"),
-    "an unknown build": (lambda f: vornhold.encode(f / "plain24.bmp", build="vornhold3"), vornhold.UsageError,
+    "an unknown build": (lambda f: classic(f / "plain24.bmp", build="vornhold3"), vornhold.UsageError,
                          "the build is vornhold2 or vornhold, not 'vornhold3'"),
     "unknown contents": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=3), vornhold.UsageError,
                          "the hidden pictures held are 1, 2 or both, not '3'"),
-    "a lossy format": (lambda f: vornhold.encode(f / "plain24.bmp", format="JPG"), vornhold.UsageError,
+    "a lossy format": (lambda f: classic(f / "plain24.bmp", format="JPG"), vornhold.UsageError,
                        "the format 'JPG': .jpg would destroy the hidden bits (it compresses with loss or reduces the "
                        "colours); name the output .png or .bmp"),
     "a path for a format": (lambda f: vornhold.reveal(f / "plain24.bmp", format="x.png"), vornhold.UsageError,
@@ -116,12 +121,12 @@ REFUSALS = {
     "an empty password": (lambda f: vornhold.decode(f / "keyed.bmp", password=""), vornhold.InputError,
                           "the password is empty; a keyed picture needs one"),
     "a password that is no text": (
-        lambda f: vornhold.encode(f / "keyed_carrier.bmp", f / "keyed_hidden.png", password="tea\udc80"),
+        lambda f: classic(f / "keyed_carrier.bmp", f / "keyed_hidden.png", password="tea\udc80"),
         vornhold.InputError, "the password is not valid UTF-8"),
     "an unknown form": (lambda f: vornhold.encode(f / "plain24.bmp", form="small"), vornhold.UsageError,
                         "the form is classic or compact, not 'small'"),
     "carrier bits for the classic form": (
-        lambda f: vornhold.encode(f / "plain24.bmp", f / "hidden.png", carrier_bits=2), vornhold.UsageError,
+        lambda f: classic(f / "plain24.bmp", f / "hidden.png", carrier_bits=2), vornhold.UsageError,
         "the carrier's low bits (k) are chosen in the compact form only; the classic form's layouts fix them"),
     "carrier bits beyond 4": (
         lambda f: vornhold.encode(f / "plain24.bmp", f / "hidden.png", form="compact", carrier_bits=5),
@@ -174,7 +179,7 @@ def test_pictures_beyond_the_memory_raise_the_memory_error(tmp_path):
 # ---- Passwords ----------------------------------------------------------------------------------
 
 def test_a_password_opens_as_the_same_text_composed_otherwise_in_the_module_and_in_vorn(pictures, tmp_path):
-    keyed = vornhold.encode(pictures / "keyed_carrier.bmp", pictures / "keyed_hidden.png", password="caf\u00e9")
+    keyed = classic(pictures / "keyed_carrier.bmp", pictures / "keyed_hidden.png", password="caf\u00e9")
     expected = (pictures / "keyed.hidden-1.png").read_bytes()
     assert vornhold.decode(keyed, password="cafe\u0301") == {1: expected}
     (tmp_path / "keyed.png").write_bytes(keyed)
@@ -189,16 +194,16 @@ def test_a_password_opens_as_the_same_text_composed_otherwise_in_the_module_and_
 # Each row: the call on the pictures' folder and the notes it warns, in order.
 NOTES = {
     "a hidden picture scaled": (
-        lambda f: vornhold.encode(f / "plain24.bmp", (f / "fit_contain_wide.png").read_bytes()),
+        lambda f: classic(f / "plain24.bmp", (f / "fit_contain_wide.png").read_bytes()),
         ["hidden picture 1 scaled from 37x5 to 16x2 and centred"]),
-    "a transparency dropped": (lambda f: vornhold.encode((f / "rgba.png").read_bytes()),
+    "a transparency dropped": (lambda f: classic((f / "rgba.png").read_bytes()),
                                ["the carrier: its transparency is dropped; only the colours are used"]),
     "what a coded picture holds, guessed": (
         lambda f: vornhold.decode((f / "hidden1_coded.bmp").read_bytes()),
         ["the coded picture: assuming hidden picture 1 alone (read from the picture; name what it holds and its "
          "build to choose otherwise)"]),
     "a classic picture given a password": (
-        lambda f: vornhold.decode(vornhold.encode(f / "keyed_carrier.bmp", f / "keyed_hidden.png"), hidden=1,
+        lambda f: vornhold.decode(classic(f / "keyed_carrier.bmp", f / "keyed_hidden.png"), hidden=1,
                                   password="tea"),
         ["the coded picture: holds no keyed picture; its hidden pictures are taken out without the password"]),
     "nothing guessed": (lambda f: vornhold.decode(f / "hidden1_coded.bmp", hidden=1), []),

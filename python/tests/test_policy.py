@@ -87,6 +87,18 @@ def fault(row, result, folder):
     return None if mean <= float(row["expect"].removeprefix("near ")) else f"differs by {mean:.1f} on average"
 
 
+# vorn's options and the module's arguments for the same setting: a refusal names the caller's.
+WORDS = (("--password", "password=..."), ("--hidden", "hidden"), ("--build", "build"))
+
+
+def in_module_words(result):
+    kind, got = result
+    if kind == "refusal":
+        for option, argument in WORDS:
+            got = got.replace(option, argument)
+    return kind, got
+
+
 def test_the_table_has_every_case():
     assert len(TABLE) == 32
 
@@ -95,5 +107,5 @@ def test_the_table_has_every_case():
 def test_the_module_gives_what_the_table_expects_and_what_vorn_gives(row, pictures):
     module = via_module(row, pictures)
     assert fault(row, module, pictures) is None
-    # Given the same paths, the two write the same bytes and refuse in the same words.
-    assert module == via_vorn(row, pictures)
+    # Given the same paths, the two write the same bytes and refuse alike, each in its own words.
+    assert module == in_module_words(via_vorn(row, pictures))

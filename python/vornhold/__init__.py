@@ -2,7 +2,7 @@
 
     import vornhold
     coded = vornhold.encode("photo.jpg", "secret.png")   # the coded picture's PNG bytes
-    small = vornhold.encode("photo.jpg", "secret.png", form="compact")  # kept at its own size
+    same = vornhold.encode("photo.jpg", "secret.png", form="classic")  # the programs' layouts
     pictures = vornhold.decode(coded)                     # {1: PNG bytes of the hidden picture}
     revealed = vornhold.reveal(coded)                     # its low bits made visible, as a PNG
 
@@ -59,15 +59,15 @@ def _carrier_bits(value):
 
 
 def encode(carrier, hidden1=None, hidden2=None, *, build="vornhold2", fit="contain", password=None,
-           format="png", form="classic", carrier_bits=None):
+           format="png", form=None, carrier_bits=None):
     """Hides hidden1 and hidden2 (either may be None) in the carrier; returns the coded picture's
     file bytes, PNG or BMP as format says.
 
-    form is "classic" (the default: the programs' layouts, the very bytes vorn encode --classic
-    writes) or "compact": each hidden picture at its own size, coded (lossless where it fits) and
-    encrypted in the k lowest bits of every colour byte, k being carrier_bits (1 to 4) or, when
-    None, the one that gives the best balance of the carrier's and the pictures' quality. How each
-    picture was stored and what the carrier keeps is warned as a Note.
+    form is "compact" (the default, as vorn's): each hidden picture at its own size, coded
+    (lossless where it fits) and encrypted in the k lowest bits of every colour byte, k being
+    carrier_bits (1 to 4) or, when None, the one that gives the best balance of the carrier's and
+    the pictures' quality; how each picture was stored and what the carrier keeps is warned as a
+    Note. Or "classic": the programs' layouts, the very bytes vorn encode --classic writes.
 
     Classic only: a hidden picture of another size than the carrier is scaled into its frame as
     fit says: "contain" (whole, centred, black bars), "cover" (filling it, cropped around the
@@ -80,7 +80,7 @@ def encode(carrier, hidden1=None, hidden2=None, *, build="vornhold2", fit="conta
     hidden2_file, hidden2_name = (None, "") if hidden2 is None else _file(hidden2, "hidden picture 2")
     return _kit.encode(carrier_file, carrier_name, hidden1_file, hidden1_name, hidden2_file, hidden2_name,
                        _word(build, "build"), _word(fit, "fit"), password, _word(format, "format"),
-                       _word(form, "form"), _carrier_bits(carrier_bits))
+                       "" if form is None else _word(form, "form"), _carrier_bits(carrier_bits))
 
 
 def decode(coded, *, hidden=None, build=None, password=None, raw=False, as_arrays=False):

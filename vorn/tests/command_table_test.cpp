@@ -138,7 +138,7 @@ TEST_F(vorn_table_test, command_lines)
         {{"decode", "main.jpg"}, 3,
          "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits); give the PNG or BMP that vorn encode wrote\n", nullptr, nullptr},
         {{"decode", "exists.png"}, 3,
-         "vorn: exists.png: holds no hidden picture (its four low bits are 0 everywhere); name what it holds to decode it all the same\n", nullptr, nullptr},
+         "vorn: exists.png: holds no hidden picture (its four low bits are 0 everywhere); to decode it all the same, name what it holds (--hidden)\n", nullptr, nullptr},
         // What one picture may cost, judged from its header.
         {{"encode", "--classic", "huge.png", "-o", "x.png"}, 3, huge("huge.png", 269), nullptr, nullptr},
         {{"encode", "--classic", "Main.bmp", "--hidden1", "huge.jpg", "-o", "x.png", "--max-megapixels=300"}, 3, huge("huge.jpg", 300), nullptr, nullptr},

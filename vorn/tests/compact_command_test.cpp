@@ -99,7 +99,7 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
         {{"decode", "keyed.png", "--password-file", "password.txt", "-o", "keyed"}, 0, "", {"keyed/hidden-1.png"}},
         {{"decode", "one.png", "--password-file", "password.txt", "-o", "needless"}, 0,
          "one.png: a compact picture without a password; it opens without one", {"needless/hidden-1.png"}},
-        {{"decode", "keyed.png", "-o", "no-password"}, 3, "if it was hidden with a password, give the password", {}},
+        {{"decode", "keyed.png", "-o", "no-password"}, 3, "if it was hidden with a password, give it (--password)", {}},
         {{"decode", "keyed.png", "--password-file", "wrong.txt", "-o", "wrong"}, 3,
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
         {{"decode", "changed.png", "-o", "changed"}, 3, "changed.png: the compact picture was changed after it was coded", {}},

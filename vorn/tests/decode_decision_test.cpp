@@ -148,8 +148,8 @@ TEST_F(vorn_decision_test, photographs_with_nothing_hidden_are_refused)
         const vorn_run run = run_vorn({"decode", photograph, "-o", "out"});
         EXPECT_EQ(run.code, 3);
         EXPECT_EQ(run.err, std::string("vorn: ") + photograph +
-                               ": holds no hidden picture (its low bits read as one in no layout); name what it "
-                               "holds and its build to decode it all the same\n");
+                               ": holds no hidden picture (its low bits read as one in no layout); to decode it all "
+                               "the same, name what it holds and its build (--hidden, --build)\n");
         EXPECT_FALSE(fs::exists("out"));
     }
 }

@@ -54,7 +54,7 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         {{"decode", "v5.png", "--password-file", "wrong.txt", "-o", "v5"}, {}, 0, "", {"v5/hidden-1.png"}},
         {{"decode", "keyed.png", "--password-file", "wrong.txt", "-o", "bad"}, {}, 3,
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
-        {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was hidden with a password, give the password", {}},
+        {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was hidden with a password, give it (--password)", {}},
         {{"decode", "keyed.png", "--hidden", "both", "--build", "vornhold2", "-o", "forced"}, {}, 3,
          "its low bits look random", {}},
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password", "-o", "differ.png"}, {"a", "b", "c", "d", "e", "f"}, 3,

@@ -109,7 +109,7 @@ const REFUSALS = [
   {
     name: 'a keyed picture taken out without a password',
     call: () => ['extract', keyedByVorn],
-    error: /^coded: no hidden picture found \(its low bits look random\); if it was hidden with a password, give the password$/,
+    error: /^coded: no hidden picture found without a password \(its low bits look random, as a password-protected picture's do\); if it was hidden with a password, give it \(the password field\)$/,
   },
 ];
 

@@ -272,7 +272,7 @@ test('hiding with a password, and taking out with a wrong password and the right
   await page.select('#decode-content', '');
   await chooseFile('coded', join(downloads, 'keyed.png'));
   assert.equal(await use.waitForError('decode'),
-    'Nothing was taken out: keyed.png: no hidden picture found (its low bits look random); if it was hidden with a password, give the password.');
+    "Nothing was taken out: keyed.png: no hidden picture found without a password (its low bits look random, as a password-protected picture's do); if it was hidden with a password, give it (the password field).");
 
   await typeInto('#decode-password', 'das falsche');
   assert.equal(await page.$eval('#decode-build', (s) => s.disabled), true);

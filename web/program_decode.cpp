@@ -1,6 +1,7 @@
 // The three programs' decoding, which the web page offers beside taking hidden pictures out.
 #include "fault.h"
 #include "kit.h"
+#include "page_words.h"
 #include "picture_memory.h"
 
 namespace kit {

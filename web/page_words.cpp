@@ -2,7 +2,8 @@
 // after the key.
 #include <cstdio>
 
-#include "kit.h"
+#include "page_words.h"
+#include "secret.h"
 
 namespace kit {
 
