@@ -50,13 +50,13 @@ status read_all(std::vector<picture_file*>& files, const read_limits& limits, co
     return {};
 }
 
-std::string form_words_of(const hide_result& result, vorn_build build)
+// A coded picture's form in words; `classic` is what a classic one's are.
+std::string form_words_of(bool compact, bool keyed, unsigned carrier_bits, const std::string& classic)
 {
-    if (result.compact)
-        return "compact, " + std::to_string(result.carrier_bits) + (result.carrier_bits == 1 ? " low bit" : " low bits") +
-               (result.keyed ? ", keyed" : "");
-    if (result.keyed) return "keyed";
-    return std::string("build ") + build_name(build);
+    if (compact)
+        return "compact, " + std::to_string(carrier_bits) + (carrier_bits == 1 ? " low bit" : " low bits") +
+               (keyed ? ", keyed" : "");
+    return keyed ? "keyed" : classic;
 }
 
 // The front end's words that take out what was hidden; nullopt when nothing was.
@@ -136,7 +136,8 @@ status hide_pictures(picture_file carrier, std::optional<picture_file> hidden1, 
     outcome.width = result.geometry.width;
     outcome.height = result.geometry.height;
     outcome.report = std::move(result.report);
-    outcome.form_words = form_words_of(result, options.build);
+    outcome.form_words = form_words_of(result.compact, result.keyed, result.carrier_bits,
+                                       std::string("build ") + build_name(options.build));
     outcome.form = result.compact ? hiding_form::compact : hiding_form::classic;
     outcome.keyed = result.keyed;
     outcome.carrier_bits = result.carrier_bits;
@@ -188,9 +189,8 @@ status take_out_pictures(picture_file coded_file, const take_out_options& option
     outcome.keyed = result.keyed;
     outcome.carrier_bits = result.carrier_bits;
     outcome.layout = result.layout;
-    outcome.form_words = result.compact ? std::string("compact") + (result.keyed ? ", keyed" : "")
-                         : result.keyed ? "keyed"
-                                        : layout_words(result.layout);
+    outcome.form_words =
+        form_words_of(result.compact, result.keyed, result.carrier_bits, layout_words(result.layout));
 
     // Each picture in turn is written into its file on every thread and handed on, letting go of it.
     for (int hidden = 1; hidden <= 2; ++hidden) {

@@ -100,7 +100,7 @@ struct taken_picture {
 
 struct take_out_outcome {
     std::vector<std::string> notes;  // what was guessed or found, to show
-    std::string form_words;          // "compact, keyed", "keyed", "hidden pictures 1 and 2, written by vornhold2"
+    std::string form_words;          // "compact, 2 low bits, keyed", "keyed", "hidden pictures 1 and 2, written by vornhold2"
     bool compact = false, keyed = false;
     unsigned carrier_bits = 0;
     vorn_layout layout = VORN_LAYOUT_NONE;

@@ -100,7 +100,7 @@ function makeEngine(module) {
     return buffer;
   }
 
-  // A password or a salt in a buffer of its own: not a picture, so not counted. The password's
+  // A password in a buffer of its own: not a picture, so not counted. The password's
   // bytes are wiped here once they are inside the module, and the glue wipes the module's copy.
   function secretBuffer(bytes) {
     const buffer = bufferOf(bytes);
@@ -178,9 +178,9 @@ function makeEngine(module) {
 
   // Hides in place: carrier.buffer holds the carrier and then the coded picture; the hidden
   // pictures ({buffer, name}, or null) are used up. `password` is the bytes of the password (or
-  // null), `salt` a test's own (or null). {notes, report, compact, carrierBits}: the kit's texts,
-  // and whether it wrote a compact picture with its k.
-  function hide({ carrier, hidden1, hidden2, form, carrierBits, build, fit, password, salt, progress }) {
+  // null). {notes, report, compact, carrierBits, formWords}: the kit's texts, and whether it wrote
+  // a compact picture with its k.
+  function hide({ carrier, hidden1, hidden2, form, carrierBits, build, fit, password, progress }) {
     const secrets = [];
     const secretOf = (bytes) => {
       if (!bytes) return 0;
@@ -189,10 +189,9 @@ function makeEngine(module) {
     };
     try {
       const secret = secretOf(password);
-      const testSalt = secretOf(salt && Uint8Array.from(salt));
       return reporting(progress, () => withTexts([carrier.name, hidden1?.name, hidden2?.name, form, build, fit],
         (c, h1, h2, h, b, f) => call('hide', carrier.buffer.pointer, c, pointerOf(hidden1?.buffer), h1,
-          pointerOf(hidden2?.buffer), h2, h, carrierBits, b, f, secret, testSalt)));
+          pointerOf(hidden2?.buffer), h2, h, carrierBits, b, f, secret)));
     } finally {
       for (const buffer of secrets) buffer.free();
     }

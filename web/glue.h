@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "kit.h"
+#include "operations.h"
+#include "page_words.h"
 
 // A buffer the worker holds by its address.
 using web_buffer = kit::bytes;
@@ -69,6 +71,3 @@ kit::status keyed_ready();
 // Runs `body` (a keyed call) so that the page hears kit::step_after_key(hiding) as soon as the
 // key is derived: the engine derives it and works on the pictures in one call.
 kit::status reporting_after_key(bool hiding, const std::function<kit::status()>& body);
-
-// TEST ONLY: runs `body` (a hiding) so that the salt it draws is `salt`, when one is given.
-kit::status with_test_salt(const web_buffer* salt, const std::function<kit::status()>& body);

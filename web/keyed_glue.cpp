@@ -56,35 +56,6 @@ kit::status keyed_ready()
     return {};
 }
 
-// TEST ONLY, for the browser tests that compare keyed bytes with the native library's for a
-// given salt. The engine draws the salt with libsodium's randombytes_buf(), which in WebAssembly
-// takes each byte from Module.getRandomValue(); while `body` runs, the given salt's bytes are
-// handed out first, so that the hiding runs through the kit exactly as the page's does (the
-// engine's private salted entry would bypass the kit's steps).
-kit::status with_test_salt(const web_buffer* salt, const std::function<kit::status()>& body)
-{
-    if (!salt) return body();
-    if (salt->size() != VORN_KEYED_SALT_BYTES)
-        return {kit::fault::usage, "the salt must be " + std::to_string(VORN_KEYED_SALT_BYTES) + " bytes"};
-    const kit::status ready = keyed_ready();
-    if (!ready.ok()) return ready;
-    EM_ASM(
-        {
-            const given = HEAPU8.slice($0 >>> 0, ($0 >>> 0) + $1);
-            const drawn = Module.getRandomValue;
-            let next = 0;
-            Module.vornDrawnRandom = drawn;
-            Module.getRandomValue = () => (next < given.length ? given[next++] : drawn());
-        },
-        salt->data(), salt->size());
-    const kit::status done = body();
-    EM_ASM({
-        Module.getRandomValue = Module.vornDrawnRandom;
-        delete Module.vornDrawnRandom;
-    });
-    return done;
-}
-
 extern "C" {
 
 // Whether the password and its confirmation (buffers of what was typed, wiped here) were typed

@@ -104,105 +104,110 @@ EMSCRIPTEN_KEEPALIVE int web_check_hide(const char* form, unsigned carrier_bits,
     });
 }
 
-// kit::hide: the coded picture replaces the carrier in `carrier`; hidden1 and hidden2 (null where
-// not given) are used up. Each picture is named by its name. The form word ("compact" or
-// "classic") and the carrier bits (0: the kit's choice) go to the kit as they are. With a password
-// (a buffer of the password's UTF-8, wiped here) the picture is keyed; `salt` is for the tests
-// alone (see with_test_salt()), null otherwise. {notes, report, compact, carrierBits}: the kit's
-// texts, and whether it wrote a compact picture with its k. The kit's steps are reported as they
-// come, a keyed one's too once its key is derived.
+// kit::hide_pictures: the coded picture's BMP replaces the carrier in `carrier`; hidden1 and
+// hidden2 (null where not given) are used up. Each picture is named by its name. The form word
+// ("compact" or "classic"; null: the kit's default) and the carrier bits (0: the kit's choice) go
+// to the kit as they are. With a password (a buffer of the password's UTF-8, wiped here) the
+// picture is keyed. {notes, report, compact, carrierBits, formWords}: the kit's texts, and whether it wrote a compact picture
+// with its k. The kit's steps are reported as they come, a keyed one's too once its key is derived.
 EMSCRIPTEN_KEEPALIVE int web_hide(web_buffer* carrier, const char* carrier_name, web_buffer* hidden1,
                                   const char* hidden1_name, web_buffer* hidden2, const char* hidden2_name,
                                   const char* form, unsigned carrier_bits, const char* build, const char* fit,
-                                  web_buffer* password, const web_buffer* salt)
+                                  web_buffer* password)
 {
     std::string secret;
     const int failed = answered([&](json_object& said) -> kit::status {
         if (password) secret = password_of(password);
-        kit::hide_request request;
-        kit::status done = kit::form_from_word(text_of(form), request.form);
-        if (done.ok()) done = kit::build_from_word(text_of(build), request.build);
-        if (done.ok()) done = kit::fit_from_word(text_of(fit), request.fit);
-        // The compact form draws its salt and filling from libsodium with or without a password.
-        if (done.ok() && (password || request.form == kit::hiding_form::compact)) done = keyed_ready();
-        if (!done.ok()) return done;
-        request.carrier_bits = carrier_bits;
-        request.password = password ? &secret : nullptr;
-        request.report = page_progress();
-
-        web_buffer* given[3] = {carrier, hidden1, hidden2};
-        const char* names[3] = {carrier_name, hidden1_name, hidden2_name};
-        input_picture pictures[3];
-        for (int i = 0; i < 3; ++i) {
-            if (!given[i]) continue;
-            done = kit::read_picture(std::move(*given[i]), text_of(names[i]), picture_role::source, page_limits,
-                                     pictures[i]);
-            if (!done.ok()) return done;
+        kit::hide_options asked;
+        kit::status done = kit::build_from_word(text_of(build), asked.build);
+        if (done.ok()) done = kit::fit_from_word(text_of(fit), asked.fit);
+        if (done.ok() && form) {
+            kit::hiding_form named;
+            done = kit::form_from_word(form, named);
+            asked.form = named;
         }
-        kit::hide_result result;
-        done = with_test_salt(salt, [&] {
-            return reporting_after_key(true, [&] {
-                return kit::hide(std::move(pictures[0]), hidden1 ? &pictures[1] : nullptr,
-                                 hidden2 ? &pictures[2] : nullptr, request, result);
-            });
-        });
+        // The compact form draws its salt and filling from libsodium with or without a password.
+        if (done.ok()) done = keyed_ready();
         if (!done.ok()) return done;
-        *carrier = std::move(result.coded);
-        said.add_texts("notes", result.notes);
-        said.add_texts("report", result.report);
-        said.add_flag("compact", result.compact);
-        said.add_number("carrierBits", result.carrier_bits);
+        asked.carrier_bits = carrier_bits;
+        if (password) asked.password = [&](std::string& typed) { typed = secret; return kit::status(); };
+        asked.format = kit::output_format::bmp;
+        asked.max_pixels = page_limits.max_pixels;
+        asked.words = kit::page_words();
+        asked.report = page_progress();
+        auto given = [](web_buffer* buffer, const char* name) {
+            return buffer ? std::optional(kit::picture_file{text_of(name), std::move(*buffer)}) : std::nullopt;
+        };
+        kit::hide_outcome hidden;
+        done = reporting_after_key(true, [&] {
+            return kit::hide_pictures(*given(carrier, carrier_name), given(hidden1, hidden1_name),
+                                      given(hidden2, hidden2_name), asked, hidden);
+        });
+        said.add_texts("notes", hidden.notes);
+        if (!done.ok()) return done;
+        *carrier = std::move(hidden.coded);
+        said.add_texts("report", hidden.report);
+        said.add_flag("compact", hidden.form == kit::hiding_form::compact);
+        said.add_number("carrierBits", hidden.carrier_bits);
+        said.add_text("formWords", hidden.form_words);
         return {};
     });
     kit::wipe(secret);
     return failed;
 }
 
-// kit::decode: every hidden picture of the coded picture in `coded` (taken), named `name`, into
-// picture1 and picture2 (empty where it holds none), raw or reconstructed. The build and content
-// words given (null: guessed from the picture), and the password's buffer (wiped here; null: none).
-// {keyed, compact, carrierBits, notes} and the layout taken out, described (describe_layout()), or
-// for a compact picture the pictures it held (describe_compact()).
+// kit::take_out_pictures: every hidden picture of the coded picture in `coded` (taken), named
+// `name`, into picture1 and picture2 as coder file images (empty where it holds none), raw or
+// reconstructed. The build and content words given (null: guessed from the picture), and the
+// password's buffer (wiped here; null: none). {keyed, compact, carrierBits, notes, formWords} and
+// the layout taken out, described (describe_layout()), or for a compact picture the pictures it
+// held (describe_compact()).
 EMSCRIPTEN_KEEPALIVE int web_decode(web_buffer* coded, const char* name, const char* build, const char* content,
                                     web_buffer* password, int raw, web_buffer* picture1, web_buffer* picture2)
 {
     std::string secret;
     const int failed = answered([&](json_object& said) -> kit::status {
         if (password) secret = password_of(password);
-        kit::decode_request request;
-        if (build) {
+        kit::take_out_options asked;
+        kit::status done = keyed_ready();  // a compact picture is opened by libsodium, password or not
+        if (done.ok() && build) {
             vorn_build named;
-            const kit::status known = kit::build_from_word(build, named);
-            if (!known.ok()) return known;
-            request.build = named;
+            done = kit::build_from_word(build, named);
+            asked.build = named;
         }
-        if (content) {
+        if (done.ok() && content) {
             kit::content named;
-            const kit::status known = kit::content_from_word(content, named);
-            if (!known.ok()) return known;
-            request.holds = named;
+            done = kit::content_from_word(content, named);
+            asked.holds = named;
         }
-        request.keyed = password != nullptr;
-        request.limits = page_limits;
-        // A compact picture is tried first, with or without a password: libsodium opens it.
-        const kit::status ready = keyed_ready();
-        if (!ready.ok()) return ready;
-        kit::decode_result result;
-        const kit::status taken = reporting_after_key(false, [&] {
-            return kit::decode(std::move(*coded), text_of(name), request, password ? &secret : nullptr, raw != 0,
-                               result, page_progress());
+        if (!done.ok()) return done;
+        if (password) asked.password = [&](std::string& typed) { typed = secret; return kit::status(); };
+        asked.raw = raw != 0;
+        asked.format = kit::output_format::bmp;
+        asked.max_pixels = page_limits.max_pixels;
+        asked.words = kit::page_words();
+        asked.report = page_progress();
+        kit::take_out_outcome taken;
+        web_buffer* pictures[2] = {picture1, picture2};
+        done = reporting_after_key(false, [&] {
+            return kit::take_out_pictures(
+                {text_of(name), std::move(*coded)}, asked,
+                [&](kit::taken_picture&& picture) {
+                    *pictures[picture.which - 1] = std::move(picture.file);
+                    return kit::status();
+                },
+                taken);
         });
-        if (!taken.ok()) return taken;
-        *picture1 = std::move(result.pictures[0]);
-        *picture2 = std::move(result.pictures[1]);
-        said.add_flag("keyed", result.keyed);
-        said.add_flag("compact", result.compact);
-        said.add_number("carrierBits", result.carrier_bits);
-        said.add_texts("notes", result.notes);
-        if (result.compact)
+        said.add_texts("notes", taken.notes);
+        if (!done.ok()) return done;
+        said.add_flag("keyed", taken.keyed);
+        said.add_flag("compact", taken.compact);
+        said.add_number("carrierBits", taken.carrier_bits);
+        said.add_text("formWords", taken.form_words);
+        if (taken.compact)
             describe_compact(said, !picture1->empty(), !picture2->empty());
         else
-            describe_layout(said, result.layout);
+            describe_layout(said, taken.layout);
         return {};
     });
     kit::wipe(secret);

@@ -171,9 +171,8 @@ const operations = {
   // stores each one and what the carrier keeps), `report` what was stored where, in the kit's
   // words; `compact` and `carrierBits` what it wrote. With a password the picture is keyed; a
   // `confirmation` (the password typed again, '' for none) must match it, as the kit judges.
-  // `salt` is for the tests alone: the page and window.vornhold never give one, so that every
-  // encoding draws its own.
-  async encode(engine, { carrier, hidden1, hidden2, form = 'classic', carrierBits = 0, build, fit = 'contain', password = null, confirmation = null, salt = null, outputs = ['bmp'] }, progress) {
+  // Every encoding draws its own salt.
+  async encode(engine, { carrier, hidden1, hidden2, form = 'classic', carrierBits = 0, build, fit = 'contain', password = null, confirmation = null, outputs = ['bmp'] }, progress) {
     const keyed = password !== null;
     engine.checkHide({ form, carrierBits, build, fit, hidden1: hidden1 != null, hidden2: hidden2 != null, keyed });
     if (confirmation !== null) engine.checkTypedTwice(passwordBytes(password ?? ''), passwordBytes(confirmation));
@@ -184,7 +183,7 @@ const operations = {
       const h2 = hidden2 == null ? null : use(await pictureOf(engine, hidden2, 'source', 'hidden2', progress));
       const started = performance.now();
       const { notes, report, compact, carrierBits: k } = engine.hide({ carrier: image, hidden1: h1, hidden2: h2, form,
-        carrierBits, build, fit, password: secret, salt, progress });
+        carrierBits, build, fit, password: secret, progress });
       const milliseconds = performance.now() - started;
       const transfer = [];
       const coded = outputsOf(engine, image.buffer, engine.geometry(image.buffer), outputs, transfer,

@@ -95,7 +95,7 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
 
     const row after[] = {
         {{"decode", "one.png", "-o", "one"}, 0, "", {"one/hidden-1.png"}},
-        {{"decode", "two.bmp", "-o", "two", "-v"}, 0, "vorn: wrote two/hidden-1.png (compact)", {"two/hidden-1.png", "two/hidden-2.png"}},
+        {{"decode", "two.bmp", "-o", "two", "-v"}, 0, "vorn: wrote two/hidden-1.png (compact, 3 low bits)", {"two/hidden-1.png", "two/hidden-2.png"}},
         {{"decode", "keyed.png", "--password-file", "password.txt", "-o", "keyed"}, 0, "", {"keyed/hidden-1.png"}},
         {{"decode", "one.png", "--password-file", "password.txt", "-o", "needless"}, 0,
          "one.png: a compact picture without a password; it opens without one", {"needless/hidden-1.png"}},

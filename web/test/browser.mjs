@@ -132,7 +132,7 @@ async function callInPage(page, how, name, args) {
 export const callApi = (page, name, ...args) => callInPage(page, 'api', name, args);
 
 // The worker's operation with its arguments, as the page calls it: for what window.vornhold does
-// not offer (a test's own salt, the PNG of a hidden picture).
+// not offer (the PNG of a hidden picture).
 export const callWorker = (page, operation, args) => callInPage(page, 'worker', operation, [args]);
 
 // A PNG or JPEG (`type`) of a BMP's pixels, written by the browser's own encoder.

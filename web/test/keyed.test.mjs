@@ -1,6 +1,5 @@
-// Keyed pictures between the page and the native side: the page keys the very bytes the native
-// library keys for a fixed salt, a picture keyed on the page opens in vorn and one keyed by vorn
-// opens on the page, a password typed in NFD on one side and NFC on the other, and the refusals
+// Keyed pictures between the page and the native side: a picture keyed on the page opens in vorn
+// to the pictures vorn's own keyed picture holds, one keyed by vorn opens on the page, a password typed in NFD on one side and NFC on the other, and the refusals
 // that need no key. Every key derivation in the browser takes seconds (3 passes over 256 MiB),
 // so there are few of them: two here, three in page.test.mjs.
 import { after, before, test } from 'node:test';
@@ -14,8 +13,6 @@ import { callApi, callWorker, openPage, pngPixels } from './browser.mjs';
 // The same password in two Unicode forms: composed (NFC) and decomposed (NFD).
 const NFC = 'Ångström über café';
 const NFD = NFC.normalize('NFD');
-const SALT = Buffer.from(Array.from({ length: 16 }, (_, i) => (i * 37 + 5) & 0xff));
-const LAYOUT_BOTH_VORNHOLD = 4;  // vorn_layout's VORN_LAYOUT_BOTH_VORNHOLD
 
 let session;
 let folder;
@@ -35,28 +32,33 @@ function assertSameBytes(actual, expected, what) {
   assert.equal(at, -1, `${what}: differs at byte ${at}`);
 }
 
-// The worker's encode with a salt of the test's own, which neither the page's controls nor
-// window.vornhold can give: the keyed picture's bytes.
+// The worker's encode: the keyed picture's bytes.
 async function keyOnPage(args) {
   const result = await callWorker(session.page, 'encode', { ...args, outputs: ['bmp'] });
   assert.equal(result.error, undefined, result.error);
   return result.coded.bmp;
 }
 
-test('the page keys the native library\'s bytes for a fixed salt, and vorn opens them', async () => {
-  // A carrier with a longer header: the page takes a keyed carrier by its pixels, as the native
-  // side does here, so that its PNG opens too.
+test('a picture the page keys opens in vorn to the pictures vorn\'s own keyed picture holds', async () => {
+  // A carrier with a longer header: the page takes a keyed carrier by its pixels, as vorn does,
+  // so that its PNG opens too. Every keying draws its salt: the pictures they open to are compared.
   const carrier = bmp({ width: 48, height: 40, seed: 11, offset: 70 });
   const hidden1 = bmp({ width: 48, height: 40, seed: 12 });
   const hidden2 = bmp({ width: 48, height: 40, seed: 13 });
-  const onPage = await keyOnPage({ carrier, hidden1, hidden2, build: 'vornhold', password: NFD, salt: SALT });
-  const natively = native.keyedEncode({ layout: LAYOUT_BOTH_VORNHOLD, salt: SALT, carrier, hidden1, hidden2, password: NFC });
-  assertSameBytes(onPage, natively, 'the page\'s keyed picture against the native library\'s');
-
-  writeFileSync(join(folder, 'page.bmp'), onPage);
-  const opened = await native.vorn(folder, 'decode', 'page.bmp', '--password-file', 'nfc.txt', '-o', 'from-page');
-  assert.equal(opened.status, 0, opened.stderr);
-  for (const name of ['hidden-1.png', 'hidden-2.png']) readFileSync(join(folder, 'from-page', name));
+  writeFileSync(join(folder, 'page.bmp'),
+    await keyOnPage({ carrier, hidden1, hidden2, form: 'classic', build: 'vornhold', password: NFD }));
+  for (const [name, picture] of [['carrier', carrier], ['hidden1', hidden1], ['hidden2', hidden2]])
+    writeFileSync(join(folder, `${name}.bmp`), picture);
+  const keyed = await native.vorn(folder, 'encode', 'carrier.bmp', '--hidden1', 'hidden1.bmp', '--hidden2', 'hidden2.bmp',
+    '--classic', '--build', 'vornhold', '--password-file', 'nfc.txt', '-o', 'by-vorn.bmp');
+  assert.equal(keyed.status, 0, keyed.stderr);
+  for (const coded of ['page', 'by-vorn']) {
+    const opened = await native.vorn(folder, 'decode', `${coded}.bmp`, '--password-file', 'nfc.txt', '-o', `from-${coded}`);
+    assert.equal(opened.status, 0, opened.stderr);
+  }
+  for (const name of ['hidden-1.png', 'hidden-2.png'])
+    assertSameBytes(readFileSync(join(folder, 'from-page', name)), readFileSync(join(folder, 'from-by-vorn', name)),
+      `${name} of the page's keyed picture against vorn's`);
 });
 
 test('a picture vorn keys opens on the page, with the pictures vorn takes out', async () => {

@@ -81,23 +81,6 @@ export function vorn(folder, ...args) {
   });
 }
 
-// The native library's keyed picture of a carrier (taken by its pixels) and the hidden pictures
-// that are not null, in layout `layout` (a vorn_layout number), under `password` (its bytes as
-// they are) and a fixed `salt` (16 bytes), at the format's cost.
-export function keyedEncode({ layout, salt, carrier, hidden1, hidden2, password }) {
-  const folder = scratchFolder('keyed-fixture');
-  const file = (name, bytes) => {
-    if (!bytes) return '-';
-    writeFileSync(join(folder, name), bytes);
-    return join(folder, name);
-  };
-  const out = join(folder, 'keyed.bmp');
-  execFileSync(programs.keyedFixture, ['encode', String(layout), Buffer.from(salt).toString('hex'),
-    file('carrier.bmp', carrier), file('hidden1.bmp', hidden1), file('hidden2.bmp', hidden2), out],
-  { input: `${password}\n`, stdio: ['pipe', 'inherit', 'inherit'] });
-  return readFileSync(out);
-}
-
 // How long the native library takes to key a small picture at the format's cost, which is
 // nearly all deriving the key: its printed line.
 export function keyedTime(runs) {
