@@ -44,9 +44,11 @@ ensure_native_libspng() {
 # the engine compiles in stb_image_resize (header only) to fit hidden pictures.
 program_packages=(g++ cmake ninja-build pkg-config libspng-dev libjpeg62-turbo-dev libwebp-dev
                   libsodium-dev libutf8proc-dev libstb-dev)
-# What the Python module needs besides: Python's headers and pybind11, NumPy for pictures as
-# arrays (optional for the module, used by its tests).
-python_packages=(python3-dev python3-pybind11 python3-numpy)
+# What the Python module needs besides: Python's headers and pybind11; pip to build and install
+# it (pip install ., through the project's own build backend, which needs no other package) and
+# venv to install it into a virtual environment; NumPy for pictures as arrays and Pillow for
+# images as inputs (both optional for the module, used by its tests).
+python_packages=(python3-dev python3-pybind11 python3-pip python3-venv python3-numpy python3-pil)
 # What building and running the tests needs as well: GoogleTest, the Python module and pytest
 # to run its tests.
 build_packages=("${program_packages[@]}" "${python_packages[@]}" libgtest-dev python3-pytest)

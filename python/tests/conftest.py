@@ -1,7 +1,7 @@
 """What the module's tests share: vorn to compare with, and the policy table's pictures.
 
-CTest gives the paths of the build's programs in the environment; run by hand, the tests take them
-from build/default.
+CTest gives the paths of the build and its programs in the environment; run by hand, the tests
+take them from build/default.
 """
 
 import os
@@ -11,7 +11,7 @@ import subprocess
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-BUILD = ROOT / "build" / "default"
+BUILD = pathlib.Path(os.environ.get("VORN_BUILD", ROOT / "build" / "default"))
 VORN = os.environ.get("VORN_EXE", str(BUILD / "vorn" / "vorn"))
 POLICY_PICTURES = os.environ.get("VORN_POLICY_PICTURES", str(BUILD / "vorn" / "tests" / "vorn_policy_pictures"))
 POLICY_CASES = os.environ.get("VORN_POLICY_CASES", str(ROOT / "tests" / "policy" / "cases.tsv"))

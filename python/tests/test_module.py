@@ -139,7 +139,7 @@ REFUSALS = {
         "carrier_bits is an int from 1 to 4 or None, not '2'"),
     "a missing file": (lambda f: vornhold.reveal(f / "missing.png"), FileNotFoundError, None),
     "no picture": (lambda f: vornhold.encode(12), TypeError,
-                   "the carrier: a picture is file bytes, a path or a numpy array, not int"),
+                   "the carrier: a picture is file bytes, a path, a numpy array or a Pillow image, not int"),
     "a password that is no str": (lambda f: vornhold.decode(f / "keyed.bmp", password=b"tea"), TypeError,
                                   "the password is a str"),
     "an array of floats": (lambda f: vornhold.encode(numpy.zeros((2, 2, 3))), TypeError,
