@@ -23,7 +23,7 @@ def test_a_bmp_of_the_kit_reads_back_as_the_array_it_was_made_of(height, width):
 
 # Each row: a call on the pictures' folder with its settings; its file is a PNG.
 CALLS = {
-    "encode": lambda f, **settings: vornhold.encode(f / "plain24.bmp", f / "hidden.png", **settings),
+    "encode": lambda f, **settings: vornhold.encode(f / "plain24.bmp", f / "hidden.png", form="classic", **settings),
     "decode": lambda f, **settings: vornhold.decode(f / "hidden1_coded.bmp", **settings)[1],
     "reveal": lambda f, **settings: vornhold.reveal(f / "hidden1_coded.bmp", **settings),
 }
@@ -55,4 +55,5 @@ IMAGES = {
 @pytest.mark.parametrize("image, expected", IMAGES.values(), ids=IMAGES.keys())
 def test_a_pillow_image_codes_as_its_pixels_do(image, expected, pictures):
     pixels = numpy.asarray(Image.open(pictures / "plain24.bmp").convert("RGB"))
-    assert vornhold.encode(image(pixels), format="bmp") == vornhold.encode(expected(pixels), format="bmp")
+    classic = {"form": "classic", "format": "bmp"}
+    assert vornhold.encode(image(pixels), **classic) == vornhold.encode(expected(pixels), **classic)
