@@ -10,7 +10,9 @@ namespace kit {
 status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
                     input_picture& picture, const progress& report, int threads)
 {
-    if (report) report("decoding " + name, -1);
+    // A BMP the engine takes as it stands needs no decoding to tell of.
+    vorn_geometry as_is;
+    if (report && vorn_check_carrier(file.data(), file.size(), &as_is) != VORN_OK) report("decoding " + name, -1);
     return guarded(name, [&] { picture = picture_from_file(std::move(file), name, role, limits, threads_for(threads)); });
 }
 
