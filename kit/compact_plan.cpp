@@ -9,6 +9,7 @@
 
 #include "compact_scale.h"
 #include "compact_seal.h"
+#include "embedding.h"
 #include "fault.h"
 #include "picture_memory.h"
 #include "side_by_side.h"
@@ -18,6 +19,9 @@ namespace {
 // The overhead the container adds to the pictures' bytes: the lead in fields, and the sealed
 // header and the body's tag in bytes.
 constexpr uint64_t sealed_overhead_bytes = 40 + 2 * compact_tag_bytes;
+
+// The room at k low bits per colour byte, the only embedding the plan chooses among.
+uint64_t body_room(const vorn_geometry& g, unsigned k) { return body_room(low_bits_embedding(), g, k); }
 
 std::string bits_text(unsigned k) { return std::to_string(k) + (k == 1 ? " low bit" : " low bits"); }
 
