@@ -491,10 +491,12 @@ vorn_error vorn_keyed_likely(const uint8_t *coded, size_t length, int *likely);
 
 /* ---- The compact form's carrier and key --------------------------------------------------
 
-   The picture kit's compact form stores a stream of bits, the hidden pictures coded and
-   encrypted, in the k lowest bits of every colour byte (k from 1 to VORN_COMPACT_MAX_BITS), the
-   carrier keeping its 8 - k bits above them. These calls are the engine's part of it: laying a
-   stream into a carrier, reading it back, and the key a password gives.
+   The picture kit's compact form (docs/compact-form.md is its format) seals the hidden pictures,
+   coded, into a frame that an embedding lays into the carrier. These calls are the engine's part
+   of its low-bits embedding, the frame a stream of bits in the k lowest bits of every colour
+   byte (k from 1 to VORN_COMPACT_MAX_BITS), the carrier keeping its 8 - k bits above them:
+   laying a stream into a carrier, reading it back (the salt too: k = 1, colour bytes 0 to 127),
+   and the key a password gives. The kit seals and opens the container (kit/compact_seal.h).
 
    Colour bytes are counted in file order, as the keyed form counts them (pixel bytes of the
    raster; row padding and bytes after the last row are none). Colour byte n holds stream bits

@@ -33,11 +33,13 @@ std::vector<uint8_t> image_of_pixels(const rgb_pixels& picture)
 
 }  // namespace
 
-std::vector<uint8_t> header_bytes(const std::vector<stored_entry>& entries)
+std::vector<uint8_t> header_bytes(const std::vector<stored_entry>& entries, uint8_t embedding, uint8_t parameter)
 {
     std::vector<uint8_t> header(compact_header_bytes, 0);
     header[0] = compact_format_version;
     header[1] = uint8_t(entries.size());
+    header[2] = embedding;
+    header[3] = parameter;
     uint32_t body = 0;
     for (size_t i = 0; i < entries.size() && i < 2; ++i) {
         uint8_t* entry = header.data() + entry_offset + i * entry_bytes;
@@ -56,7 +58,12 @@ bool read_header(const uint8_t* bytes, compact_header& header, uint64_t most_bod
 {
     header = compact_header();
     const unsigned count = bytes[1];
-    if (bytes[0] != compact_format_version || count < 1 || count > 2 || bytes[2] || bytes[3]) return false;
+    header.version = bytes[0];
+    header.embedding = bytes[2];
+    header.parameter = bytes[3];
+    const bool v1 = header.version == 1 && !bytes[2] && !bytes[3];
+    const bool v2 = header.version == 2 && bytes[2] != 0;  // the sealing holds the embedding to the one it opened in
+    if ((!v1 && !v2) || count < 1 || count > 2) return false;
     header.body_length = get32(bytes + 4);
     if (header.body_length > most_body) return false;
     uint64_t total = 0;

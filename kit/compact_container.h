@@ -1,22 +1,6 @@
-// The compact form's container: what the hidden pictures travel in, before it is encrypted.
-//
-// The header, 40 bytes, little-endian:
-//   offset  size  field
-//        0     1  format version, 1
-//        1     1  pictures stored, 1 or 2
-//        2     2  0
-//        4     4  body length: the stored pictures' bytes together
-//        8    16  entry of the first picture stored
-//       24    16  entry of the second, or 16 zero bytes
-// An entry:
-//        0     1  which hidden picture it is, 1 or 2 (entries in that order)
-//        1     1  codec: 1 lossless WebP, 2 lossy WebP, 3 JPEG
-//        2     2  0
-//        4     4  width in pixels
-//        8     4  height in pixels
-//       12     4  length of its file in the body
-// The body is the pictures' files one after the other, in the entries' order. How header and
-// body lie in a carrier, encrypted, is compact_seal.h's.
+// The compact form's container: what the hidden pictures travel in, before it is sealed. Its
+// bytes (version 2 as written, version 1 as still read) are docs/compact-form.md's, "The
+// container"; how it is sealed and laid into a carrier is compact_seal.h's.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +11,7 @@
 #include "rgb_picture.h"
 #include "stored_picture.h"
 
-constexpr uint8_t compact_format_version = 1;
+constexpr uint8_t compact_format_version = 2;  // what is written; version 1 is still read
 constexpr size_t compact_header_bytes = 40;
 
 struct stored_entry {
@@ -38,14 +22,18 @@ struct stored_entry {
 };
 
 struct compact_header {
+    uint8_t version = 0;
+    uint8_t embedding = 0, parameter = 0;  // version 1: 0 and 0 (its low bits' k is where it opened)
     uint32_t body_length = 0;
     std::vector<stored_entry> entries;  // one or two
 };
 
-// The header's bytes for these entries (their lengths add up to the body's).
-std::vector<uint8_t> header_bytes(const std::vector<stored_entry>& entries);
+// The header's bytes (version 2) for these entries (their lengths add up to the body's), laid by
+// this embedding with this parameter.
+std::vector<uint8_t> header_bytes(const std::vector<stored_entry>& entries, uint8_t embedding, uint8_t parameter);
 
-// Reads a header, holding it to the format: the version, one or two entries in order, zeros
+// Reads a header, holding it to the format: the version (1 with zeros where version 2 names the
+// embedding, or 2), one or two entries in order, zeros
 // where the format has them, known codecs, sides within each codec's, lengths that add up to
 // the body length, which is at most `most_body` (the room the carrier gives). False for any
 // other header; nothing is allocated.

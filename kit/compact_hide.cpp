@@ -8,6 +8,7 @@
 #include "compact_plan.h"
 #include "compact_seal.h"
 #include "compact_steps.h"
+#include "embedding.h"
 #include "fault.h"
 #include "picture_memory.h"
 #include "side_by_side.h"
@@ -96,8 +97,17 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
         return pictures[pictures.size() > 1 && pictures[1].which == which ? 1 : 0].pixels;
     };
 
+    // The stored pictures' plaintext is wiped before it is freed, as the key is.
     std::vector<stored_entry> entries;
     std::vector<uint8_t> body;
+    const wiped_when_gone body_wiped(body);
+    struct files_wiped {
+        compact_plan& plan;
+        ~files_wiped()
+        {
+            for (stored_file& stored : plan.stored) wipe_bytes(stored.file);
+        }
+    } const stored_wiped{plan};
     for (size_t i = 0; i < plan.stored.size(); ++i) {
         const stored_file& stored = plan.stored[i];
         const rgb_pixels& pixels = pixels_of_picture(stored.choice.which);
@@ -110,12 +120,11 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     // which only the notes need, is measured beside it.
     double carrier_psnr = 0;
     std::vector<std::function<void()>> jobs_after = {[&] {
-        const std::vector<uint8_t> stream = sealed_stream(g, plan.k, key, header_bytes(entries), body);
+        const embedding& laid = low_bits_embedding();
+        const std::vector<uint8_t> frame =
+            sealed_frame(laid, plan.k, g, key, header_bytes(entries, laid.id, uint8_t(plan.k)), body);
         const std::vector<uint8_t> original = carrier;
-        std::vector<uint8_t> work = engine_work(vorn_compact_carrier_work_size, carrier);
-        const vorn_error error = vorn_compact_carrier(carrier.data(), carrier.size(), plan.k, stream.data(),
-                                                      stream.size(), work.data(), work.size());
-        if (error != VORN_OK) raise_fault(kit::fault::input, name + ": " + vorn_strerror(error));
+        laid.lay(carrier, plan.k, key, frame);
         carrier_psnr = coded_psnr(original, carrier, g);
     }};
     for (stored_file& stored : plan.stored)

@@ -1,21 +1,6 @@
-// How the compact form's container lies in a carrier, encrypted.
-//
-// At k bits per colour byte (k from 1 to 4, the stream order of vorn.h's compact group):
-//   the lead, colour bytes 0 to 127: bit 0 of each holds the salt (salt bit i, bit 7 - i % 8 of
-//     its byte i / 8, in colour byte i), its other k - 1 bits random; so the salt lies alike at
-//     every k and one key serves every k tried;
-//   from colour byte 128 on, packed at k bits each: the header sealed (40 bytes and a 16-byte
-//     tag), the body sealed (its length and a 16-byte tag), then random bits to the end.
-// Nothing in clear marks the picture: every bit is random or encrypted.
-//
-// Key: Argon2id of the password with the salt at the keyed form's cost. Without a password,
-// BLAKE2b-256 of a fixed text keyed with the salt: anyone can derive it, so such a picture is
-// protected by nothing; it only keeps the one format for both.
-// Cipher: XChaCha20-Poly1305. Every picture draws its salt and so has its own key: the nonces can
-// be fixed, 1 for the header and 2 for the body (first byte; the others 0).
-// Additional data: the header's binds the version, k and the carrier's width and height, so that
-// it opens at its own k only; the body's adds the BLAKE2b-256 hash of the lead and of the random
-// bits after the body, so that a change to any low bit of the picture is found.
+// How the compact form's container is sealed into an embedding's frame and opened again: the
+// key, the salt, the additional data and the nonces are docs/compact-form.md's, "Keys and
+// sealing"; the frame and how it lies in the carrier are embedding.h's.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +10,9 @@
 
 #include "vorn.h"
 
-constexpr uint64_t compact_lead_fields = 128;
+struct embedding;
+
+constexpr uint64_t compact_lead_fields = 128;  // colour bytes 0 to 127: bit 0 holds the salt
 constexpr size_t compact_tag_bytes = 16;
 
 // A picture's salt and key; wiped when it goes.
@@ -38,6 +25,19 @@ struct compact_key {
     ~compact_key();
 };
 
+// Zeroes the bytes (sodium_memzero(), which no compiler leaves out), keeping the vector's length.
+void wipe_bytes(std::vector<uint8_t>& bytes);
+
+// Plaintext that must not outlive its use: its bytes wiped when the guard goes, however it goes
+// (the vector itself frees them after).
+struct wiped_when_gone {
+    std::vector<uint8_t>& bytes;
+    explicit wiped_when_gone(std::vector<uint8_t>& secret) : bytes(secret) {}
+    wiped_when_gone(const wiped_when_gone&) = delete;
+    wiped_when_gone& operator=(const wiped_when_gone&) = delete;
+    ~wiped_when_gone() { wipe_bytes(bytes); }
+};
+
 // Draws a fresh salt into key.salt.
 void draw_salt(compact_key& key);
 
@@ -45,24 +45,32 @@ void draw_salt(compact_key& key);
 // Throws std::bad_alloc when Argon2id cannot have its memory.
 void derive_key(const std::string* password, compact_key& key);
 
-// The room the carrier gives the stored pictures' bytes at k bits per colour byte; 0 when it has
-// no room for the lead, the sealed header and the body's tag.
-uint64_t body_room(const vorn_geometry& g, unsigned k);
+// The room an embedding at `parameter` gives the stored pictures' bytes in a carrier of geometry
+// g; 0 when it has no room for the lead, the sealed header and the body's tag.
+uint64_t body_room(const embedding& e, const vorn_geometry& g, unsigned parameter);
 
-// The stream that vorn_compact_carrier() lays into the carrier at k bits: the lead with the key's
-// salt, header and body sealed under its key, random bits around them. The body fits
-// body_room(g, k).
-std::vector<uint8_t> sealed_stream(const vorn_geometry& g, unsigned k, const compact_key& key,
-                                   const std::vector<uint8_t>& header, const std::vector<uint8_t>& body);
+// The frame the embedding lays: header (compact_header_bytes, version 2) and body sealed under
+// the key, within body_room().
+std::vector<uint8_t> sealed_frame(const embedding& e, unsigned parameter, const vorn_geometry& g,
+                                  const compact_key& key, const std::vector<uint8_t>& header,
+                                  const std::vector<uint8_t>& body);
 
 // The salt in a coded picture's lead (a picture of fewer colour bytes than the lead: false).
 bool read_salt(const std::vector<uint8_t>& coded, compact_key& key);
 
-// The k at which the picture's header opens under the key, and the header (compact_header_bytes);
-// 0 when it opens at none.
-unsigned open_header(const std::vector<uint8_t>& coded, const compact_key& key, std::vector<uint8_t>& header);
+// Where a picture's sealed header opened: the embedding, its parameter, the format version.
+struct opened_header {
+    const embedding* laid = nullptr;
+    unsigned parameter = 0;
+    uint8_t version = 0;
+    std::vector<uint8_t> header;  // compact_header_bytes of plaintext
+};
 
-// The body of body_length bytes at k (checked against body_room() by the caller), when its tag
-// verifies: false when the picture was changed.
-bool open_body(const std::vector<uint8_t>& coded, unsigned k, const compact_key& key, uint32_t body_length,
-               std::vector<uint8_t>& body);
+// Tries every embedding at every parameter (and the low bits as version 1 wrote them): true with
+// where it opened, false when the header opens nowhere under the key.
+bool open_header(const std::vector<uint8_t>& coded, const compact_key& key, opened_header& opened);
+
+// The body of body_length bytes where the header opened (checked against body_room() by the
+// caller), when its tag verifies: false when the picture was changed.
+bool open_body(const std::vector<uint8_t>& coded, const opened_header& opened, const compact_key& key,
+               uint32_t body_length, std::vector<uint8_t>& body);

@@ -15,6 +15,10 @@ void compact_hide(std::vector<uint8_t>&& carrier, input_picture* (&hidden)[2], c
 // Whether the picture's header opens without a password: cheap, no key derivation.
 bool opens_as_compact(const std::vector<uint8_t>& coded);
 
+// Whether bit 1 of colour bytes 0 to 63 repeats bit 0 in every one: the mark of a compact picture
+// (version 2) in two or more low bits, which a keyed picture shows once in 2^64.
+bool carries_compact_mark(const std::vector<uint8_t>& coded);
+
 // Opens a compact picture without a password, or with `password` (typed; normalised here) when
 // given, into result (its pictures, compact, keyed, carrier_bits). False when it is no compact
 // picture under that key; an input fault when it is one but was changed after it was coded, or

@@ -10,6 +10,8 @@ void compact_hide(std::vector<uint8_t>&&, input_picture* (&)[2], const kit::hide
 
 bool opens_as_compact(const std::vector<uint8_t>&) { return false; }
 
+bool carries_compact_mark(const std::vector<uint8_t>&) { return false; }
+
 bool open_compact(const std::vector<uint8_t>&, const std::string&, const std::string*, const read_limits&,
                   kit::decode_result&, const kit::progress&)
 {

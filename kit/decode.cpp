@@ -330,8 +330,15 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
     });
     if (!compact.ok() || opened_compact) return compact;
     if (password) {
+        // The keyed form has its own salt and so its own key: derived only where the picture
+        // could be a keyed one (two random low bits, or too few colour bytes to tell, and no
+        // compact picture's mark), so that a wrong password costs one derivation on a compact
+        // picture.
         vorn_layout layout;
-        const status opened = open_keyed(coded, name, *password, raw, layout, result.pictures, report, request.threads);
+        const bool could_be_keyed = (!judged(coded) || low_bits_look_keyed(coded)) && !carries_compact_mark(coded);
+        const status opened =
+            could_be_keyed ? open_keyed(coded, name, *password, raw, layout, result.pictures, report, request.threads)
+                           : status{fault::input, name + ": " + vorn_strerror(VORN_ERR_KEY_MISMATCH)};
         if (opened.ok()) {
             result.layout = layout;
             result.keyed = true;

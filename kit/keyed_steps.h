@@ -12,5 +12,9 @@
 void keyed_hide(std::vector<uint8_t>& carrier, std::vector<uint8_t> (&hidden)[2], vorn_build build,
                 const std::string& password, const std::string& name);
 
-// Whether a picture's low bits look random, as a keyed picture's do.
+// Whether a picture's two low bits look random, as a keyed picture's do (vorn_keyed_likely()).
+bool low_bits_look_keyed(const std::vector<uint8_t>& coded);
+
+// Whether a picture's low bits look random: its two low bits, or its lowest alone (a compact
+// picture in one low bit, with or without a password): no classic picture is in them.
 bool looks_keyed(const std::vector<uint8_t>& coded);

@@ -18,6 +18,8 @@ void keyed_hide(std::vector<uint8_t>&, std::vector<uint8_t> (&)[2], vorn_build, 
 
 bool looks_keyed(const std::vector<uint8_t>&) { return false; }
 
+bool low_bits_look_keyed(const std::vector<uint8_t>&) { return false; }
+
 namespace kit {
 
 bool has_keyed() { return false; }

@@ -24,7 +24,7 @@ TEST(compact_container, holds_every_header_and_picture_to_its_entry)
     const std::vector<uint8_t> jpeg = encode_stored(pixels(second), stored_codec::jpeg, 80);
     const std::vector<stored_entry> entries = {{1, stored_codec::webp_lossless, 33, 21, uint32_t(webp.size())},
                                                {2, stored_codec::jpeg, 16, 40, uint32_t(jpeg.size())}};
-    std::vector<uint8_t> valid = header_bytes(entries);
+    std::vector<uint8_t> valid = header_bytes(entries, 1, 2);
     valid.insert(valid.end(), webp.begin(), webp.end());
     valid.insert(valid.end(), jpeg.begin(), jpeg.end());
 
@@ -38,11 +38,13 @@ TEST(compact_container, holds_every_header_and_picture_to_its_entry)
     const size_t entry2 = 24;
     const row rows[] = {
         {"as written", [](std::vector<uint8_t>&) {}, outcome::opens},
-        {"another version", [](std::vector<uint8_t>& c) { c[0] = 2; }, outcome::not_a_header},
+        {"another version", [](std::vector<uint8_t>& c) { c[0] = 3; }, outcome::not_a_header},
+        {"version 2 naming no embedding", [](std::vector<uint8_t>& c) { c[2] = 0; }, outcome::not_a_header},
+        {"version 1", [](std::vector<uint8_t>& c) { c[0] = 1; c[2] = c[3] = 0; }, outcome::opens},
+        {"version 1 naming an embedding", [](std::vector<uint8_t>& c) { c[0] = 1; }, outcome::not_a_header},
         {"no picture", [](std::vector<uint8_t>& c) { c[1] = 0; }, outcome::not_a_header},
         {"three pictures", [](std::vector<uint8_t>& c) { c[1] = 3; }, outcome::not_a_header},
         {"one picture, a second entry", [](std::vector<uint8_t>& c) { c[1] = 1; }, outcome::not_a_header},
-        {"a reserved byte set", [](std::vector<uint8_t>& c) { c[3] = 1; }, outcome::not_a_header},
         {"an entry's reserved byte set", [&](std::vector<uint8_t>& c) { c[entry2 + 2] = 1; }, outcome::not_a_header},
         {"entries out of order", [&](std::vector<uint8_t>& c) { c[8] = 2; c[entry2] = 1; }, outcome::not_a_header},
         {"picture 3", [&](std::vector<uint8_t>& c) { c[entry2] = 3; }, outcome::not_a_header},

@@ -266,6 +266,41 @@ TEST_F(compact_form, a_changed_or_cut_picture_is_refused_with_nothing_taken_out)
     }
 }
 
+// A picture hidden with a password in one low bit shows random bits in bit 0 alone: without the
+// password it is refused as perhaps a keyed picture, asking for it, whatever it is said to hold
+// (taken out as a classic picture it would give noise); a wrong password is refused as one.
+TEST_F(compact_form, a_keyed_picture_in_one_bit_asks_for_its_password)
+{
+    input_picture hidden = input_of(crop(one, 200, 150, 24, 18), "one.bmp");
+    kit::hide_request request;
+    request.form = kit::hiding_form::compact;
+    request.carrier_bits = 1;
+    const std::string password = "one bit", wrong = "two bits";
+    request.password = &password;
+    kit::hide_result hidden_result;
+    // A smooth carrier: its bit 1, dithered, does not look random, nor do its two low bits.
+    test_picture carrier{96, 80, {}};
+    for (uint32_t y = 0; y < carrier.height; ++y)
+        for (uint32_t x = 0; x < carrier.width; ++x) carrier.rgb.insert(carrier.rgb.end(), {uint8_t(2 * x), uint8_t(3 * y), 90});
+    ASSERT_TRUE(kit::hide(input_of(carrier, "carrier.bmp"), &hidden, nullptr, request, hidden_result).ok());
+    for (const std::optional<kit::content> holds : {std::optional<kit::content>(), std::optional(kit::content::hidden1)}) {
+        kit::decode_request asked;
+        asked.holds = holds;
+        kit::decode_plan plan;
+        const kit::status planned = kit::plan_decode(hidden_result.coded, "coded.png", asked, plan);
+        EXPECT_EQ(planned.kind, kit::fault::input);
+        EXPECT_NE(planned.text.find("password"), std::string::npos) << planned.text;
+        kit::decode_result result;
+        const kit::status taken = kit::decode(kit::bytes(hidden_result.coded), "coded.png", asked, nullptr, false, result);
+        EXPECT_EQ(taken.kind, kit::fault::input);
+        EXPECT_TRUE(result.pictures[0].empty() && result.pictures[1].empty());
+    }
+    kit::decode_result result;
+    const kit::status refused = kit::decode(kit::bytes(hidden_result.coded), "coded.png", kit::decode_request(), &wrong, false, result);
+    EXPECT_EQ(refused.kind, kit::fault::input);
+    EXPECT_NE(refused.text.find("wrong password"), std::string::npos) << refused.text;
+}
+
 TEST_F(compact_form, checks_what_it_is_asked_before_reading)
 {
     struct row {

@@ -1,0 +1,15 @@
+// The embeddings a compact picture may be laid in: a new one is its own file and one line here.
+#include "embedding.h"
+
+const std::vector<const embedding*>& embeddings()
+{
+    static const std::vector<const embedding*> all = {&low_bits_embedding()};
+    return all;
+}
+
+const embedding* embedding_of(uint8_t id)
+{
+    for (const embedding* e : embeddings())
+        if (e->id == id) return e;
+    return nullptr;
+}
