@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -17,10 +18,14 @@
 
 namespace {
 
-double seconds_since(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+// Wall-clock and processor seconds since the timer began (processor time counts every thread's:
+// on a shared machine the fairer measure of the work).
+struct timer {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    std::clock_t processor = std::clock();
+    double wall_seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(); }
+    double processor_seconds() const { return double(std::clock() - processor) / CLOCKS_PER_SEC; }
+};
 
 // The least expected cost of m bits over these costs, and the flip probabilities' sum with it.
 double bound(const std::vector<float>& costs, double m)
@@ -52,7 +57,7 @@ void efficiency()
     std::printf("distortion / bound, n = %zu (random costs | constant costs)\n  h   ", n);
     const double payloads[] = {0.05, 0.1, 0.2, 0.5};
     for (double a : payloads) std::printf("   a=%-4g       ", a);
-    std::printf("  time/element at a=0.2\n");
+    std::printf("  processor time an element at a=0.2\n");
     for (unsigned h = 6; h <= 11; ++h) {
         std::printf("  %2u  ", h);
         double time = 0;
@@ -60,9 +65,9 @@ void efficiency()
             const uint64_t m = uint64_t(a * double(n));
             for (const std::vector<float>* costs : {&uniform, &constant}) {
                 std::vector<uint8_t> stego;
-                const auto start = std::chrono::steady_clock::now();
+                const timer start;
                 stc_embed(parities.data(), costs->data(), n, message.data(), m, h, 1, stego);
-                if (a == 0.2 && costs == &uniform) time = seconds_since(start);
+                if (a == 0.2 && costs == &uniform) time = start.processor_seconds();
                 double spent = 0;
                 for (size_t i = 0; i < n; ++i) spent += stego[i] != parities[i] ? (*costs)[i] : 0;
                 std::printf(" %.3f", spent / bound(*costs, double(m)));
@@ -94,7 +99,7 @@ void speed()
         uint32_t width, height;
     };
     uint8_t key[keyed_order_key_bytes] = {7};
-    std::printf("seconds: costs, order, embed (trellis and changes), extract; changed bytes\n");
+    std::printf("seconds wall (processor): costs, order, embed (trellis and changes), extract; changes\n");
     for (const size& s : {size{1920, 1080}, size{4096, 4096}}) {
         const std::vector<uint8_t> cover = carrier(s.width, s.height);
         if (cover.empty()) {
@@ -104,28 +109,30 @@ void speed()
         const uint32_t count = uint32_t(cover.size());
         for (double payload : {0.05, 0.2})
             for (unsigned threads : {1u, 2u}) {
-                auto start = std::chrono::steady_clock::now();
+                timer all, step;
                 const std::vector<float> costs = stealth_costs(cover.data(), s.width, s.height, threads);
-                const double cost_time = seconds_since(start);
-                start = std::chrono::steady_clock::now();
+                const double cost_time = step.wall_seconds(), cost_processor = step.processor_seconds();
+                step = timer();
                 const std::vector<uint32_t> order = keyed_order(key, count);
                 const std::vector<uint8_t> directions = keyed_stream(key, keyed_direction_nonce, count / 8 + 1);
-                const double order_time = seconds_since(start);
+                const double order_time = step.wall_seconds(), order_processor = step.processor_seconds();
                 const uint64_t m = uint64_t(payload * count);
                 std::vector<uint8_t> message(size_t(m / 8 + 1), 0x5a), stego = cover;
-                start = std::chrono::steady_clock::now();
+                step = timer();
                 const bool laid = stealth_lay(stego, costs.data(), order.data(), count, message.data(), m,
                                               directions.data(), threads);
-                const double embed_time = seconds_since(start);
-                start = std::chrono::steady_clock::now();
-                const std::vector<uint8_t> read = stealth_read(stego.data(), order.data(), count, m);
-                const double extract_time = seconds_since(start);
+                const double embed_time = step.wall_seconds(), embed_processor = step.processor_seconds();
+                const double total = all.wall_seconds(), total_processor = all.processor_seconds();
+                step = timer();
+                const std::vector<uint8_t> read = stealth_read(stego.data(), order.data(), count, m, threads);
+                const double extract_time = step.wall_seconds(), extract_processor = step.processor_seconds();
                 size_t changes = 0;
                 for (size_t i = 0; i < cover.size(); ++i) changes += stego[i] != cover[i];
-                std::printf("%4ux%-4u %.2f bpc %u thread%s: %.3f %.3f %.3f %.3f  total %.3f; %zu changes (%.4f)%s\n",
-                            s.width, s.height, payload, threads, threads > 1 ? "s" : " ", cost_time, order_time,
-                            embed_time, extract_time, cost_time + order_time + embed_time, changes,
-                            double(changes) / count,
+                std::printf("%4ux%-4u %.2f bpc %u thread%s: %.2f (%.2f) %.2f (%.2f) %.2f (%.2f) %.2f (%.2f)  "
+                            "embedding %.2f (%.2f); %.4f changed%s\n",
+                            s.width, s.height, payload, threads, threads > 1 ? "s" : " ", cost_time, cost_processor,
+                            order_time, order_processor, embed_time, embed_processor, extract_time,
+                            extract_processor, total, total_processor, double(changes) / count,
                             laid && std::memcmp(read.data(), message.data(), size_t(m / 8)) == 0 ? "" : " FAILED");
             }
     }

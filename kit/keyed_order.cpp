@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -51,13 +52,25 @@ std::vector<uint32_t> keyed_order(const uint8_t key[keyed_order_key_bytes], uint
     std::vector<uint32_t> order(n);
     for (uint32_t i = 0; i < n; ++i) order[i] = i;
     word_source words(key, keyed_order_nonce);
-    for (uint32_t i = n > 0 ? n - 1 : 0; i > 0; --i) {
-        const uint32_t bound = i + 1;
-        // 2^32 mod bound, in uint32_t: the wrap of 0 - bound is the point.
-        const uint32_t reject_below = (0u - bound) % bound;
-        uint32_t r = words.next();
-        while (r < reject_below) r = words.next();
-        std::swap(order[i], order[r % bound]);
+    // The swaps' partners depend on the keystream alone: drawn a batch ahead, so that their
+    // entries are fetched from memory while the swaps before them are made.
+    constexpr uint32_t batch = 64;
+    uint32_t partner[batch];
+    for (uint32_t top = n > 0 ? n - 1 : 0; top > 0;) {
+        const uint32_t count = std::min(batch, top);
+        for (uint32_t b = 0; b < count; ++b) {
+            const uint32_t bound = top - b + 1;
+            // 2^32 mod bound, in uint32_t: the wrap of 0 - bound is the point.
+            const uint32_t reject_below = (0u - bound) % bound;
+            uint32_t r = words.next();
+            while (r < reject_below) r = words.next();
+            partner[b] = r % bound;
+#if defined(__GNUC__) || defined(__clang__)
+            __builtin_prefetch(order.data() + partner[b], 1);
+#endif
+        }
+        for (uint32_t b = 0; b < count; ++b) std::swap(order[top - b], order[partner[b]]);
+        top -= count;
     }
     return order;
 }

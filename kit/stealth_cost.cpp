@@ -37,18 +37,19 @@ void in_bands(uint32_t height, unsigned threads, const std::function<void(uint32
 void filter_rows(const planes& from, planes& to, const std::vector<float>& taps, unsigned threads)
 {
     const int64_t r = int64_t(taps.size() / 2), w = from.width;
+    const size_t line = size_t(w) * 3;
     in_bands(from.height, threads, [&](uint32_t y0, uint32_t y1) {
+        std::vector<float> padded(line + size_t(6 * r));  // the row with r mirrored pixels each side
         for (uint32_t y = y0; y < y1; ++y) {
             const float* in = from.row(y);
+            for (int64_t x = -r; x < w + r; ++x)
+                for (int64_t c = 0; c < 3; ++c) padded[size_t((x + r) * 3 + c)] = in[mirrored(x, w) * 3 + c];
             float* out = to.row(y);
-            for (int64_t x = 0; x < w; ++x) {
-                const bool inside = x >= r && x + r < w;
-                for (int64_t c = 0; c < 3; ++c) {
-                    float sum = 0;
-                    for (int64_t k = -r; k <= r; ++k)
-                        sum += taps[size_t(k + r)] * in[(inside ? x + k : mirrored(x + k, w)) * 3 + c];
-                    out[x * 3 + c] = sum;
-                }
+            std::fill(out, out + line, 0.0f);
+            for (size_t k = 0; k < taps.size(); ++k) {
+                const float tap = taps[k];
+                const float* shifted = padded.data() + 3 * k;
+                for (size_t i = 0; i < line; ++i) out[i] += tap * shifted[i];
             }
         }
     });

@@ -13,5 +13,7 @@
 bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const uint32_t* order, uint64_t n,
                  const uint8_t* message, uint64_t m, const uint8_t* directions, unsigned threads);
 
-// The m bits (ceil(m / 8) bytes) that the parities of bytes[order[0]] .. bytes[order[n - 1]] hold.
-std::vector<uint8_t> stealth_read(const uint8_t* bytes, const uint32_t* order, uint64_t n, uint64_t m);
+// The m bits (ceil(m / 8) bytes) that the parities of bytes[order[0]] .. bytes[order[n - 1]] hold,
+// gathered on `threads` threads (0: run_side_by_side()'s budget).
+std::vector<uint8_t> stealth_read(const uint8_t* bytes, const uint32_t* order, uint64_t n, uint64_t m,
+                                  unsigned threads);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "keyed_order.h"
 #include "stc.h"
@@ -48,6 +49,20 @@ double distortion_bound(const std::vector<float>& costs, double m)
         (bits > m ? low : high) = lambda;
     }
     return cost_sum;
+}
+
+// Checked against a second implementation written from the headers' descriptions alone.
+TEST(stealth_format, reproduces_its_vectors)
+{
+    uint8_t key[keyed_order_key_bytes];
+    for (size_t i = 0; i < sizeof key; ++i) key[i] = uint8_t(i);
+    EXPECT_EQ(keyed_order(key, 16), (std::vector<uint32_t>{6, 4, 15, 14, 0, 10, 13, 3, 11, 8, 1, 12, 2, 7, 5, 9}));
+    EXPECT_EQ(keyed_stream(key, keyed_direction_nonce, 4), (std::vector<uint8_t>{0x2f, 0xa4, 0xf1, 0x02}));
+    const uint32_t columns[] = {0x153, 0x19f, 0x1bd, 0x157, 0x1f9, 0x147};
+    for (uint64_t k = 0; k < 6; ++k) EXPECT_EQ(stc_column(9, k), columns[k]);
+    std::vector<uint8_t> parities;
+    for (char c : std::string("010010100101001010010100")) parities.push_back(uint8_t(c - '0'));
+    EXPECT_EQ(stc_extract(parities.data(), 24, 10, 9), (std::vector<uint8_t>{0xe1, 0x00}));
 }
 
 TEST(stc, round_trips_the_message_and_leaves_wet_elements)
@@ -154,7 +169,7 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     const std::vector<uint8_t> directions = keyed_stream(key, keyed_direction_nonce, count / 8);
     const uint64_t n = count / 2;  // the first half of the order only: the others keep their bytes
     ASSERT_TRUE(stealth_lay(picture, costs.data(), order.data(), n, message.data(), 800, directions.data(), 2));
-    EXPECT_EQ(stealth_read(picture.data(), order.data(), n, 800), message);
+    EXPECT_EQ(stealth_read(picture.data(), order.data(), n, 800, 1), message);
     size_t changes = 0;
     for (uint64_t i = 0; i < count; ++i) {
         changes += picture[order[i]] != cover[order[i]];
