@@ -10,7 +10,8 @@
 #include <emmintrin.h>
 #define STC_SSE2 1
 #endif
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__EMSCRIPTEN__)
+// Not on Windows: there GCC may spill 32-byte vectors to a stack aligned to 16 only.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__EMSCRIPTEN__) && !defined(_WIN32)
 #include <immintrin.h>
 #define STC_AVX2 1
 #endif

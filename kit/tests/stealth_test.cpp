@@ -89,6 +89,27 @@ TEST(stc, round_trips_the_message_and_leaves_wet_elements)
     }
 }
 
+TEST(stc, cuts_segments_that_cover_every_element_and_bit)
+{
+    const uint64_t cases[][2] = {{1, 1}, {131072, 7}, {131073, 131073}, {6220800, 311040}, {50331648, 1}};
+    for (const auto& c : cases) {
+        const std::vector<stc_segment> segments = stc_segments(c[0], c[1]);
+        uint64_t elements = 0, bits = 0;
+        for (const stc_segment& segment : segments) {
+            EXPECT_EQ(segment.first_element, elements);
+            EXPECT_EQ(segment.first_bit, bits);
+            EXPECT_LE(segment.elements, stc_segment_elements);
+            EXPECT_LE(segment.bits, segment.elements);
+            elements += segment.elements;
+            bits += segment.bits;
+        }
+        EXPECT_EQ(elements, c[0]);
+        EXPECT_EQ(bits, c[1]);
+    }
+    EXPECT_EQ(stc_first_part_elements(1000000, 480), 480 * stc_first_part_spread);
+    EXPECT_EQ(stc_first_part_elements(1000, 480), 500u);
+}
+
 TEST(stc, refuses_what_cannot_be_laid)
 {
     const std::vector<uint8_t> zeros(100, 0), ones(20, 0xff);
@@ -178,6 +199,16 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
         }
     }
     EXPECT_LT(changes, 800u / 4);
+
+    // Half the picture flat, half noise: the changes go to the noise.
+    std::vector<uint8_t> halves = random_bytes(count, 12);
+    std::fill(halves.begin(), halves.begin() + count / 2, uint8_t(120));
+    const std::vector<uint8_t> plain = halves;
+    const std::vector<float> half_costs = stealth_costs(halves.data(), width, height, 1);
+    ASSERT_TRUE(stealth_lay(halves, half_costs.data(), order.data(), count, message.data(), 800, directions.data(), 1));
+    size_t in_flat = 0, in_noise = 0;
+    for (uint32_t i = 0; i < count; ++i) (i < count / 2 ? in_flat : in_noise) += halves[i] != plain[i];
+    EXPECT_LT(in_flat * 20, in_noise);
 }
 
 }  // namespace
