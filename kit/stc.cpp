@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #define STC_SSE2 1
 #endif
-// Not on Windows: there GCC may spill 32-byte vectors to a stack aligned to 16 only.
+// Not on Windows: there GCC may spill 32- and 64-byte vectors to a stack aligned to 16 only.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(__EMSCRIPTEN__) && !defined(_WIN32)
 #include <immintrin.h>
 #define STC_AVX2 1
@@ -121,6 +121,32 @@ __attribute__((target("avx2"))) void step_avx2(const float* lo, const float* hi,
         high[s / 8] = uint8_t(_mm256_movemask_ps(_mm256_cmp_ps(into_high, b, _CMP_LT_OQ)));
     }
 }
+
+__attribute__((target("avx512f"))) void step_avx512(const float* lo, const float* hi, float* nlo, float* nhi,
+                                                    uint32_t half, uint32_t x, float rho, uint8_t* low, uint8_t* high)
+{
+    if (half < 16) return step_avx2(lo, hi, nlo, nhi, half, x, rho, low, high);
+    const uint32_t blocks = x & ~15u;
+    const __m512i lanes = _mm512_xor_si512(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                                           _mm512_set1_epi32(int(x & 15)));
+    const __m512 r = _mm512_set1_ps(rho);
+    // The zero-masked forms with every lane kept: the plain ones trip GCC 12's warning about the
+    // undefined vector they start from.
+    const __mmask16 all = 0xffff;
+    for (uint32_t s = 0; s < half; s += 16) {
+        const __m512 a = _mm512_loadu_ps(lo + s),
+                     b = _mm512_maskz_permutexvar_ps(all, lanes, _mm512_loadu_ps(hi + (s ^ blocks)));
+        const __m512 into_low = _mm512_maskz_add_ps(all, b, r), into_high = _mm512_maskz_add_ps(all, a, r);
+        _mm512_storeu_ps(nlo + s, _mm512_maskz_min_ps(all, into_low, a));
+        _mm512_storeu_ps(nhi + s, _mm512_maskz_min_ps(all, into_high, b));
+        const uint32_t low_bits = _mm512_cmp_ps_mask(into_low, a, _CMP_LT_OQ);
+        const uint32_t high_bits = _mm512_cmp_ps_mask(into_high, b, _CMP_LT_OQ);
+        low[s / 8] = uint8_t(low_bits);
+        low[s / 8 + 1] = uint8_t(low_bits >> 8);
+        high[s / 8] = uint8_t(high_bits);
+        high[s / 8 + 1] = uint8_t(high_bits >> 8);
+    }
+}
 #endif
 
 using step_function = void (*)(const float*, const float*, float*, float*, uint32_t, uint32_t, float, uint8_t*,
@@ -129,6 +155,7 @@ using step_function = void (*)(const float*, const float*, float*, float*, uint3
 step_function best_step()
 {
 #ifdef STC_AVX2
+    if (__builtin_cpu_supports("avx512f")) return step_avx512;
     if (__builtin_cpu_supports("avx2")) return step_avx2;
 #endif
 #ifdef STC_SSE2
