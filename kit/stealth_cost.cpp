@@ -33,15 +33,17 @@ void in_bands(uint32_t height, unsigned threads, const std::function<void(uint32
     run_side_by_side(jobs, threads);
 }
 
-// to = from filtered along rows with taps[0 .. 2r] centred on each pixel, channel by channel.
-void filter_rows(const planes& from, planes& to, const std::vector<float>& taps, unsigned threads)
+// to = from (bytes or floats, 3 a pixel, to's size) filtered along rows with taps[0 .. 2r]
+// centred on each pixel, channel by channel.
+template <class Value>
+void filter_rows(const Value* from, planes& to, const std::vector<float>& taps, unsigned threads)
 {
-    const int64_t r = int64_t(taps.size() / 2), w = from.width;
+    const int64_t r = int64_t(taps.size() / 2), w = to.width;
     const size_t line = size_t(w) * 3;
-    in_bands(from.height, threads, [&](uint32_t y0, uint32_t y1) {
+    in_bands(to.height, threads, [&](uint32_t y0, uint32_t y1) {
         std::vector<float> padded(line + size_t(6 * r));  // the row with r mirrored pixels each side
         for (uint32_t y = y0; y < y1; ++y) {
-            const float* in = from.row(y);
+            const Value* in = from + size_t(y) * line;
             for (int64_t x = -r; x < w + r; ++x)
                 for (int64_t c = 0; c < 3; ++c) padded[size_t((x + r) * 3 + c)] = in[mirrored(x, w) * 3 + c];
             float* out = to.row(y);
@@ -86,16 +88,14 @@ std::vector<float> box(unsigned side) { return std::vector<float>(side, 1.0f / f
 std::vector<float> stealth_costs(const uint8_t* rgb, uint32_t width, uint32_t height, unsigned threads)
 {
     const size_t count = size_t(width) * height * 3;
-    planes picture{width, height, std::vector<float>(count)}, across{width, height, std::vector<float>(count)},
-        down{width, height, std::vector<float>(count)};
-    for (size_t i = 0; i < count; ++i) picture.values[i] = rgb[i];
+    planes across{width, height, std::vector<float>(count)}, down{width, height, std::vector<float>(count)};
     // KB is the outer product of [1 -2 1] with itself, negated: the magnitude is the same.
     const std::vector<float> high_pass = {1, -2, 1};
-    filter_rows(picture, across, high_pass, threads);
+    filter_rows(rgb, across, high_pass, threads);
     filter_columns(across, down, high_pass, threads, magnitude);
-    filter_rows(down, across, box(3), threads);
-    filter_columns(across, picture, box(3), threads, inverse);
-    filter_rows(picture, across, box(15), threads);
+    filter_rows(down.values.data(), across, box(3), threads);
+    filter_columns(across, down, box(3), threads, inverse);
+    filter_rows(down.values.data(), across, box(15), threads);
     filter_columns(across, down, box(15), threads, same);
     return std::move(down.values);
 }
