@@ -44,7 +44,8 @@ bool is_wet(float cost) { return !(cost < stc_wet_cost); }
 // nlo and nhi, state half + (s ^ column) at nhi[s], so the next step's offset is this column.
 // A decision bit is 1 where the better path into the state changed the parity: state s's in
 // low[s / 8] bit s % 8, state half + (s ^ column)'s in high[s / 8] bit s % 8. Every variant
-// computes the same minima with the same ties (kept parity wins): their output is the same.
+// computes the same minima with the same ties (kept parity wins): their output is the same (but
+// for x87's extended precision in a 32-bit build without SSE2; readers never depend on it).
 [[maybe_unused]] void step_plain(const float* lo, const float* hi, float* nlo, float* nhi, uint32_t half, uint32_t x, float rho,
                 uint8_t* low, uint8_t* high)
 {
@@ -289,7 +290,7 @@ bool stc_embed(const uint8_t* parities, const float* costs, uint64_t n, const ui
                unsigned h, unsigned threads, std::vector<uint8_t>& stego)
 {
     stego.clear();
-    if (m > n || h < stc_min_height || h > stc_max_height) return false;
+    if (m > n || n > std::numeric_limits<size_t>::max() || h < stc_min_height || h > stc_max_height) return false;
     const std::vector<stc_segment> segments = stc_segments(n, m);
     for (const stc_segment& segment : segments)
         if (segment.bits > segment.elements) return false;
@@ -311,8 +312,8 @@ bool stc_embed(const uint8_t* parities, const float* costs, uint64_t n, const ui
 
 std::vector<uint8_t> stc_extract(const uint8_t* parities, uint64_t n, uint64_t m, unsigned h)
 {
+    if (h < stc_min_height || h > stc_max_height || m / 8 >= std::numeric_limits<size_t>::max()) return {};
     std::vector<uint8_t> message(static_cast<size_t>((m + 7) / 8));
-    if (h < stc_min_height || h > stc_max_height) return {};
     for (const stc_segment& segment : stc_segments(n, m)) {
         const std::vector<uint8_t> bits = syndrome(parities + segment.first_element, segment, h);
         for (uint64_t b = 0; b < segment.bits; ++b) {

@@ -59,12 +59,12 @@ uint64_t stc_first_part_elements(uint64_t n, uint64_t bits);
 // Lays message bits 0 to m - 1 (m <= n) into the parities (0 or 1) of n elements with costs[i]
 // the cost of changing element i's parity (>= 0; wet at stc_wet_cost). `stego` receives the n
 // new parities. Segments run on `threads` threads (0: run_side_by_side()'s budget). False (stego
-// left empty) when m > n, h is out of range, or the wet elements leave a segment no way to hold
-// its bits. Throws std::bad_alloc when the trellis's memory cannot be had (about
+// left empty) when m > n, n exceeds memory's addresses, h is out of range, or the wet elements
+// leave a segment no way to hold its bits. Throws std::bad_alloc when the trellis's memory cannot be had (about
 // 2^h / 8 bytes an element of the segments in flight).
 bool stc_embed(const uint8_t* parities, const float* costs, uint64_t n, const uint8_t* message, uint64_t m,
                unsigned h, unsigned threads, std::vector<uint8_t>& stego);
 
 // The m bits (ceil(m / 8) bytes, the unused low bits of the last 0) that n parities hold at
-// height h (out of range: none).
+// height h (out of range, or m / 8 beyond memory's addresses: none).
 std::vector<uint8_t> stc_extract(const uint8_t* parities, uint64_t n, uint64_t m, unsigned h);
