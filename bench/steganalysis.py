@@ -180,10 +180,14 @@ def main():
             rows.append(measure_form(form, crops, cover, scratch, seed, folds))
             print(f"{form.label}: {time.monotonic() - started:.0f} s")
     scenes = ", ".join(name for name, _ in forms.CARRIERS)
-    facts = (f"{len(crops)} crops of {arguments.crop}x{arguments.crop} from scikit-image's "
-             f"{scenes}; SPAM: Fisher discriminant, {folds}-fold cross-validation, AUC mean ± "
-             f"standard deviation over the folds; {time.monotonic() - started:.0f} s on "
-             f"{os.cpu_count()} cores" + ("" if not notes else "; " + " ".join(notes)))
+    # Hanley and McNeil's standard error of an AUC near 0.5 with n covers and n stego pictures.
+    n = len(crops)
+    error = ((2 * n + 1) / (12 * n * n)) ** 0.5
+    facts = (f"{n} crops of {arguments.crop}x{arguments.crop} from scikit-image's {scenes}; "
+             f"an AUC near .5 has a standard error of about {error:.2f}; SPAM: Fisher "
+             f"discriminant, {folds}-fold cross-validation, AUC mean ± standard deviation over "
+             f"the folds; {time.monotonic() - started:.0f} s on {os.cpu_count()} cores"
+             + ("" if not notes else "; " + " ".join(notes)))
     text = tables(rows, cover_estimates, facts)
     print(text)
     write(arguments.out, text)
