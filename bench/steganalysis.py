@@ -24,6 +24,7 @@ import numpy as np
 sys.dont_write_bytecode = True
 import steganalysis_detectors as detectors  # noqa: E402
 import steganalysis_forms as forms  # noqa: E402
+import steganalysis_simulate as simulate  # noqa: E402
 import steganalysis_spam as spam  # noqa: E402
 
 DETECTORS = ["chi2", "RS", "SPA", "WS", "HCF adj.", "HCF 1-D"]
@@ -45,16 +46,18 @@ def simulated(label, embed, rate):
 def kit(vorn, label, options, area, password=False, payload=None):
     """A row of vorn's: payload, if given, is the form's fixed bits per colour byte."""
     def make(crop, _, scratch):
-        stego, stored = forms.run_vorn(vorn, crop, scratch, options, area, password)
-        return stego, payload if payload is not None else stored
+        made = forms.run_vorn(vorn, crop, scratch, options, area, password)
+        if made is None or payload is None:
+            return made
+        return made[0], payload
     return Form(label, make, program=True)
 
 
 def all_forms(vorn, quick):
     """The rows: simulated embeddings, vorn's forms (stealth only where vorn has it), steghide."""
     rates = (0.2, 1.0) if quick else (0.05, 0.1, 0.2, 0.5, 1.0)
-    rows = [simulated("simulated LSB replacement", forms.lsb_replacement, r) for r in rates]
-    rows += [simulated("simulated ±1 (LSB matching)", forms.lsb_matching, r) for r in rates]
+    rows = [simulated("simulated LSB replacement", simulate.lsb_replacement, r) for r in rates]
+    rows += [simulated("simulated ±1 (LSB matching)", simulate.lsb_matching, r) for r in rates]
     notes = []
     if vorn:
         rows += [kit(vorn, "vorn classic, one picture", ["--classic"], 1, payload=2),
@@ -106,8 +109,15 @@ def measure_form(form, crops, cover, scratch, seed, folds):
     its spread over the folds, and the estimators' mean readings."""
     made = stego_pictures(form, crops, scratch, seed)
     kept = [i for i, result in enumerate(made) if result is not None]
+    label = form.label if len(kept) == len(crops) else \
+        f"{form.label} (fits {len(kept)} of {len(crops)} crops)"
+    if len(kept) < 2:
+        return {"label": label, "payload": float("nan"), "changed": float("nan"),
+                "SPAM": (float("nan"), float("nan")),
+                **{name: float("nan") for name in DETECTORS},
+                **{f"estimate {name}": float("nan") for name in ESTIMATORS}}
     stego = Measured([made[i][0] for i in kept])
-    row = {"label": form.label, "crops": len(kept),
+    row = {"label": label,
            "payload": float(np.nanmean([made[i][1] for i in kept])),
            "changed": float(np.mean([np.mean(made[i][0] != crops[i].pixels) for i in kept]))}
     for name in DETECTORS:
@@ -115,12 +125,16 @@ def measure_form(form, crops, cover, scratch, seed, folds):
                              [s[name] for s in stego.scores])
     for name in ESTIMATORS:
         row[f"estimate {name}"] = float(np.mean([s[name] for s in stego.scores]))
-    row["SPAM"] = spam.cross_validated_auc([cover.features[i] for i in kept], stego.features,
-                                           [crops[i].group for i in kept], folds, seed)
+    # Too few crops leave a fold without a cover or a stego picture to rank.
+    row["SPAM"] = (float("nan"), float("nan")) if len(kept) < 3 * folds else \
+        spam.cross_validated_auc([cover.features[i] for i in kept], stego.features,
+                                 [crops[i].group for i in kept], folds, seed)
     return row
 
 
 def show_auc(value):
+    if np.isnan(value):
+        return "–"
     return f"{value:.2f}".replace("0.", ".", 1) if value < 1 else "1.00"
 
 
@@ -131,10 +145,10 @@ def tables(rows, cover_estimates, facts):
              "|---" * (len(DETECTORS) + 4) + "|"]
     for row in rows:
         spam_mean, spam_spread = row["SPAM"]
+        trained = "–" if np.isnan(spam_mean) else \
+            f"{show_auc(spam_mean)} ± {spam_spread:.2f}".replace("± 0.", "± .")
         lines.append(f"| {row['label']} | {row['payload']:.3g} | {row['changed']:.3f} | "
-                     + " | ".join(show_auc(row[name]) for name in DETECTORS)
-                     + f" | {show_auc(spam_mean)} ± {spam_spread:.2f}".replace("± 0.", "± .")
-                     + " |")
+                     + " | ".join(show_auc(row[name]) for name in DETECTORS) + f" | {trained} |")
     lines += ["", "Mean payload read by the estimators (bits per colour byte):", "",
               "| pictures | " + " | ".join(ESTIMATORS) + " |",
               "|---" * (len(ESTIMATORS) + 1) + "|",

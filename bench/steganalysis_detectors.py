@@ -13,7 +13,7 @@ import numpy as np
 
 
 def channels(picture):
-    """The colour channels as int32 arrays (one per channel), for arithmetic that may leave 0-255."""
+    """The colour channels as int32 arrays, for arithmetic that may leave 0-255."""
     picture = np.asarray(picture)
     if picture.ndim == 2:
         return [picture.astype(np.int32)]
@@ -107,7 +107,7 @@ def rs_estimate(picture):
     return x / (x - 0.5) if abs(x - 0.5) > 1e-12 else 1.0
 
 
-# --- Dumitrescu, Wu and Wang's sample pair analysis -------------------------------------------------
+# --- Dumitrescu, Wu and Wang's sample pair analysis -----------------------------------------------
 
 def sample_pairs(picture):
     """(u, v): every pair of horizontally or vertically adjacent values of every channel."""
@@ -130,7 +130,7 @@ def spa_estimate(picture):
     return smaller_root((w + z) / 2, 2 * x - u.size, y - x)
 
 
-# --- The weighted-stego estimator (Fridrich and Goljan, with Ker and Bohme's changes) ----------------
+# --- The weighted-stego estimator (Fridrich and Goljan, with Ker and Bohme's changes) -------------
 
 def neighbours(channel):
     """The eight neighbours of every inner value: N, S, W, E, NW, NE, SW, SE, each an array of the

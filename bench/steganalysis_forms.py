@@ -1,6 +1,6 @@
-"""What the steganalysis benchmark measures: the cover crops, the simulated embeddings, and the real
-`vorn` and steghide run on each crop. Every form gives, for a crop, the stego picture (uint8,
-height x width x 3) and the payload in bits per colour byte, or None where it cannot hide there.
+"""What the steganalysis benchmark measures: the cover crops, and the real `vorn` and steghide run
+on each crop. Each run gives the stego picture (uint8, height x width x 3) and the payload in bits
+per colour byte, or None where the hidden picture does not fit.
 """
 import functools
 import io
@@ -70,33 +70,7 @@ def hidden_picture(index, width, height):
     return picture.resize((width, height), Image.LANCZOS)
 
 
-# --- Simulated embeddings --------------------------------------------------------------------------
-
-def chosen_bytes(shape, rate, rng):
-    """A mask choosing round(rate * n) of the n colour bytes at random, and random message bits."""
-    count = shape[0] * shape[1] * shape[2]
-    mask = np.zeros(count, dtype=bool)
-    mask[rng.permutation(count)[:int(round(rate * count))]] = True
-    return mask.reshape(shape), rng.integers(0, 2, shape, dtype=np.uint8)
-
-
-def lsb_replacement(pixels, rate, rng):
-    """The chosen bytes' low bits overwritten with the message's bits."""
-    mask, bits = chosen_bytes(pixels.shape, rate, rng)
-    return np.where(mask, (pixels & 0xFE) | bits, pixels).astype(np.uint8)
-
-
-def lsb_matching(pixels, rate, rng):
-    """±1 embedding: a chosen byte whose low bit differs from the message's bit is moved up or down
-    by one at random (up at 0, down at 255)."""
-    mask, bits = chosen_bytes(pixels.shape, rate, rng)
-    step = rng.choice(np.array([-1, 1], dtype=np.int16), pixels.shape)
-    step[pixels == 0], step[pixels == 255] = 1, -1
-    change = mask & ((pixels & 1) != bits)
-    return (pixels.astype(np.int16) + change * step).astype(np.uint8)
-
-
-# --- The real programs -----------------------------------------------------------------------------
+# --- The real programs ----------------------------------------------------------------------------
 
 def stored_bits(note):
     """The bits of the hidden pictures as vorn's note reports them stored ("..., 2 KB;" or "2 bits
@@ -119,7 +93,8 @@ def vorn_accepts(vorn, option):
 
 def run_vorn(vorn, crop, scratch, options, hidden_area, password=False):
     """vorn encode of the crop with one hidden picture of hidden_area times its area (same shape):
-    (stego pixels, bits per colour byte). Raises RuntimeError if vorn fails."""
+    (stego pixels, bits per colour byte), or None if vorn finds the input unusable (exit 3: the
+    picture does not fit). Raises RuntimeError if vorn fails otherwise."""
     height, width, _ = crop.pixels.shape
     scale = hidden_area ** 0.5
     hidden_size = (max(1, round(width * scale)), max(1, round(height * scale)))
@@ -134,6 +109,8 @@ def run_vorn(vorn, crop, scratch, options, hidden_area, password=False):
         command += ["--password-file", "-"]
     result = subprocess.run(command, input=PASSWORD + "\n" if password else "",
                             capture_output=True, text=True)
+    if result.returncode == 3:
+        return None
     if result.returncode != 0:
         raise RuntimeError(f"{' '.join(command)}: exit {result.returncode}\n{result.stderr}")
     stego = np.asarray(Image.open(coded).convert("RGB"))
@@ -151,7 +128,8 @@ def run_steghide(crop, scratch, hidden_area=1 / 16, quality=85):
     None if even quality 25 does not fit. The JPEG steps down in quality until steghide takes it."""
     height, width, _ = crop.pixels.shape
     scale = hidden_area ** 0.5
-    picture = hidden_picture(crop.index, max(1, round(width * scale)), max(1, round(height * scale)))
+    size = (max(1, round(width * scale)), max(1, round(height * scale)))
+    picture = hidden_picture(crop.index, *size)
     folder = Path(scratch)
     carrier, embedded, stego_path = (folder / f"{crop.index}-{name}"
                                      for name in ("carrier.bmp", "hidden.jpg", "stego.bmp"))

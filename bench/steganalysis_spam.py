@@ -63,7 +63,7 @@ def spam(picture):
     return np.mean([spam_channel(picture[:, :, c]) for c in range(picture.shape[2])], axis=0)
 
 
-# --- The classifier --------------------------------------------------------------------------------
+# --- The classifier -------------------------------------------------------------------------------
 
 SHRINKAGES = (0.003, 0.03, 0.3)
 
