@@ -69,6 +69,9 @@ web_test_packages=(chromium nodejs)
 # Pillow to read and write the pictures, Matplotlib for the plot, and scikit-image for its data
 # set of photographs.
 quality_packages=(python3-numpy python3-pil python3-matplotlib python3-skimage)
+# What the steganalysis benchmark needs besides the programs' build: NumPy, Pillow and
+# scikit-image's photographs, and steghide for the peer row.
+steganalysis_packages=(python3-numpy python3-pil python3-skimage steghide)
 # What building the Windows and web builds' libraries from Debian's source packages needs
 # (scripts/third-party.sh): apt-get source and dpkg-source, make, CMake and Ninja, pkg-config,
 # and Autoconf, Automake and Libtool, since libsodium's configure script is generated. Then the
