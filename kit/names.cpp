@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "fault.h"
-#include "kit.h"
+#include "names.h"
 
 namespace kit {
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <vector>
 #if defined(__linux__)
@@ -72,3 +73,23 @@ inline std::vector<uint8_t> engine_work(vorn_error (*size_of)(const vorn_geometr
         throw std::bad_alloc();
     return large_buffer(size);
 }
+
+// Bytes that are not cleared when they are taken: a picture's header may promise far more
+// pixels than its file holds, and a decoder finds that out only as it goes; memory that is
+// never written is never really used.
+struct pixel_bytes {
+    std::unique_ptr<uint8_t[]> block;
+    size_t length = 0;
+
+    void allocate(size_t count)
+    {
+        block.reset(new uint8_t[count]);
+        length = count;
+        prefer_huge_pages(block.get(), count);
+    }
+    uint8_t* data() { return block.get(); }
+    const uint8_t* data() const { return block.get(); }
+    size_t size() const { return length; }
+    bool empty() const { return length == 0; }
+    uint8_t& operator[](size_t at) { return block[at]; }
+};

@@ -4,31 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "picture_memory.h"
-
-// Bytes that are not cleared when they are taken: a picture's header may promise far more
-// pixels than its file holds, and a decoder finds that out only as it goes; memory that is
-// never written is never really used.
-struct pixel_bytes {
-    std::unique_ptr<uint8_t[]> block;
-    size_t length = 0;
-
-    void allocate(size_t count)
-    {
-        block.reset(new uint8_t[count]);
-        length = count;
-        prefer_huge_pages(block.get(), count);
-    }
-    uint8_t* data() { return block.get(); }
-    const uint8_t* data() const { return block.get(); }
-    size_t size() const { return length; }
-    bool empty() const { return length == 0; }
-    uint8_t& operator[](size_t at) { return block[at]; }
-};
 
 // How a reader lays out the pixels it decodes; the caller chooses before reading.
 enum class pixel_layout {

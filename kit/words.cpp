@@ -1,6 +1,6 @@
 // Settings given as words rather than options: the names of names.cpp, with a refusal that
 // names the word.
-#include "kit.h"
+#include "names.h"
 
 namespace kit {
 
