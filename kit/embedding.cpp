@@ -6,10 +6,3 @@ const std::vector<const embedding*>& embeddings()
     static const std::vector<const embedding*> all = {&low_bits_embedding()};
     return all;
 }
-
-const embedding* embedding_of(uint8_t id)
-{
-    for (const embedding* e : embeddings())
-        if (e->id == id) return e;
-    return nullptr;
-}

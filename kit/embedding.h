@@ -52,8 +52,5 @@ struct embedding {
 // Every embedding, by identifier.
 const std::vector<const embedding*>& embeddings();
 
-// The embedding of this identifier, or null.
-const embedding* embedding_of(uint8_t id);
-
 // The k low bits of every colour byte (embedding_low_bits.cpp).
 const embedding& low_bits_embedding();
