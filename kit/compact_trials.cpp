@@ -13,8 +13,6 @@ namespace {
 constexpr uint32_t tile_side = 64;
 constexpr uint32_t mosaic_tiles = 256;
 
-size_t codec_index(stored_codec codec) { return size_t(codec) - 1; }
-
 // The mosaic of a width x height picture: `down` rows of `across` square tiles of `side`.
 struct mosaic_grid {
     uint32_t side, across, down;
@@ -169,11 +167,17 @@ storage_option lossy_option(const std::vector<picture_trials*>& set, stored_code
     return option;
 }
 
+// The codec pictures are stored with bit for bit: the table's first.
+const codec_row& lossless_codec()
+{
+    return codec_table[0];
+}
+
 stored_choice lossless_choice(picture_trials& p)
 {
     const int effort = lossless_effort(*p.pixels);
-    return {p.which, stored_codec::webp_lossless, effort, p.trial(stored_codec::webp_lossless, effort, false).size,
-            lossless_psnr};
+    const stored_codec codec = lossless_codec().id;
+    return {p.which, codec, effort, p.trial(codec, effort, false).size, lossless_psnr};
 }
 
 void keep_better(storage_option& best, storage_option candidate)
@@ -228,7 +232,7 @@ std::vector<bool> lossless_candidates(std::vector<std::unique_ptr<picture_trials
     std::vector<bool> lossless(pictures.size(), false);
     for (size_t i = 0; i < pictures.size(); ++i)
         lossless[i] = (!lossless_allowed || lossless_allowed[i]) &&
-                      codec_takes(stored_codec::webp_lossless, pictures[i]->pixels->width, pictures[i]->pixels->height);
+                      codec_takes(lossless_codec().id, pictures[i]->pixels->width, pictures[i]->pixels->height);
     return lossless;
 }
 
@@ -267,8 +271,9 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
     storage_option all_lossless = lossless_option(pictures, room, lossless);
     if (all_lossless.fits) return all_lossless;
 
-    // JPEG's options, and beside them each picture's lossy WebP at quality 100: the most that
-    // codec can give, which it holds to its 4:2:0 chroma. The two codecs touch their own trials.
+    // The first lossy codec's options, and beside them each picture's best by every further lossy
+    // codec (its highest quality): JPEG's, and lossy WebP's quality 100, which holds its chroma to
+    // 4:2:0. Each codec touches its own trials.
     std::vector<picture_trials*> all;
     for (auto& p : pictures) all.push_back(p.get());
     // The sets of lossy pictures tried: all of them, and beside one lossless picture the other.
@@ -291,30 +296,37 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
         }
         return option;
     };
+    std::vector<const codec_row*> lossy;
+    for (const codec_row& row : codec_table)
+        if (!row.lossless) lossy.push_back(&row);
     storage_option best;
-    std::vector<storage_option> jpeg_options(sets.size());
-    std::vector<double> webp_ceiling(count, -1);
-    const std::vector<std::function<void()>> jobs = {[&] {
-                for (size_t s = 0; s < sets.size(); ++s) jpeg_options[s] = option_of(sets[s], stored_codec::jpeg);
-            },
-            [&] {
-                for (size_t i = 0; i < count; ++i)
-                    if (codec_takes(stored_codec::webp_lossy, pictures[i]->pixels->width, pictures[i]->pixels->height))
-                        webp_ceiling[i] = pictures[i]->trial(stored_codec::webp_lossy, 100, true).psnr;
-            }};
+    std::vector<storage_option> first_options(sets.size());
+    // ceilings[c][i]: picture i's PSNR at lossy codec c's highest quality (c > 0), -1 where
+    // the codec does not take it.
+    std::vector<std::vector<double>> ceilings(lossy.size(), std::vector<double>(count, -1));
+    std::vector<std::function<void()>> jobs = {[&] {
+        for (size_t s = 0; s < sets.size(); ++s) first_options[s] = option_of(sets[s], lossy[0]->id);
+    }};
+    for (size_t c = 1; c < lossy.size(); ++c)
+        jobs.push_back([&, c] {
+            for (size_t i = 0; i < count; ++i)
+                if (codec_takes(lossy[c]->id, pictures[i]->pixels->width, pictures[i]->pixels->height))
+                    ceilings[c][i] = pictures[i]->trial(lossy[c]->id, lossy[c]->highest, true).psnr;
+        });
     run_side_by_side(jobs);
-    for (storage_option& option : jpeg_options) keep_better(best, std::move(option));
-    // Lossy WebP is searched only where its ceiling beats the best so far: at the rates the
+    for (storage_option& option : first_options) keep_better(best, std::move(option));
+    // A further codec is searched only where its ceiling beats the best so far: at the rates the
     // compact form mostly has, JPEG without subsampling wins, and the search is skipped.
-    for (const lossy_set& set : sets) {
-        double ceiling = lossless_psnr;
-        for (picture_trials* p : set.pictures) {
-            const size_t i = size_t(std::find(all.begin(), all.end(), p) - all.begin());
-            ceiling = std::min(ceiling, webp_ceiling[i]);
+    for (size_t c = 1; c < lossy.size(); ++c)
+        for (const lossy_set& set : sets) {
+            double ceiling = lossless_psnr;
+            for (picture_trials* p : set.pictures) {
+                const size_t i = size_t(std::find(all.begin(), all.end(), p) - all.begin());
+                ceiling = std::min(ceiling, ceilings[c][i]);
+            }
+            if (best.fits && ceiling <= best.worst) continue;
+            keep_better(best, option_of(set, lossy[c]->id));
         }
-        if (best.fits && ceiling <= best.worst) continue;
-        keep_better(best, option_of(set, stored_codec::webp_lossy));
-    }
     return best;
 }
 
@@ -348,14 +360,14 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
                 files[i].choice.size = files[i].file.size();
                 // A picture tried whole has its PSNR already; one tried on a mosaic is measured
                 // later (measure_stored), as only the sizes decide here.
-                files[i].estimated = choice.codec != stored_codec::webp_lossless &&
+                files[i].estimated = !codec_of(choice.codec).lossless &&
                                      !pictures[index_of(choice.which)]->mosaic.rgb.empty();
             });
         run_side_by_side(jobs);
         uint64_t total = 0, lossy_total = 0, lossy_expected = 0;
         for (const stored_file& f : files) {
             total += f.file.size();
-            if (f.choice.codec == stored_codec::webp_lossless) continue;
+            if (codec_of(f.choice.codec).lossless) continue;
             lossy_total += f.file.size();
         }
         if (total <= room) return files;
@@ -365,7 +377,7 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
         bool dropped = false;
         for (const stored_file& f : files) {
             const size_t i = index_of(f.choice.which);
-            if (f.choice.codec == stored_codec::webp_lossless && !pictures[i]->mosaic.rgb.empty()) {
+            if (codec_of(f.choice.codec).lossless && !pictures[i]->mosaic.rgb.empty()) {
                 lossless_allowed[i] = false;
                 dropped = true;
             }
@@ -379,12 +391,12 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
         // their sizes are corrected by as much.
         std::vector<picture_trials*> lossy_set;
         for (const stored_choice& choice : option.choices)
-            if (choice.codec != stored_codec::webp_lossless) {
+            if (!codec_of(choice.codec).lossless) {
                 lossy_set.push_back(pictures[index_of(choice.which)].get());
                 lossy_expected += choice.size;
             }
         const stored_choice& first_lossy = *std::find_if(option.choices.begin(), option.choices.end(), [](const stored_choice& c) {
-            return c.codec != stored_codec::webp_lossless;
+            return !codec_of(c.codec).lossless;
         });
         if (total - lossy_total >= room) return {};
         const uint64_t lossy_room = room - (total - lossy_total);
@@ -393,7 +405,7 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
             highest_fitting(lossy_set, first_lossy.codec, lossy_room, first_lossy.quality - 1, correction);
         if (quality == 0) return {};
         for (stored_choice& choice : option.choices)
-            if (choice.codec != stored_codec::webp_lossless) {
+            if (!codec_of(choice.codec).lossless) {
                 const coded_trial& t = pictures[index_of(choice.which)]->trial(choice.codec, quality, true);
                 choice.quality = quality;
                 choice.size = t.size;

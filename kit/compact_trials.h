@@ -51,7 +51,7 @@ struct picture_trials {
     const rgb_pixels* pixels = nullptr;  // the picture as it is stored
     rgb_pixels mosaic;                   // what is tried for a large picture; else empty
     double area_ratio = 1;               // the picture's area over the tried one's
-    std::map<int, coded_trial> tried[3];  // per codec (value - 1), by quality or effort
+    std::map<int, coded_trial> tried[codec_count];  // per codec (codec_index()), by quality or effort
 
     explicit picture_trials(int which, const rgb_pixels& pixels);
     const rgb_pixels& tried_pixels() const { return mosaic.rgb.empty() ? *pixels : mosaic; }
