@@ -124,10 +124,10 @@ rgb_pixels decode_jpeg(const uint8_t* data, size_t size, uint32_t width, uint32_
 // JPEG is stored without chroma subsampling (jpeg_writer.h); lossy WebP holds its chroma to
 // 4:2:0, so JPEG is searched first and lossy WebP only where its quality 100 can do better.
 const codec_row codec_table[codec_count] = {
-    {stored_codec::webp_lossless, "lossless WebP", WEBP_MAX_DIMENSION, true, 0, 9, encode_webp_lossless,
+    {stored_codec::webp_lossless, "lossless WebP", WEBP_MAX_DIMENSION, true, false, 0, 9, encode_webp_lossless,
      decode_webp_lossless},
-    {stored_codec::jpeg, "JPEG", 65500, false, 0, 100, encode_jpeg, decode_jpeg},
-    {stored_codec::webp_lossy, "lossy WebP", WEBP_MAX_DIMENSION, false, 0, 100, encode_webp_lossy,
+    {stored_codec::jpeg, "JPEG", 65500, false, false, 0, 100, encode_jpeg, decode_jpeg},
+    {stored_codec::webp_lossy, "lossy WebP", WEBP_MAX_DIMENSION, false, true, 0, 100, encode_webp_lossy,
      decode_webp_lossy},
 };
 

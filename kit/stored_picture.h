@@ -26,6 +26,7 @@ struct codec_row {
     const char* name;    // for people: "lossless WebP"
     uint32_t most_side;  // the longest width or height it stores
     bool lossless;
+    bool chroma_420;      // keeps chroma at half the width and height, whatever the quality
     int lowest, highest;  // its quality range (lossless: its effort)
     // The picture coded at `quality`. Throws std::bad_alloc when the codec runs out of memory.
     std::vector<uint8_t> (*encode)(const rgb_pixels& picture, int quality);
