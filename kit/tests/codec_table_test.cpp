@@ -1,7 +1,8 @@
 // The stored pictures' codec table: every row codes and decodes through its own functions, the
-// lossless ones bit for bit, and no value outside the table names a codec.
+// lossless ones bit for bit, and no value outside the table names a codec; the trials' bounds.
 #include <gtest/gtest.h>
 
+#include "compact_trials.h"
 #include "kit_pictures.h"
 #include "stored_picture.h"
 
@@ -24,4 +25,21 @@ TEST(CodecTable, EveryRowCodesItsOwnPicturesBackAndNothingElseIsACodec)
         EXPECT_GT(psnr_of(squared_error(back, picture)), 35);
     }
     for (const uint8_t unknown : {0, 4, 255}) EXPECT_EQ(codec_named(unknown), nullptr);
+}
+
+// The bounds that let the compact trials skip a trial stay on the safe side: below the lossless
+// size, above lossy WebP's best PSNR.
+TEST(TrialBounds, StayBelowTheLosslessSizeAndAboveTheWebpCeiling)
+{
+    for (const char* name : {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"}) {
+        SCOPED_TRACE(name);
+        const test_picture cropped = crop(sample(name), 64, 32, 320, 240);
+        rgb_pixels picture;
+        picture.width = cropped.width;
+        picture.height = cropped.height;
+        picture.rgb = cropped.rgb;
+        picture_trials trials(1, picture);
+        EXPECT_LT(trials.lossless_floor(), trials.trial(stored_codec::webp_lossless, lossless_effort(picture), false).size);
+        EXPECT_GT(trials.chroma_ceiling(), trials.trial(stored_codec::webp_lossy, 100, true).psnr);
+    }
 }
