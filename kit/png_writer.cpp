@@ -125,14 +125,16 @@ piece deflate_piece(uint32_t width, uint32_t first, uint32_t end, bool last, con
     piece made;
     made.filtered = uint64_t(end - first) * (uint64_t(width) * 3 + 1);
     const size_t filtered_size = size_t(made.filtered);
+    // Both buffers of the chunk's size, so that the pool's buffers serve either.
+    const size_t chunk_room = png_deflate_bound(filtered_size) + 32;
     piece_bytes rows = pool.take();
-    rows.make_room(filtered_size);
+    rows.make_room(chunk_room);
     filter_rows(width, first, end, make_row, settings, rows.data.get());
     made.adler = png_adler32(1, rows.data.get(), filtered_size);
     // The chunk's length and type, the zlib header, the deflated rows at their largest, and the
     // last piece's Adler-32 and CRC.
     made.chunk = pool.take();
-    made.chunk.make_room(png_deflate_bound(filtered_size) + 32);
+    made.chunk.make_room(chunk_room);
     uint8_t* chunk = made.chunk.data.get();
     const uint8_t type[8] = {0, 0, 0, 0, 'I', 'D', 'A', 'T'};
     std::copy(type, type + 8, chunk);
