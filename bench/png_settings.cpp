@@ -22,9 +22,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <cstring>
 #include <vector>
 
 #include "png_codec.h"
+#include "png_deflate.h"
 
 namespace {
 
@@ -50,12 +52,21 @@ std::vector<named_setting> settings_to_weigh()
         table.push_back({names.back().c_str(), settings});
     };
     // Huffman-only and run-length coding do not search for matches: the level changes nothing.
+    // Where ISA-L deflates vorn's pieces (no filter or up), zlib's settings change nothing there,
+    // and ISA-L's history limit is weighed instead.
+    const bool isal = std::strcmp(png_deflater_name(), "ISA-L") == 0;
     for (const auto& filter : filters) {
-        add(std::string("huffman   1 ") + filter.name, {1, Z_HUFFMAN_ONLY, filter.value});
-        add(std::string("rle       1 ") + filter.name, {1, Z_RLE, filter.value});
+        const bool pieces = filter.value == SPNG_FILTER_CHOICE_NONE || filter.value == SPNG_FILTER_CHOICE_UP;
+        if (isal && pieces) {
+            for (int bits : {1, 4, 8, 12, 15})
+                add("isal hist " + std::to_string(bits) + " " + filter.name, {1, Z_DEFAULT_STRATEGY, filter.value, bits});
+            continue;
+        }
+        add(std::string("huffman   1 ") + filter.name, {1, Z_HUFFMAN_ONLY, filter.value, 15});
+        add(std::string("rle       1 ") + filter.name, {1, Z_RLE, filter.value, 15});
         for (int level : {1, 3, 6}) {
-            add("default   " + std::to_string(level) + " " + filter.name, {level, Z_DEFAULT_STRATEGY, filter.value});
-            add("filtered  " + std::to_string(level) + " " + filter.name, {level, Z_FILTERED, filter.value});
+            add("default   " + std::to_string(level) + " " + filter.name, {level, Z_DEFAULT_STRATEGY, filter.value, 15});
+            add("filtered  " + std::to_string(level) + " " + filter.name, {level, Z_FILTERED, filter.value, 15});
         }
     }
     std::stable_sort(table.begin(), table.end(),

@@ -48,6 +48,7 @@
 #include "files.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
+#include "png_deflate.h"
 #include "vorn_main.h"
 #endif
 
@@ -386,6 +387,9 @@ void report_vorn_cases(const std::vector<program_case>& cases, const std::vector
                        const fs::path& scratch, double carrier_bytes)
 {
     double bmp_ms = 0, bmp_cpu_ms = 0, png_ms = 0, compact_ms = 0;
+#ifdef VORN_BENCH_VORN
+    if (!cases.empty() && cases.back().on_codec) std::printf("PNG image data deflated with %s\n", png_deflater_name());
+#endif
     for (size_t i = 0; i < cases.size(); ++i) {
         if (cases[i].name == "vorn encode PNG to PNG") png_ms = median(samples[i].times);
         if (cases[i].name == "vorn encode PNG to PNG, compact") compact_ms = median(samples[i].times);

@@ -85,9 +85,9 @@ std::vector<std::unique_ptr<picture_trials>> trials_of(const std::vector<hidden_
 uint64_t floor_size(picture_trials& trials)
 {
     uint64_t least = UINT64_MAX;
-    for (const stored_codec codec : {stored_codec::jpeg, stored_codec::webp_lossy})
-        if (codec_takes(codec, trials.pixels->width, trials.pixels->height))
-            least = std::min(least, trials.trial(codec, floor_quality, false).size);
+    for (const codec_row& row : codec_table)
+        if (!row.lossless && codec_takes(row.id, trials.pixels->width, trials.pixels->height))
+            least = std::min(least, trials.trial(row.id, floor_quality, false).size);
     return least;
 }
 

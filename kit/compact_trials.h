@@ -51,12 +51,22 @@ struct picture_trials {
     const rgb_pixels* pixels = nullptr;  // the picture as it is stored
     rgb_pixels mosaic;                   // what is tried for a large picture; else empty
     double area_ratio = 1;               // the picture's area over the tried one's
-    std::map<int, coded_trial> tried[3];  // per codec (value - 1), by quality or effort
+    std::map<int, coded_trial> tried[codec_count];  // per codec (codec_index()), by quality or effort
 
     explicit picture_trials(int which, const rgb_pixels& pixels);
     const rgb_pixels& tried_pixels() const { return mosaic.rgb.empty() ? *pixels : mosaic; }
     // The trial of the codec at `quality` (lossless: its effort), measured when asked.
     const coded_trial& trial(stored_codec codec, int quality, bool measured);
+    // Fewer bytes than the picture takes lossless, by an estimate much cheaper than its trial:
+    // the entropy of its prediction residuals, less the most lossless WebP was seen to gain on
+    // photographs. Trials that would need fewer bytes than this are not made.
+    uint64_t lossless_floor();
+    // Above the PSNR lossy WebP can give the picture at any quality: that of its chroma alone
+    // averaged over 2 x 2 pixels (4:2:0), less nothing else it loses.
+    double chroma_ceiling();
+
+private:
+    double lossless_floor_ = -1, chroma_ceiling_ = -1;
 };
 
 // The lossless WebP effort for a picture: strong for small pictures, quick for large ones.

@@ -20,11 +20,14 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
                      unsigned threads = 1);
 
 // How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
-// (SPNG_FILTER_CHOICE_* bits).
+// (SPNG_FILTER_CHOICE_* bits). Where ISA-L deflates (png_deflate.h), it does so at its level 1
+// with matches at most 2^history_bits bytes back (1 to 15), and level and strategy are zlib's
+// alone.
 struct png_settings {
     int level;
     int strategy;
     int filters;
+    int history_bits;
 };
 
 // What vorn writes with, chosen by measuring the pictures it writes (bench/png_settings.cpp):

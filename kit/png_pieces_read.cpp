@@ -1,14 +1,13 @@
 // Reading vorn's PNG files in pieces (png_pieces.h): each piece handed to libspng as a PNG of its
 // own rows, side by side. libspng inflates, checks and unfilters every byte; this file only finds
 // the pieces and frames each one.
-#include <zlib.h>
-
 #include <spng.h>
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
 
+#include "png_deflate.h"
 #include "png_pieces.h"
 #include "side_by_side.h"
 
@@ -43,10 +42,14 @@ std::vector<chunk_at> piece_chunks(const std::vector<uint8_t>& file, uint32_t he
         const uint8_t* type = file.data() + at + 4;
         if (std::equal(type, type + 4, png_piece_chunk)) {
             // The chunk's own CRC, so that a damaged count cannot frame the pieces wrongly.
-            const uint32_t crc = uint32_t(crc32_z(0, type, size_t(length) + 4));
+            const uint32_t crc = png_crc32(0, type, size_t(length) + 4);
             if (length != 4 || crc != be32(type + 8)) return {};
             rows = be32(type + 4);
         } else if (std::equal(type, type + 4, "IDAT")) {
+            // Checked here, since libspng checks a chunk's CRC only when it goes on to the next
+            // chunk, which it need not do once a piece's rows are out: damaged image data could
+            // otherwise inflate to other pixels without a word.
+            if (png_crc32(0, type, size_t(length) + 4) != be32(type + 4 + length)) return {};
             pieces.push_back({at, length});
         } else if (!pieces.empty()) {
             break;  // the image data ends with the first other chunk after it
@@ -65,12 +68,12 @@ void append_chunk(std::vector<uint8_t>& out, const char* type, const uint8_t* da
     std::copy(type, type + 4, out.begin() + ptrdiff_t(start) + 4);
     out.insert(out.end(), data, data + length);
     uint8_t crc[4];
-    put_be32(crc, uint32_t(crc32_z(0, out.data() + start + 4, size_t(length) + 4)));
+    put_be32(crc, png_crc32(0, out.data() + start + 4, size_t(length) + 4));
     out.insert(out.end(), crc, crc + 4);
 }
 
-// A PNG of piece `which`'s rows alone: its IDAT chunk as it stands in the file (libspng checks its
-// CRC), after the stream's zlib header where the piece does not begin the stream, and before a
+// A PNG of piece `which`'s rows alone: its IDAT chunk as it stands in the file (its CRC checked
+// already), after the stream's zlib header where the piece does not begin the stream, and before a
 // last, empty deflate block where it does not end it. A piece's Adler-32 is not in the file, so
 // libspng is told to skip the check; the chunk's CRC covers the same bytes.
 std::vector<uint8_t> piece_png(const std::vector<uint8_t>& file, const std::vector<chunk_at>& pieces, size_t which,
@@ -113,7 +116,9 @@ bool decode_piece(const std::vector<uint8_t>& png, const pixel_rows& rows, uint3
 {
     std::unique_ptr<spng_ctx, context_deleter> context(spng_ctx_new(SPNG_CTX_IGNORE_ADLER32));
     if (!context) return false;
-    int error = spng_set_png_buffer(context.get(), png.data(), png.size());
+    // Every chunk's CRC is checked above or made here.
+    int error = spng_set_crc_action(context.get(), SPNG_CRC_USE, SPNG_CRC_USE);
+    if (!error) error = spng_set_png_buffer(context.get(), png.data(), png.size());
     if (!error) error = spng_decode_image(context.get(), nullptr, 0, SPNG_FMT_RGB8, SPNG_DECODE_PROGRESSIVE);
     const size_t row_bytes = size_t(width) * 3;
     spng_row_info row;

@@ -1,5 +1,6 @@
 // vorn's PNG writer: the rows filtered and deflated in pieces (png_pieces.h), side by side, and
-// the file's chunks written around them. zlib deflates and checksums; the chunks are framing.
+// the file's chunks written around them. png_deflate.h deflates and checksums; zlib combines the
+// pieces' Adler-32s; the chunks are framing.
 #include <zlib.h>
 
 #include <spng.h>
@@ -11,6 +12,7 @@
 
 #include "fault.h"
 #include "picture_memory.h"
+#include "png_deflate.h"
 #include "png_pieces.h"
 #include "side_by_side.h"
 
@@ -39,145 +41,118 @@ void append_chunk(std::vector<uint8_t>& out, const char* type, const uint8_t* da
     const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data, data + length);
-    append_be32(out, uint32_t(crc32(0, out.data() + start, uInt(length + 4))));
+    append_be32(out, png_crc32(0, out.data() + start, size_t(length) + 4));
 }
 
-// The zlib header zlib itself writes for these settings: deflate with a 32 KiB window, the level
-// class in FLEVEL, and check bits that make the pair a multiple of 31.
-struct zlib_header_bytes {
-    uint8_t bytes[2];
-};
-
-zlib_header_bytes zlib_header_for(const png_settings& settings)
-{
-    const int level = settings.level == Z_DEFAULT_COMPRESSION ? 6 : settings.level;
-    const unsigned level_class = settings.strategy >= Z_HUFFMAN_ONLY || level < 2 ? 0
-                                 : level < 6                                       ? 1
-                                 : level == 6                                      ? 2
-                                                                                   : 3;
-    unsigned header = (0x78u << 8) | (level_class << 6);
-    header += 31 - header % 31;
-    return {{uint8_t(header >> 8), uint8_t(header)}};
-}
-
-[[noreturn]] void deflate_failed(const std::string& path, int error)
-{
-    if (error == Z_MEM_ERROR) throw std::bad_alloc();
-    raise_fault(kit::fault::output, path + ": cannot encode the PNG (zlib error " + std::to_string(error) + ")");
-}
-
-struct deflate_stream {
-    z_stream stream{};
-    deflate_stream(const png_settings& settings, const std::string& path)
-    {
-        const int error = deflateInit2(&stream, settings.level, Z_DEFLATED, -15, 8, settings.strategy);
-        if (error != Z_OK) deflate_failed(path, error);
-    }
-    ~deflate_stream() { deflateEnd(&stream); }
-    deflate_stream(const deflate_stream&) = delete;
-    deflate_stream& operator=(const deflate_stream&) = delete;
-};
-
-// Bytes of a piece as it is made: never cleared, since zlib writes every byte that is kept.
+// Bytes of a piece as it is made: never cleared, since the deflater writes every byte kept.
 struct piece_bytes {
     std::unique_ptr<uint8_t[]> data;
     size_t size = 0, capacity = 0;
 
-    void reserve(size_t wanted)
+    // Room for `wanted` bytes; what was there is not kept.
+    void make_room(size_t wanted)
     {
+        size = 0;
         if (wanted <= capacity) return;
-        std::unique_ptr<uint8_t[]> grown(new uint8_t[wanted]);
-        std::copy(data.get(), data.get() + size, grown.get());
-        data = std::move(grown);
+        data.reset();
+        data.reset(new uint8_t[wanted]);
         capacity = wanted;
-    }
-    void append(const uint8_t* from, size_t length)
-    {
-        reserve(size + length);
-        std::copy(from, from + length, data.get() + size);
-        size += length;
     }
 };
 
-// Deflates `length` bytes onto the end of `out`, with `flush` after the last of them.
-void deflate_onto(piece_bytes& out, z_stream& stream, const uint8_t* data, size_t length, int flush,
-                  const std::string& path)
-{
-    size_t fed = 0;
-    do {
-        const size_t step = std::min<size_t>(length - fed, size_t(1) << 30);
-        stream.next_in = const_cast<Bytef*>(data + fed);
-        stream.avail_in = uInt(step);
-        fed += step;
-        const int now = fed == length ? flush : Z_NO_FLUSH;
-        // Room was taken for the piece at its largest; should zlib need more, it is given more.
-        do {
-            if (out.capacity - out.size < 64) out.reserve(out.capacity + out.capacity / 2 + 65536);
-            const size_t room = std::min<size_t>(out.capacity - out.size, size_t(1) << 30);
-            stream.next_out = out.data.get() + out.size;
-            stream.avail_out = uInt(room);
-            const int error = deflate(&stream, now);
-            out.size += room - stream.avail_out;
-            if (error != Z_OK && error != Z_BUF_ERROR && error != Z_STREAM_END) deflate_failed(path, error);
-        } while (stream.avail_out == 0 || stream.avail_in > 0);
-    } while (fed < length);
-}
+// Buffers handed back by the pieces done, for the pieces still to come: a file's pieces then
+// take a few buffers' worth of fresh memory, not their whole size, whose first touches cost
+// page faults. One pool per file, so that nothing stays once it is written.
+class piece_pool {
+public:
+    piece_bytes take()
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (kept_.empty()) return {};
+        piece_bytes bytes = std::move(kept_.back());
+        kept_.pop_back();
+        return bytes;
+    }
+    void give(piece_bytes bytes)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        kept_.push_back(std::move(bytes));
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<piece_bytes> kept_;
+};
 
 // One piece: its IDAT chunk (the last one without its Adler-32 and CRC yet), the Adler-32 of its
 // filtered rows and their length.
 struct piece {
     piece_bytes chunk;
-    uLong adler = 1;
+    uint32_t adler = 1;
     uint64_t filtered = 0;
 };
 
-piece deflate_piece(uint32_t width, uint32_t first, uint32_t end, bool last, const png_row_maker& make_row,
-                    const std::string& path, const png_settings& settings)
+// Filters rows `first` to `end` into `into` (each row's filter type, then its bytes): none, or up
+// with sub for the piece's first row, which needs no row above and is the nearest to up.
+void filter_rows(uint32_t width, uint32_t first, uint32_t end, const png_row_maker& make_row,
+                 const png_settings& settings, uint8_t* into)
 {
     const size_t count = size_t(width) * 3;
-    piece made;
-    made.filtered = uint64_t(end - first) * (count + 1);
-    deflate_stream deflater(settings, path);
-    // The chunk's length, type, zlib header and trailer and CRC, the deflated rows at their
-    // largest, and the full flush's marker.
-    made.chunk.reserve(size_t(deflateBound(&deflater.stream, uLong(made.filtered))) + 64);
-    const uint8_t type[8] = {0, 0, 0, 0, 'I', 'D', 'A', 'T'};
-    made.chunk.append(type, sizeof type);
-    if (first == 0) {
-        const zlib_header_bytes header = zlib_header_for(settings);
-        made.chunk.append(header.bytes, 2);
-    }
-    // Two rows to make into, since the row above is needed while the next is made, and the
-    // filtered row with its filter type first.
-    std::unique_ptr<uint8_t[]> rows(new uint8_t[3 * count + 1]);
-    uint8_t* filtered = rows.get() + 2 * count;
+    // Two rows to make into, since the row above is needed while the next is made.
+    std::unique_ptr<uint8_t[]> rows(new uint8_t[2 * count]);
     const bool up = settings.filters == SPNG_FILTER_CHOICE_UP;
     const uint8_t* above = nullptr;
-    for (uint32_t y = first; y < end; ++y) {
+    for (uint32_t y = first; y < end; ++y, into += count + 1) {
         const uint8_t* row = make_row(y, rows.get() + (y % 2) * count);
         if (up && above) {
-            filtered[0] = 2;
-            for (size_t i = 0; i < count; ++i) filtered[i + 1] = uint8_t(row[i] - above[i]);
+            into[0] = 2;
+            for (size_t i = 0; i < count; ++i) into[i + 1] = uint8_t(row[i] - above[i]);
         } else if (up) {
-            // A piece's first row: the sub filter, which needs no row above, is the nearest to up.
-            filtered[0] = 1;
-            std::copy(row, row + std::min<size_t>(count, 3), filtered + 1);
-            for (size_t i = 3; i < count; ++i) filtered[i + 1] = uint8_t(row[i] - row[i - 3]);
+            into[0] = 1;
+            std::copy(row, row + std::min<size_t>(count, 3), into + 1);
+            for (size_t i = 3; i < count; ++i) into[i + 1] = uint8_t(row[i] - row[i - 3]);
         } else {
-            filtered[0] = 0;
-            std::copy(row, row + count, filtered + 1);
+            into[0] = 0;
+            std::copy(row, row + count, into + 1);
         }
-        made.adler = adler32_z(made.adler, filtered, count + 1);
-        const int flush = y + 1 < end ? Z_NO_FLUSH : last ? Z_FINISH : Z_FULL_FLUSH;
-        deflate_onto(made.chunk, deflater.stream, filtered, count + 1, flush, path);
         above = row;
     }
-    uint8_t tail[4] = {};
-    if (last) made.chunk.append(tail, 4);  // the stream's Adler-32, known once every piece is done
-    put_be32(made.chunk.data.get(), uint32_t(made.chunk.size - 8));
+}
+
+piece deflate_piece(uint32_t width, uint32_t first, uint32_t end, bool last, const png_row_maker& make_row,
+                    const std::string& path, const png_settings& settings, piece_pool& pool)
+{
+    piece made;
+    made.filtered = uint64_t(end - first) * (uint64_t(width) * 3 + 1);
+    const size_t filtered_size = size_t(made.filtered);
+    // Both buffers of the chunk's size, so that the pool's buffers serve either.
+    const size_t chunk_room = png_deflate_bound(filtered_size) + 32;
+    piece_bytes rows = pool.take();
+    rows.make_room(chunk_room);
+    filter_rows(width, first, end, make_row, settings, rows.data.get());
+    made.adler = png_adler32(1, rows.data.get(), filtered_size);
+    // The chunk's length and type, the zlib header, the deflated rows at their largest, and the
+    // last piece's Adler-32 and CRC.
+    made.chunk = pool.take();
+    made.chunk.make_room(chunk_room);
+    uint8_t* chunk = made.chunk.data.get();
+    const uint8_t type[8] = {0, 0, 0, 0, 'I', 'D', 'A', 'T'};
+    std::copy(type, type + 8, chunk);
+    made.chunk.size = 8;
+    if (first == 0) {
+        png_zlib_header(settings, chunk + 8);
+        made.chunk.size += 2;
+    }
+    made.chunk.size += png_deflate_piece(rows.data.get(), filtered_size, last, settings, chunk + made.chunk.size, path);
+    pool.give(std::move(rows));
+    if (last) {
+        std::fill(chunk + made.chunk.size, chunk + made.chunk.size + 4, 0);  // the stream's Adler-32, known
+        made.chunk.size += 4;                                              // once every piece is done
+    }
+    put_be32(chunk, uint32_t(made.chunk.size - 8));
     if (!last) {
-        put_be32(tail, uint32_t(crc32_z(0, made.chunk.data.get() + 4, made.chunk.size - 4)));
-        made.chunk.append(tail, 4);
+        put_be32(chunk + made.chunk.size, png_crc32(0, chunk + 4, made.chunk.size - 4));
+        made.chunk.size += 4;
     }
     return made;
 }
@@ -225,23 +200,24 @@ std::vector<uint8_t> write_png_in_pieces(uint32_t width, uint32_t height, const 
     std::mutex joining;
     std::vector<std::unique_ptr<piece>> done(count);
     size_t joined = 0;
-    uLong adler = 1;
+    uint32_t adler = 1;
+    piece_pool pool;
     int reported = -1;
     run_parts(count, threads, [&](size_t which) {
         const uint32_t first = uint32_t(which * rows), end = uint32_t(std::min<uint64_t>(height, uint64_t(first) + rows));
-        auto made = std::make_unique<piece>(deflate_piece(width, first, end, which + 1 == count, make_row, path, settings));
+        auto made = std::make_unique<piece>(deflate_piece(width, first, end, which + 1 == count, make_row, path, settings, pool));
         const std::lock_guard<std::mutex> hold(joining);
         done[which] = std::move(made);
         for (; joined < count && done[joined]; ++joined) {
             piece& next = *done[joined];
-            adler = adler32_combine(adler, next.adler, z_off_t(next.filtered));
+            adler = uint32_t(adler32_combine(adler, next.adler, z_off_t(next.filtered)));
             uint8_t* chunk = next.chunk.data.get();
             file.insert(file.end(), chunk, chunk + next.chunk.size);
             if (joined + 1 == count) {
                 put_be32(file.data() + file.size() - 4, uint32_t(adler));
-                append_be32(file, uint32_t(crc32_z(0, file.data() + file.size() - next.chunk.size + 4,
-                                                   next.chunk.size - 4)));
+                append_be32(file, png_crc32(0, file.data() + file.size() - next.chunk.size + 4, next.chunk.size - 4));
             }
+            pool.give(std::move(next.chunk));
             done[joined].reset();
             const uint64_t rows_written = std::min<uint64_t>(height, (uint64_t(joined) + 1) * rows);
             const int percent = int(rows_written * 100 / height);

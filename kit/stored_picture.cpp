@@ -77,42 +77,38 @@ rgb_pixels decode_webp(const uint8_t* data, size_t size, bool lossless, uint32_t
     return picture;
 }
 
-}  // namespace
-
-const char* codec_words(stored_codec codec)
+std::vector<uint8_t> encode_webp_lossless(const rgb_pixels& picture, int effort)
 {
-    switch (codec) {
-    case stored_codec::webp_lossless: return "lossless WebP";
-    case stored_codec::webp_lossy: return "lossy WebP";
-    case stored_codec::jpeg: return "JPEG";
-    }
-    return "an unknown codec";
+    return encode_webp(picture, true, effort);
 }
 
-bool codec_takes(stored_codec codec, uint32_t width, uint32_t height)
+std::vector<uint8_t> encode_webp_lossy(const rgb_pixels& picture, int quality)
 {
-    const uint32_t most = codec == stored_codec::jpeg ? 65500 : WEBP_MAX_DIMENSION;
-    return width > 0 && height > 0 && width <= most && height <= most;
+    return encode_webp(picture, false, quality);
 }
 
-std::vector<uint8_t> encode_stored(const rgb_pixels& picture, stored_codec codec, int quality)
+std::vector<uint8_t> encode_jpeg(const rgb_pixels& picture, int quality)
 {
-    if (!codec_takes(codec, picture.width, picture.height))
-        raise_fault(kit::fault::output, std::string("a picture of this size cannot be stored as ") + codec_words(codec));
-    if (codec == stored_codec::jpeg) return write_jpeg_of_rgb(picture.rgb.data(), picture.width, picture.height, quality);
-    return encode_webp(picture, codec == stored_codec::webp_lossless, quality);
+    return write_jpeg_of_rgb(picture.rgb.data(), picture.width, picture.height, quality);
 }
 
-rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
-                         const read_limits& limits, const std::string& name)
+rgb_pixels decode_webp_lossless(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits&,
+                                const std::string& name)
 {
-    if (!codec_takes(codec, width, height))
-        raise_fault(kit::fault::input, name + ": its entry gives a size its codec cannot hold");
-    check_picture_cost(width, height, limits, name);
-    if (codec != stored_codec::jpeg)
-        return decode_webp(data, size, codec == stored_codec::webp_lossless, width, height, name);
-    // The JPEG reader sizes from the file's own header, within the limits, and is held to the
-    // entry's size afterwards.
+    return decode_webp(data, size, true, width, height, name);
+}
+
+rgb_pixels decode_webp_lossy(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits&,
+                             const std::string& name)
+{
+    return decode_webp(data, size, false, width, height, name);
+}
+
+// The JPEG reader sizes from the file's own header, within the limits, and is held to the
+// entry's size afterwards.
+rgb_pixels decode_jpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits& limits,
+                       const std::string& name)
+{
     const rgb_picture read = read_jpeg(std::vector<uint8_t>(data, data + size), name, limits, pixel_layout::rgb);
     if (read.width != width || read.height != height)
         raise_fault(kit::fault::input, name + ": its JPEG picture is not of the size its entry gives");
@@ -121,6 +117,65 @@ rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, u
     picture.height = height;
     picture.rgb.assign(read.rgb.data(), read.rgb.data() + read.rgb.size());
     return picture;
+}
+
+}  // namespace
+
+// JPEG is stored without chroma subsampling (jpeg_writer.h); lossy WebP holds its chroma to
+// 4:2:0, so JPEG is searched first and lossy WebP only where its quality 100 can do better.
+const codec_row codec_table[codec_count] = {
+    {stored_codec::webp_lossless, "lossless WebP", WEBP_MAX_DIMENSION, true, false, 0, 9, encode_webp_lossless,
+     decode_webp_lossless},
+    {stored_codec::jpeg, "JPEG", 65500, false, false, 0, 100, encode_jpeg, decode_jpeg},
+    {stored_codec::webp_lossy, "lossy WebP", WEBP_MAX_DIMENSION, false, true, 0, 100, encode_webp_lossy,
+     decode_webp_lossy},
+};
+
+const codec_row* codec_named(uint8_t id)
+{
+    for (const codec_row& row : codec_table)
+        if (uint8_t(row.id) == id) return &row;
+    return nullptr;
+}
+
+size_t codec_index(stored_codec codec)
+{
+    for (size_t i = 0; i < codec_count; ++i)
+        if (codec_table[i].id == codec) return i;
+    raise_fault(kit::fault::output, "no such codec of stored pictures");
+}
+
+const codec_row& codec_of(stored_codec codec)
+{
+    return codec_table[codec_index(codec)];
+}
+
+const char* codec_words(stored_codec codec)
+{
+    const codec_row* row = codec_named(uint8_t(codec));
+    return row ? row->name : "an unknown codec";
+}
+
+bool codec_takes(stored_codec codec, uint32_t width, uint32_t height)
+{
+    const codec_row* row = codec_named(uint8_t(codec));
+    return row && width > 0 && height > 0 && width <= row->most_side && height <= row->most_side;
+}
+
+std::vector<uint8_t> encode_stored(const rgb_pixels& picture, stored_codec codec, int quality)
+{
+    if (!codec_takes(codec, picture.width, picture.height))
+        raise_fault(kit::fault::output, std::string("a picture of this size cannot be stored as ") + codec_words(codec));
+    return codec_of(codec).encode(picture, quality);
+}
+
+rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
+                         const read_limits& limits, const std::string& name)
+{
+    if (!codec_takes(codec, width, height))
+        raise_fault(kit::fault::input, name + ": its entry gives a size its codec cannot hold");
+    check_picture_cost(width, height, limits, name);
+    return codec_of(codec).decode(data, size, width, height, limits, name);
 }
 
 double squared_error(const rgb_pixels& a, const rgb_pixels& b)
