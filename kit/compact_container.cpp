@@ -18,7 +18,7 @@ uint32_t get32(const uint8_t* at)
 
 constexpr size_t entry_offset = 8, entry_bytes = 16;
 
-bool known_codec(uint8_t value) { return value >= 1 && value <= 3; }
+bool known_codec(uint8_t value) { return codec_named(value) != nullptr; }
 
 // The coder file image of decoded pixels.
 std::vector<uint8_t> image_of_pixels(const rgb_pixels& picture)

@@ -53,9 +53,10 @@ std::string stored_text(const stored_file& stored, const rgb_pixels& pixels)
     const stored_choice& c = stored.choice;
     std::string text = "hidden picture " + std::to_string(c.which) + " (" + kit::size_text(pixels.width, pixels.height) +
                        ") as " + codec_words(c.codec);
-    if (c.codec != stored_codec::webp_lossless) text += " at quality " + std::to_string(c.quality);
+    const bool lossless = codec_of(c.codec).lossless;
+    if (!lossless) text += " at quality " + std::to_string(c.quality);
     text += ", " + bytes_text(stored.file.size());
-    if (c.codec != stored_codec::webp_lossless) text += " (" + decibels(c.psnr) + ")";
+    if (!lossless) text += " (" + decibels(c.psnr) + ")";
     return text;
 }
 
