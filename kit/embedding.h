@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "compact_seal.h"
+#include "compact_key.h"
 #include "vorn.h"
 
 // Identifiers are the format's: they are written in the container's header.

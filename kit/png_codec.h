@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "png_settings.h"
 #include "rgb_picture.h"
 
 // Decodes `file` into `layout`, a row at a time. Transparency (an alpha channel or a tRNS chunk)
@@ -19,16 +20,6 @@ rgb_picture read_png(const std::vector<uint8_t>& file, const std::string& path,
                      const read_limits& limits = read_limits(), pixel_layout layout = pixel_layout::rgb,
                      unsigned threads = 1);
 
-// How the writer compresses: zlib's level and strategy, and libspng's choice of row filters
-// (SPNG_FILTER_CHOICE_* bits). Where ISA-L deflates (png_deflate.h), it does so at its level 1
-// with matches at most 2^history_bits bytes back (1 to 15), and level and strategy are zlib's
-// alone.
-struct png_settings {
-    int level;
-    int strategy;
-    int filters;
-    int history_bits;
-};
 
 // What vorn writes with, chosen by measuring the pictures it writes (bench/png_settings.cpp):
 // for coded pictures, whose low bits are noise, for the raw levels decoded from them (and revealed
@@ -37,10 +28,6 @@ extern const png_settings coded_png_settings;
 extern const png_settings decoded_png_settings;
 extern const png_settings reconstructed_png_settings;
 
-// Makes row `y` of a picture (0 is the top) as width * 3 bytes R G B: into `row`, or anywhere
-// else they already stand, returning where. It may be called from several threads at once, each
-// with a `row` of its own, and for rows in any order.
-using png_row_maker = std::function<const uint8_t*(uint32_t y, uint8_t* row)>;
 
 // The PNG file of a width x height picture whose rows `make_row` makes one at a time, so that
 // the picture need never be held whole. Fails with kit::fault::output naming `path` when libspng

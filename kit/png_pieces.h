@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "png_codec.h"
+#include "png_settings.h"
 #include "rgb_picture.h"
 
 // The chunk's type: ancillary (first letter lower case), private (second), and not to be copied

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "compact_container.h"
+#include "compact_seal.h"
 #include "compact_steps.h"
 #include "embedding.h"
 #include "kit_pictures.h"
