@@ -26,6 +26,9 @@ void run_decode(const options& given, std::ostream& out, std::ostream& err)
     // them is made, as `mkdir -p` would, only once there is something to write into it.
     std::error_code missing;
     const bool folder_exists = given.output.empty() || std::filesystem::exists(given.output, missing);
+    if (folder_exists && !given.output.empty() && !std::filesystem::is_directory(given.output, missing))
+        check({kit::fault::output, given.output + ": not a folder; -o names the folder the hidden pictures are "
+                                                  "written into"});
     asked.before_work = [&](const std::vector<int>& which) {
         for (const int hidden : which)
             if (folder_exists) check_output(kit::hidden_file_name(given.output, hidden), {given.input}, given.force);

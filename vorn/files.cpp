@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include "terminal.h"
+
 #include <algorithm>
 #include <iostream>
 #include <iterator>
@@ -63,7 +65,11 @@ std::vector<uint8_t> read_whole_file(const std::string& path)
 
 void check_output(const std::string& path, const std::vector<std::string>& inputs, bool force)
 {
-    if (path == "-") return;  // standard output
+    // Standard output, unless it is a terminal, which a picture's bytes would only garble.
+    if (path == "-" && stdout_is_terminal())
+        fail(exit_class::output, "-: standard output is a terminal; send it to a file or a pipe (> coded.png), or "
+                                 "name the output file");
+    if (path == "-") return;
     std::error_code error;
     if (fs::exists(path, error)) {
         for (const std::string& input : inputs)

@@ -12,3 +12,6 @@ bool read_secret_line(const char* prompt, std::string& line);
 
 // Whether standard error goes to a terminal, where progress can be drawn in place.
 bool stderr_is_terminal();
+
+// Whether standard output goes to a terminal, where a picture's bytes would only garble it.
+bool stdout_is_terminal();

@@ -53,3 +53,5 @@ bool read_secret_line(const char* prompt, std::string& line)
 }
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+bool stdout_is_terminal() { return isatty(STDOUT_FILENO) == 1; }

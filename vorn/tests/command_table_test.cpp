@@ -152,6 +152,8 @@ TEST_F(vorn_table_test, command_lines)
         {{"encode", "--classic", "Main.bmp", "-o", "a.bmp"}, 4, "vorn: a.bmp: the file exists; give --force to replace it\n", nullptr, nullptr},
         {{"reveal", "a.bmp", "-o", "nowhere/x.png"}, 4, "vorn: nowhere/x.png: cannot write it: its folder nowhere does not exist\n", nullptr, nullptr},
         {{"reveal", "a.bmp", "-o", "folder.png", "--force"}, 4, "vorn: folder.png: cannot write it: it is a directory\n", nullptr, nullptr},
+        {{"decode", "a.bmp", "--hidden", "both", "-o", "exists.png"}, 4,
+         "vorn: exists.png: not a folder; -o names the folder the hidden pictures are written into\n", nullptr, nullptr},
         // A folder for the decoded pictures is made when it is missing.
         {{"decode", "a.bmp", "--hidden", "both", "--build", "vornhold2", "-o", "new/out/"}, 0, "", "new/out/hidden-2.png", nullptr},
     };

@@ -10,6 +10,8 @@ terminal_script& terminal()
 
 bool stderr_is_terminal() { return terminal().present && terminal().shows_progress; }
 
+bool stdout_is_terminal() { return terminal().present && terminal().output_shown; }
+
 bool read_secret_line(const char* prompt, std::string& line)
 {
     terminal_script& script = terminal();

@@ -10,6 +10,7 @@ struct terminal_script {
     std::deque<std::string> answers;   // one per prompt, in order; none left: no terminal
     std::vector<std::string> prompts;  // what was asked
     bool shows_progress = false;       // standard error is this terminal
+    bool output_shown = false;         // standard output is this terminal
 };
 
 terminal_script& terminal();

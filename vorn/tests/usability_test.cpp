@@ -74,6 +74,13 @@ TEST_F(vorn_usability_test, standard_input_and_output_and_a_jpeg_to_look_at)
     const vorn_run twice = run_vorn({"encode", "-", "--hidden1", "-", "-o", "x.png"});
     EXPECT_EQ(twice.code, 2);
     EXPECT_NE(twice.err.find("standard input (-) can be read for one input only"), std::string::npos);
+
+    // A picture is never poured into a terminal.
+    terminal().output_shown = true;
+    const vorn_run shown = run_vorn({"reveal", "Main.bmp", "-o", "-"});
+    EXPECT_EQ(shown.code, 4);
+    EXPECT_EQ(shown.out, "");
+    EXPECT_NE(shown.err.find("standard output is a terminal"), std::string::npos) << shown.err;
 }
 
 TEST_F(vorn_usability_test, decode_says_what_it_guessed_and_only_that)
