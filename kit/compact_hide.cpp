@@ -59,6 +59,18 @@ std::string stored_text(const stored_file& stored, const rgb_pixels& pixels)
     return text;
 }
 
+// The colour bytes that differ between two file images of geometry g.
+uint64_t changed_bytes(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after, const vorn_geometry& g)
+{
+    uint64_t changed = 0;
+    const size_t per_row = size_t(g.width) * 3;
+    for (uint32_t y = 0; y < g.height; ++y) {
+        const size_t row = g.offset_raster + size_t(y) * g.string_length;
+        for (size_t i = row; i < row + per_row; ++i) changed += before[i] != after[i];
+    }
+    return changed;
+}
+
 }  // namespace
 
 void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)[2], const kit::hide_request& request,
@@ -79,6 +91,8 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
 
     // The key is derived while the pictures are tried: both take a while, and neither needs the
     // other.
+    const bool stealth = request.form == kit::hiding_form::stealth;
+    const embedding& laid = stealth ? stealth_embedding() : low_bits_embedding();
     compact_key key;
     draw_salt(key);
     std::string password;
@@ -90,7 +104,7 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
             derive_key(request.password ? &password : nullptr, key);
             kit::wipe(password);
         },
-        [&] { plan = plan_compact(carrier, g, pictures, request.carrier_bits, name, request.report); }};
+        [&] { plan = plan_compact(carrier, g, pictures, request.carrier_bits, stealth, name, request.report); }};
     run_side_by_side(jobs);
     kit::wipe(password);
     const auto pixels_of_picture = [&](int which) -> const rgb_pixels& {
@@ -115,17 +129,18 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
                            uint32_t(stored.file.size())});
         body.insert(body.end(), stored.file.begin(), stored.file.end());
     }
-    if (request.report) request.report("dithering the carrier", -1);
+    if (request.report) request.report(stealth ? "laying the hidden pictures" : "dithering the carrier", -1);
     // The carrier is sealed and dithered (one serial chain) while the stored pictures' PSNR,
     // which only the notes need, is measured beside it.
     double carrier_psnr = 0;
+    uint64_t changed = 0;
     std::vector<std::function<void()>> jobs_after = {[&] {
-        const embedding& laid = low_bits_embedding();
         const std::vector<uint8_t> frame =
             sealed_frame(laid, plan.k, g, key, header_bytes(entries, laid.id, uint8_t(plan.k)), body);
         const std::vector<uint8_t> original = carrier;
         laid.lay(carrier, plan.k, key, frame);
         carrier_psnr = coded_psnr(original, carrier, g);
+        changed = changed_bytes(original, carrier, g);
     }};
     for (stored_file& stored : plan.stored)
         if (stored.estimated)
@@ -135,15 +150,27 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     for (const std::string& note : plan.notes) result.notes.push_back(note);
     for (const stored_file& stored : plan.stored)
         result.notes.push_back(stored_text(stored, pixels_of_picture(stored.choice.which)));
-    result.notes.back() += "; the carrier keeps " + std::to_string(8 - plan.k) + " of its 8 bits (" +
-                           decibels(carrier_psnr) + ")";
-    result.report.push_back("compact form: the hidden pictures coded and encrypted (XChaCha20-Poly1305) in the " +
-                            (plan.k == 1 ? std::string("lowest bit") : std::to_string(plan.k) + " lowest bits") +
-                            " of every colour byte");
+    const uint64_t colour_bytes = uint64_t(g.width) * 3 * g.height;
+    if (stealth) {
+        char share[32];
+        std::snprintf(share, sizeof share, "%.2f %%", 100.0 * double(changed) / double(colour_bytes));
+        result.notes.back() += "; " + std::to_string(changed) + " of the carrier's colour bytes changed by one (" +
+                               share + ", " + decibels(carrier_psnr) + ")";
+        result.report.push_back("stealth form: the hidden pictures coded and encrypted (XChaCha20-Poly1305), laid "
+                                "by changes of one where the carrier's texture hides them, within what tests for "
+                                "hidden data do not see");
+    } else {
+        result.notes.back() += "; the carrier keeps " + std::to_string(8 - plan.k) + " of its 8 bits (" +
+                               decibels(carrier_psnr) + ")";
+        result.report.push_back("compact form: the hidden pictures coded and encrypted (XChaCha20-Poly1305) in the " +
+                                (plan.k == 1 ? std::string("lowest bit") : std::to_string(plan.k) + " lowest bits") +
+                                " of every colour byte");
+    }
     result.report.push_back(request.password ? "keyed with the password (Argon2id)"
                                              : "no password: anyone with vorn can take the hidden pictures out");
     result.geometry = g;
     result.compact = true;
+    result.stealth = stealth;
     result.keyed = request.password != nullptr;
     result.carrier_bits = plan.k;
     result.coded = std::move(carrier);

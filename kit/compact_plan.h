@@ -46,9 +46,27 @@ double carrier_psnr_at(const std::vector<uint8_t>& carrier, unsigned k);
 // The PSNR of a coded picture's colour bytes against its carrier's (file images of geometry `g`).
 double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t>& coded, const vorn_geometry& g);
 
+// The stealth budget: the bits per colour byte under which a picture's changes go unseen by
+// tests for hidden data, shrinking as the carrier grows (the square-root law: what is safe grows
+// as the square root of the carrier's size, not as its size): stealth_budget_bits at
+// stealth_budget_reference colour bytes (a 1920 x 1080 picture), stealth_budget_bits *
+// sqrt(stealth_budget_reference / colour bytes) elsewhere, never above stealth_budget_most.
+// Measured with scripts/steganalysis.sh (docs/steganalysis.md).
+constexpr double stealth_budget_bits = 0.25;
+constexpr double stealth_budget_reference = 1920.0 * 1080 * 3;
+constexpr double stealth_budget_most = 0.4;
+
+// The stored pictures' bytes the stealth form takes in a carrier of geometry g within the
+// budget (0: not even the container's overhead).
+uint64_t stealth_room(const vorn_geometry& g);
+
+// The fewest colour bytes a carrier needs for `stored` bytes of pictures within the budget.
+uint64_t stealth_colour_bytes_for(uint64_t stored);
+
 // Plans the hiding of `pictures` (one or two) in `carrier` (geometry g); forced_k 0 chooses k.
-// Raises an input fault naming `name` when the carrier is too small for the pictures even scaled
-// down to the smallest side.
+// `stealth`: the stealth embedding within stealth_room() instead (plan.k 0). Raises an input
+// fault naming `name` when the carrier is too small for the pictures even scaled down to the
+// smallest side.
 compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geometry& g,
-                          std::vector<hidden_to_store>& pictures, unsigned forced_k, const std::string& name,
-                          const kit::progress& report);
+                          std::vector<hidden_to_store>& pictures, unsigned forced_k, bool stealth,
+                          const std::string& name, const kit::progress& report);

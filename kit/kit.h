@@ -89,7 +89,8 @@ struct hide_result {
     vorn_layout layout = VORN_LAYOUT_NONE;  // what it holds, to be taken out as (classic, keyed)
     bool keyed = false;
     bool compact = false;       // a compact picture (keyed says whether with a password)
-    unsigned carrier_bits = 0;  // compact: the k chosen
+    bool stealth = false;       // compact, in the stealth embedding
+    unsigned carrier_bits = 0;  // compact: the k chosen (stealth: 0)
 };
 
 // Whether a hiding of these pictures can be asked for, before anything is read or a password
@@ -153,6 +154,7 @@ struct decode_result {
     vorn_layout layout = VORN_LAYOUT_NONE;  // what was taken out (classic, keyed)
     bool keyed = false;                     // opened with the password
     bool compact = false;                   // a compact picture: each picture at its own size
+    bool stealth = false;                   // compact, in the stealth embedding
     unsigned carrier_bits = 0;              // compact: its k
     std::vector<std::string> notes;         // what was guessed or found, to show
     bytes pictures[2];                      // hidden pictures 1 and 2; empty where none is held
