@@ -91,8 +91,7 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
 
     // The key is derived while the pictures are tried: both take a while, and neither needs the
     // other.
-    const bool stealth = request.form == kit::hiding_form::stealth;
-    const embedding& laid = stealth ? stealth_embedding() : low_bits_embedding();
+    bool stealth = request.form == kit::hiding_form::stealth;
     compact_key key;
     draw_salt(key);
     std::string password;
@@ -104,9 +103,21 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
             derive_key(request.password ? &password : nullptr, key);
             kit::wipe(password);
         },
-        [&] { plan = plan_compact(carrier, g, pictures, request.carrier_bits, stealth, name, request.report); }};
+        [&] {
+            if (request.stealth_where_unseen && plan_unseen(g, pictures, request.report, plan)) {
+                stealth = true;
+                return;
+            }
+            plan = plan_compact(carrier, g, pictures, request.carrier_bits, stealth, name, request.report);
+            if (request.stealth_where_unseen) {
+                uint64_t stored = 0;
+                for (const stored_file& file : plan.stored) stored += file.file.size();
+                plan.notes.push_back(seen_note(g, pictures, stored));
+            }
+        }};
     run_side_by_side(jobs);
     kit::wipe(password);
+    const embedding& laid = stealth ? stealth_embedding() : low_bits_embedding();
     const auto pixels_of_picture = [&](int which) -> const rgb_pixels& {
         return pictures[pictures.size() > 1 && pictures[1].which == which ? 1 : 0].pixels;
     };

@@ -163,6 +163,39 @@ uint64_t stealth_colour_bytes_for(uint64_t stored)
     return uint64_t(std::ceil(std::max(below_most, root_law)));
 }
 
+bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, const kit::progress& report,
+                 compact_plan& plan)
+{
+    const uint64_t room = stealth_room(g);
+    if (room == 0) return false;
+    if (report) report("trying the stealth budget", -1);
+    std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
+    const storage_option option = best_storage(trials, room);
+    if (!option.fits || option.worst < stealth_least_psnr) return false;
+    std::vector<stored_file> files = realise(trials, room, option);
+    for (const stored_file& stored : files)
+        if (stored.choice.psnr < stealth_least_psnr) return false;
+    if (files.empty()) return false;
+    plan = compact_plan();
+    plan.stored = std::move(files);
+    return true;
+}
+
+std::string seen_note(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, uint64_t stored)
+{
+    const double factor = std::sqrt(double(stealth_room(g)) / double(std::max<uint64_t>(stored, 1)));
+    std::string sizes;
+    for (const hidden_to_store& p : pictures)
+        sizes += (sizes.empty() ? "" : " and ") + kit::size_text(scaled_side(p.pixels.width, std::min(factor, 1.0)),
+                                                                 scaled_side(p.pixels.height, std::min(factor, 1.0)));
+    const bool two = pictures.size() > 1;
+    return std::string("tests for hidden data would find that this picture holds ") +
+           (two ? "hidden pictures" : "a hidden picture") + ": " + (two ? "they are" : "it is") +
+           " too large to hide unseen at full quality; " + (two ? "pictures" : "a picture") + " of about " + sizes +
+           " would go unseen (the stealth form stores " + (two ? "these" : "this one") +
+           " at lower quality or smaller)";
+}
+
 double carrier_psnr_at(const std::vector<uint8_t>& carrier, unsigned k)
 {
     vorn_geometry g;

@@ -63,6 +63,19 @@ uint64_t stealth_room(const vorn_geometry& g);
 // The fewest colour bytes a carrier needs for `stored` bytes of pictures within the budget.
 uint64_t stealth_colour_bytes_for(uint64_t stored);
 
+// The default form takes the stealth form where every picture fits its budget bit for bit or at
+// this PSNR or more (where a picture's difference does not show), the compact form elsewhere.
+constexpr double stealth_least_psnr = 42;
+
+// The stealth plan for `pictures` as they are (no scaling) when every one fits the budget bit for
+// bit or at stealth_least_psnr or more: true with it; false otherwise.
+bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, const kit::progress& report,
+                 compact_plan& plan);
+
+// The note for a picture the default form leaves in the compact form: tests for hidden data would
+// find it, and the size (about `stored` bytes now, both sides scaled alike) that would go unseen.
+std::string seen_note(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, uint64_t stored);
+
 // Plans the hiding of `pictures` (one or two) in `carrier` (geometry g); forced_k 0 chooses k.
 // `stealth`: the stealth embedding within stealth_room() instead (plan.k 0). Raises an input
 // fault naming `name` when the carrier is too small for the pictures even scaled down to the

@@ -70,6 +70,9 @@ struct hide_request {
     // Classic unless asked, as scripts calling the page's window.vornhold.encode rely on; vorn
     // and the page's hide button ask for compact by default.
     hiding_form form = hiding_form::classic;
+    // Compact: the stealth form instead where every picture fits its budget bit for bit or at
+    // 42 dB or more (the default form); else a note that tests for hidden data would find it.
+    bool stealth_where_unseen = false;
     // Compact: k, the low bits of every colour byte the pictures take (1 to 4); 0 chooses the k
     // that gives the best balance of the carrier's and the pictures' PSNR.
     unsigned carrier_bits = 0;

@@ -118,6 +118,7 @@ status hide_pictures(picture_file carrier, std::optional<picture_file> hidden1, 
 
     hide_request request;
     request.form = form;
+    request.stealth_where_unseen = !options.form && form == hiding_form::compact && options.carrier_bits == 0;
     request.carrier_bits = options.carrier_bits;
     request.build = options.build;
     request.fit = options.fit;
