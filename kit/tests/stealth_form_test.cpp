@@ -45,7 +45,7 @@ TEST(stealth_form, pictures_come_back_from_a_few_changes_of_one)
             EXPECT_LE(std::abs(step), 1);
             changed += step != 0;
         }
-        EXPECT_LT(changed, coded.rgb.size() / 20);  // the budget at this size is 0.4 bits a byte
+        EXPECT_LT(changed, coded.rgb.size() / 20);  // the budget here is 0.2 bits a byte
         kit::decode_result taken;
         const kit::status status = take_out(result.coded, given, taken);
         ASSERT_TRUE(status.ok()) << status.text;

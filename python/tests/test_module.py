@@ -124,7 +124,7 @@ REFUSALS = {
         lambda f: classic(f / "keyed_carrier.bmp", f / "keyed_hidden.png", password="tea\udc80"),
         vornhold.InputError, "the password is not valid UTF-8"),
     "an unknown form": (lambda f: vornhold.encode(f / "plain24.bmp", form="small"), vornhold.UsageError,
-                        "the form is classic or compact, not 'small'"),
+                        "the form is classic, compact or stealth, not 'small'"),
     "carrier bits for the classic form": (
         lambda f: classic(f / "plain24.bmp", f / "hidden.png", carrier_bits=2), vornhold.UsageError,
         "the carrier's low bits (k) are chosen in the compact form only; the classic form's layouts fix them"),
