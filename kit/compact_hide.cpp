@@ -159,6 +159,12 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     run_side_by_side(jobs_after);
 
     for (const std::string& note : plan.notes) result.notes.push_back(note);
+    bool lossy = false;
+    for (const stored_file& stored : plan.stored) lossy = lossy || stored.choice.codec != stored_codec::webp_lossless;
+    if (request.form == kit::hiding_form::stealth && lossy)  // forced: the default takes it at 42 dB or more only
+        result.notes.push_back("the stealth form hides " + bytes_text(stealth_room(g)) +
+                               " unseen in this carrier: the hidden pictures are stored at lower quality to fit "
+                               "(the compact form keeps them nearer their own)");
     for (const stored_file& stored : plan.stored)
         result.notes.push_back(stored_text(stored, pixels_of_picture(stored.choice.which)));
     const uint64_t colour_bytes = uint64_t(g.width) * 3 * g.height;
