@@ -21,6 +21,7 @@
 #include "fault.h"
 #include "keyed_order.h"
 #include "picture_memory.h"
+#include "side_by_side.h"
 #include "stc.h"
 #include "stealth_cost.h"
 #include "stealth_lay.h"
@@ -109,8 +110,12 @@ void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& k
     if (frame.size() > room(g, parameter) || frame.size() < header_part_bytes)
         raise_fault(kit::fault::output, "the hidden pictures do not fit the carrier");
     std::vector<uint8_t> bytes = colour_bytes(carrier, g);
-    const std::vector<float> costs = stealth_costs(bytes.data(), g.width, g.height, 0);
     const order_key ordering(key);
+    // The shuffle is one long serial chain: it runs beside the costs' filters.
+    std::vector<float> costs;
+    std::vector<uint32_t> elements;
+    run_side_by_side({[&] { costs = stealth_costs(bytes.data(), g.width, g.height, 0); },
+                      [&] { elements = sequence(ordering, n); }});
     const std::vector<uint8_t> directions = keyed_stream(ordering.bytes, keyed_direction_nonce, (bytes.size() + 7) / 8);
 
     uint8_t wanted[compact_lead_fields];
@@ -119,7 +124,6 @@ void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& k
     const std::vector<uint8_t> lead = stealth_change(bytes.data(), wanted, compact_lead_fields, directions.data());
     std::copy(lead.begin(), lead.end(), bytes.begin());
 
-    const std::vector<uint32_t> elements = sequence(ordering, n);
     if (!stealth_lay(bytes, costs.data(), elements.data(), first, frame.data(), header_part_bits, directions.data(), 0) ||
         !stealth_lay(bytes, costs.data(), elements.data() + first, n - first, frame.data() + header_part_bytes,
                      (frame.size() - header_part_bytes) * 8, directions.data(), 0))
