@@ -183,14 +183,16 @@ bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pic
 
 std::string seen_note(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, uint64_t stored)
 {
+    const bool two = pictures.size() > 1;
+    const std::string finds = std::string("tests for hidden data would find that this picture holds ") +
+                              (two ? "hidden pictures" : "a hidden picture");
+    if (stealth_room(g) == 0) return finds + ": the carrier is too small to hide anything unseen";
     const double factor = std::sqrt(double(stealth_room(g)) / double(std::max<uint64_t>(stored, 1)));
     std::string sizes;
     for (const hidden_to_store& p : pictures)
         sizes += (sizes.empty() ? "" : " and ") + kit::size_text(scaled_side(p.pixels.width, std::min(factor, 1.0)),
                                                                  scaled_side(p.pixels.height, std::min(factor, 1.0)));
-    const bool two = pictures.size() > 1;
-    return std::string("tests for hidden data would find that this picture holds ") +
-           (two ? "hidden pictures" : "a hidden picture") + ": " + (two ? "they are" : "it is") +
+    return finds + ": " + (two ? "they are" : "it is") +
            " too large to hide unseen at full quality; " + (two ? "pictures" : "a picture") + " of about " + sizes +
            " would go unseen (the stealth form stores " + (two ? "these" : "this one") +
            " at lower quality or smaller)";

@@ -9,11 +9,14 @@
 
 namespace {
 
-kit::hide_result hide_stealth(const test_picture& carrier, const test_picture& hidden, const std::string* password)
+// Forced, or (by_default) as the default form chooses.
+kit::hide_result hide_stealth(const test_picture& carrier, const test_picture& hidden, const std::string* password,
+                              bool by_default = false)
 {
     input_picture picture = input_of(hidden, "one.bmp");
     kit::hide_request request;
-    request.form = kit::hiding_form::stealth;
+    request.form = by_default ? kit::hiding_form::compact : kit::hiding_form::stealth;
+    request.stealth_where_unseen = by_default;
     request.password = password;
     kit::hide_result result;
     const kit::status status = kit::hide(input_of(carrier, "carrier.bmp"), &picture, nullptr, request, result);
@@ -58,6 +61,21 @@ TEST(stealth_form, pictures_come_back_from_a_few_changes_of_one)
             EXPECT_TRUE(refused.pictures[0].empty());
         }
     }
+}
+
+TEST(stealth_form, the_default_takes_it_only_where_the_pictures_fit_unseen)
+{
+    const test_picture carrier = crop(sample("Main.bmp"), 0, 0, 256, 256), one = sample("Hidden 1.bmp");
+    const kit::hide_result small = hide_stealth(carrier, crop(one, 100, 100, 16, 16), nullptr, true);
+    EXPECT_TRUE(small.stealth);
+    const kit::hide_result large = hide_stealth(carrier, crop(sample("Main.bmp"), 256, 256, 256, 256), nullptr, true);
+    EXPECT_FALSE(large.stealth);
+    EXPECT_TRUE(large.compact);
+    ASSERT_FALSE(large.notes.empty());
+    EXPECT_EQ(large.notes.back().find("tests for hidden data would find"), std::string::npos);  // the last: stored
+    bool told = false;
+    for (const std::string& note : large.notes) told = told || note.find("would go unseen") != std::string::npos;
+    EXPECT_TRUE(told);
 }
 
 TEST(stealth_form, a_flipped_low_bit_anywhere_is_refused)
