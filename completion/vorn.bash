@@ -41,7 +41,7 @@ _vorn()
     if [[ $cur == -* ]]; then
         local options="-o --output --force --max-megapixels --threads --verbose --help"
         case $command in
-            encode) options+=" --hidden1 --hidden2 --carrier-bits --compact --classic --fit --build --password --password-file" ;;
+            encode) options+=" --hidden1 --hidden2 --carrier-bits --compact --stealth --classic --fit --build --password --password-file" ;;
             decode) options+=" --hidden --build --raw --password --password-file" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

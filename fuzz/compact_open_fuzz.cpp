@@ -1,6 +1,6 @@
 // Opening a compact picture without a password, on any file: reading it as a picture whose low
-// bits matter, finding the salt, trying the header at every k, then the body and the pictures in
-// it. Mutations of a compact picture's high bits keep it authentic (only the low bits are
+// bits matter, finding the salt, trying the header at every k and in the stealth embedding's
+// keyed order, then the body and the pictures in it. Mutations of a compact picture's high bits keep it authentic (only the low bits are
 // checked), so the seeds' pictures are decoded again and again. Each run opens the picture, finds
 // no compact picture, or refuses it with an input fault that names the file; nothing else may
 // escape, and no byte outside the buffers may be touched.
@@ -40,7 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     expect(opened == header_opens, "the header opens, but the picture is neither opened nor refused");
     if (!opened) return 0;
     expect(result.compact && !result.keyed, "an opened picture not marked compact");
-    expect(result.carrier_bits >= 1 && result.carrier_bits <= VORN_COMPACT_MAX_BITS, "k out of range");
+    expect(result.stealth ? result.carrier_bits == 0
+                          : result.carrier_bits >= 1 && result.carrier_bits <= VORN_COMPACT_MAX_BITS,
+           "k out of range");
     expect(!result.pictures[0].empty() || !result.pictures[1].empty(), "a compact picture without pictures");
     for (const kit::bytes& taken : result.pictures) {
         if (taken.empty()) continue;

@@ -60,6 +60,18 @@ std::string stored_text(const stored_file& stored, const rgb_pixels& pixels)
     return text;
 }
 
+// The colour bytes that differ between two file images of geometry g.
+uint64_t changed_bytes(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after, const vorn_geometry& g)
+{
+    uint64_t changed = 0;
+    const size_t per_row = size_t(g.width) * 3;
+    for (uint32_t y = 0; y < g.height; ++y) {
+        const size_t row = g.offset_raster + size_t(y) * g.string_length;
+        for (size_t i = row; i < row + per_row; ++i) changed += before[i] != after[i];
+    }
+    return changed;
+}
+
 }  // namespace
 
 void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)[2], const kit::hide_request& request,
@@ -80,6 +92,7 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
 
     // The key is derived while the pictures are tried: both take a while, and neither needs the
     // other.
+    bool stealth = request.form == kit::hiding_form::stealth;
     compact_key key;
     draw_salt(key);
     std::string password;
@@ -91,9 +104,21 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
             derive_key(request.password ? &password : nullptr, key);
             kit::wipe(password);
         },
-        [&] { plan = plan_compact(carrier, g, pictures, request.carrier_bits, name, request.report); }};
+        [&] {
+            if (request.stealth_where_unseen && plan_unseen(g, pictures, request.report, plan)) {
+                stealth = true;
+                return;
+            }
+            plan = plan_compact(carrier, g, pictures, request.carrier_bits, stealth, name, request.report);
+            if (request.stealth_where_unseen) {
+                uint64_t stored = 0;
+                for (const stored_file& file : plan.stored) stored += file.file.size();
+                plan.notes.push_back(seen_note(g, pictures, stored));
+            }
+        }};
     run_side_by_side(jobs);
     kit::wipe(password);
+    const embedding& laid = stealth ? stealth_embedding() : low_bits_embedding();
     const auto pixels_of_picture = [&](int which) -> const rgb_pixels& {
         return pictures[pictures.size() > 1 && pictures[1].which == which ? 1 : 0].pixels;
     };
@@ -116,17 +141,18 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
                            uint32_t(stored.file.size())});
         body.insert(body.end(), stored.file.begin(), stored.file.end());
     }
-    if (request.report) request.report("dithering the carrier", -1);
+    if (request.report) request.report(stealth ? "laying the hidden pictures" : "dithering the carrier", -1);
     // The carrier is sealed and dithered (one serial chain) while the stored pictures' PSNR,
     // which only the notes need, is measured beside it.
     double carrier_psnr = 0;
+    uint64_t changed = 0;
     std::vector<std::function<void()>> jobs_after = {[&] {
-        const embedding& laid = low_bits_embedding();
         const std::vector<uint8_t> frame =
             sealed_frame(laid, plan.k, g, key, header_bytes(entries, laid.id, uint8_t(plan.k)), body);
         const std::vector<uint8_t> original = carrier;
         laid.lay(carrier, plan.k, key, frame);
         carrier_psnr = coded_psnr(original, carrier, g);
+        changed = changed_bytes(original, carrier, g);
     }};
     for (stored_file& stored : plan.stored)
         if (stored.estimated)
@@ -134,17 +160,35 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     run_side_by_side(jobs_after);
 
     for (const std::string& note : plan.notes) result.notes.push_back(note);
+    bool lossy = false;
+    for (const stored_file& stored : plan.stored) lossy = lossy || stored.choice.codec != stored_codec::webp_lossless;
+    if (request.form == kit::hiding_form::stealth && lossy)  // forced: the default takes it at 42 dB or more only
+        result.notes.push_back("the stealth form hides " + bytes_text(stealth_room(g)) +
+                               " unseen in this carrier: the hidden pictures are stored at lower quality to fit "
+                               "(the compact form keeps them nearer their own)");
     for (const stored_file& stored : plan.stored)
         result.notes.push_back(stored_text(stored, pixels_of_picture(stored.choice.which)));
-    result.notes.back() += "; the carrier keeps " + std::to_string(8 - plan.k) + " of its 8 bits (" +
-                           decibels(carrier_psnr) + ")";
-    result.report.push_back("compact form: the hidden pictures coded and encrypted (XChaCha20-Poly1305) in the " +
-                            (plan.k == 1 ? std::string("lowest bit") : std::to_string(plan.k) + " lowest bits") +
-                            " of every colour byte");
+    const uint64_t colour_bytes = uint64_t(g.width) * 3 * g.height;
+    if (stealth) {
+        char share[32];
+        std::snprintf(share, sizeof share, "%.2f %%", 100.0 * double(changed) / double(colour_bytes));
+        result.notes.back() += "; " + std::to_string(changed) + " of the carrier's colour bytes changed by one (" +
+                               share + ", " + decibels(carrier_psnr) + ")";
+        result.report.push_back("stealth form: the hidden pictures coded and encrypted (XChaCha20-Poly1305), laid "
+                                "by changes of one where the carrier's texture hides them, within what tests for "
+                                "hidden data do not see");
+    } else {
+        result.notes.back() += "; the carrier keeps " + std::to_string(8 - plan.k) + " of its 8 bits (" +
+                               decibels(carrier_psnr) + ")";
+        result.report.push_back("compact form: the hidden pictures coded and encrypted (XChaCha20-Poly1305) in the " +
+                                (plan.k == 1 ? std::string("lowest bit") : std::to_string(plan.k) + " lowest bits") +
+                                " of every colour byte");
+    }
     result.report.push_back(request.password ? "keyed with the password (Argon2id)"
                                              : "no password: anyone with vorn can take the hidden pictures out");
     result.geometry = g;
     result.compact = true;
+    result.stealth = stealth;
     result.keyed = request.password != nullptr;
     result.carrier_bits = plan.k;
     result.coded = std::move(carrier);

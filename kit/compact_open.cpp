@@ -54,6 +54,7 @@ bool open_compact(const std::vector<uint8_t>& coded, const std::string& name, co
     for (int which = 0; which < 2; ++which) result.pictures[which] = std::move(pictures[which]);
     result.compact = true;
     result.keyed = typed != nullptr;
+    result.stealth = opened.laid->id == embedding_stealth;
     result.carrier_bits = opened.laid->id == embedding_low_bits ? opened.parameter : 0;
     result.layout = VORN_LAYOUT_NONE;
     return true;

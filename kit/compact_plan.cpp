@@ -20,8 +20,21 @@ namespace {
 // header and the body's tag in bytes.
 constexpr uint64_t sealed_overhead_bytes = 40 + 2 * compact_tag_bytes;
 
-// The room at k low bits per colour byte, the only embedding the plan chooses among.
-uint64_t body_room(const vorn_geometry& g, unsigned k) { return body_room(low_bits_embedding(), g, k); }
+// The room at k low bits per colour byte; k 0 stands for the stealth embedding within its budget.
+uint64_t body_room(const vorn_geometry& g, unsigned k)
+{
+    return k == 0 ? stealth_room(g) : body_room(low_bits_embedding(), g, k);
+}
+
+// The stealth carrier's PSNR as the balance sees it: a few bytes changed by one leave it far
+// above any stored picture's.
+constexpr double stealth_carrier_psnr = 70;
+
+// The budget's bits for this many colour bytes.
+double stealth_budget_of(double colour_bytes)
+{
+    return std::min(stealth_budget_most, stealth_budget_bits * std::sqrt(stealth_budget_reference / colour_bytes));
+}
 
 std::string bits_text(unsigned k) { return std::to_string(k) + (k == 1 ? " low bit" : " low bits"); }
 
@@ -62,7 +75,7 @@ balance best_balance(std::vector<std::unique_ptr<picture_trials>>& trials, const
         const bool exact_worth = best.found && !best.exact && carrier_psnr[k] >= exact_carrier_psnr &&
                                  carrier_psnr[k] > best.worst - exact_margin;
         if (!higher && !exact_worth) break;
-        if (report) report("trying " + bits_text(k) + " per colour byte", -1);
+        if (report) report(k == 0 ? std::string("trying the stealth budget") : "trying " + bits_text(k) + " per colour byte", -1);
         storage_option option = higher ? best_storage(trials, room) : exact_storage(trials, room);
         if (!option.fits) continue;
         const bool pictures_at_least_carrier = option.worst >= carrier_psnr[k];
@@ -106,7 +119,8 @@ uint32_t scaled_side(uint32_t side, double factor) { return std::max<uint32_t>(1
         bytes += floor_size(*t);
         sizes += (sizes.empty() ? "" : " and ") + kit::size_text(t->pixels->width, t->pixels->height);
     }
-    const uint64_t fields = compact_lead_fields + (bytes * 8 + k - 1) / k;
+    const uint64_t fields = k == 0 ? stealth_colour_bytes_for(bytes - sealed_overhead_bytes)
+                                   : compact_lead_fields + (bytes * 8 + k - 1) / k;
     const double pixels = double((fields + 2) / 3);
     const double aspect = g.height > 0 ? double(g.width) / double(g.height) : 1;
     const uint64_t width = uint64_t(std::ceil(std::sqrt(pixels * aspect)));
@@ -117,7 +131,8 @@ uint32_t scaled_side(uint32_t side, double factor) { return std::max<uint32_t>(1
                     kit::size_text(g.width, g.height) + "): at " + (two ? "their" : "its") + " smallest (" + sizes +
                     ") and the lowest quality, " + (two ? "they need" : "it needs") + " a carrier of at least " +
                     kit::size_text(width, height) + " pixels" +
-                    (k < VORN_COMPACT_MAX_BITS ? " at " + bits_text(k) + " per colour byte" : ""));
+                    (k == 0 ? " to stay hard to detect (the compact form holds more)"
+                            : k < VORN_COMPACT_MAX_BITS ? " at " + bits_text(k) + " per colour byte" : ""));
 }
 
 // What the carrier's PSNR is measured on: the carrier, or a mosaic of a large one.
@@ -130,6 +145,58 @@ std::vector<uint8_t> carrier_trial_image(const std::vector<uint8_t>& carrier)
 }
 
 }  // namespace
+
+uint64_t stealth_room(const vorn_geometry& g)
+{
+    const double colour_bytes = double(g.width) * 3 * double(g.height);
+    if (colour_bytes <= 0) return 0;
+    const uint64_t budget = uint64_t(colour_bytes * stealth_budget_of(colour_bytes) / 8);
+    const uint64_t room = std::min(budget, stealth_embedding().room(g, 0));
+    return room < sealed_overhead_bytes ? 0 : room - sealed_overhead_bytes;
+}
+
+uint64_t stealth_colour_bytes_for(uint64_t stored)
+{
+    const double bits = 8 * double(stored + sealed_overhead_bytes);
+    const double below_most = bits / stealth_budget_most;
+    const double root_law = bits / stealth_budget_bits * (bits / stealth_budget_bits) / stealth_budget_reference;
+    return uint64_t(std::ceil(std::max(below_most, root_law)));
+}
+
+bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, const kit::progress& report,
+                 compact_plan& plan)
+{
+    const uint64_t room = stealth_room(g);
+    if (room == 0) return false;
+    if (report) report("trying the stealth budget", -1);
+    std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
+    const storage_option option = best_storage(trials, room);
+    if (!option.fits || option.worst < stealth_least_psnr) return false;
+    std::vector<stored_file> files = realise(trials, room, option);
+    for (const stored_file& stored : files)
+        if (stored.choice.psnr < stealth_least_psnr) return false;
+    if (files.empty()) return false;
+    plan = compact_plan();
+    plan.stored = std::move(files);
+    return true;
+}
+
+std::string seen_note(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, uint64_t stored)
+{
+    const bool two = pictures.size() > 1;
+    const std::string finds = std::string("tests for hidden data would find that this picture holds ") +
+                              (two ? "hidden pictures" : "a hidden picture");
+    if (stealth_room(g) == 0) return finds + ": the carrier is too small to hide anything unseen";
+    const double factor = std::sqrt(double(stealth_room(g)) / double(std::max<uint64_t>(stored, 1)));
+    std::string sizes;
+    for (const hidden_to_store& p : pictures)
+        sizes += (sizes.empty() ? "" : " and ") + kit::size_text(scaled_side(p.pixels.width, std::min(factor, 1.0)),
+                                                                 scaled_side(p.pixels.height, std::min(factor, 1.0)));
+    return finds + ": " + (two ? "they are" : "it is") +
+           " too large to hide unseen at full quality; " + (two ? "pictures" : "a picture") + " of about " + sizes +
+           " would go unseen (the stealth form stores " + (two ? "these" : "this one") +
+           " at lower quality or smaller)";
+}
 
 double carrier_psnr_at(const std::vector<uint8_t>& carrier, unsigned k)
 {
@@ -165,21 +232,22 @@ double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t
 }
 
 compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geometry& g,
-                          std::vector<hidden_to_store>& pictures, unsigned forced_k, const std::string& name,
-                          const kit::progress& report)
+                          std::vector<hidden_to_store>& pictures, unsigned forced_k, bool stealth,
+                          const std::string& name, const kit::progress& report)
 {
     std::vector<unsigned> candidates;
     for (unsigned k = 1; k <= VORN_COMPACT_MAX_BITS; ++k)
-        if (forced_k == 0 || k == forced_k) candidates.push_back(k);
+        if (!stealth && (forced_k == 0 || k == forced_k)) candidates.push_back(k);
+    if (stealth) candidates.push_back(0);
     const unsigned most = candidates.back();
 
     // The carrier's PSNR at every k tried, side by side; a large carrier's from a mosaic of it.
-    if (report) report("dithering the carrier at every depth", -1);
-    double carrier_psnr[VORN_COMPACT_MAX_BITS + 1] = {};
-    const std::vector<uint8_t> tried_carrier = carrier_trial_image(carrier);
+    if (report && !stealth) report("dithering the carrier at every depth", -1);
+    double carrier_psnr[VORN_COMPACT_MAX_BITS + 1] = {stealth_carrier_psnr};
+    const std::vector<uint8_t> tried_carrier = stealth ? std::vector<uint8_t>() : carrier_trial_image(carrier);
     std::vector<std::function<void()>> jobs;
     for (const unsigned k : candidates)
-        if (body_room(g, k) > 0) jobs.push_back([&, k] { carrier_psnr[k] = carrier_psnr_at(tried_carrier, k); });
+        if (k > 0 && body_room(g, k) > 0) jobs.push_back([&, k] { carrier_psnr[k] = carrier_psnr_at(tried_carrier, k); });
     run_side_by_side(jobs);
 
     std::vector<std::pair<uint32_t, uint32_t>> own;
@@ -200,7 +268,7 @@ compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geomet
                         plan.notes.push_back("hidden picture " + std::to_string(pictures[i].which) + " scaled down from " +
                                              kit::size_text(own[i].first, own[i].second) + " to " +
                                              kit::size_text(pictures[i].pixels.width, pictures[i].pixels.height) +
-                                             " to fit the carrier");
+                                             (stealth ? " to stay hard to detect" : " to fit the carrier"));
                 return plan;
             }
             // Coded whole, the pictures did not fit after all: a larger k, or else scaling.

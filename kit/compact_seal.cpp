@@ -182,7 +182,7 @@ bool open_body(const std::vector<uint8_t>& coded, const opened_header& opened, c
     if (!geometry_of(coded, g) || body_length > body_room(e, g, opened.parameter) ||
         !e.extent(coded, opened.parameter, key, length, at) || at > length || length - at < sealed)
         return false;
-    const std::vector<uint8_t> frame = e.read(coded, opened.parameter, key, 0, length);
+    const std::vector<uint8_t> frame = e.read(coded, opened.parameter, key, 0, e.filler ? length : at + sealed);
     const additional_data data = body_data(opened.version, e, opened.parameter, g, frame, at, sealed);
     uint8_t npub[crypto_aead_xchacha20poly1305_ietf_NPUBBYTES];
     nonce(2, npub);

@@ -3,6 +3,6 @@
 
 const std::vector<const embedding*>& embeddings()
 {
-    static const std::vector<const embedding*> all = {&low_bits_embedding()};
+    static const std::vector<const embedding*> all = {&low_bits_embedding(), &stealth_embedding()};
     return all;
 }

@@ -17,12 +17,15 @@
 #include "vorn.h"
 
 // Identifiers are the format's: they are written in the container's header.
-enum : uint8_t { embedding_low_bits = 1 };
+enum : uint8_t { embedding_low_bits = 1, embedding_stealth = 2 };
 
 struct embedding {
     uint8_t id = 0;
     const char* name = "";
     unsigned least = 0, most = 0;  // the parameter's range, tried from least up (low bits: k)
+    // Whether the frame holds bytes beyond the sealed ones. False: the frame is the sealed header
+    // and body alone, and a reader takes its length from the opened header, not from extent().
+    bool filler = true;
 
     // The longest sealed part (header and body with their tags) a carrier of geometry g takes;
     // 0 when it has no room for the lead.
@@ -38,13 +41,15 @@ struct embedding {
     void (*lay)(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& key,
                 const std::vector<uint8_t>& frame) = nullptr;
 
-    // The frame's length in a coded picture and where its sealed bytes start (an embedding that
-    // lays no filler knows its length from the picture). False when the picture holds no frame
-    // of this embedding.
+    // The frame's length in a coded picture and where its sealed bytes start (without filler: the
+    // longest frame the picture may hold). False when the picture holds no frame of this
+    // embedding.
     bool (*extent)(const std::vector<uint8_t>& coded, unsigned parameter, const compact_key& key, uint64_t& length,
                    uint64_t& sealed_at) = nullptr;
 
     // Bytes first .. first + count - 1 of the frame a coded picture holds (within extent()).
+    // Without filler, how the bytes lie depends on the frame's length: first + count is taken for
+    // it (the sealed header lies alike in every length).
     std::vector<uint8_t> (*read)(const std::vector<uint8_t>& coded, unsigned parameter, const compact_key& key,
                                  uint64_t first, uint64_t count) = nullptr;
 };
@@ -54,3 +59,7 @@ const std::vector<const embedding*>& embeddings();
 
 // The k low bits of every colour byte (embedding_low_bits.cpp).
 const embedding& low_bits_embedding();
+
+// The sealed bytes alone, in +-1 changes chosen by syndrome-trellis coding against the carrier's
+// texture, in an order drawn from the key (embedding_stealth.cpp).
+const embedding& stealth_embedding();

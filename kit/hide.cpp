@@ -50,7 +50,10 @@ void take_by_pixels(input_picture& carrier)
 
 status check_hide(bool hidden1, bool hidden2, bool keyed, hiding_form form, unsigned carrier_bits)
 {
-    if (form == hiding_form::compact) {
+    if (form == hiding_form::stealth && carrier_bits != 0)
+        return {fault::usage, "the stealth form changes a few colour bytes by one, not whole low bits; the carrier's "
+                              "low bits (k) are chosen in the compact form only"};
+    if (form == hiding_form::compact || form == hiding_form::stealth) {
         if (!has_compact()) return {fault::usage, "this build has no compact form (no libsodium for its system)"};
         if (carrier_bits > VORN_COMPACT_MAX_BITS)
             return {fault::usage, "the compact form gives up 1 to 4 low bits of every colour byte, not " +
@@ -84,7 +87,7 @@ status hide(input_picture&& carrier_picture, input_picture* hidden1, input_pictu
         for (const input_picture* picture : inputs)
             if (picture && !reading_note(*picture).empty()) result.notes.push_back(reading_note(*picture));
 
-        if (request.form == hiding_form::compact) {
+        if (request.form == hiding_form::compact || request.form == hiding_form::stealth) {
             bytes carrier = coder_image(carrier_picture);
             carrier_picture = input_picture();
             compact_hide(std::move(carrier), given, request, name, result);

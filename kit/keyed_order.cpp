@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -73,6 +74,34 @@ std::vector<uint32_t> keyed_order(const uint8_t key[keyed_order_key_bytes], uint
         top -= count;
     }
     return order;
+}
+
+std::vector<uint32_t> keyed_order_tail(const uint8_t key[keyed_order_key_bytes], uint32_t n, uint32_t count)
+{
+    // Fisher-Yates settles entry top at the swap of top: only the entries moved so far are kept.
+    std::vector<uint32_t> tail;
+    std::unordered_map<uint32_t, uint32_t> moved;
+    const auto entry = [&moved](uint32_t at) {
+        const auto found = moved.find(at);
+        return found == moved.end() ? at : found->second;
+    };
+    word_source words(key, keyed_order_nonce);
+    count = std::min(count, n);
+    for (uint32_t top = n - 1; tail.size() < count; --top) {
+        if (top == 0) {
+            tail.push_back(entry(0));
+            break;
+        }
+        const uint32_t bound = top + 1;
+        const uint32_t reject_below = (0u - bound) % bound;  // 2^32 mod bound, as keyed_order()
+        uint32_t r = words.next();
+        while (r < reject_below) r = words.next();
+        const uint32_t partner = r % bound;
+        const uint32_t top_entry = entry(top);
+        tail.push_back(entry(partner));
+        moved[partner] = top_entry;
+    }
+    return tail;
 }
 
 std::vector<uint8_t> keyed_stream(const uint8_t key[keyed_order_key_bytes], uint64_t nonce, size_t count)

@@ -20,5 +20,9 @@ constexpr uint64_t keyed_order_nonce = 0, keyed_direction_nonce = 1;
 // A permutation of 0 to n - 1: entry i is the element that comes i-th.
 std::vector<uint32_t> keyed_order(const uint8_t key[keyed_order_key_bytes], uint32_t n);
 
+// The last `count` entries of keyed_order(key, n), the last first: the first `count` swaps alone,
+// in memory for `count` entries rather than n (what a reader needs to read a short first part).
+std::vector<uint32_t> keyed_order_tail(const uint8_t key[keyed_order_key_bytes], uint32_t n, uint32_t count);
+
 // The first `count` bytes of the keystream under key and nonce.
 std::vector<uint8_t> keyed_stream(const uint8_t key[keyed_order_key_bytes], uint64_t nonce, size_t count);

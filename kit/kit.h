@@ -70,6 +70,9 @@ struct hide_request {
     // Classic unless asked, as scripts calling the page's window.vornhold.encode rely on; vorn
     // and the page's hide button ask for compact by default.
     hiding_form form = hiding_form::classic;
+    // Compact: the stealth form instead where every picture fits its budget bit for bit or at
+    // 42 dB or more (the default form); else a note that tests for hidden data would find it.
+    bool stealth_where_unseen = false;
     // Compact: k, the low bits of every colour byte the pictures take (1 to 4); 0 chooses the k
     // that gives the best balance of the carrier's and the pictures' PSNR.
     unsigned carrier_bits = 0;
@@ -89,7 +92,8 @@ struct hide_result {
     vorn_layout layout = VORN_LAYOUT_NONE;  // what it holds, to be taken out as (classic, keyed)
     bool keyed = false;
     bool compact = false;       // a compact picture (keyed says whether with a password)
-    unsigned carrier_bits = 0;  // compact: the k chosen
+    bool stealth = false;       // compact, in the stealth embedding
+    unsigned carrier_bits = 0;  // compact: the k chosen (stealth: 0)
 };
 
 // Whether a hiding of these pictures can be asked for, before anything is read or a password
@@ -153,6 +157,7 @@ struct decode_result {
     vorn_layout layout = VORN_LAYOUT_NONE;  // what was taken out (classic, keyed)
     bool keyed = false;                     // opened with the password
     bool compact = false;                   // a compact picture: each picture at its own size
+    bool stealth = false;                   // compact, in the stealth embedding
     unsigned carrier_bits = 0;              // compact: its k
     std::vector<std::string> notes;         // what was guessed or found, to show
     bytes pictures[2];                      // hidden pictures 1 and 2; empty where none is held

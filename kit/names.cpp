@@ -41,6 +41,7 @@ std::optional<hiding_form> form_named(const std::string& word)
 {
     if (word == "classic") return hiding_form::classic;
     if (word == "compact") return hiding_form::compact;
+    if (word == "stealth") return hiding_form::stealth;
     return std::nullopt;
 }
 

@@ -39,9 +39,12 @@ std::string size_text(uint64_t width, uint64_t height);
 // lossy WebP), the whole encrypted and authenticated in the k lowest bits of every colour byte,
 // the carrier dithered to the bits above; with a password only its owner opens it, without one
 // anyone can (docs/compact-form.md).
-enum class hiding_form { classic, compact };
+// Stealth: the compact form's container laid by +-1 changes of a few colour bytes where the
+// carrier's texture hides them, within a budget that steganalysis does not see (kept small, the
+// hidden pictures stored at the quality that fits).
+enum class hiding_form { classic, compact, stealth };
 
-// "classic" or "compact"; nullopt for any other word.
+// "classic", "compact" or "stealth"; nullopt for any other word.
 std::optional<hiding_form> form_named(const std::string& word);
 
 // What a layout holds and which build wrote it, in words: "hidden pictures 1 and 2, written by

@@ -51,8 +51,9 @@ status read_all(std::vector<picture_file*>& files, const read_limits& limits, co
 }
 
 // A coded picture's form in words; `classic` is what a classic one's are.
-std::string form_words_of(bool compact, bool keyed, unsigned carrier_bits, const std::string& classic)
+std::string form_words_of(bool compact, bool stealth, bool keyed, unsigned carrier_bits, const std::string& classic)
 {
+    if (stealth) return std::string("stealth") + (keyed ? ", keyed" : "");
     if (compact)
         return "compact, " + std::to_string(carrier_bits) + (carrier_bits == 1 ? " low bit" : " low bits") +
                (keyed ? ", keyed" : "");
@@ -117,6 +118,7 @@ status hide_pictures(picture_file carrier, std::optional<picture_file> hidden1, 
 
     hide_request request;
     request.form = form;
+    request.stealth_where_unseen = !options.form && form == hiding_form::compact && options.carrier_bits == 0;
     request.carrier_bits = options.carrier_bits;
     request.build = options.build;
     request.fit = options.fit;
@@ -136,9 +138,9 @@ status hide_pictures(picture_file carrier, std::optional<picture_file> hidden1, 
     outcome.width = result.geometry.width;
     outcome.height = result.geometry.height;
     outcome.report = std::move(result.report);
-    outcome.form_words = form_words_of(result.compact, result.keyed, result.carrier_bits,
+    outcome.form_words = form_words_of(result.compact, result.stealth, result.keyed, result.carrier_bits,
                                        std::string("build ") + build_name(options.build));
-    outcome.form = result.compact ? hiding_form::compact : hiding_form::classic;
+    outcome.form = result.stealth ? hiding_form::stealth : result.compact ? hiding_form::compact : hiding_form::classic;
     outcome.keyed = result.keyed;
     outcome.carrier_bits = result.carrier_bits;
     outcome.layout = result.layout;
@@ -190,7 +192,7 @@ status take_out_pictures(picture_file coded_file, const take_out_options& option
     outcome.carrier_bits = result.carrier_bits;
     outcome.layout = result.layout;
     outcome.form_words =
-        form_words_of(result.compact, result.keyed, result.carrier_bits, layout_words(result.layout));
+        form_words_of(result.compact, result.stealth, result.keyed, result.carrier_bits, layout_words(result.layout));
 
     // Each picture in turn is written into its file on every thread and handed on, letting go of it.
     for (int hidden = 1; hidden <= 2; ++hidden) {

@@ -63,7 +63,9 @@ struct hide_outcome {
     std::optional<std::string> taking_out;
 };
 
-// The form a hiding takes when none is asked for: compact where the build has it.
+// The form a hiding takes when none is asked for: compact where the build has it, and there,
+// decided for each hiding, the stealth form where every hidden picture fits its budget bit for
+// bit or at 42 dB or more (kit.h, hide_request::stealth_where_unseen).
 hiding_form default_form();
 
 // Hides hidden1 and hidden2 (either may be absent) in the carrier; its files are let go as they

@@ -189,8 +189,8 @@ std::vector<uint8_t> syndrome(const uint8_t* parities, const stc_segment& segmen
     uint32_t state = 0;
     for (uint64_t b = 0; b < segment.bits; ++b) {
         const uint64_t start = blocks.start(b), end = blocks.start(b + 1);
-        for (uint64_t j = start; j < end; ++j)
-            if (parities[j] & 1) state ^= column[size_t(j - start)];
+        // Without a branch: a parity is a coin toss, which no predictor guesses.
+        for (uint64_t j = start; j < end; ++j) state ^= column[size_t(j - start)] & (0u - uint32_t(parities[j] & 1));
         bits[size_t(b)] = uint8_t(state & 1);
         state >>= 1;
     }
@@ -314,12 +314,17 @@ std::vector<uint8_t> stc_extract(const uint8_t* parities, uint64_t n, uint64_t m
 {
     if (h < stc_min_height || h > stc_max_height || m / 8 >= std::numeric_limits<size_t>::max()) return {};
     std::vector<uint8_t> message(static_cast<size_t>((m + 7) / 8));
-    for (const stc_segment& segment : stc_segments(n, m)) {
-        const std::vector<uint8_t> bits = syndrome(parities + segment.first_element, segment, h);
-        for (uint64_t b = 0; b < segment.bits; ++b) {
-            const uint64_t i = segment.first_bit + b;
-            message[size_t(i / 8)] |= uint8_t(bits[size_t(b)] << (7 - i % 8));
+    const std::vector<stc_segment> segments = stc_segments(n, m);
+    // The segments side by side, each into its own bits; gathered after.
+    std::vector<std::vector<uint8_t>> bits(segments.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t s = 0; s < segments.size(); ++s)
+        jobs.push_back([&, s] { bits[s] = syndrome(parities + segments[s].first_element, segments[s], h); });
+    run_side_by_side(jobs);
+    for (size_t s = 0; s < segments.size(); ++s)
+        for (uint64_t b = 0; b < segments[s].bits; ++b) {
+            const uint64_t i = segments[s].first_bit + b;
+            message[size_t(i / 8)] |= uint8_t(bits[s][size_t(b)] << (7 - i % 8));
         }
-    }
     return message;
 }

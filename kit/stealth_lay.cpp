@@ -41,9 +41,14 @@ bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const uint32_t
     });
     std::vector<uint8_t> stego;
     if (!stc_embed(parities.data(), chosen_costs.data(), n, message, m, stc_height, threads, stego)) return false;
-    std::vector<uint8_t> wanted = bytes;
-    for (size_t i = 0; i < stego.size(); ++i) wanted[order[i]] = stego[i];
-    bytes = stealth_change(bytes.data(), wanted.data(), bytes.size(), directions);
+    // Only the elements whose parity changes are touched (a few in a hundred): no pass over the
+    // picture. Each goes the way stealth_change() says, its direction bit moved to bit 0.
+    for (size_t i = 0; i < stego.size(); ++i) {
+        if (stego[i] == parities[i]) continue;
+        const uint32_t at = order[i];
+        const uint8_t wanted = stego[i], direction = uint8_t(directions[at / 8] >> (at % 8) & 1);
+        bytes[at] = stealth_change(&bytes[at], &wanted, 1, &direction)[0];
+    }
     return true;
 }
 

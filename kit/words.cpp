@@ -40,7 +40,7 @@ status fit_from_word(const std::string& word, vorn_fit& fit)
 status form_from_word(const std::string& word, hiding_form& form)
 {
     const std::optional<hiding_form> named = form_named(word);
-    if (!named) return unknown("the form is classic or compact", word);
+    if (!named) return unknown("the form is classic, compact or stealth", word);
     form = *named;
     return {};
 }

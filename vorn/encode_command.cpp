@@ -21,6 +21,8 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     check_output(given.output, inputs, given.force);
 
     if (given.classic) asked.form = kit::hiding_form::classic;
+    if (given.compact) asked.form = kit::hiding_form::compact;
+    if (given.stealth) asked.form = kit::hiding_form::stealth;
     asked.carrier_bits = given.carrier_bits;
     asked.build = given.build.value_or(VORN_VORNHOLD2);
     asked.fit = given.fit;

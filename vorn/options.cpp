@@ -44,7 +44,10 @@ const char encode_help[] =
     "  -o, --output OUT       the coded picture, .png or .bmp (-: PNG to standard output)\n"
     "  --password             key the picture: ask for a password on the terminal, twice\n"
     "  --password-file FILE   key it with the first line of FILE (-: standard input)\n"
-    "  --compact              the compact form, as by default (not with --classic)\n"
+    "  --compact              the compact form even where the stealth form would fit\n"
+    "  --stealth              the stealth form even where the pictures must be stored at lower\n"
+    "                         quality or scaled down: only a few colour bytes change, by one,\n"
+    "                         where tests for hidden data do not see them\n"
     "  --carrier-bits K       the low bits of every colour byte the pictures take, 1 to 4\n"
     "                         (default: the k that keeps carrier and pictures nearest their own)\n"
     "  --classic              the programs' layout instead: hidden picture 1 in 2 bits per colour\n"
@@ -233,7 +236,10 @@ void check_complete(const options& parsed)
     if (command != command_name::decode && parsed.output.empty())
         usage_error(command, "missing -o OUT, the output picture (.png or .bmp)");
     if (command != command_name::encode) return;
-    if (parsed.classic && parsed.compact) usage_error(command, "--compact and --classic exclude each other");
+    if (int(parsed.classic) + int(parsed.compact) + int(parsed.stealth) > 1)
+        usage_error(command, "--compact, --stealth and --classic exclude each other");
+    if (parsed.stealth && parsed.carrier_bits != 0)
+        usage_error(command, "--carrier-bits is for the compact form, not --stealth");
     if (parsed.classic && parsed.carrier_bits != 0)
         usage_error(command, "--carrier-bits is for the compact form, not --classic");
     // The compact form keeps each hidden picture at its own size and has no bit order to choose.
@@ -308,6 +314,10 @@ options parse_options(int argc, char** argv)
         }
         if (argument == "--compact" && parsed.command == command_name::encode) {
             parsed.compact = true;
+            continue;
+        }
+        if (argument == "--stealth" && parsed.command == command_name::encode) {
+            parsed.stealth = true;
             continue;
         }
         if (argument == "--raw" && parsed.command == command_name::decode) {

@@ -20,7 +20,8 @@ struct options {
     std::optional<vorn_build> build;
     std::optional<kit::content> content;  // decode --hidden
     bool classic = false;                  // encode --classic: the programs' layouts
-    bool compact = false;                  // encode --compact: the default form, named
+    bool compact = false;                  // encode --compact: the compact form, forced
+    bool stealth = false;                  // encode --stealth: the stealth form, forced
     unsigned carrier_bits = 0;             // encode --carrier-bits: the compact form's k (0: chosen)
     vorn_fit fit = VORN_FIT_CONTAIN;       // encode --fit: hidden pictures of another size
     bool fit_given = false;

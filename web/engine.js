@@ -171,8 +171,8 @@ function makeEngine(module) {
     }
   }
 
-  // Whether a hiding can be asked for, before any picture is read: `form` is 'compact' or
-  // 'classic', `carrierBits` 0 (the kit's choice) or the k asked for.
+  // Whether a hiding can be asked for, before any picture is read: `form` is 'compact',
+  // 'stealth' or 'classic', `carrierBits` 0 (the kit's choice) or the k asked for.
   const checkHide = ({ form, carrierBits, build, fit, hidden1, hidden2, keyed }) => withTexts([form, build, fit],
     (h, b, f) => call('check_hide', h, carrierBits, b, f, hidden1 ? 1 : 0, hidden2 ? 1 : 0, keyed ? 1 : 0));
 

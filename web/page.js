@@ -262,7 +262,7 @@ const formChosen = () => document.querySelector('input[name=encode-hiding]:check
 function formChanged() {
   const classic = formChosen() === 'classic';
   $('classic-options').disabled = !classic;
-  $('encode-carrier-bits').disabled = classic;
+  $('encode-carrier-bits').disabled = formChosen() !== 'compact';
   encodeChanged();
 }
 
@@ -323,7 +323,7 @@ async function encode() {
       hidden1: chosen.hidden1?.id ?? null,
       hidden2: chosen.hidden2?.id ?? null,
       form: formChosen(),
-      carrierBits: Number($('encode-carrier-bits').value),
+      carrierBits: formChosen() === 'stealth' ? 0 : Number($('encode-carrier-bits').value),
       build,
       fit: fitChosen(),
       password: passwordIn('encode-password'),
@@ -391,7 +391,8 @@ const HOLDS_WORDS = { 1: 'hidden picture 1', 2: 'hidden picture 2', 12: 'hidden 
 function decodeSummary({ used, keyed, compact, carrierBits, raw, pictures }) {
   if (compact) {
     const held = HOLDS_WORDS[pictures.map((picture) => picture.which).join('')];
-    const bits = `${carrierBits} low bit${carrierBits === 1 ? '' : 's'}`;
+    // A stealth picture (hard to detect) takes no whole low bits: its k is 0.
+    const bits = carrierBits === 0 ? 'hard to detect' : `${carrierBits} low bit${carrierBits === 1 ? '' : 's'}`;
     return `${keyed ? 'Opened with the password: a' : 'A'} compact picture (${bits}) holding ${held}, each at its own size.`;
   }
   const what = keyed ? `Opened with the password: ${used.words}.` : `${sentence(used.words)}.`;

@@ -147,7 +147,7 @@ EMSCRIPTEN_KEEPALIVE int web_hide(web_buffer* carrier, const char* carrier_name,
         if (!done.ok()) return done;
         *carrier = std::move(hidden.coded);
         said.add_texts("report", hidden.report);
-        said.add_flag("compact", hidden.form == kit::hiding_form::compact);
+        said.add_flag("compact", hidden.form != kit::hiding_form::classic);  // stealth: compact, k 0
         said.add_number("carrierBits", hidden.carrier_bits);
         said.add_text("formWords", hidden.form_words);
         return {};

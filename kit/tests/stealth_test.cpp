@@ -57,6 +57,10 @@ TEST(stealth_format, reproduces_its_vectors)
     uint8_t key[keyed_order_key_bytes];
     for (size_t i = 0; i < sizeof key; ++i) key[i] = uint8_t(i);
     EXPECT_EQ(keyed_order(key, 16), (std::vector<uint32_t>{6, 4, 15, 14, 0, 10, 13, 3, 11, 8, 1, 12, 2, 7, 5, 9}));
+    // The tail a reader draws alone is the whole order's, read from its end.
+    const std::vector<uint32_t> order = keyed_order(key, 100000);
+    EXPECT_EQ(keyed_order_tail(key, 100000, 5000), std::vector<uint32_t>(order.rbegin(), order.rbegin() + 5000));
+    EXPECT_EQ(keyed_order_tail(key, 16, 20), (std::vector<uint32_t>{9, 5, 7, 2, 12, 1, 8, 11, 3, 13, 10, 0, 14, 15, 4, 6}));
     EXPECT_EQ(keyed_stream(key, keyed_direction_nonce, 4), (std::vector<uint8_t>{0x2f, 0xa4, 0xf1, 0x02}));
     const uint32_t columns[] = {0x153, 0x19f, 0x1bd, 0x157, 0x1f9, 0x147};
     for (uint64_t k = 0; k < 6; ++k) EXPECT_EQ(stc_column(9, k), columns[k]);

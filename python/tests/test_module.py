@@ -124,7 +124,7 @@ REFUSALS = {
         lambda f: classic(f / "keyed_carrier.bmp", f / "keyed_hidden.png", password="tea\udc80"),
         vornhold.InputError, "the password is not valid UTF-8"),
     "an unknown form": (lambda f: vornhold.encode(f / "plain24.bmp", form="small"), vornhold.UsageError,
-                        "the form is classic or compact, not 'small'"),
+                        "the form is classic, compact or stealth, not 'small'"),
     "carrier bits for the classic form": (
         lambda f: classic(f / "plain24.bmp", f / "hidden.png", carrier_bits=2), vornhold.UsageError,
         "the carrier's low bits (k) are chosen in the compact form only; the classic form's layouts fix them"),
@@ -230,6 +230,8 @@ COMPACT_NOTES = {
     "k given": ({"carrier_bits": 4}, r"hidden picture 1 \(16x8\) as lossless WebP, \d+ bytes; the carrier keeps 4 of "
                                      r"its 8 bits \([\d.]+ dB\)"),
     "with a password": ({"password": "tea", "carrier_bits": 1}, r".*; the carrier keeps 7 of its 8 bits .*"),
+    "stealth": ({"form": "stealth"}, r"hidden picture 1 \(16x8\) as lossless WebP, \d+ bytes; \d+ of the carrier's "
+                                     r"colour bytes changed by one \([\d.]+ %, [\d.]+ dB\)"),
 }
 
 
@@ -237,7 +239,7 @@ COMPACT_NOTES = {
 def test_a_compact_encode_notes_what_it_stored_and_opens_to_the_picture(settings, note, pictures):
     with warnings.catch_warnings(record=True) as warned:
         warnings.simplefilter("always")
-        coded = vornhold.encode(pictures / "keyed_carrier.bmp", pictures / "hidden.png", form="compact", **settings)
+        coded = vornhold.encode(pictures / "keyed_carrier.bmp", pictures / "hidden.png", **{"form": "compact", **settings})
     assert [warning.category for warning in warned] == [vornhold.Note]
     assert re.fullmatch(note, str(warned[0].message))
     opened = quiet(lambda: vornhold.decode(coded, password=settings.get("password")))

@@ -52,11 +52,17 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
     };
     const std::string see = " (see vorn encode --help)";
     const row before[] = {
-        {{"encode", "carrier.png", "--hidden1", "small.png", "-o", "one.png"}, 0,
+        // --compact where a row below relies on the low bits (the default may take the stealth form).
+        {{"encode", "carrier.png", "--hidden1", "small.png", "--compact", "-o", "one.png"}, 0,
          "vorn: hidden picture 1 (40x30) as lossless WebP, ", {"one.png"}},
+        {{"encode", "carrier.png", "--hidden1", "small.png", "--stealth", "-o", "unseen.png"}, 0,
+         " of the carrier's colour bytes changed by one (", {"unseen.png"}},
+        {{"encode", "carrier.png", "--hidden1", "small.png", "--stealth", "--carrier-bits", "2", "-o", "x.png"}, 2,
+         "--carrier-bits is for the compact form, not --stealth" + see, {}},
         {{"encode", "carrier.png", "--hidden2", "small.png", "--hidden1", "small.jpg", "--carrier-bits", "3", "-o", "two.bmp"},
          0, "; the carrier keeps 5 of its 8 bits (", {"two.bmp"}},
-        {{"encode", "carrier.png", "--hidden1", "small.png", "--password-file", "password.txt", "-o", "keyed.png"}, 0,
+        {{"encode", "carrier.png", "--hidden1", "small.png", "--compact", "--password-file", "password.txt", "-o",
+          "keyed.png"}, 0,
          "vorn: to take them out: vorn decode keyed.png --password\n", {"keyed.png"}},
         {{"encode", "carrier.png", "-o", "none.png"}, 2, "nothing to hide: give hidden picture 1 or 2", {}},
         {{"encode", "carrier.png", "--hidden1", "small.png", "--carrier-bits", "5", "-o", "x.png"}, 2,
@@ -68,7 +74,7 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
         {{"encode", "carrier.png", "--hidden1", "small.png", "--build", "vornhold", "-o", "x.png"}, 2,
          "--build is for --classic; the compact form has no build" + see, {}},
         {{"encode", "carrier.png", "--hidden1", "small.png", "--compact", "--classic", "-o", "x.png"}, 2,
-         "vorn: --compact and --classic exclude each other" + see, {}},
+         "vorn: --compact, --stealth and --classic exclude each other" + see, {}},
         {{"encode", "carrier.png", "--compact", "--hidden1", "small.png", "-o", "named.png"}, 0,
          "vorn: hidden picture 1 (40x30) as lossless WebP, ", {"named.png"}},
         {{"decode", "carrier.png", "--carrier-bits", "2"}, 2, "unknown option '--carrier-bits'", {}},
@@ -95,6 +101,7 @@ TEST_F(vorn_compact_test, encode_decode_and_every_refusal)
 
     const row after[] = {
         {{"decode", "one.png", "-o", "one"}, 0, "", {"one/hidden-1.png"}},
+        {{"decode", "unseen.png", "-o", "unseen", "-v"}, 0, "vorn: wrote unseen/hidden-1.png (stealth)", {"unseen/hidden-1.png"}},
         {{"decode", "two.bmp", "-o", "two", "-v"}, 0, "vorn: wrote two/hidden-1.png (compact, 3 low bits)", {"two/hidden-1.png", "two/hidden-2.png"}},
         {{"decode", "keyed.png", "--password-file", "password.txt", "-o", "keyed"}, 0, "", {"keyed/hidden-1.png"}},
         {{"decode", "one.png", "--password-file", "password.txt", "-o", "needless"}, 0,
