@@ -73,7 +73,7 @@ const REFUSALS = [
     call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), bmp({ width: 9, height: 8, seed: 2 }), null, 'vornhold2', { fit: 'crop' }],
     error: /^the fit is contain, cover or stretch, not 'crop'$/,
   },
-  { name: 'an unknown form', call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), bmp({ width: 4, height: 4, seed: 2 }), null, 'vornhold2', { form: 'tiny' }], error: /^the form is classic or compact, not 'tiny'$/ },
+  { name: 'an unknown form', call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), bmp({ width: 4, height: 4, seed: 2 }), null, 'vornhold2', { form: 'tiny' }], error: /^the form is classic, compact or stealth, not 'tiny'$/ },
   { name: 'compact in 5 bits', call: ['encode', bmp({ width: 8, height: 8, seed: 1 }), bmp({ width: 4, height: 4, seed: 2 }), null, 'vornhold2', { form: 'compact', carrierBits: 5 }], error: /1 to 4 low bits of every colour byte, not 5$/ },
   { name: 'an unknown build', call: ['decode', bmp({ width: 2, height: 2, seed: 1 }), 'vornhold3'], error: /^the build is vornhold2 or vornhold, not 'vornhold3'$/ },
   { name: 'a file too short to reveal', call: ['reveal', Buffer.from('BM')], error: /./ },

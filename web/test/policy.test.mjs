@@ -11,7 +11,7 @@ import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { firstDifference } from './bmp.mjs';
 import * as native from './native.mjs';
-import { callApi, callWorker, openPage } from './browser.mjs';
+import { callApi, callWorker, openPage, pngPixels } from './browser.mjs';
 
 const FIELDS = ['name', 'command', 'input', 'hidden1', 'expect', 'expected', 'message'];
 const table = readFileSync(join(native.root, 'tests/policy/cases.tsv'), 'utf8').split('\n')
@@ -47,14 +47,14 @@ const passwordOf = (row) => {
   return file === null ? null : read(file).toString('utf8').split('\n')[0].replace(/\r$/, '');
 };
 
-// Whether a front end's result ({coded}, {hidden1}: the PNG taken out, or {refusal}) is what the
-// row expects, and if not, why.
-function judge(row, result) {
+// Whether a front end's result ({coded}, {hidden1}: the pixels of the PNG taken out, or
+// {refusal}) is what the row expects (`expected`: the row's expected file, a PNG as its pixels),
+// and if not, why.
+function judge(row, result, expected) {
   if (row.expect === 'refused') {
     return result.refusal?.includes(row.message) ? null : `expected a refusal saying "${row.message}"`;
   }
   if (result.refusal) return `refused: ${result.refusal}`;
-  const expected = read(row.expected);
   const got = commandOf(row) === 'decode' || row.expect === 'opens' ? result.hidden1 : result.coded;
   if (row.expect === 'same' || row.expect === 'opens') {
     const at = firstDifference(got, expected);
@@ -116,13 +116,17 @@ async function viaPage(row) {
 test('the policy table: vorn and the page give what it expects, and the same bytes', async (t) => {
   const failures = [];
   for (const row of table) {
-    const vorn = await viaVorn(row);
-    const page = await viaPage(row);
-    const words = (result) => judge(row, result) ?? 'as expected';
+    // PNGs are compared by their pixels: the page's compression (zlib) need not be vorn's.
+    const pixels = async (result) => (result.hidden1 ? { hidden1: await pngPixels(session.page, result.hidden1) } : result);
+    const vorn = await pixels(await viaVorn(row));
+    const page = await pixels(await viaPage(row));
+    const expected = row.expected === null ? null
+      : row.expected.endsWith('.png') ? await pngPixels(session.page, read(row.expected)) : read(row.expected);
+    const words = (result) => judge(row, result, expected) ?? 'as expected';
     t.diagnostic(`${row.name} | expect ${row.expect} | vorn: ${words(vorn)} | page: ${words(page)}` +
       (page.refusal ? ` ("${page.refusal}")` : ''));
     for (const [who, result] of [['vorn', vorn], ['the page', page]]) {
-      const fault = judge(row, result);
+      const fault = judge(row, result, expected);
       if (fault) failures.push(`${row.name}: ${who}: ${fault}`);
     }
     if (vorn.refusal && page.refusal && inPageWords(refusalText(vorn.refusal)) !== refusalText(page.refusal)) {
