@@ -91,28 +91,6 @@ std::string looks_random_text(const std::string& name, const front_end& words)
            (words.password.empty() ? "" : " (" + words.password + ")");
 }
 
-// Whether the lowest bit of every colour byte looks random: a compact picture's at one low bit
-// does, with or without a password, while no classic layout's does. Eight colour bytes' lowest
-// bits make a byte, judged as vorn_keyed_likely() judges its bytes (chi-square with 255 degrees
-// of freedom, below 380 for random bits all but about once in 1.6 million).
-bool lowest_bit_random(const bytes& coded)
-{
-    vorn_geometry g;
-    if (vorn_check_carrier(coded.data(), coded.size(), &g) != VORN_OK) return false;
-    constexpr uint64_t enough = 256 * 5, most = uint64_t(1) << 20;
-    const uint64_t groups = std::min<uint64_t>(uint64_t(g.width) * 3 * g.height / 8, most);
-    if (groups < enough) return false;
-    std::vector<uint8_t> bits(static_cast<size_t>(groups));
-    if (vorn_compact_read(coded.data(), coded.size(), 1, 0, groups * 8, bits.data(), bits.size()) != VORN_OK)
-        return false;
-    uint64_t counts[256] = {};
-    for (const uint8_t value : bits) ++counts[value];
-    const double expected = double(groups) / 256;
-    double chi = 0;
-    for (const uint64_t count : counts) chi += (double(count) - expected) * (double(count) - expected) / expected;
-    return chi < 380;
-}
-
 // The layouts a picture may be taken out as, given what the request says.
 std::vector<vorn_layout> allowed_layouts(const decode_request& request)
 {
@@ -178,7 +156,7 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
     if (request.keyed) return has_keyed() ? status() : status{fault::usage, "this build has no keyed pictures (no libsodium for its system)"};
     // Low bits that look random (a keyed picture's, or one changed after it was coded) hold no
     // classic picture whatever layout is named: taken out, they would give noise.
-    if (request.holds && (looks_keyed(coded) || lowest_bit_random(coded)))
+    if (request.holds && looks_keyed(coded))
         return {fault::input, looks_random_text(name, request.words)};
     vorn_build build = request.build.value_or(VORN_VORNHOLD2);
     content holds = request.holds.value_or(content::both);
@@ -192,7 +170,7 @@ status plan_decode(const bytes& coded, const std::string& name, const decode_req
             return {fault::input, name + ": holds no hidden picture (its four low bits are 0 everywhere); "
                                          "to decode it all the same, name what it holds (" +
                                          name_alone(request.words.hidden) + ")"};
-        if (!request.holds && (looks_keyed(coded) || lowest_bit_random(coded)))
+        if (!request.holds && looks_keyed(coded))
             return {fault::input, looks_random_text(name, request.words)};
         // Fields that are 0 everywhere read alike in every layout: the given content is taken out
         // as the default build writes it.
