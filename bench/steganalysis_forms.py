@@ -12,6 +12,8 @@ import numpy as np
 from PIL import Image
 from skimage import data
 
+from photographs import crop_to_shape
+
 # Photographs of scikit-image's data set the kit has never been tuned on: the carriers. (The
 # benchmark's own photographs, astronaut, coffee and the Hubble deep field, give the hidden
 # pictures instead.) Crops of the two views of the stereo pair share a group, so that they always
@@ -59,14 +61,7 @@ def hidden_source(which):
 def hidden_picture(index, width, height):
     """A hidden picture of the given size: one of the benchmark's photographs in turn, the largest
     part of it around its centre with that shape, scaled with Lanczos resampling."""
-    picture = hidden_source(index % len(HIDDEN))
-    source_width, source_height = picture.size
-    if source_width * height > source_height * width:
-        crop_width, crop_height = source_height * width // height, source_height
-    else:
-        crop_width, crop_height = source_width, source_width * height // width
-    left, top = (source_width - crop_width) // 2, (source_height - crop_height) // 2
-    picture = picture.crop((left, top, left + crop_width, top + crop_height))
+    picture = crop_to_shape(hidden_source(index % len(HIDDEN)), width, height)
     return picture.resize((width, height), Image.LANCZOS)
 
 
