@@ -223,4 +223,19 @@ status reveal_picture(picture_file picture, const reveal_options& options, bytes
     return done;
 }
 
+status open_picture(picture_file picture, bool coded, uint64_t max_pixels, const front_end& words,
+                    const progress& report, opened_picture& opened)
+{
+    opened = opened_picture();
+    opened.other_format = !is_vorn_format(picture.file);
+    input_picture input;
+    status done = read_picture(std::move(picture.file), picture.name, coded ? picture_role::coded : picture_role::source,
+                               limits_for(max_pixels, words), input, report);
+    if (!done.ok()) return done;
+    opened.as_is = input.as_is;
+    opened.alpha_dropped = input.pixels.alpha_dropped;
+    opened.note = reading_note(input);
+    return image_of(std::move(input), opened.image);
+}
+
 }  // namespace kit

@@ -114,6 +114,26 @@ struct take_out_outcome {
 status take_out_pictures(picture_file coded, const take_out_options& options,
                          const std::function<status(taken_picture&&)>& deliver, take_out_outcome& outcome);
 
+// ---- Reading alone -----------------------------------------------------------------------------
+
+// A picture read as the operations read it, for a front end that shows it before it hides or
+// takes out anything.
+struct opened_picture {
+    bytes image;                 // its coder file image, which the operations take as it stands
+    bool as_is = false;          // the file was a BMP the engine takes as it stands
+    bool alpha_dropped = false;  // the file held transparency, which was left out
+    std::string note;            // what reading left out, to show; empty when nothing
+    bool other_format = false;   // the file is of none of the formats the kit reads (told on a refusal too)
+};
+
+// Reads `picture` as a carrier or hidden picture, or with `coded` as a picture whose low bits
+// matter (no JPEG).
+status open_picture(picture_file picture, bool coded, uint64_t max_pixels, const front_end& words,
+                    const progress& report, opened_picture& opened);
+
+// What a note says of a picture whose transparency was left out.
+std::string transparency_note(const std::string& name);
+
 // ---- Revealing ---------------------------------------------------------------------------------
 
 struct reveal_options {

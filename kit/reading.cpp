@@ -1,6 +1,7 @@
 // Reading pictures and writing them, at the kit's surface.
 #include "fault.h"
 #include "kit.h"
+#include "operations.h"
 #include "jpeg_writer.h"
 #include "png_codec.h"
 #include "side_by_side.h"
@@ -28,7 +29,12 @@ status image_of(input_picture&& picture, bytes& image)
 std::string reading_note(const input_picture& picture)
 {
     if (picture.as_is || !picture.pixels.alpha_dropped) return "";
-    return picture.path + ": its transparency is dropped; only the colours are used";
+    return transparency_note(picture.path);
+}
+
+std::string transparency_note(const std::string& name)
+{
+    return name + ": its transparency is dropped; only the colours are used";
 }
 
 status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file,

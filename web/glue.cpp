@@ -211,10 +211,7 @@ EMSCRIPTEN_KEEPALIVE int web_bmp_from_rgba(web_buffer* buffer, uint32_t width, u
                                            int alpha_dropped)
 {
     return answered([&](json_object& said) -> kit::status {
-        input_picture decoded;
-        decoded.path = text_of(name);
-        decoded.pixels.alpha_dropped = alpha_dropped != 0;
-        said.add_text("note", kit::reading_note(decoded));
+        said.add_text("note", alpha_dropped ? kit::transparency_note(text_of(name)) : "");
         size_t length = 0;
         const vorn_error error = vorn_bmp_length(width, height, &length);
         if (error != VORN_OK) return {kit::fault::input, vorn_strerror(error)};

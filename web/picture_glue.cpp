@@ -50,26 +50,24 @@ extern "C" {
 
 // Reads the file in `buffer` as the kit reads pictures, for `role` ("source": a carrier or a
 // hidden picture; "coded": one whose low bits matter), and leaves its coder file image there:
-// {asIs, alphaDropped, note}, the note being what reading left out (kit::reading_note(), empty
+// {asIs, alphaDropped, note}, the note being what reading left out (empty
 // when nothing). A failure names the picture `name`; "otherFormat" is true when the file is of
 // none of the formats the kit reads, which the browser may decode instead.
 EMSCRIPTEN_KEEPALIVE int web_read_picture(web_buffer* buffer, const char* role, const char* name)
 {
     return answered([&](json_object& said) -> kit::status {
-        const bool other_format = !is_vorn_format(*buffer);
-        input_picture picture;
-        const kit::status read =
-            kit::read_picture(std::move(*buffer), text_of(name),
-                              text_of(role) == "coded" ? picture_role::coded : picture_role::source, page_limits,
-                              picture, page_progress());
+        kit::opened_picture opened;
+        const kit::status read = kit::open_picture({text_of(name), std::move(*buffer)}, text_of(role) == "coded",
+                                                   page_limits.max_pixels, kit::page_words(), page_progress(), opened);
         if (!read.ok()) {
-            said.add_flag("otherFormat", other_format);
+            said.add_flag("otherFormat", opened.other_format);
             return read;
         }
-        said.add_flag("asIs", picture.as_is);
-        said.add_flag("alphaDropped", picture.pixels.alpha_dropped);
-        said.add_text("note", kit::reading_note(picture));
-        return kit::image_of(std::move(picture), *buffer);
+        said.add_flag("asIs", opened.as_is);
+        said.add_flag("alphaDropped", opened.alpha_dropped);
+        said.add_text("note", opened.note);
+        *buffer = std::move(opened.image);
+        return {};
     });
 }
 
