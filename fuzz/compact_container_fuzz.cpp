@@ -21,7 +21,7 @@ const read_limits limits{uint64_t(1) << 16, "--max-megapixels"};
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::vector<uint8_t> container(data, data + size);
-    std::vector<uint8_t> pictures[2];
+    rgb_picture pictures[2];
     bool opened = false;
     try {
         opened = open_plain_container(container, limits, pictures);
@@ -37,11 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     compact_header header;
     expect(read_header(container.data(), header, container.size() - compact_header_bytes), "an opened container's header does not read");
     for (const stored_entry& entry : header.entries) {
-        vorn_geometry g;
-        const std::vector<uint8_t>& picture = pictures[entry.which - 1];
-        expect(vorn_check_carrier(picture.data(), picture.size(), &g) == VORN_OK, "a picture the engine does not take");
-        expect(g.width == entry.width && g.height == entry.height, "a picture of another size than its entry's");
-        expect(uint64_t(g.width) * g.height <= limits.max_pixels, "a picture beyond the limit");
+        const rgb_picture& picture = pictures[entry.which - 1];
+        expect(picture.layout == pixel_layout::rgb &&
+                   picture.rgb.size() == size_t(picture.width) * picture.height * 3,
+               "a picture whose pixels are not its size's");
+        expect(picture.width == entry.width && picture.height == entry.height, "a picture of another size than its entry's");
+        expect(uint64_t(picture.width) * picture.height <= limits.max_pixels, "a picture beyond the limit");
     }
     return 0;
 }

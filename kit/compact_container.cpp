@@ -1,8 +1,6 @@
 #include "compact_container.h"
 
 #include "fault.h"
-#include "picture_memory.h"
-#include "vorn.h"
 
 namespace {
 
@@ -19,17 +17,6 @@ uint32_t get32(const uint8_t* at)
 constexpr size_t entry_offset = 8, entry_bytes = 16;
 
 bool known_codec(uint8_t value) { return codec_named(value) != nullptr; }
-
-// The coder file image of decoded pixels.
-std::vector<uint8_t> image_of_pixels(const rgb_pixels& picture)
-{
-    size_t length = 0;
-    if (vorn_bmp_length(picture.width, picture.height, &length) != VORN_OK) throw std::bad_alloc();
-    std::vector<uint8_t> image = large_buffer(length);
-    vorn_bmp_from_rgb(picture.rgb.data(), picture.width, picture.height, size_t(picture.width) * 3, 3, image.data(),
-                      image.size());
-    return image;
-}
 
 }  // namespace
 
@@ -91,20 +78,19 @@ bool read_header(const uint8_t* bytes, compact_header& header, uint64_t most_bod
 }
 
 void decode_body(const compact_header& header, const uint8_t* body, const read_limits& limits,
-                 const std::string& name, std::vector<uint8_t> (&pictures)[2])
+                 const std::string& name, rgb_picture (&pictures)[2])
 {
     size_t at = 0;
     for (const stored_entry& entry : header.entries) {
         const std::string picture = name + ": hidden picture " + std::to_string(entry.which);
-        const rgb_pixels decoded =
+        pictures[entry.which - 1] =
             decode_stored(body + at, entry.length, entry.codec, entry.width, entry.height, limits, picture);
-        pictures[entry.which - 1] = image_of_pixels(decoded);
         at += entry.length;
     }
 }
 
 bool open_plain_container(const std::vector<uint8_t>& container, const read_limits& limits,
-                          std::vector<uint8_t> (&pictures)[2])
+                          rgb_picture (&pictures)[2])
 {
     if (container.size() < compact_header_bytes) return false;
     compact_header header;

@@ -40,13 +40,13 @@ std::vector<uint8_t> header_bytes(const std::vector<stored_entry>& entries, uint
 bool read_header(const uint8_t* bytes, compact_header& header, uint64_t most_body);
 
 // The pictures of a container whose header was read: each entry's file decoded, held to its
-// entry and to `limits` (name: the coded picture's, for the texts), as coder file images (BMPs),
+// entry and to `limits` (name: the coded picture's, for the texts), in the rgb layout,
 // pictures[which - 1]. Raises an input fault for a picture that does not decode.
 void decode_body(const compact_header& header, const uint8_t* body, const read_limits& limits,
-                 const std::string& name, std::vector<uint8_t> (&pictures)[2]);
+                 const std::string& name, rgb_picture (&pictures)[2]);
 
 // A whole plaintext container, header and body, read and decoded as above: false when its
 // header is not one (or its body is shorter than the header says). For tests and fuzzing: the
 // compact form itself reaches decode_body() through the decryption.
 bool open_plain_container(const std::vector<uint8_t>& container, const read_limits& limits,
-                          std::vector<uint8_t> (&pictures)[2]);
+                          rgb_picture (&pictures)[2]);

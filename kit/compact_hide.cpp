@@ -10,25 +10,15 @@
 #include "compact_steps.h"
 #include "embedding.h"
 #include "fault.h"
-#include "picture_memory.h"
 #include "side_by_side.h"
 
 namespace {
 
 // A hidden picture's pixels, its input let go.
-rgb_pixels pixels_of(input_picture& picture)
+rgb_picture pixels_of(input_picture& picture)
 {
-    const std::vector<uint8_t> image = coder_image(picture);
+    rgb_picture pixels = rgb_of(picture);
     picture = input_picture();
-    vorn_geometry g;
-    size_t length = 0;
-    if (vorn_check_carrier(image.data(), image.size(), &g) != VORN_OK || vorn_rgb_length(&g, &length) != VORN_OK)
-        throw std::bad_alloc();
-    rgb_pixels pixels;
-    pixels.width = g.width;
-    pixels.height = g.height;
-    pixels.rgb.resize(length);
-    vorn_bmp_to_rgb(image.data(), image.size(), pixels.rgb.data(), length);
     return pixels;
 }
 
@@ -48,7 +38,7 @@ std::string decibels(double psnr)
     return text;
 }
 
-std::string stored_text(const stored_file& stored, const rgb_pixels& pixels)
+std::string stored_text(const stored_file& stored, const rgb_picture& pixels)
 {
     const stored_choice& c = stored.choice;
     std::string text = "hidden picture " + std::to_string(c.which) + " (" + kit::size_text(pixels.width, pixels.height) +
@@ -84,7 +74,7 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     // Each hidden picture's pixels, side by side.
     std::vector<hidden_to_store> pictures;
     for (int which = 1; which <= 2; ++which)
-        if (hidden[which - 1]) pictures.push_back({which, rgb_pixels()});
+        if (hidden[which - 1]) pictures.push_back({which, rgb_picture()});
     std::vector<std::function<void()>> conversions;
     for (hidden_to_store& p : pictures)
         conversions.push_back([&p, &hidden] { p.pixels = pixels_of(*hidden[p.which - 1]); });
@@ -119,7 +109,7 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     run_side_by_side(jobs);
     kit::wipe(password);
     const embedding& laid = stealth ? stealth_embedding() : low_bits_embedding();
-    const auto pixels_of_picture = [&](int which) -> const rgb_pixels& {
+    const auto pixels_of_picture = [&](int which) -> const rgb_picture& {
         return pictures[pictures.size() > 1 && pictures[1].which == which ? 1 : 0].pixels;
     };
 
@@ -136,7 +126,7 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     } const stored_wiped{plan};
     for (size_t i = 0; i < plan.stored.size(); ++i) {
         const stored_file& stored = plan.stored[i];
-        const rgb_pixels& pixels = pixels_of_picture(stored.choice.which);
+        const rgb_picture& pixels = pixels_of_picture(stored.choice.which);
         entries.push_back({uint8_t(stored.choice.which), stored.choice.codec, pixels.width, pixels.height,
                            uint32_t(stored.file.size())});
         body.insert(body.end(), stored.file.begin(), stored.file.end());

@@ -49,7 +49,7 @@ bool open_compact(const std::vector<uint8_t>& coded, const std::string& name, co
         raise_fault(kit::fault::input, name + ": the compact picture was changed after it was coded (its check fails); "
                                               "nothing is taken out");
     if (report) report("decoding the hidden pictures", -1);
-    std::vector<uint8_t> pictures[2];
+    rgb_picture pictures[2];
     decode_body(header, body.data(), limits, name, pictures);
     for (int which = 0; which < 2; ++which) result.pictures[which] = std::move(pictures[which]);
     result.compact = true;

@@ -104,7 +104,7 @@ uint64_t floor_size(picture_trials& trials)
     return least;
 }
 
-bool at_smallest(const rgb_pixels& p) { return std::min(p.width, p.height) <= smallest_scaled_side; }
+bool at_smallest(const rgb_picture& p) { return std::min(p.width, p.height) <= smallest_scaled_side; }
 
 // The side scaled by `factor`, at least one pixel.
 uint32_t scaled_side(uint32_t side, double factor) { return std::max<uint32_t>(1, uint32_t(std::lround(side * factor))); }

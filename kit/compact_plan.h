@@ -23,7 +23,7 @@
 
 struct hidden_to_store {
     int which = 0;     // 1 or 2
-    rgb_pixels pixels;  // replaced by the scaled picture where it had to shrink
+    rgb_picture pixels;  // replaced by the scaled picture where it had to shrink
 };
 
 struct compact_plan {

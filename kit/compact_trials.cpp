@@ -46,13 +46,10 @@ void copy_tiles(const mosaic_grid& grid, uint32_t width, uint32_t height, From f
 
 }  // namespace
 
-rgb_pixels mosaic_of(const rgb_pixels& picture)
+rgb_picture mosaic_of(const rgb_picture& picture)
 {
     const mosaic_grid grid = grid_of(picture.width, picture.height);
-    rgb_pixels mosaic;
-    mosaic.width = grid.across * grid.side;
-    mosaic.height = grid.down * grid.side;
-    mosaic.rgb.resize(size_t(mosaic.width) * mosaic.height * 3);
+    rgb_picture mosaic = rgb_of_size(grid.across * grid.side, grid.down * grid.side);
     copy_tiles(
         grid, picture.width, picture.height,
         [&](uint32_t y) { return picture.rgb.data() + size_t(y) * picture.width * 3; },
@@ -193,7 +190,7 @@ void sort_by_picture(storage_option& option)
 
 }  // namespace
 
-picture_trials::picture_trials(int which_picture, const rgb_pixels& picture) : which(which_picture), pixels(&picture)
+picture_trials::picture_trials(int which_picture, const rgb_picture& picture) : which(which_picture), pixels(&picture)
 {
     if (uint64_t(picture.width) * picture.height > trial_pixels) {
         mosaic = mosaic_of(picture);
@@ -205,11 +202,11 @@ const coded_trial& picture_trials::trial(stored_codec codec, int quality, bool m
 {
     coded_trial& entry = tried[codec_index(codec)][quality];
     if (entry.size > 0 && (!measured || entry.psnr >= 0)) return entry;
-    const rgb_pixels& source = tried_pixels();
+    const rgb_picture& source = tried_pixels();
     const std::vector<uint8_t> file = encode_stored(source, codec, quality);
     entry.size = uint64_t(std::ceil(double(file.size()) * area_ratio));
     if (measured) {
-        const rgb_pixels back = decode_stored(file.data(), file.size(), codec, source.width, source.height,
+        const rgb_picture back = decode_stored(file.data(), file.size(), codec, source.width, source.height,
                                               read_limits(), "a trial");
         entry.psnr = psnr_of(squared_error(back, source));
     }
@@ -221,7 +218,7 @@ namespace {
 // The order-0 entropy of the picture's prediction residuals, in bytes: green predicted by the
 // median of its left, upper and gradient neighbours, red and blue less green alike (as lossless
 // WebP subtracts green).
-double residual_entropy_bytes(const rgb_pixels& picture)
+double residual_entropy_bytes(const rgb_picture& picture)
 {
     uint64_t counts[3][256] = {};
     const size_t w = picture.width, row = w * 3;
@@ -251,7 +248,7 @@ double residual_entropy_bytes(const rgb_pixels& picture)
 // chroma (Cb and Cr, BT.601) averaged over each 2 x 2 block and brought back to every pixel as
 // WebP's decoder does: 9/16 of its own block, 3/16 of each nearer neighbour and 1/16 of the
 // diagonal one.
-double chroma_error(const rgb_pixels& picture)
+double chroma_error(const rgb_picture& picture)
 {
     const size_t w = picture.width, h = picture.height, row = w * 3;
     const size_t bw = (w + 1) / 2, bh = (h + 1) / 2;
@@ -309,7 +306,7 @@ double picture_trials::chroma_ceiling()
     return chroma_ceiling_;
 }
 
-int lossless_effort(const rgb_pixels& pixels)
+int lossless_effort(const rgb_picture& pixels)
 {
     // libwebp's presets: 6 is method 4 at quality 75, about a second a megapixel; 2 is method 2
     // at quality 25, a few times faster and a percent or two larger.
@@ -426,10 +423,10 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
     return best;
 }
 
-void measure_stored(stored_file& stored, const rgb_pixels& whole)
+void measure_stored(stored_file& stored, const rgb_picture& whole)
 {
     if (!stored.estimated) return;
-    const rgb_pixels back = decode_stored(stored.file.data(), stored.file.size(), stored.choice.codec, whole.width,
+    const rgb_picture back = decode_stored(stored.file.data(), stored.file.size(), stored.choice.codec, whole.width,
                                           whole.height, read_limits(), "a trial");
     stored.choice.psnr = psnr_of(squared_error(back, whole));
     stored.estimated = false;
@@ -450,7 +447,7 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
         for (size_t i = 0; i < files.size(); ++i)
             jobs.push_back([&, i] {
                 const stored_choice& choice = option.choices[i];
-                const rgb_pixels& whole = *pictures[index_of(choice.which)]->pixels;
+                const rgb_picture& whole = *pictures[index_of(choice.which)]->pixels;
                 files[i].choice = choice;
                 files[i].file = encode_stored(whole, choice.codec, choice.quality);
                 files[i].choice.size = files[i].file.size();

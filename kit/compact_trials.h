@@ -38,7 +38,7 @@ struct coded_trial {
 
 // 256 tiles of 64 x 64 taken evenly across a large picture, side by side in a picture of their
 // own: what is tried in its place.
-rgb_pixels mosaic_of(const rgb_pixels& picture);
+rgb_picture mosaic_of(const rgb_picture& picture);
 
 // The same mosaic of a coder file image, as a coder file image: the carrier's, tried at each
 // depth, without turning the whole carrier into pixels first.
@@ -48,13 +48,13 @@ std::vector<uint8_t> mosaic_of_image(const std::vector<uint8_t>& image);
 // those of different codecs are.
 struct picture_trials {
     int which = 0;
-    const rgb_pixels* pixels = nullptr;  // the picture as it is stored
-    rgb_pixels mosaic;                   // what is tried for a large picture; else empty
+    const rgb_picture* pixels = nullptr;  // the picture as it is stored
+    rgb_picture mosaic;                   // what is tried for a large picture; else empty
     double area_ratio = 1;               // the picture's area over the tried one's
     std::map<int, coded_trial> tried[codec_count];  // per codec (codec_index()), by quality or effort
 
-    explicit picture_trials(int which, const rgb_pixels& pixels);
-    const rgb_pixels& tried_pixels() const { return mosaic.rgb.empty() ? *pixels : mosaic; }
+    explicit picture_trials(int which, const rgb_picture& pixels);
+    const rgb_picture& tried_pixels() const { return mosaic.rgb.empty() ? *pixels : mosaic; }
     // The trial of the codec at `quality` (lossless: its effort), measured when asked.
     const coded_trial& trial(stored_codec codec, int quality, bool measured);
     // Fewer bytes than the picture takes lossless, by an estimate much cheaper than its trial:
@@ -70,7 +70,7 @@ private:
 };
 
 // The lossless WebP effort for a picture: strong for small pictures, quick for large ones.
-int lossless_effort(const rgb_pixels& pixels);
+int lossless_effort(const rgb_picture& pixels);
 
 // How each picture is stored in a room: codec, quality, the size and PSNR the trials expect.
 struct stored_choice {
@@ -107,7 +107,7 @@ struct stored_file {
 // Measures the PSNR of an estimated stored file against the whole picture it was coded from,
 // by decoding it. It decides nothing (the files already fit): hiding runs it beside the
 // carrier's dithering, which takes as long.
-void measure_stored(stored_file& stored, const rgb_pixels& whole);
+void measure_stored(stored_file& stored, const rgb_picture& whole);
 
 // Codes every picture whole as the option says and, where the files do not fit `room` (the
 // trials of a mosaic only estimate), lowers the lossy quality, or stores a lossless picture

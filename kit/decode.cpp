@@ -243,34 +243,28 @@ bool judged(const bytes& coded)
 // one work buffer between them; `coded` let go once the last is out. The pictures' memory is
 // taken and first touched side by side before either is reconstructed: on a large picture the
 // system's first touch of fresh pages costs about as much as the filter's work on them.
-void reconstruct_all(bytes& coded, const std::string& name, vorn_layout layout, decode_result& result,
+void reconstruct_all(bytes& coded, const std::string& name, vorn_layout layout, bytes (&pictures)[2],
                      const progress& report, int threads)
 {
     const unsigned parts = threads_for(threads);
     std::vector<std::function<void()>> taking;
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which))
-            taking.push_back([&, which] { result.pictures[which - 1] = large_buffer(coded.size()); });
+            taking.push_back([&, which] { pictures[which - 1] = large_buffer(coded.size()); });
     run_side_by_side(taking, parts);
     std::vector<uint8_t> work = reconstruct_work(coded, parts);
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which)) {
             report_taking(report, false, which);
-            reconstruct_into(coded, name, layout, which, result.pictures[which - 1], work, parts);
+            reconstruct_into(coded, name, layout, which, pictures[which - 1], work, parts);
         }
     coded = bytes();
-    result.layout = layout;
 }
 
-// Every picture `layout` holds, taken out: raw ones side by side, reconstructed ones as
-// reconstruct_all() takes them; `coded` let go once the last is out.
-void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, bool raw, decode_result& result,
+// Every picture `layout` holds, taken out raw, side by side; `coded` let go once the last is out.
+void take_out_raw(bytes& coded, const std::string& name, vorn_layout layout, bytes (&pictures)[2],
                   const progress& report, int threads)
 {
-    if (!raw) {
-        reconstruct_all(coded, name, layout, result, report, threads);
-        return;
-    }
     std::atomic<int> taking{0};
     std::vector<std::function<void()>> jobs;
     for (int which = 1; which <= 2; ++which)
@@ -278,11 +272,22 @@ void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, boo
     for (int which = 1; which <= 2; ++which)
         if (vorn_layout_holds(layout, which))
             jobs.push_back([&, which] {
-                const status taken = take_out(coded, name, layout, which, raw, result.pictures[which - 1], report, 1);
+                const status taken = take_out(coded, name, layout, which, true, pictures[which - 1], report, 1);
                 if (--taking == 0) coded = bytes();
                 if (!taken.ok()) raise_fault(taken.kind, taken.text);
             });
     run_side_by_side(jobs, threads_for(threads));
+}
+
+// Every picture `layout` holds, taken out: raw ones side by side, reconstructed ones as
+// reconstruct_all() takes them; `coded` let go once the last is out.
+void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, bool raw, decode_result& result,
+                  const progress& report, int threads)
+{
+    bytes pictures[2];
+    if (!raw) reconstruct_all(coded, name, layout, pictures, report, threads);
+    else take_out_raw(coded, name, layout, pictures, report, threads);
+    for (int which = 0; which < 2; ++which) result.pictures[which] = coder_picture(std::move(pictures[which]));
     result.layout = layout;
 }
 
@@ -313,11 +318,13 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
         // compact picture's mark), so that a wrong password costs one derivation on a compact
         // picture.
         vorn_layout layout;
+        bytes pictures[2];
         const bool could_be_keyed = (!judged(coded) || low_bits_look_keyed(coded)) && !carries_compact_mark(coded);
         const status opened =
-            could_be_keyed ? open_keyed(coded, name, *password, raw, layout, result.pictures, report, request.threads)
+            could_be_keyed ? open_keyed(coded, name, *password, raw, layout, pictures, report, request.threads)
                            : status{fault::input, name + ": " + vorn_strerror(VORN_ERR_KEY_MISMATCH)};
         if (opened.ok()) {
+            for (int which = 0; which < 2; ++which) result.pictures[which] = coder_picture(std::move(pictures[which]));
             result.layout = layout;
             result.keyed = true;
             return opened;

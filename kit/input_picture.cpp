@@ -42,6 +42,7 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
 {
     input_picture picture;
     picture.path = path;
+    const pixel_layout layout = role == picture_role::stored ? pixel_layout::rgb : pixel_layout::coder_image;
 
     if (starts_with(file, bmp_magic, 2)) {
         if (vorn_check_carrier(file.data(), file.size(), &picture.geometry) == VORN_OK) {
@@ -49,16 +50,16 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
             picture.as_is = true;
             picture.file = std::move(file);
         } else {
-            picture.pixels = read_bmp(file, path, limits, pixel_layout::coder_image);
+            picture.pixels = read_bmp(file, path, limits, layout);
         }
     } else if (starts_with(file, png_magic, 8)) {
-        picture.pixels = read_png(file, path, limits, pixel_layout::coder_image, threads);
+        picture.pixels = read_png(file, path, limits, layout, threads);
     } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             raise_fault(kit::fault::input,
                  path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
                         "give the PNG or BMP that vorn encode wrote");
-        picture.pixels = read_jpeg(file, path, limits, pixel_layout::coder_image);
+        picture.pixels = read_jpeg(file, path, limits, layout);
     } else {
         const std::string format = other_format(file);
         raise_fault(kit::fault::input,
@@ -73,4 +74,17 @@ std::vector<uint8_t> coder_image(input_picture& picture)
     if (picture.as_is) return std::move(picture.file);
     to_coder_image(picture.pixels, picture.path);
     return std::move(picture.pixels.image);
+}
+
+rgb_picture rgb_of(input_picture& picture)
+{
+    rgb_picture pixels;
+    if (picture.as_is) {
+        pixels.layout = pixel_layout::coder_image;
+        pixels.image = std::move(picture.file);
+    } else {
+        pixels = std::move(picture.pixels);
+    }
+    to_rgb_layout(pixels);
+    return pixels;
 }

@@ -11,6 +11,8 @@
 
 enum class picture_role {
     source,  // a carrier or a hidden picture: PNG, JPEG or BMP
+    stored,  // a hidden picture the compact form stores with its own codecs: the same formats,
+             // decoded to R G B rows, the layout those codecs take
     coded,   // a picture whose low bits matter: PNG or BMP only
 };
 
@@ -20,8 +22,7 @@ struct input_picture {
     bool as_is = false;
     std::vector<uint8_t> file;  // the file's bytes when as_is
     vorn_geometry geometry{};   // when as_is
-    // Otherwise the decoded picture, which the readers leave as its coder file image (a caller
-    // may put pixels in the rgb layout here instead).
+    // Otherwise the decoded picture: R G B rows for a stored picture, else its coder file image.
     rgb_picture pixels;
 };
 
@@ -37,3 +38,6 @@ bool is_vorn_format(const std::vector<uint8_t>& file);
 // The picture's coder file image, moved out of `picture`: the file itself when as_is, otherwise
 // the BMP with a 54-byte header that an image converter writes for it.
 std::vector<uint8_t> coder_image(input_picture& picture);
+
+// The picture's pixels in the rgb layout, moved out of `picture`.
+rgb_picture rgb_of(input_picture& picture);

@@ -63,6 +63,9 @@ enum class picture_kind { coded, decoded, reconstructed };
 // names the output in a fault.
 status file_of(bytes&& image, output_format format, picture_kind kind, const std::string& name, bytes& file,
                const progress& report = {}, int threads = 0);
+// The same for a picture in either layout; R G B rows become a PNG without a coder file image.
+status file_of(rgb_picture&& picture, output_format format, picture_kind kind, const std::string& name, bytes& file,
+               const progress& report = {}, int threads = 0);
 
 // ---- Hiding ------------------------------------------------------------------------------------
 
@@ -160,7 +163,9 @@ struct decode_result {
     bool stealth = false;                   // compact, in the stealth embedding
     unsigned carrier_bits = 0;              // compact: its k
     std::vector<std::string> notes;         // what was guessed or found, to show
-    bytes pictures[2];                      // hidden pictures 1 and 2; empty where none is held
+    // Hidden pictures 1 and 2, empty where none is held: coder file images (classic, keyed), or
+    // R G B rows (compact, which stores them with its own codecs).
+    rgb_picture pictures[2];
 };
 
 // Takes every hidden picture out of `coded`, whatever its form: a compact picture without a

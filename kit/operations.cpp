@@ -24,9 +24,10 @@ read_limits limits_for(uint64_t max_pixels, const front_end& words)
 
 // Reads the given files side by side, the threads shared among them, the largest file first
 // where they are fewer than the pictures, so that the last to begin is a small one. A picture
-// that cannot be read is told of in the inputs' order, whichever was read first.
-status read_all(std::vector<picture_file*>& files, const read_limits& limits, const progress& report, int threads,
-                std::vector<input_picture>& pictures)
+// that cannot be read is told of in the inputs' order, whichever was read first. The carrier
+// (the first) is read as the engine takes it, the hidden pictures as `hidden` says.
+status read_all(std::vector<picture_file*>& files, picture_role hidden, const read_limits& limits,
+                const progress& report, int threads, std::vector<input_picture>& pictures)
 {
     const unsigned budget = threads_for(threads);
     const int each = int(std::max<size_t>(1, budget / files.size()));
@@ -40,8 +41,8 @@ status read_all(std::vector<picture_file*>& files, const read_limits& limits, co
     std::vector<std::function<void()>> jobs;
     for (const size_t i : order)
         jobs.push_back([&, i] {
-            read[i] = read_picture(std::move(files[i]->file), files[i]->name, picture_role::source, limits,
-                                   pictures[i], report, each);
+            read[i] = read_picture(std::move(files[i]->file), files[i]->name, i == 0 ? picture_role::source : hidden,
+                                   limits, pictures[i], report, each);
         });
     const status ran = guarded("", [&] { run_side_by_side(jobs, budget); });
     if (!ran.ok()) return ran;
@@ -107,7 +108,10 @@ status hide_pictures(picture_file carrier, std::optional<picture_file> hidden1, 
     if (hidden1) files.push_back(&*hidden1);
     if (hidden2) files.push_back(&*hidden2);
     std::vector<input_picture> pictures;
-    done = read_all(files, limits_for(options.max_pixels, options.words), options.report, options.threads, pictures);
+    // The compact forms store the hidden pictures with their own codecs, which take R G B rows.
+    const picture_role hidden = form == hiding_form::classic ? picture_role::source : picture_role::stored;
+    done = read_all(files, hidden, limits_for(options.max_pixels, options.words), options.report, options.threads,
+                    pictures);
     if (!done.ok()) return done;
 
     // The password is asked once every input is read, so that nobody types it for a hiding that
@@ -196,7 +200,7 @@ status take_out_pictures(picture_file coded_file, const take_out_options& option
 
     // Each picture in turn is written into its file on every thread and handed on, letting go of it.
     for (int hidden = 1; hidden <= 2; ++hidden) {
-        bytes& picture = result.pictures[hidden - 1];
+        rgb_picture& picture = result.pictures[hidden - 1];
         if (picture.empty()) continue;
         taken_picture taken{hidden, {}};
         done = file_of(std::move(picture), options.format,

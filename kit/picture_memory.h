@@ -9,6 +9,7 @@
 // out and nothing changes.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -92,4 +93,15 @@ struct pixel_bytes {
     size_t size() const { return length; }
     bool empty() const { return length == 0; }
     uint8_t& operator[](size_t at) { return block[at]; }
+    const uint8_t& operator[](size_t at) const { return block[at]; }
+    // `count` bytes copied from `from`.
+    void assign(const uint8_t* from, size_t count)
+    {
+        allocate(count);
+        std::copy(from, from + count, block.get());
+    }
+    bool operator==(const pixel_bytes& other) const
+    {
+        return length == other.length && std::equal(block.get(), block.get() + length, other.block.get());
+    }
 };

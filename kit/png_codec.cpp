@@ -243,13 +243,14 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
     return write_png_with_libspng(width, height, make_row, path, settings, rows_done);
 }
 
-std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path)
+std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path, const png_settings& settings,
+                               const std::function<void(double)>& rows_done, unsigned threads)
 {
     const size_t row_bytes = size_t(picture.width) * 3;
     return write_png(
         picture.width, picture.height,
-        [&picture, row_bytes](uint32_t y, uint8_t*) { return picture.rgb.data() + y * row_bytes; }, path,
-        decoded_png_settings);
+        [&picture, row_bytes](uint32_t y, uint8_t*) { return picture.rgb.data() + y * row_bytes; }, path, settings,
+        rows_done, threads);
 }
 
 std::vector<uint8_t> write_png_of_image(const uint8_t* image, size_t length, const std::string& path,

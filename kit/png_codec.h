@@ -39,8 +39,10 @@ std::vector<uint8_t> write_png(uint32_t width, uint32_t height, const png_row_ma
                                const std::string& path, const png_settings& settings,
                                const std::function<void(double)>& rows_done = {}, unsigned threads = 1);
 
-// The PNG file of `picture`, in the rgb layout, as above, with decoded_png_settings.
-std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path);
+// The PNG file of `picture`, in the rgb layout, as above.
+std::vector<uint8_t> write_png(const rgb_picture& picture, const std::string& path,
+                               const png_settings& settings = decoded_png_settings,
+                               const std::function<void(double)>& rows_done = {}, unsigned threads = 1);
 
 // The PNG file of the pixels of `image`, a file image vorn_check_carrier() accepts, made from its
 // rows as they stand, as above.

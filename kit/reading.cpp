@@ -8,6 +8,18 @@
 
 namespace kit {
 
+namespace {
+
+// Each kind of picture compressed as measured best for it.
+const png_settings& png_settings_for(picture_kind kind)
+{
+    return kind == picture_kind::coded           ? coded_png_settings
+           : kind == picture_kind::reconstructed ? reconstructed_png_settings
+                                                 : decoded_png_settings;
+}
+
+}  // namespace
+
 status read_picture(bytes file, const std::string& name, picture_role role, const read_limits& limits,
                     input_picture& picture, const progress& report, int threads)
 {
@@ -50,14 +62,29 @@ status file_of(bytes&& image, output_format format, picture_kind kind, const std
             image = bytes();
             return;
         }
-        const png_settings& settings = kind == picture_kind::coded           ? coded_png_settings
-                                       : kind == picture_kind::reconstructed ? reconstructed_png_settings
-                                                                             : decoded_png_settings;
+        const png_settings& settings = png_settings_for(kind);
         const std::string step = "compressing " + name;
         if (report) report(step, 0);
         file = write_png_of_image(image.data(), image.size(), name, settings,
                                   [&](double done) { if (report) report(step, done); }, threads_for(threads));
         image = bytes();  // its memory is needed no more
+    });
+}
+
+status file_of(rgb_picture&& picture, output_format format, picture_kind kind, const std::string& name, bytes& file,
+               const progress& report, int threads)
+{
+    if (picture.layout == pixel_layout::coder_image || format != output_format::png) {
+        const status laid = guarded(name, [&] { to_coder_image(picture, name); });
+        if (!laid.ok()) return laid;
+        return file_of(std::move(picture.image), format, kind, name, file, report, threads);
+    }
+    return guarded(name, [&] {
+        const std::string step = "compressing " + name;
+        if (report) report(step, 0);
+        file = write_png(picture, name, png_settings_for(kind), [&](double done) { if (report) report(step, done); },
+                         threads_for(threads));
+        picture = rgb_picture();  // its memory is needed no more
     });
 }
 

@@ -1,6 +1,7 @@
 #include "rgb_picture.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "fault.h"
@@ -106,4 +107,42 @@ void to_coder_image(rgb_picture& picture, const std::string& path)
                       picture.image.data(), picture.image.size());
     picture.rgb = pixel_bytes();
     picture.layout = pixel_layout::coder_image;
+}
+
+rgb_picture coder_picture(std::vector<uint8_t>&& image)
+{
+    rgb_picture picture;
+    vorn_geometry g;
+    if (image.empty()) return picture;
+    if (vorn_check_carrier(image.data(), image.size(), &g) != VORN_OK) throw std::bad_alloc();
+    picture.width = g.width;
+    picture.height = g.height;
+    picture.layout = pixel_layout::coder_image;
+    picture.image = std::move(image);
+    return picture;
+}
+
+rgb_picture rgb_of_size(uint32_t width, uint32_t height)
+{
+    rgb_picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.allocate(size_t(width) * height * 3);
+    return picture;
+}
+
+void to_rgb_layout(rgb_picture& picture)
+{
+    if (picture.layout == pixel_layout::rgb) return;
+    vorn_geometry g;
+    size_t length = 0;
+    if (vorn_check_carrier(picture.image.data(), picture.image.size(), &g) != VORN_OK ||
+        vorn_rgb_length(&g, &length) != VORN_OK)
+        throw std::bad_alloc();
+    picture.width = g.width;
+    picture.height = g.height;
+    picture.rgb.allocate(length);
+    vorn_bmp_to_rgb(picture.image.data(), picture.image.size(), picture.rgb.data(), length);
+    picture.image = std::vector<uint8_t>();
+    picture.layout = pixel_layout::rgb;
 }

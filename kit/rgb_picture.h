@@ -1,5 +1,6 @@
-// A decoded picture: 8-bit R G B pixels, held either as packed rows or as the coder file image
-// the engine takes, so that a reader can decode straight into what its caller needs.
+// The kit's one decoded picture: 8-bit R G B pixels, held either as packed rows (what the codecs
+// and the compact form take) or as the coder file image the engine takes, so that a reader can
+// decode straight into what its caller needs.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,8 @@ struct rgb_picture {
     pixel_bytes rgb;             // width * height * 3 bytes in the rgb layout
     std::vector<uint8_t> image;  // the coder file image in the coder_image layout
     bool alpha_dropped = false;  // the file held transparency, which was left out
+
+    bool empty() const { return width == 0; }
 };
 
 // Where a reader puts row y of a sized picture (0 is the top row): width * 3 bytes from
@@ -64,6 +67,18 @@ void check_picture_cost(uint32_t width, uint32_t height, const read_limits& limi
 // than its file holds costs that memory until the decoder finds out, within `limits`.
 void size_picture(rgb_picture& picture, uint32_t width, uint32_t height, const read_limits& limits,
                   const std::string& path);
+
+// `image`, a coder file image vorn_check_carrier() accepts, taken as a picture in that layout;
+// an empty picture for an empty image.
+rgb_picture coder_picture(std::vector<uint8_t>&& image);
+
+// A picture of width x height in the rgb layout, its pixels not yet set. Throws std::bad_alloc
+// when they cannot be had.
+rgb_picture rgb_of_size(uint32_t width, uint32_t height);
+
+// Moves the pixels of `picture`, a coder file image vorn_check_carrier() accepts, into the rgb
+// layout, letting go of the image; a picture laid out so already is left alone.
+void to_rgb_layout(rgb_picture& picture);
 
 // Moves the pixels of `picture` into the coder_image layout, letting go of its rgb bytes; a
 // picture laid out so already is left alone. Fails with kit::fault::input naming `path` when the

@@ -27,7 +27,7 @@ struct webp_picture {
     ~webp_picture() { WebPPictureFree(&picture); }
 };
 
-std::vector<uint8_t> encode_webp(const rgb_pixels& source, bool lossless, int quality)
+std::vector<uint8_t> encode_webp(const rgb_picture& source, bool lossless, int quality)
 {
     WebPConfig config;
     if (!WebPConfigInit(&config)) throw std::bad_alloc();
@@ -58,7 +58,7 @@ std::vector<uint8_t> encode_webp(const rgb_pixels& source, bool lossless, int qu
 }
 
 // Sized from the entry, which the caller has held to the limits, once the file's own header agrees.
-rgb_pixels decode_webp(const uint8_t* data, size_t size, bool lossless, uint32_t width, uint32_t height,
+rgb_picture decode_webp(const uint8_t* data, size_t size, bool lossless, uint32_t width, uint32_t height,
                        const std::string& name)
 {
     WebPBitstreamFeatures features;
@@ -68,37 +68,34 @@ rgb_pixels decode_webp(const uint8_t* data, size_t size, bool lossless, uint32_t
         raise_fault(kit::fault::input, name + ": not the WebP picture its entry describes");
     if (uint32_t(features.width) != width || uint32_t(features.height) != height)
         raise_fault(kit::fault::input, name + ": its WebP picture is not of the size its entry gives");
-    rgb_pixels picture;
-    picture.width = width;
-    picture.height = height;
-    picture.rgb.resize(size_t(width) * height * 3);
+    rgb_picture picture = rgb_of_size(width, height);
     if (!WebPDecodeRGBInto(data, size, picture.rgb.data(), picture.rgb.size(), int(width * 3)))
         raise_fault(kit::fault::input, name + ": its WebP picture does not decode");
     return picture;
 }
 
-std::vector<uint8_t> encode_webp_lossless(const rgb_pixels& picture, int effort)
+std::vector<uint8_t> encode_webp_lossless(const rgb_picture& picture, int effort)
 {
     return encode_webp(picture, true, effort);
 }
 
-std::vector<uint8_t> encode_webp_lossy(const rgb_pixels& picture, int quality)
+std::vector<uint8_t> encode_webp_lossy(const rgb_picture& picture, int quality)
 {
     return encode_webp(picture, false, quality);
 }
 
-std::vector<uint8_t> encode_jpeg(const rgb_pixels& picture, int quality)
+std::vector<uint8_t> encode_jpeg(const rgb_picture& picture, int quality)
 {
     return write_jpeg_of_rgb(picture.rgb.data(), picture.width, picture.height, quality);
 }
 
-rgb_pixels decode_webp_lossless(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits&,
+rgb_picture decode_webp_lossless(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits&,
                                 const std::string& name)
 {
     return decode_webp(data, size, true, width, height, name);
 }
 
-rgb_pixels decode_webp_lossy(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits&,
+rgb_picture decode_webp_lossy(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits&,
                              const std::string& name)
 {
     return decode_webp(data, size, false, width, height, name);
@@ -106,17 +103,13 @@ rgb_pixels decode_webp_lossy(const uint8_t* data, size_t size, uint32_t width, u
 
 // The JPEG reader sizes from the file's own header, within the limits, and is held to the
 // entry's size afterwards.
-rgb_pixels decode_jpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits& limits,
+rgb_picture decode_jpeg(const uint8_t* data, size_t size, uint32_t width, uint32_t height, const read_limits& limits,
                        const std::string& name)
 {
-    const rgb_picture read = read_jpeg(std::vector<uint8_t>(data, data + size), name, limits, pixel_layout::rgb);
+    rgb_picture read = read_jpeg(std::vector<uint8_t>(data, data + size), name, limits, pixel_layout::rgb);
     if (read.width != width || read.height != height)
         raise_fault(kit::fault::input, name + ": its JPEG picture is not of the size its entry gives");
-    rgb_pixels picture;
-    picture.width = width;
-    picture.height = height;
-    picture.rgb.assign(read.rgb.data(), read.rgb.data() + read.rgb.size());
-    return picture;
+    return read;
 }
 
 }  // namespace
@@ -162,14 +155,14 @@ bool codec_takes(stored_codec codec, uint32_t width, uint32_t height)
     return row && width > 0 && height > 0 && width <= row->most_side && height <= row->most_side;
 }
 
-std::vector<uint8_t> encode_stored(const rgb_pixels& picture, stored_codec codec, int quality)
+std::vector<uint8_t> encode_stored(const rgb_picture& picture, stored_codec codec, int quality)
 {
     if (!codec_takes(codec, picture.width, picture.height))
         raise_fault(kit::fault::output, std::string("a picture of this size cannot be stored as ") + codec_words(codec));
     return codec_of(codec).encode(picture, quality);
 }
 
-rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
+rgb_picture decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
                          const read_limits& limits, const std::string& name)
 {
     if (!codec_takes(codec, width, height))
@@ -178,7 +171,7 @@ rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, u
     return codec_of(codec).decode(data, size, width, height, limits, name);
 }
 
-double squared_error(const rgb_pixels& a, const rgb_pixels& b)
+double squared_error(const rgb_picture& a, const rgb_picture& b)
 {
     if (a.rgb.size() != b.rgb.size() || a.rgb.empty()) return std::numeric_limits<double>::infinity();
     uint64_t sum = 0;

@@ -7,14 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rgb_picture.h"
-
-// A picture as the codecs take it: R G B, the top row first, rows packed.
-struct rgb_pixels {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint8_t> rgb;
-};
+#include "rgb_picture.h"  // pictures as the codecs take them: the rgb layout
 
 // The codec of a stored picture, as the container's entry names it (values are the format's).
 enum class stored_codec : uint8_t { webp_lossless = 1, webp_lossy = 2, jpeg = 3 };
@@ -29,10 +22,10 @@ struct codec_row {
     bool chroma_420;      // keeps chroma at half the width and height, whatever the quality
     int lowest, highest;  // its quality range (lossless: its effort)
     // The picture coded at `quality`. Throws std::bad_alloc when the codec runs out of memory.
-    std::vector<uint8_t> (*encode)(const rgb_pixels& picture, int quality);
+    std::vector<uint8_t> (*encode)(const rgb_picture& picture, int quality);
     // A stored picture decoded, held to width x height (which the caller has held to the
     // limits); raises an input fault naming `name` when it is not that or does not decode.
-    rgb_pixels (*decode)(const uint8_t* data, size_t size, uint32_t width, uint32_t height,
+    rgb_picture (*decode)(const uint8_t* data, size_t size, uint32_t width, uint32_t height,
                          const read_limits& limits, const std::string& name);
 };
 
@@ -56,15 +49,15 @@ bool codec_takes(stored_codec codec, uint32_t width, uint32_t height);
 // The picture coded: `quality` 0 to 100 for the lossy codecs, the effort 0 to 9 for lossless
 // WebP. Throws std::bad_alloc when a codec runs out of memory; a picture the codec does not take
 // (codec_takes()) is a caller's error and raises an output fault.
-std::vector<uint8_t> encode_stored(const rgb_pixels& picture, stored_codec codec, int quality);
+std::vector<uint8_t> encode_stored(const rgb_picture& picture, stored_codec codec, int quality);
 
 // A stored picture decoded: it must be of `codec` and of exactly width x height pixels, which
 // `limits` allow (checked before anything is allocated). Raises an input fault naming `name`
 // otherwise, or when the bytes do not decode whole.
-rgb_pixels decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
+rgb_picture decode_stored(const uint8_t* data, size_t size, stored_codec codec, uint32_t width, uint32_t height,
                          const read_limits& limits, const std::string& name);
 
 // The mean squared difference of two pictures of one size, over every colour byte, and its PSNR
 // in dB (infinity for equal pictures).
-double squared_error(const rgb_pixels& a, const rgb_pixels& b);
+double squared_error(const rgb_picture& a, const rgb_picture& b);
 double psnr_of(double mean_squared_error);

@@ -8,18 +8,14 @@
 
 TEST(CodecTable, EveryRowCodesItsOwnPicturesBackAndNothingElseIsACodec)
 {
-    const test_picture sample_crop = crop(sample("Main.bmp"), 100, 100, 48, 40);
-    rgb_pixels picture;
-    picture.width = sample_crop.width;
-    picture.height = sample_crop.height;
-    picture.rgb = sample_crop.rgb;
+    const rgb_picture picture = kit_picture_of(crop(sample("Main.bmp"), 100, 100, 48, 40));
     for (const codec_row& row : codec_table) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(codec_named(uint8_t(row.id)), &row);
         EXPECT_TRUE(codec_takes(row.id, row.most_side, 1));
         EXPECT_FALSE(codec_takes(row.id, 1, row.most_side + 1));
         const std::vector<uint8_t> file = encode_stored(picture, row.id, row.highest);
-        const rgb_pixels back =
+        const rgb_picture back =
             decode_stored(file.data(), file.size(), row.id, picture.width, picture.height, read_limits(), "t");
         EXPECT_EQ(back.rgb == picture.rgb, row.lossless);
         EXPECT_GT(psnr_of(squared_error(back, picture)), 35);
@@ -33,11 +29,7 @@ TEST(TrialBounds, StayBelowTheLosslessSizeAndAboveTheWebpCeiling)
 {
     for (const char* name : {"Main.bmp", "Hidden 1.bmp", "Hidden 2.bmp"}) {
         SCOPED_TRACE(name);
-        const test_picture cropped = crop(sample(name), 64, 32, 320, 240);
-        rgb_pixels picture;
-        picture.width = cropped.width;
-        picture.height = cropped.height;
-        picture.rgb = cropped.rgb;
+        const rgb_picture picture = kit_picture_of(crop(sample(name), 64, 32, 320, 240));
         picture_trials trials(1, picture);
         EXPECT_LT(trials.lossless_floor(), trials.trial(stored_codec::webp_lossless, lossless_effort(picture), false).size);
         EXPECT_GT(trials.chroma_ceiling(), trials.trial(stored_codec::webp_lossy, 100, true).psnr);

@@ -10,7 +10,7 @@
 
 namespace {
 
-rgb_pixels pixels(const test_picture& picture) { return {picture.width, picture.height, picture.rgb}; }
+rgb_picture pixels(const test_picture& picture) { return kit_picture_of(picture); }
 
 void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 {
@@ -68,7 +68,7 @@ TEST(compact_container, holds_every_header_and_picture_to_its_entry)
         r.change(container);
         read_limits limits;
         limits.max_pixels = r.max_pixels;
-        std::vector<uint8_t> pictures[2];
+        rgb_picture pictures[2];
         bool opened = false;
         try {
             opened = open_plain_container(container, limits, pictures);

@@ -339,15 +339,7 @@ TEST(compact_mosaic, the_file_image_mosaic_is_the_pixels_mosaic)
     for (const auto& size : sizes) {
         const test_picture picture =
             crop(photo, (photo.width - size.width) / 2, (photo.height - size.height) / 2, size.width, size.height);
-        rgb_pixels pixels;
-        pixels.width = picture.width;
-        pixels.height = picture.height;
-        pixels.rgb = picture.rgb;
-        const rgb_pixels mosaic = mosaic_of(pixels);
-        test_picture expected;
-        expected.width = mosaic.width;
-        expected.height = mosaic.height;
-        expected.rgb = mosaic.rgb;
+        const test_picture expected = pixels_of(mosaic_of(kit_picture_of(picture)));
         EXPECT_EQ(mosaic_of_image(bmp_of(picture)), bmp_of(expected)) << size.width << " x " << size.height;
     }
 }

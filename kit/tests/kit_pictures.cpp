@@ -49,6 +49,23 @@ test_picture pixels_of(const std::vector<uint8_t>& image)
     return picture;
 }
 
+test_picture pixels_of(const rgb_picture& picture)
+{
+    if (picture.layout == pixel_layout::coder_image) return pixels_of(picture.image);
+    test_picture out;
+    out.width = picture.width;
+    out.height = picture.height;
+    out.rgb.assign(picture.rgb.data(), picture.rgb.data() + picture.rgb.size());
+    return out;
+}
+
+rgb_picture kit_picture_of(const test_picture& picture)
+{
+    rgb_picture out = rgb_of_size(picture.width, picture.height);
+    std::copy(picture.rgb.begin(), picture.rgb.end(), out.rgb.data());
+    return out;
+}
+
 input_picture input_of(const test_picture& picture, const std::string& name)
 {
     input_picture read;

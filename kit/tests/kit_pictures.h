@@ -20,6 +20,9 @@ test_picture crop(const test_picture& picture, uint32_t x, uint32_t y, uint32_t 
 // The picture's 54-byte-header BMP, and the pixels of a coder file image.
 std::vector<uint8_t> bmp_of(const test_picture& picture);
 test_picture pixels_of(const std::vector<uint8_t>& image);
+// The pixels of a picture the kit gives, in either layout; and a picture as the kit holds one.
+test_picture pixels_of(const rgb_picture& picture);
+rgb_picture kit_picture_of(const test_picture& picture);
 
 // The picture as the kit reads it.
 input_picture input_of(const test_picture& picture, const std::string& name);
