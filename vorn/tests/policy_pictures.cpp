@@ -18,7 +18,6 @@
 
 namespace {
 
-using bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
 constexpr uint32_t width = 16, height = 8;
@@ -40,21 +39,10 @@ bytes pixels(uint32_t seed, uint32_t w = width, uint32_t h = height)
     return rgb;
 }
 
-bytes bmp_of(const bytes& rgb, uint32_t w = width, uint32_t h = height)
-{
-    size_t length = 0;
-    vorn_bmp_length(w, h, &length);
-    bytes bmp(length);
-    vorn_bmp_from_rgb(rgb.data(), w, h, size_t(w) * 3, 3, bmp.data(), bmp.size());
-    return bmp;
-}
+// The 54-byte BMP of the table's usual size.
+bytes bmp_of(const bytes& rgb) { return ::bmp_of(rgb, width, height); }
 
-void put32(bytes& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
-bytes png_of(const bytes& samples, uint8_t color_type, uint8_t depth, const png_extra& extra = {},
+bytes samples_png(const bytes& samples, uint8_t color_type, uint8_t depth, const png_extra& extra = {},
              uint32_t w = width, uint32_t h = height)
 {
     return png_of_samples(samples, w, h, color_type, depth, extra);
@@ -163,97 +151,6 @@ bytes opened_png(const bytes& keyed)
 
 }  // namespace
 
-std::vector<uint8_t> png_of_samples(const std::vector<uint8_t>& samples, uint32_t w, uint32_t h, uint8_t color_type,
-                                    uint8_t depth, const png_extra& extra)
-{
-    spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr header{w, h, depth, color_type, 0, 0, uint8_t(extra.interlaced)};
-    spng_set_ihdr(context, &header);
-    if (extra.filters >= 0) spng_set_option(context, SPNG_FILTER_CHOICE, extra.filters);
-    if (extra.gama) spng_set_gama(context, 1.0);
-    if (extra.iccp) {
-        // A profile that claims to be one; the policy uses the stored values whatever it says.
-        static char profile[132] = {};
-        spng_iccp iccp{};
-        std::strcpy(iccp.profile_name, "policy");
-        iccp.profile_len = sizeof profile;
-        iccp.profile = profile;
-        spng_set_iccp(context, &iccp);
-    }
-    if (extra.palette) {
-        spng_plte plte{};
-        plte.n_entries = uint32_t(extra.palette->size() / 3);
-        for (uint32_t i = 0; i < plte.n_entries; ++i)
-            plte.entries[i] = {(*extra.palette)[i * 3], (*extra.palette)[i * 3 + 1], (*extra.palette)[i * 3 + 2], 255};
-        spng_set_plte(context, &plte);
-    }
-    spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW, SPNG_ENCODE_FINALIZE);
-    size_t length = 0;
-    int error = 0;
-    auto* buffer = static_cast<uint8_t*>(spng_get_png_buffer(context, &length, &error));
-    bytes png(buffer, buffer + length);
-    std::free(buffer);
-    spng_ctx_free(context);
-    return png;
-}
-
-std::vector<uint8_t> bmp_variant(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, uint32_t header_size,
-                                 uint32_t bits, bool top_down)
-{
-    const uint32_t pixel = bits / 8, row = (w * pixel + 3) / 4 * 4, offset = 14 + header_size;
-    bytes out(offset + size_t(row) * h, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(out, 2, uint32_t(out.size()));
-    put32(out, 10, offset);
-    put32(out, 14, header_size);
-    put32(out, 18, w);
-    put32(out, 22, top_down ? uint32_t(-int32_t(h)) : h);
-    out[26] = 1;
-    out[28] = uint8_t(bits);
-    for (uint32_t y = 0; y < h; ++y) {
-        const uint32_t stored = top_down ? y : h - 1 - y;
-        for (uint32_t x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c)
-                out[offset + size_t(stored) * row + size_t(x) * pixel + c] = rgb[(size_t(y) * w + x) * 3 + 2 - c];
-    }
-    return out;
-}
-
-std::vector<uint8_t> jpeg_of_rgb(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h, int quality,
-                                 int orientation)
-{
-    jpeg_compress_struct encoder;
-    jpeg_error_mgr errors;
-    encoder.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&encoder);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&encoder, &buffer, &length);
-    encoder.image_width = w;
-    encoder.image_height = h;
-    encoder.input_components = 3;
-    encoder.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&encoder);
-    jpeg_set_quality(&encoder, quality, TRUE);
-    jpeg_start_compress(&encoder, TRUE);
-    // "Exif\0\0", a big-endian TIFF header, one IFD with the orientation tag as a SHORT.
-    const uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
-                            0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, uint8_t(orientation), 0, 0, 0, 0, 0, 0};
-    if (orientation != 0) jpeg_write_marker(&encoder, JPEG_APP0 + 1, exif, sizeof exif);
-    bytes copy = rgb;
-    while (encoder.next_scanline < encoder.image_height) {
-        JSAMPROW row = copy.data() + size_t(encoder.next_scanline) * w * 3;
-        jpeg_write_scanlines(&encoder, &row, 1);
-    }
-    jpeg_finish_compress(&encoder);
-    jpeg_destroy_compress(&encoder);
-    bytes jpeg(buffer, buffer + length);
-    std::free(buffer);
-    return jpeg;
-}
-
 void write_policy_pictures(const fs::path& folder)
 {
     fs::create_directories(folder);
@@ -266,7 +163,7 @@ void write_policy_pictures(const fs::path& folder)
     // A v5-header carrier is used as it stands; a PNG hidden picture goes into its frame.
     const bytes v5 = bmp_variant(carrier, width, height, 124, 24, false);
     save(folder / "v5_carrier.bmp", v5);
-    save(folder / "hidden.png", png_of(hidden, SPNG_COLOR_TYPE_TRUECOLOR, 8));
+    save(folder / "hidden.png", samples_png(hidden, SPNG_COLOR_TYPE_TRUECOLOR, 8));
     const bytes hidden_bmp = bmp_of(hidden);
     save(folder / "v5_carrier_png_hidden.coded.bmp", coded(v5, &hidden_bmp));
 
@@ -284,7 +181,7 @@ void write_policy_pictures(const fs::path& folder)
         wide.push_back(uint8_t(sample));
         rounded.push_back(uint8_t((sample * 255 + 32767) / 65535));
     }
-    write_case("rgb16.png", png_of(wide, SPNG_COLOR_TYPE_TRUECOLOR, 16), bmp_of(rounded));
+    write_case("rgb16.png", samples_png(wide, SPNG_COLOR_TYPE_TRUECOLOR, 16), bmp_of(rounded));
     bytes palette, indices, paletted;
     for (int i = 0; i < 16; ++i) palette.insert(palette.end(), {uint8_t(i * 16), uint8_t(255 - i * 9), uint8_t(i * i)});
     for (uint32_t p = 0; p < width * height; ++p) {
@@ -292,15 +189,15 @@ void write_policy_pictures(const fs::path& folder)
         indices.push_back(index);
         paletted.insert(paletted.end(), palette.begin() + index * 3, palette.begin() + index * 3 + 3);
     }
-    write_case("palette.png", png_of(indices, SPNG_COLOR_TYPE_INDEXED, 8, {false, false, &palette}), bmp_of(paletted));
+    write_case("palette.png", samples_png(indices, SPNG_COLOR_TYPE_INDEXED, 8, {false, false, &palette}), bmp_of(paletted));
     bytes grey_rgb;
     for (size_t p = 0; p < carrier.size() / 3; ++p) grey_rgb.insert(grey_rgb.end(), 3, carrier[p * 3 + 1]);
-    write_case("grey.png", png_of(samples_of(carrier, 1, true, 0), SPNG_COLOR_TYPE_GRAYSCALE, 8), bmp_of(grey_rgb));
-    write_case("grey_alpha.png", png_of(samples_of(carrier, 2, true, 3), SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, 8),
+    write_case("grey.png", samples_png(samples_of(carrier, 1, true, 0), SPNG_COLOR_TYPE_GRAYSCALE, 8), bmp_of(grey_rgb));
+    write_case("grey_alpha.png", samples_png(samples_of(carrier, 2, true, 3), SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, 8),
                bmp_of(grey_rgb));
-    write_case("rgba.png", png_of(samples_of(carrier, 4, false, 5), SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8), bmp_of(carrier));
-    write_case("gama.png", png_of(carrier, SPNG_COLOR_TYPE_TRUECOLOR, 8, {true, false, nullptr}), bmp_of(carrier));
-    write_case("iccp.png", png_of(carrier, SPNG_COLOR_TYPE_TRUECOLOR, 8, {false, true, nullptr}), bmp_of(carrier));
+    write_case("rgba.png", samples_png(samples_of(carrier, 4, false, 5), SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8), bmp_of(carrier));
+    write_case("gama.png", samples_png(carrier, SPNG_COLOR_TYPE_TRUECOLOR, 8, {true, false, nullptr}), bmp_of(carrier));
+    write_case("iccp.png", samples_png(carrier, SPNG_COLOR_TYPE_TRUECOLOR, 8, {false, true, nullptr}), bmp_of(carrier));
 
     // A photograph stored turned a quarter to the left, whose EXIF block says to turn it back
     // (orientation 6): used upright, as browsers show it. JPEG is lossy: the table allows for it.
@@ -329,7 +226,7 @@ void write_policy_pictures(const fs::path& folder)
     uint32_t seed = 3;
     for (const auto& f : fitted) {
         const bytes rgb = pixels(seed++, f.w, f.h), own = bmp_of(rgb, f.w, f.h);
-        save(folder / (std::string(f.name) + ".png"), png_of(rgb, SPNG_COLOR_TYPE_TRUECOLOR, 8, {}, f.w, f.h));
+        save(folder / (std::string(f.name) + ".png"), samples_png(rgb, SPNG_COLOR_TYPE_TRUECOLOR, 8, {}, f.w, f.h));
         save(folder / (std::string(f.name) + ".coded.bmp"),
              coded(bmp_variant(carrier, width, height, 40, 24, false), &own, f.fit));
     }
@@ -348,7 +245,7 @@ void write_policy_pictures(const fs::path& folder)
     save(folder / "wrong.txt", bytes{'c', 'o', 'f', 'f', 'e', 'e', '\n'});
     const bytes keyed_carrier = pixels(5, 48, 48), keyed_hidden = pixels(6, 48, 48);
     save(folder / "keyed_carrier.bmp", bmp_of(keyed_carrier, 48, 48));
-    save(folder / "keyed_hidden.png", png_of(keyed_hidden, SPNG_COLOR_TYPE_TRUECOLOR, 8, {}, 48, 48));
+    save(folder / "keyed_hidden.png", samples_png(keyed_hidden, SPNG_COLOR_TYPE_TRUECOLOR, 8, {}, 48, 48));
     const bytes keyed = keyed_bmp(bmp_of(keyed_carrier, 48, 48), bmp_of(keyed_hidden, 48, 48));
     save(folder / "keyed.bmp", keyed);
     save(folder / "keyed.hidden-1.png", opened_png(keyed));

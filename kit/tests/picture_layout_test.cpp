@@ -12,7 +12,7 @@
 #include "bmp_reader.h"
 #include "jpeg_reader.h"
 #include "png_codec.h"
-#include "policy_pictures.h"
+#include "picture_files.h"
 #include "vorn.h"
 
 namespace {

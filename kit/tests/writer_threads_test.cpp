@@ -19,7 +19,7 @@
 #include "png_pieces.h"
 #include "side_by_side.h"
 #include "vorn.h"
-#include "vorn_fixture.h"
+#include "picture_files.h"
 
 namespace {
 
