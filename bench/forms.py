@@ -34,7 +34,13 @@ from PIL import Image
 sys.dont_write_bytecode = True
 import photographs  # noqa: E402
 
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "scripts"))
+import figures  # noqa: E402  (the README's figures)
+
 PASSWORD = "a benchmark password\n"
+# The figures the README shows: each form's encode time at 1920x1080.
+README_FIGURES = {"classic": "forms-encode-classic", "keyed": "forms-encode-keyed",
+                  "compact": "forms-encode-compact", "compact, password": "forms-encode-compact-password"}
 
 
 def run_child(command, stderr_path=None):
@@ -167,6 +173,10 @@ def forms_table(vorn, folder, width, height, runs, scratch):
     print("|---|---|---|---|---|")
     for case, wall, cpu, peak, size in rows:
         print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+    if (width, height) == (1920, 1080):
+        # The README shows how long hiding takes in each form at this size.
+        for name, figure in README_FIGURES.items():
+            figures.record("bench/forms.py", figure, figures.milliseconds(encode_ms[name]))
     for name in ("keyed", "compact", "compact, password"):
         print(f"encode {name} / encode classic: {encode_ms[name] / encode_ms['classic']:.2f}x")
     if notes:
