@@ -10,6 +10,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
 sys.path.insert(0, HERE)
 import commands  # noqa: E402
 import figures  # noqa: E402
+import links  # noqa: E402
 
 FIGURES = {"demo-first-run": ("100 s", "scripts/demo.sh")}
 SCRIPTS = {"scripts/demo.sh": "figures.py record scripts/demo.sh demo-first-run --seconds 1"}
@@ -107,6 +108,27 @@ class CommandBlocks(unittest.TestCase):
         for title, text, expected in cases:
             with self.subTest(title):
                 self.assertEqual(commands.commands(text), expected)
+
+
+class Links(unittest.TestCase):
+    def test_cases(self):
+        files = {"README.md": "", "engine/vorn.h": "x",
+                 "docs/forms.md": "# Forms\n\n## Three forms, side by side\n```sh\n# not a heading\n```"}
+        cases = [
+            ("a page, a heading, a source file, the web", "[a](docs/forms.md#three-forms-side-by-side) "
+             "[b](engine/vorn.h) [c](https://example.org/x)", []),
+            ("a missing page", "[a](docs/gone.md)", ["README.md: docs/gone.md: no such file"]),
+            ("a missing heading", "[a](docs/forms.md#benchmark) [b](docs/forms.md#not-a-heading)",
+             ["README.md: docs/forms.md#benchmark: no such heading",
+              "README.md: docs/forms.md#not-a-heading: no such heading"]),
+        ]
+        for title, text, expected in cases:
+            with self.subTest(title):
+                self.assertEqual(links.problems("README.md", text, files.get), expected)
+
+    def test_a_link_from_a_page_under_docs_is_taken_from_there(self):
+        files = {"docs/forms.md": "", "samples/SOURCES.md": ""}
+        self.assertEqual(links.problems("docs/forms.md", "[s](../samples/SOURCES.md) [f](forms.md)", files.get), [])
 
 
 if __name__ == "__main__":
