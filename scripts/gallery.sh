@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Remakes the pictures under docs/ that README shows: the demo's pictures as PNG files, and for
-# each coder build a drawing of what every bit of a coded byte holds. Runs the demo first when
-# its pictures are missing. Needs imagemagick and librsvg2-bin, which the programs and the tests
-# never need.
+# Remakes the pictures under docs/ that README and docs/programs.md show: the demo's pictures as
+# PNG files, and for each coder build a drawing of what every bit of a coded byte holds. Runs the
+# demo first when its pictures are missing. Needs imagemagick and librsvg2-bin, which the programs
+# and the tests never need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh

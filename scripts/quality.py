@@ -23,6 +23,9 @@ import numpy as np
 from PIL import Image
 from skimage.metrics import structural_similarity
 
+sys.dont_write_bytecode = True  # no bytecode cache left in the tree
+import figures  # noqa: E402  (the README's figures, beside this file)
+
 import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
@@ -318,6 +321,24 @@ scikit-image data set in Debian's python3-skimage package, each scaled (Lanczos)
 and cropped at its centre. Sets, carrier first:"""
 
 
+def headline_figures(rows, compact):
+    """The few figures the README shows, over the photographs (the samples apart): the classic
+    form's reconstructed hidden pictures and coded carrier, the compact form's one picture and
+    carrier, and how many quarter-area pictures come back bit for bit."""
+    photographs = [r for r in rows if r["set"] != "samples"]
+    figures_ = {}
+    for name, case in (("quality-classic-hidden1", "hidden 1"), ("quality-classic-hidden2", "hidden 2")):
+        values = [r[(case, "plain", "reconstructed")][0] for r in photographs if r["case"] == case]
+        figures_[name] = f"{np.median(values):.2f} dB"
+    figures_["quality-classic-carrier"] = f"{np.median([r[('coded', 'plain')] for r in photographs]):.2f} dB"
+    one = [r for r in compact if r["set"] != "samples" and r["case"] == "one"]
+    figures_["quality-compact-hidden"] = f"{np.median([r['hidden 1'][0] for r in one]):.2f} dB"
+    figures_["quality-compact-carrier"] = f"{np.median([r['carrier'] for r in one]):.2f} dB"
+    quarter = [r for r in compact if r["set"] != "samples" and r["case"] == "quarter"]
+    figures_["quality-compact-quarter-exact"] = f"{sum(r['hidden 1'][2] for r in quarter)} of {len(quarter)}"
+    return figures_
+
+
 def write_report(rows, compact, keyed, folder):
     table = summary(rows, keyed)
     with open(os.path.join(folder, "quality-table.md"), "w") as out:
@@ -377,6 +398,8 @@ def main():
     os.makedirs(output, exist_ok=True)
     write_plot(rows, os.path.join(output, "quality.png"))
     write_report(rows, compact, keyed, output)
+    for name, value in headline_figures(rows, compact).items():
+        figures.record("scripts/quality.py", name, value)
     print(f"Wrote {output}/quality.md, quality-table.md, quality-compact-table.md and quality.png")
     print(compact_summary(compact))
 

@@ -7,6 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
+# A first build in a fresh clone (no WebAssembly libraries, no page yet) is timed whole: the
+# README says how long it takes.
+first_build=
+[ -d build/wasm ] || [ -d build/third-party/wasm ] || first_build=1
 ensure_packages "${web_packages[@]}"
 # vorn's PNG, JPEG and WebP libraries and libsodium for keyed and compact pictures, built for
 # WebAssembly from Debian's source packages (once; a rerun only compares their stamps).
@@ -16,6 +20,10 @@ export NODE_PATH=/usr/share/nodejs
 cmake --preset wasm >/dev/null
 cmake --build --preset wasm
 site=build/wasm/web/site
+python3 scripts/figures.py record scripts/web.sh wasm-size --bytes "$(stat -c %s "$site/vorn.wasm")"
+if [ -n "$first_build" ]; then
+  python3 scripts/figures.py record scripts/web.sh web-first-build --seconds "$SECONDS"
+fi
 [ "${1:-}" = --build ] && exit 0
 
 port=${1:-8000}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the library into a scratch prefix, then builds the README's example against the
-# installed files only, once with pkg-config and once with find_package(vorn CONFIG), and runs
-# it each time.
+# Installs the library into a scratch prefix, then builds the example docs/library.md shows
+# against the installed files only, once with pkg-config and once with find_package(vorn CONFIG),
+# and runs it each time.
 #   install_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -9,12 +9,12 @@ build_dir=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# The example in the README is the file in examples/, word for word.
-python3 - "$source_dir/README.md" "$source_dir/examples/hide.c" <<'PY'
+# The example docs/library.md shows is the file in examples/, word for word.
+python3 - "$source_dir/docs/library.md" "$source_dir/examples/hide.c" <<'PY'
 import sys
 readme, example = (open(p).read() for p in sys.argv[1:3])
 if example.strip() not in readme:
-    sys.exit("README.md does not show examples/hide.c as it stands")
+    sys.exit("docs/library.md does not show examples/hide.c as it stands")
 PY
 
 prefix=$scratch/prefix
