@@ -21,6 +21,21 @@ if(NOT vorn_changelog_top MATCHES "^vornhold \\(${PROJECT_VERSION}\\) ")
                       "but the project's version is ${PROJECT_VERSION}: add an entry for it")
 endif()
 
+# Every time stamp in the packages is the date of the commit being packaged (outside a git
+# checkout, the date of the latest changelog entry), so that two builds can be compared;
+# cmake/cpack-options.cmake hands it to cpack unless SOURCE_DATE_EPOCH is set already.
+execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+                OUTPUT_VARIABLE vorn_source_date OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
+                RESULT_VARIABLE vorn_git_result)
+if(NOT vorn_git_result EQUAL 0 OR NOT vorn_source_date MATCHES "^[0-9]+$")
+  file(STRINGS ${vorn_changelog} vorn_changelog_trailer REGEX "^ -- " LIMIT_COUNT 1)
+  string(REGEX REPLACE ".*  " "" vorn_changelog_date "${vorn_changelog_trailer}")
+  execute_process(COMMAND date -d "${vorn_changelog_date}" +%s
+                  OUTPUT_VARIABLE vorn_source_date OUTPUT_STRIP_TRAILING_WHITESPACE
+                  COMMAND_ERROR_IS_FATAL ANY)
+endif()
+set(CPACK_VORN_SOURCE_DATE_EPOCH ${vorn_source_date})
+
 # --- the programs ---------------------------------------------------------------------------
 
 install(TARGETS vornhold2 vornhold vornlens
