@@ -288,10 +288,6 @@ void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, boo
     result.layout = layout;
 }
 
-}  // namespace
-
-namespace {
-
 // How often a password typed at a prompt is asked for when it opens nothing: each try costs one
 // key derivation, and a slip is rarely made three times.
 constexpr int password_tries = 3;
@@ -355,7 +351,7 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
             // A picture the password does not open is a classic one only where its low bits can
             // be judged and do not look keyed; otherwise the password is wrong or the picture
             // changed, and a password typed at a prompt is asked for again.
-            classic = judged(coded) && !looks_keyed(coded) && plan_decode(coded, name, plain, plan).ok();
+            if (tries == 1) classic = judged(coded) && !looks_keyed(coded) && plan_decode(coded, name, plain, plan).ok();
             if (classic || tries == password_tries || !request.password_again) break;
             wipe(typed_again);
             opened = request.password_again(typed_again);
