@@ -26,20 +26,22 @@ _vorn()
             if [ "$command" = decode ]; then
                 COMPREPLY=($(compgen -d -- "$cur"))
             else
-                COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP)' -- "$cur") $(compgen -d -- "$cur"))
+                # "-": the picture to standard output
+                COMPREPLY=($(compgen -W "-" -- "$cur") $(compgen -f -X '!*.@(png|PNG|bmp|BMP)' -- "$cur") $(compgen -d -- "$cur"))
             fi
             return ;;
         --password-file)
-            COMPREPLY=($(compgen -f -- "$cur"))
+            COMPREPLY=($(compgen -W "-" -- "$cur") $(compgen -f -- "$cur"))
             return ;;
         --threads)
             return ;;
         --hidden1|--hidden2)
-            COMPREPLY=($(compgen -f -X '!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)' -- "$cur") $(compgen -d -- "$cur"))
+            COMPREPLY=($(compgen -W "-" -- "$cur") $(compgen -f -X '!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
     esac
     if [[ $cur == -* ]]; then
-        local options="-o --output --force --max-megapixels --threads --verbose --help"
+        # "-" is an input too: the picture from standard input
+        local options="- -o --output -f --force --max-megapixels --threads -q --quiet -v --verbose -h --help"
         case $command in
             encode) options+=" --hidden1 --hidden2 --carrier-bits --compact --stealth --classic --fit --build --password --password-file" ;;
             decode) options+=" --hidden --build --raw --password --password-file" ;;
@@ -49,6 +51,6 @@ _vorn()
     fi
     local pictures='!*.@(png|PNG|bmp|BMP)'
     [ "$command" = encode ] && pictures='!*.@(png|PNG|bmp|BMP|jpg|JPG|jpeg|JPEG)'
-    COMPREPLY=($(compgen -f -X "$pictures" -- "$cur") $(compgen -d -- "$cur"))
+    COMPREPLY=($(compgen -W "-" -- "$cur") $(compgen -f -X "$pictures" -- "$cur") $(compgen -d -- "$cur"))
 }
 complete -o filenames -F _vorn vorn

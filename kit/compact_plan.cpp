@@ -104,19 +104,31 @@ uint64_t floor_size(picture_trials& trials)
     return least;
 }
 
+// The fewest bytes a picture takes at all: at the floor quality, or lossless where that is smaller,
+// as it is for a tiny or flat picture.
+uint64_t least_size(picture_trials& trials)
+{
+    uint64_t least = floor_size(trials);
+    for (const codec_row& row : codec_table)
+        if (row.lossless && codec_takes(row.id, trials.pixels->width, trials.pixels->height))
+            least = std::min(least, trials.trial(row.id, lossless_effort(*trials.pixels), false).size);
+    return least;
+}
+
 bool at_smallest(const rgb_picture& p) { return std::min(p.width, p.height) <= smallest_scaled_side; }
 
 // The side scaled by `factor`, at least one pixel.
 uint32_t scaled_side(uint32_t side, double factor) { return std::max<uint32_t>(1, uint32_t(std::lround(side * factor))); }
 
-// The refusal: the carrier (of the same shape) that the pictures, as small as they go, would need.
+// The refusal: the carrier (of the same shape) that the pictures, scaled as small as they go and
+// stored in the fewest bytes, would need at least.
 [[noreturn]] void too_small(const vorn_geometry& g, std::vector<std::unique_ptr<picture_trials>>& trials,
                             unsigned k, const std::string& name)
 {
     uint64_t bytes = sealed_overhead_bytes;
     std::string sizes;
     for (const auto& t : trials) {
-        bytes += floor_size(*t);
+        bytes += least_size(*t);
         sizes += (sizes.empty() ? "" : " and ") + kit::size_text(t->pixels->width, t->pixels->height);
     }
     const uint64_t fields = k == 0 ? stealth_colour_bytes_for(bytes - sealed_overhead_bytes)
@@ -129,7 +141,7 @@ uint32_t scaled_side(uint32_t side, double factor) { return std::max<uint32_t>(1
     raise_fault(kit::fault::input,
                 name + ": too small to hide " + (two ? "these pictures" : "this picture") + " (it is " +
                     kit::size_text(g.width, g.height) + "): at " + (two ? "their" : "its") + " smallest (" + sizes +
-                    ") and the lowest quality, " + (two ? "they need" : "it needs") + " a carrier of at least " +
+                    ") and the lowest quality, " + (two ? "they need" : "it needs") + " a carrier of about " +
                     kit::size_text(width, height) + " pixels" +
                     (k == 0 ? " to stay hard to detect (the compact form holds more)"
                             : k < VORN_COMPACT_MAX_BITS ? " at " + bits_text(k) + " per colour byte" : ""));
@@ -278,13 +290,18 @@ compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geomet
         ks = {most};
         const uint64_t room = body_room(g, most);
         bool scaled = false;
-        if (room > 0) {
-            uint64_t floor_total = 0;
-            for (auto& t : trials) floor_total += floor_size(*t);
+        {
             // The area that would fit at the floor quality, with a margin; again smaller if a
-            // scaled picture still does not fit.
-            double area = 0.85 * double(room) / double(std::max<uint64_t>(floor_total, 1));
-            if (area >= 1) area = 0.8;
+            // scaled picture still does not fit. A carrier with no room at all has the pictures
+            // scaled to their smallest all the same, so that its refusal names the carrier they
+            // would need as small as they go.
+            double area = 0;
+            if (room > 0) {
+                uint64_t floor_total = 0;
+                for (auto& t : trials) floor_total += floor_size(*t);
+                area = 0.85 * double(room) / double(std::max<uint64_t>(floor_total, 1));
+                if (area >= 1) area = 0.8;
+            }
             for (hidden_to_store& p : pictures) {
                 if (at_smallest(p.pixels)) continue;
                 const uint32_t short_side = std::min(p.pixels.width, p.pixels.height);

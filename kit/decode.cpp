@@ -83,12 +83,14 @@ std::string layout_options(vorn_layout layout, const front_end& words)
 }
 
 // What a refusal of a picture whose low bits look random says: a picture hidden with a password
-// looks so, and nothing can be taken out of it without the password.
+// looks so, and nothing can be taken out of it without the password; so does a coded picture
+// that was changed since.
 std::string looks_random_text(const std::string& name, const front_end& words)
 {
     return name + ": no hidden picture found without a password (its low bits look random, as a "
                   "password-protected picture's do); if it was hidden with a password, give it" +
-           (words.password.empty() ? "" : " (" + words.password + ")");
+           (words.password.empty() ? "" : " (" + words.password + ")") + "; if not, the picture looks changed: " +
+           changed_advice();
 }
 
 // The layouts a picture may be taken out as, given what the request says.
@@ -122,8 +124,8 @@ status settled_layout(const vorn_layout_scores& scores, const std::vector<vorn_l
     if (!request.holds && !request.build && best < plausible_fit)
         return {fault::input, name + ": holds no hidden picture (its low bits read as one in no layout); to decode "
                                      "it all the same, name what it holds and its build (" +
-                                     name_alone(request.words.hidden) + ", " +
-                                     name_alone(request.words.build) + ")"};
+                                     name_alone(request.words.hidden) + ", " + name_alone(request.words.build) +
+                                     "); if it was a coded picture, it looks changed: " + changed_advice()};
     // The plausible layouts, best first; when none is, every one allowed, in the table's order.
     std::vector<vorn_layout> named;
     for (const vorn_layout layout : ranked)
@@ -291,6 +293,41 @@ void take_out_all(bytes& coded, const std::string& name, vorn_layout layout, boo
     result.layout = layout;
 }
 
+// How often a password typed at a prompt is asked for when it opens nothing: each try costs one
+// key derivation, and a slip is rarely made three times.
+constexpr int password_tries = 3;
+
+// The refusal of a password that opens nothing: it is wrong, or the picture was changed.
+std::string refused_text(const std::string& name)
+{
+    return name + ": " + vorn_strerror(VORN_ERR_KEY_MISMATCH);
+}
+
+// A compact picture under the password, then the keyed form. The keyed form has its own salt and
+// so its own key: derived only where the picture could be a keyed one (two random low bits, or
+// too few colour bytes to tell, and no compact picture's mark), so that a wrong password costs
+// one derivation on a compact picture.
+status open_under_password(const bytes& coded, const std::string& name, const decode_request& request,
+                           const std::string& password, bool raw, decode_result& result, const progress& report)
+{
+    bool opened_compact = false;
+    const status compact = guarded(name, [&] {
+        opened_compact = open_compact(coded, name, &password, request.limits, result, report);
+    });
+    if (!compact.ok() || opened_compact) return compact;
+    const bool could_be_keyed = (!judged(coded) || low_bits_look_keyed(coded)) && !carries_compact_mark(coded);
+    if (!could_be_keyed) return {fault::input, refused_text(name)};
+    vorn_layout layout;
+    bytes pictures[2];
+    const status opened = open_keyed(coded, name, password, raw, layout, pictures, report, request.threads);
+    if (opened.ok()) {
+        for (int which = 0; which < 2; ++which) result.pictures[which] = coder_picture(std::move(pictures[which]));
+        result.layout = layout;
+        result.keyed = true;
+    }
+    return opened;
+}
+
 }  // namespace
 
 status decode(bytes&& coded_picture, const std::string& name, const decode_request& request,
@@ -308,32 +345,31 @@ status decode(bytes&& coded_picture, const std::string& name, const decode_reque
         opened_compact = open_compact(coded, name, nullptr, request.limits, result, report);
         if (opened_compact && password)
             result.notes.push_back(name + ": a compact picture without a password; it opens without one");
-        if (!opened_compact && password)
-            opened_compact = open_compact(coded, name, password, request.limits, result, report);
     });
     if (!compact.ok() || opened_compact) return compact;
     if (password) {
-        // The keyed form has its own salt and so its own key: derived only where the picture
-        // could be a keyed one (two random low bits, or too few colour bytes to tell, and no
-        // compact picture's mark), so that a wrong password costs one derivation on a compact
-        // picture.
-        vorn_layout layout;
-        bytes pictures[2];
-        const bool could_be_keyed = (!judged(coded) || low_bits_look_keyed(coded)) && !carries_compact_mark(coded);
-        const status opened =
-            could_be_keyed ? open_keyed(coded, name, *password, raw, layout, pictures, report, request.threads)
-                           : status{fault::input, name + ": " + vorn_strerror(VORN_ERR_KEY_MISMATCH)};
-        if (opened.ok()) {
-            for (int which = 0; which < 2; ++which) result.pictures[which] = coder_picture(std::move(pictures[which]));
-            result.layout = layout;
-            result.keyed = true;
-            return opened;
+        std::string typed_again;
+        const std::string* tried = password;
+        status opened;
+        bool classic = false;
+        for (int tries = 1;; ++tries) {
+            opened = open_under_password(coded, name, request, *tried, raw, result, report);
+            if (opened.ok() || opened.text != refused_text(name)) break;
+            // A picture the password does not open is a classic one only where its low bits can
+            // be judged and do not look keyed; otherwise the password is wrong or the picture
+            // changed, and a password typed at a prompt is asked for again.
+            if (tries == 1) classic = judged(coded) && !looks_keyed(coded) && plan_decode(coded, name, plain, plan).ok();
+            if (classic || tries == password_tries || !request.password_again) break;
+            wipe(typed_again);
+            opened = request.password_again(typed_again);
+            if (!opened.ok()) break;
+            tried = &typed_again;
         }
-        // A picture the password does not open is a classic one only where its low bits can be
-        // judged and do not look keyed; otherwise the password is wrong or the picture changed.
-        if (opened.kind != fault::input || !judged(coded) || looks_keyed(coded) ||
-            !plan_decode(coded, name, plain, plan).ok())
-            return opened;
+        wipe(typed_again);
+        if (opened.ok() || (!classic && opened.text != refused_text(name))) return opened;
+        if (!classic)
+            return {opened.kind, opened.text + "; if the password is right, the picture looks changed: " +
+                                     changed_advice()};
         result.notes.push_back(name + ": holds no keyed picture; its hidden pictures are taken out without the "
                                       "password");
     } else if (given_plan) {

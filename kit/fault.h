@@ -26,6 +26,14 @@ inline std::string memory_text(const std::string& name)
            "not enough memory for these pictures; free some memory or use smaller pictures";
 }
 
+// What a refusal of a coded picture that looks changed advises: hidden pictures live in the low
+// bits of the file's pixels, which any coding of the picture again rewrites.
+inline const char* changed_advice()
+{
+    return "hidden pictures do not survive re-saving, resizing or sending through apps that recompress "
+           "pictures; send the coded file itself (as a document)";
+}
+
 // The password as the keyed forms take it (NFC UTF-8, not empty), raising the refusal otherwise.
 inline std::string normalised(const std::string& typed)
 {

@@ -57,8 +57,8 @@ input_picture picture_from_file(std::vector<uint8_t> file, const std::string& pa
     } else if (starts_with(file, jpeg_magic, 3)) {
         if (role == picture_role::coded)
             raise_fault(kit::fault::input,
-                 path + ": a JPEG cannot hold hidden bits (its compression changes the low bits); "
-                        "give the PNG or BMP that vorn encode wrote");
+                        path + ": a JPEG cannot hold hidden bits (its compression changes the low bits), so "
+                               "this picture looks changed: " + changed_advice());
         picture.pixels = read_jpeg(file, path, limits, layout);
     } else {
         const std::string format = other_format(file);

@@ -126,6 +126,10 @@ struct decode_request {
     // how to ask for each.
     front_end words;
     read_limits limits;               // what a compact picture's stored pictures may cost
+    // Where the password is typed at a prompt: asked for another when the one given opens nothing
+    // (decode() decides how often), filling it or returning the fault that stops. Empty: the
+    // first refusal stands.
+    std::function<status(std::string& password)> password_again;
 };
 
 struct decode_plan {
@@ -173,7 +177,9 @@ struct decode_result {
 // classic form as the decode decision says (a picture the password does not open and whose low
 // bits do not look keyed is taken out as a classic one, noted, since it needed no password). A
 // compact picture's pictures come back at their own sizes as stored (`raw` changes nothing); one
-// that was changed after it was coded is an input fault, with nothing taken out. The pictures are
+// that was changed after it was coded is an input fault, with nothing taken out. A password that
+// opens nothing in a picture whose low bits look random is asked for again through
+// request.password_again, up to three tries in all (one key derivation each). The pictures are
 // taken out as take_out() gives them on request.threads threads: raw ones side by side,
 // reconstructed ones one after the other, each shared out over the threads; `coded` is let go as
 // soon as no step needs it.

@@ -161,6 +161,7 @@ status take_out_pictures(picture_file coded_file, const take_out_options& option
     request.build = options.build;
     request.holds = options.holds;
     request.keyed = bool(options.password);
+    if (options.ask_again) request.password_again = options.password;
     request.threads = options.threads;
     request.words = options.words;
     request.limits = limits_for(options.max_pixels, options.words);

@@ -82,6 +82,9 @@ struct take_out_options {
     // Asked once the picture is read and the decision made, before any work: fills the password
     // (typed; normalised here) or returns the fault that stops.
     std::function<status(std::string& password)> password;
+    // The password is typed at a prompt, where a wrong one may be typed again: `password` is then
+    // asked again when the one given opens nothing, up to three tries in all.
+    bool ask_again = false;
     // Told which hidden pictures may come out (1 and 2; both for a picture whose contents are known
     // only once it is open) before any work, so that a front end can refuse outputs it would
     // overwrite; returns the fault that stops, or ok.

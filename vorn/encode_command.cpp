@@ -1,6 +1,5 @@
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "commands.h"
 #include "files.h"
@@ -15,19 +14,14 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     progress_line progress(err, !given.quiet && stderr_is_terminal(), start);
     kit::hide_options asked;
     check(kit::format_for(given.output, asked.format));
-    std::vector<std::string> inputs{given.input};
-    if (!given.hidden1.empty()) inputs.push_back(given.hidden1);
-    if (!given.hidden2.empty()) inputs.push_back(given.hidden2);
-    check_output(given.output, inputs, given.force);
-
+    check_output(given.output, {given.input, given.hidden1, given.hidden2}, given.force);
     if (given.classic) asked.form = kit::hiding_form::classic;
     if (given.compact) asked.form = kit::hiding_form::compact;
     if (given.stealth) asked.form = kit::hiding_form::stealth;
     asked.carrier_bits = given.carrier_bits;
     asked.build = given.build.value_or(VORN_VORNHOLD2);
     asked.fit = given.fit;
-    if (wants_password(given))
-        asked.password = [&](std::string& password) { return typed_password(given, true, std::cin, progress, password); };
+    asked.password = password_asker(given, true, std::cin, progress, err);
     asked.output_name = given.output;
     asked.max_pixels = given.max_pixels;
     const std::string coded_name = given.output == "-" ? std::string("CODED") : typed_path(given.output);
@@ -36,15 +30,12 @@ void run_encode(const options& given, std::ostream& out, std::ostream& err)
     asked.threads = given.threads;
 
     progress.step("reading the pictures");
-    auto file = [](const std::string& path) { return kit::picture_file{path, read_whole_file(path)}; };
     kit::hide_outcome hidden;
-    const kit::status done = kit::hide_pictures(
-        file(given.input), given.hidden1.empty() ? std::nullopt : std::optional(file(given.hidden1)),
-        given.hidden2.empty() ? std::nullopt : std::optional(file(given.hidden2)), asked, hidden);
+    const kit::status done = kit::hide_pictures(picture_at(given.input), picture_if_named(given.hidden1),
+                                                picture_if_named(given.hidden2), asked, hidden);
     progress.finish();
     say(err, hidden.notes);
     check(done);
-
     progress.step("writing " + given.output);
     write_output(given.output, hidden.coded, given.force, out);
     const bool shown = progress.finish();

@@ -99,3 +99,24 @@ void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bo
     if (!force && error == EEXIST) exists(path);
     cannot_write(path, errno_text(error));
 }
+
+bool check_output_folder(const std::string& folder)
+{
+    std::error_code missing;
+    if (folder.empty()) return true;
+    if (!fs::exists(folder, missing)) return false;
+    if (!fs::is_directory(folder, missing))
+        fail(exit_class::output,
+             folder + ": not a folder; -o names the folder the hidden pictures are written into");
+    return true;
+}
+
+void write_into_folder(const std::string& folder, const std::string& path, const std::vector<uint8_t>& bytes,
+                       bool force, std::ostream& out)
+{
+    if (!folder.empty()) {
+        std::error_code ignored;  // a folder that cannot be made fails the write, which says why
+        fs::create_directories(folder, ignored);
+    }
+    write_output(path, bytes, force, out);
+}

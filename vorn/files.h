@@ -26,3 +26,11 @@ void check_output(const std::string& path, const std::vector<std::string>& input
 // followed. Fails with exit_class::output; the temporary file never stays behind.
 // "-" writes the bytes to `out` instead, as they are.
 void write_output(const std::string& path, const std::vector<uint8_t>& bytes, bool force, std::ostream& out);
+
+// decode's -o DIR ("" : the current folder): fails with exit_class::output when it names anything
+// but a folder. Whether it exists; a missing one is made only once there is something to write.
+bool check_output_folder(const std::string& folder);
+
+// write_output() of `path` in `folder`, which is made first where missing, as `mkdir -p` would.
+void write_into_folder(const std::string& folder, const std::string& path, const std::vector<uint8_t>& bytes,
+                       bool force, std::ostream& out);

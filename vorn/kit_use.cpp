@@ -25,6 +25,14 @@ std::string typed_path(const std::string& path)
     return quoted + "'";
 }
 
+kit::picture_file picture_at(const std::string& path) { return {path, read_whole_file(path)}; }
+
+std::optional<kit::picture_file> picture_if_named(const std::string& path)
+{
+    if (path.empty()) return std::nullopt;
+    return picture_at(path);
+}
+
 void say(std::ostream& err, const std::vector<std::string>& lines)
 {
     for (const std::string& line : lines) err << "vorn: " << line << "\n";

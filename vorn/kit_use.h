@@ -2,6 +2,7 @@
 // notes written to stderr.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,6 +17,11 @@ void check(const kit::status& status);
 // A path as a shell takes it back: as it is when it holds nothing a shell reads otherwise, else
 // in single quotes.
 std::string typed_path(const std::string& path);
+
+// The picture file at `path` ("-": standard input), read whole as read_whole_file() reads it; and
+// the same for a path that may be empty (nothing given: nullopt).
+kit::picture_file picture_at(const std::string& path);
+std::optional<kit::picture_file> picture_if_named(const std::string& path);
 
 // Each text as one "vorn: " line on `err`.
 void say(std::ostream& err, const std::vector<std::string>& lines);

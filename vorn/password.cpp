@@ -1,6 +1,7 @@
 #include "password.h"
 
 #include <fstream>
+#include <memory>
 
 #include "failure.h"
 #include "kit_use.h"
@@ -68,10 +69,21 @@ std::string password_for(const options& given, bool confirm, std::istream& in)
     return password;
 }
 
-kit::status typed_password(const options& given, bool confirm, std::istream& in, progress_line& progress,
-                           std::string& password)
+std::function<kit::status(std::string&)> password_asker(const options& given, bool confirm, std::istream& in,
+                                                        progress_line& progress, std::ostream& err)
 {
-    progress.finish();
-    password = password_for(given, confirm, in);
-    return {};
+    if (!wants_password(given)) return {};
+    auto asked = std::make_shared<int>(0);
+    return [&given, confirm, &in, &progress, &err, asked](std::string& password) {
+        progress.finish();
+        if ((*asked)++ > 0) err << "vorn: wrong password; try again\n";
+        try {
+            password = password_for(given, confirm, in);
+            return kit::status();
+        } catch (const failure& stop) {
+            // Back through the kit as its own fault, which check() turns into the same exit code.
+            const kit::fault kind = stop.code == exit_class::usage ? kit::fault::usage : kit::fault::input;
+            return kit::status{kind, stop.message};
+        }
+    };
 }

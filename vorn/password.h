@@ -3,7 +3,9 @@
 // same bytes.
 #pragma once
 
+#include <functional>
 #include <istream>
+#include <ostream>
 #include <string>
 
 #include "kit_use.h"
@@ -18,7 +20,8 @@ std::string password_for(const options& given, bool confirm, std::istream& in);
 // Whether the command line asks for a password.
 bool wants_password(const options& given);
 
-// password_for() as the kit's operations ask for it: the progress line cleared first, so that the
-// prompt stands alone on its line.
-kit::status typed_password(const options& given, bool confirm, std::istream& in, progress_line& progress,
-                           std::string& password);
+// password_for() as the kit's operations ask for it (empty when `given` asks for no password): the
+// progress line cleared first, so that the prompt stands alone on its line; asked again (decode,
+// after a wrong password typed at the prompt), it says so on `err` first.
+std::function<kit::status(std::string&)> password_asker(const options& given, bool confirm, std::istream& in,
+                                                        progress_line& progress, std::ostream& err);

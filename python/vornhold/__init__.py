@@ -77,12 +77,13 @@ def encode(carrier, hidden1=None, hidden2=None, *, build="vornhold2", fit="conta
     form None (the default, as vorn's) is "stealth" where every hidden picture fits its budget bit
     for bit or at 42 dB or more, else "compact" with a Note that tests for hidden data would find
     the picture. "compact": each hidden picture at its own size, coded (lossless where it fits)
-    and encrypted in the k lowest bits of every colour byte, k being carrier_bits (1 to 4) or,
-    when None, the one that gives the best balance of the carrier's and the pictures' quality;
+    and sealed in the k lowest bits of every colour byte (without a password under a key anyone
+    can derive: scrambled, not secret), k being carrier_bits (1 to 4) or, when None, the one that
+    gives the best balance of the carrier's and the pictures' quality;
     how each picture was stored and what the carrier keeps is warned as a Note. "stealth": the
     same container laid by changes of one in a few colour bytes where tests for hidden data do not
     see them, the pictures stored at the quality that fits (or scaled down). Or "classic": the
-    programs' layouts, the very bytes vorn encode --classic writes.
+    programs' layouts, the very bytes the vorn command writes in its classic form.
 
     Classic only: a hidden picture of another size than the carrier is scaled into its frame as
     fit says: "contain" (whole, centred, black bars), "cover" (filling it, cropped around the

@@ -2,13 +2,48 @@
 // every format vorn reads made from the samples.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
 #include <set>
+#include <sstream>
 
+#include "names.h"
 #include "vorn_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// `rgb` (width x height) resampled to `to_width` x `to_height` by bilinear interpolation, as an
+// app that resizes a picture does.
+bytes resized(const bytes& rgb, uint32_t width, uint32_t height, uint32_t to_width, uint32_t to_height)
+{
+    bytes out(size_t(to_width) * to_height * 3);
+    for (uint32_t y = 0; y < to_height; ++y)
+        for (uint32_t x = 0; x < to_width; ++x) {
+            const double sx = (x + 0.5) * width / to_width - 0.5, sy = (y + 0.5) * height / to_height - 0.5;
+            const uint32_t x0 = uint32_t(std::max(0.0, sx)), y0 = uint32_t(std::max(0.0, sy));
+            const uint32_t x1 = std::min(x0 + 1, width - 1), y1 = std::min(y0 + 1, height - 1);
+            const double fx = std::max(0.0, sx - x0), fy = std::max(0.0, sy - y0);
+            for (int c = 0; c < 3; ++c) {
+                const auto at = [&](uint32_t px, uint32_t py) { return double(rgb[(size_t(py) * width + px) * 3 + c]); };
+                const double top = at(x0, y0) * (1 - fx) + at(x1, y0) * fx, bottom = at(x0, y1) * (1 - fx) + at(x1, y1) * fx;
+                out[(size_t(y) * to_width + x) * 3 + c] = uint8_t(std::lround(top * (1 - fy) + bottom * fy));
+            }
+        }
+    return out;
+}
+
+// The top left corner of `rgb` (`width` pixels wide), `w` x `h` pixels, as a BMP.
+bytes corner_of(const bytes& rgb, uint32_t width, uint32_t w, uint32_t h)
+{
+    bytes corner;
+    for (uint32_t y = 0; y < h; ++y)
+        corner.insert(corner.end(), rgb.begin() + y * width * 3, rgb.begin() + y * width * 3 + w * 3);
+    return bmp_of(corner, w, h);
+}
 
 // The inputs of the table, all made from the samples in the test's folder.
 void make_inputs()
@@ -26,11 +61,16 @@ void make_inputs()
     write_bytes("h1-v5.bmp", v5_header_of(h1));
     write_bytes("h1-rgba.png", png_of(h1, 6, 8));
     write_bytes("h1-grey16.png", png_of(h1, 0, 16));
-    const bytes rgb = rgb_of(h1);
-    bytes corner;
-    for (uint32_t y = 0; y < 48; ++y)
-        corner.insert(corner.end(), rgb.begin() + y * 512 * 3, rgb.begin() + y * 512 * 3 + 64 * 3);
-    write_bytes("small.png", png_of(bmp_of(corner, 64, 48), 2, 8));
+    write_bytes("small.png", png_of(corner_of(rgb_of(h1), 512, 64, 48), 2, 8));
+    write_bytes("tiny8.png", png_of(corner_of(rgb_of(main_bmp), 512, 8, 8), 2, 8));
+    write_bytes("tiny19.png", png_of(corner_of(rgb_of(main_bmp), 512, 19, 19), 2, 8));
+    // A coded picture sent through an app that recompresses, resizes or crops it.
+    ASSERT_EQ(run_vorn({"encode", "main.png", "--hidden1", "small.png", "-o", "sent.png"}).code, 0);
+    const bytes sent = png_pixels(read_bytes("sent.png"));
+    write_bytes("sent.jpg", jpeg_of(bmp_of(sent, 512, 512)));
+    write_bytes("resized.png", png_of(bmp_of(resized(sent, 512, 512, 507, 507), 507, 507), 2, 8));
+    ASSERT_EQ(run_vorn({"encode", "main.png", "--hidden1", "small.png", "--compact", "-o", "compact.png"}).code, 0);
+    write_bytes("cropped.png", png_of(corner_of(png_pixels(read_bytes("compact.png")), 512, 500, 500), 2, 8));
     write_bytes("notes.txt", bytes{'h', 'i', '\n'});
     write_bytes("empty.png", bytes{});
     write_bytes("anim.gif", bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0});
@@ -94,6 +134,8 @@ TEST_F(vorn_table_test, command_lines)
                 one_grey = coder_coded("vornhold2", bmp_of(grey, 512, 512), {}),
                 none = coder_coded("vornhold2", {}, {});
     const std::string see_encode = " (see vorn encode --help)\n";
+    const std::string sent_whole = "hidden pictures do not survive re-saving, resizing or sending through apps that "
+                                   "recompress pictures; send the coded file itself (as a document)\n";
     const row rows[] = {
         // Exactness: BMP, PNG and other BMP layouts in, BMP or PNG out.
         {{"encode", "--classic", "Main.bmp", "--hidden1", "Hidden 1.bmp", "--hidden2", "Hidden 2.bmp", "-o", "a.bmp"}, 0, "vorn: to take them out: vorn decode a.bmp --hidden both --build vornhold2\n", "a.bmp", &both_v2},
@@ -135,8 +177,15 @@ TEST_F(vorn_table_test, command_lines)
          "vorn: eight.bmp: the BMP has 8 bits per pixel; vorn reads 24- and 32-bit BMPs: save it with 24 bits per pixel or as a PNG first\n", nullptr, nullptr},
         {{"encode", "--classic", "Main.bmp", "--hidden1", "small.png", "-o", "fitted.png"}, 0,
          "vorn: hidden picture 1 scaled from 64x48 to 512x384 and centred\nvorn: to take them out: vorn decode fitted.png --hidden 1\n", "fitted.png", nullptr},
-        {{"decode", "main.jpg"}, 3,
-         "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits); give the PNG or BMP that vorn encode wrote\n", nullptr, nullptr},
+        {{"decode", "main.jpg"}, 3, "vorn: main.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits), so this picture looks changed: " + sent_whole, nullptr, nullptr},
+        // A coded picture re-saved as JPEG, resized by 1 % or cropped looks changed.
+        {{"decode", "sent.jpg"}, 3, "vorn: sent.jpg: a JPEG cannot hold hidden bits (its compression changes the low bits), so this picture looks changed: " + sent_whole, nullptr, nullptr},
+        {{"decode", "resized.png"}, 3, "vorn: resized.png: holds no hidden picture (its low bits read as one in no layout); to decode it all the same, name what it holds and its build (--hidden, --build); if it was a coded picture, it looks changed: " + sent_whole, nullptr, nullptr},
+        {{"decode", "cropped.png"}, 3, "vorn: cropped.png: no hidden picture found without a password (its low bits look random, as a password-protected picture's do); if it was hidden with a password, give it (--password); if not, the picture looks changed: " + sent_whole, nullptr, nullptr},
+        // A carrier too small is told the carrier that would take the picture.
+        {{"encode", "tiny8.png", "--hidden1", "Hidden 1.bmp", "-o", "x.png"}, 3,
+         "vorn: tiny8.png: too small to hide this picture (it is 8x8): at its smallest (64x64) and the lowest quality, it needs a carrier of about 19x19 pixels\n", nullptr, nullptr},
+        {{"encode", "tiny19.png", "--hidden1", "Hidden 1.bmp", "-o", "t19.png"}, 0, "...vorn: to take them out: vorn decode t19.png\n", "t19.png", nullptr},
         {{"decode", "exists.png"}, 3,
          "vorn: exists.png: holds no hidden picture (its four low bits are 0 everywhere); to decode it all the same, name what it holds (--hidden)\n", nullptr, nullptr},
         // What one picture may cost, judged from its header.
@@ -155,7 +204,13 @@ TEST_F(vorn_table_test, command_lines)
         {{"decode", "a.bmp", "--hidden", "both", "-o", "exists.png"}, 4,
          "vorn: exists.png: not a folder; -o names the folder the hidden pictures are written into\n", nullptr, nullptr},
         // A folder for the decoded pictures is made when it is missing.
-        {{"decode", "a.bmp", "--hidden", "both", "--build", "vornhold2", "-o", "new/out/"}, 0, "", "new/out/hidden-2.png", nullptr},
+        {{"decode", "a.bmp", "--hidden", "both", "--build", "vornhold2", "-o", "new/out/"}, 0,
+         "vorn: wrote new/out/hidden-1.png (hidden pictures 1 and 2, written by vornhold2)\n"
+         "vorn: wrote new/out/hidden-2.png (hidden pictures 1 and 2, written by vornhold2)\n", "new/out/hidden-2.png", nullptr},
+        // Decoding names the files it wrote, unless told to be quiet.
+        {{"decode", "a.bmp", "--hidden", "1", "-o", "quiet", "-q"}, 0, "", "quiet/hidden-1.png", nullptr},
+        {{"decode", "a.bmp", "--hidden", "1", "-o", "told", "-v"}, 0,
+         "...vorn: wrote told/hidden-1.png (hidden picture 1 alone)\nvorn: decoded a.bmp in ", "told/hidden-1.png", nullptr},
     };
     for (const row& r : rows) {
         std::string line;
@@ -164,7 +219,9 @@ TEST_F(vorn_table_test, command_lines)
         const std::set<std::string> before = listing();
         const vorn_run run = run_vorn(r.args);
         EXPECT_EQ(run.code, r.code);
-        if (r.code != 3 || !r.err.empty()) {
+        if (r.err.rfind("...", 0) == 0) {  // a piece of stderr
+            EXPECT_NE(run.err.find(r.err.substr(3)), std::string::npos) << run.err;
+        } else if (r.code != 3 || !r.err.empty()) {
             EXPECT_EQ(run.err, r.err);
         }
         EXPECT_EQ(run.out, "");
@@ -191,6 +248,8 @@ TEST_F(vorn_table_test, help_and_version_go_to_stdout)
     EXPECT_EQ(help.err, "");
     EXPECT_NE(run_vorn({"decode", "--help"}).out.find("Usage: vorn decode CODED"), std::string::npos);
     EXPECT_EQ(run_vorn({"--version"}).out.rfind("vorn 3.", 0), 0u);
+    // Without a password the compact form is sealed under a key anyone can derive: not encrypted.
+    EXPECT_EQ(run_vorn({"encode", "--help"}).out.find("encrypted"), std::string::npos);
 }
 
 TEST_F(vorn_table_test, force_replaces_a_link_without_writing_through_it)
@@ -201,6 +260,84 @@ TEST_F(vorn_table_test, force_replaces_a_link_without_writing_through_it)
     EXPECT_EQ(read_bytes("target.bmp"), bytes{7});
     EXPECT_FALSE(fs::is_symlink("out.bmp"));
     EXPECT_EQ(read_bytes("out.bmp").size(), read_bytes("Main.bmp").size());
+}
+
+std::string source_text(const fs::path& path)
+{
+    std::ifstream file(fs::path(VORN_SOURCE_DIR) / path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool option_character(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_'; }
+
+// Whether `text` names `option` as a word of its own.
+bool names(const std::string& text, const std::string& option)
+{
+    for (size_t at = text.find(option); at != std::string::npos; at = text.find(option, at + 1)) {
+        const size_t after = at + option.size();
+        if ((at == 0 || !option_character(text[at - 1])) && (after == text.size() || !option_character(text[after])))
+            return true;
+    }
+    return false;
+}
+
+// Every option of every command's --help is in the man page and the completion, -q and - too.
+TEST_F(vorn_table_test, the_man_page_and_the_completion_know_every_option)
+{
+    std::string man = source_text("man/vorn.1.in");
+    for (size_t at = man.find("\\-"); at != std::string::npos; at = man.find("\\-", at)) man.erase(at, 1);
+    for (size_t at = man.find("\\f"); at != std::string::npos; at = man.find("\\f", at)) man.erase(at, 3);  // fonts
+    const std::string completion = source_text("completion/vorn.bash");
+    for (const char* command : {"encode", "decode", "reveal"}) {
+        std::istringstream help(run_vorn({command, "--help"}).out);
+        for (std::string word; help >> word;) {
+            if (word.size() < 2 || word[0] != '-' || !(word[1] == '-' || std::isalpha(static_cast<unsigned char>(word[1]))))
+                continue;
+            const std::string name = word.substr(0, std::find_if_not(word.begin() + 1, word.end(), option_character) - word.begin());
+            if (name.size() > 2 && name[1] != '-') continue;  // "-quality", not an option
+            EXPECT_TRUE(names(man, name)) << command << " " << name;
+            EXPECT_TRUE(names(completion, name)) << command << " " << name;
+        }
+    }
+    EXPECT_NE(completion.find("\"-\""), std::string::npos);  // "-" offered where a file is
+}
+
+// The web page and the Python module are told of in their own words: no text of theirs names
+// one of vorn's options. Comments, for the developers, are left out.
+TEST(front_end_words, the_page_and_python_never_name_vorns_options)
+{
+    const std::vector<std::string> options{
+        "--password", "--password-file", "--hidden", "--hidden1", "--hidden2", "--build", "--max-megapixels",
+        "--stealth", "--compact", "--classic", "--carrier-bits", "--fit", "--raw", "--force", "--threads",
+        "--output", "--quiet", "--verbose", "-o", "-q", "-v", "-f"};
+    const auto named = [&](const std::string& text) {
+        return std::any_of(options.begin(), options.end(), [&](const std::string& option) { return names(text, option); });
+    };
+    std::vector<fs::path> files{fs::path(VORN_SOURCE_DIR) / "python/binding.cpp"};
+    for (const char* folder : {"web", "python/vornhold"})
+        for (const auto& entry : fs::directory_iterator(fs::path(VORN_SOURCE_DIR) / folder))
+            if (std::set<std::string>{".js", ".html", ".py", ".pyi", ".cpp"}.count(entry.path().extension()))
+                files.push_back(entry.path());
+    ASSERT_GT(files.size(), 8u);
+    for (const fs::path& path : files) {
+        std::ifstream file(path);
+        int number = 0;
+        for (std::string line; std::getline(file, line);) {
+            ++number;
+            const size_t first = line.find_first_not_of(" \t");
+            const bool comment = first != std::string::npos && (line.compare(first, 2, "//") == 0 ||
+                                                                 line[first] == '#' || line[first] == '*' ||
+                                                                 line.compare(first, 2, "/*") == 0);
+            if (!comment) {
+                EXPECT_FALSE(named(line)) << path << ":" << number << ": " << line;
+            }
+        }
+    }
+    for (const kit::front_end& words : {kit::page_words(), kit::python_words()})
+        for (const std::string& text : {words.hidden, words.build, words.password, words.max_megapixels, words.decode})
+            EXPECT_FALSE(named(text)) << text;
 }
 
 }  // namespace

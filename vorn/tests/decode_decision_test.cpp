@@ -114,7 +114,7 @@ TEST_F(vorn_decision_test, decoding_without_hints_takes_out_what_was_hidden_or_r
             EXPECT_FALSE(fs::exists(guessed));
             continue;
         }
-        std::vector<std::string> given{"decode", coded, "-o", (run / "given").string(), "--raw"};
+        std::vector<std::string> given{"decode", coded, "-o", (run / "given").string(), "--raw", "-q"};
         for (size_t at = 0, next; at < options_given.size(); at = next + 1) {
             next = options_given.find(' ', at);
             if (next == std::string::npos) next = options_given.size();
@@ -149,7 +149,10 @@ TEST_F(vorn_decision_test, photographs_with_nothing_hidden_are_refused)
         EXPECT_EQ(run.code, 3);
         EXPECT_EQ(run.err, std::string("vorn: ") + photograph +
                                ": holds no hidden picture (its low bits read as one in no layout); to decode it all "
-                               "the same, name what it holds and its build (--hidden, --build)\n");
+                               "the same, name what it holds and its build (--hidden, --build); if it was a "
+                               "coded picture, it looks changed: hidden pictures do not survive re-saving, "
+                               "resizing or sending through apps that recompress pictures; send the coded file "
+                               "itself (as a document)\n");
         EXPECT_FALSE(fs::exists("out"));
     }
 }

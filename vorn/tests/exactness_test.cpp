@@ -69,7 +69,7 @@ TEST_F(vorn_exactness_test, decode_writes_the_fields_the_coder_decodes)
         run_coder_in(run, c.build);
         run_coder_in(run, c.build, "Coded.bmp");
         const fs::path coded = run / "Coded.bmp";
-        const vorn_run decode = run_vorn({"decode", coded.string(), "-o", run.string(), "-f", "--raw"});
+        const vorn_run decode = run_vorn({"decode", coded.string(), "-o", run.string(), "-f", "--raw", "-q"});
         ASSERT_EQ(decode.code, 0) << decode.err;
         EXPECT_EQ(decode.err, "vorn: " + coded.string() + ": assuming hidden picture" +
                                   (c.hidden1 ? "s 1 and 2" : " 2 alone") + ", written by " + c.build +

@@ -41,6 +41,9 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
     // A BMP carrier with its own header, written as PNG: the key binds the PNG's equivalent BMP.
     ASSERT_EQ(run_vorn({"encode", "--classic", "carrier-v5.bmp", "--hidden1", "secret.png", "--password-file", "wrong.txt",
                         "-o", "v5.png"}).code, 0);
+    // The compact form keyed: a wrong password typed at the prompt is asked again there too.
+    ASSERT_EQ(run_vorn({"encode", "carrier.png", "--hidden1", "secret.png", "--password-file", "wrong.txt", "-o",
+                        "compact.png"}).code, 0);
 
     struct {
         std::vector<std::string> args;
@@ -55,6 +58,17 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         {{"decode", "keyed.png", "--password-file", "wrong.txt", "-o", "bad"}, {}, 3,
          "keyed.png: wrong password, or the picture was changed after it was coded", {}},
         {{"decode", "keyed.png", "-o", "plain"}, {}, 3, "if it was hidden with a password, give it (--password)", {}},
+        // A wrong password typed at the prompt is asked again, three tries in all; one from a file is not.
+        {{"decode", "typed.bmp", "--password", "-o", "retried"}, {"coffee", "tea"}, 0,
+         "vorn: wrong password; try again\nvorn: wrote retried/hidden-2.png", {"retried/hidden-2.png"}},
+        {{"decode", "compact.png", "--password", "-o", "compact"}, {"coffee", "cocoa", "tea"}, 0,
+         "vorn: wrong password; try again\nvorn: wrong password; try again\nvorn: wrote compact/hidden-1.png",
+         {"compact/hidden-1.png"}},
+        {{"decode", "typed.bmp", "--password", "-o", "thrice"}, {"a", "b", "c", "tea"}, 3,
+         "again\nvorn: wrong password; try again\nvorn: typed.bmp: wrong password, or the picture was changed after "
+         "it was coded; if the password is right, the picture looks changed", {}},
+        {{"decode", "typed.bmp", "--password", "-o", "gone"}, {"a"}, 3,
+         "vorn: wrong password; try again\nvorn: no terminal to ask for the password on", {}},
         {{"decode", "keyed.png", "--hidden", "both", "--build", "vornhold2", "-o", "forced"}, {}, 3,
          "its low bits look random", {}},
         {{"encode", "carrier.png", "--hidden1", "secret.png", "--password", "-o", "differ.png"}, {"a", "b", "c", "d", "e", "f"}, 3,
@@ -81,8 +95,11 @@ TEST_F(vorn_keyed_test, keyed_pictures_and_every_refusal)
         EXPECT_EQ(run.code, row.code) << line << "\n" << run.err;
         EXPECT_NE(run.err.find(row.err), std::string::npos) << line << "\n" << run.err;
         for (const char* path : row.written) EXPECT_TRUE(fs::exists(path)) << path;
+        if (row.typed.empty()) {
+            EXPECT_EQ(run.err.find("try again"), std::string::npos) << line;
+        }
     }
-    for (const char* never : {"bad", "plain/hidden-1.png", "forced", "differ.png", "none.png", "e.png", "arg.png", "nothing.png"})
+    for (const char* never : {"thrice", "gone", "bad", "plain/hidden-1.png", "forced", "differ.png", "none.png", "e.png", "arg.png", "nothing.png"})
         EXPECT_FALSE(fs::exists(never)) << never;
 
     // The decoded picture is the secret, dithered to 2 bits and read back over the full byte.

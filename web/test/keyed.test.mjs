@@ -111,7 +111,7 @@ const REFUSALS = [
   {
     name: 'a keyed picture taken out without a password',
     call: () => ['extract', keyedByVorn],
-    error: /^coded: no hidden picture found without a password \(its low bits look random, as a password-protected picture's do\); if it was hidden with a password, give it \(the password field\)$/,
+    error: /^coded: no hidden picture found without a password \(its low bits look random, as a password-protected picture's do\); if it was hidden with a password, give it \(the password field\); if not, the picture looks changed: hidden pictures do not survive re-saving, resizing or sending through apps that recompress pictures; send the coded file itself \(as a document\)$/,
   },
 ];
 

@@ -272,14 +272,15 @@ test('hiding with a password, and taking out with a wrong password and the right
   await page.select('#decode-content', '');
   await chooseFile('coded', join(downloads, 'keyed.png'));
   assert.equal(await use.waitForError('decode'),
-    "Nothing was taken out: keyed.png: no hidden picture found without a password (its low bits look random, as a password-protected picture's do); if it was hidden with a password, give it (the password field).");
+    "Nothing was taken out: keyed.png: no hidden picture found without a password (its low bits look random, as a password-protected picture's do); if it was hidden with a password, give it (the password field); if not, the picture looks changed: hidden pictures do not survive re-saving, resizing or sending through apps that recompress pictures; send the coded file itself (as a document).");
 
   await typeInto('#decode-password', 'das falsche');
   assert.equal(await page.$eval('#decode-build', (s) => s.disabled), true);
   await page.click('#decode-button');
   await waitForMessage('decode', /^Deriving the key from the password…$/);
   assert.equal(await use.waitForError('decode'),
-    'Nothing was taken out: keyed.png: wrong password, or the picture was changed after it was coded.');
+    'Nothing was taken out: keyed.png: wrong password, or the picture was changed after it was coded; if the ' +
+    'password is right, the picture looks changed: hidden pictures do not survive re-saving, resizing or sending through apps that recompress pictures; send the coded file itself (as a document).');
   assert.equal(await page.$eval('#decode-results', (r) => r.hidden), true);
   assert.deepEqual(await page.$$eval('#decode-results a', (links) => links.length), 0);
 
