@@ -5,6 +5,14 @@ password and the compact form with one (`--password-file`), then `vorn decode` o
 Each case is a child process: its wall time, CPU time (user and system) and peak resident memory
 (through GNU time), the table giving the median of RUNS runs.
 
+Beside them, with one hidden picture of 1/16 of the carrier's area (a quarter of each side):
+`vorn encode` in the classic, compact and stealth forms (`--classic`, `--compact`, `--stealth`)
+and `vorn decode` of each, so that the stealth form reads against the other two.
+
+At 4096x4096 the anchors: what a user would otherwise run on one such photograph, each reading
+the PNG and writing one file: ImageMagick's `convert a.png b.png`, Pillow's open and save, and
+`cwebp -lossless -z 1`.
+
 With --peer it adds, at 1920x1080 only and once, steghide embedding hidden picture 1 as the
 largest-quality JPEG that fits its capacity into the carrier as a 24-bit BMP with a passphrase,
 and beside it `vorn` compact with the same carrier and hidden picture: time, peak memory, the
@@ -186,6 +194,70 @@ def forms_table(vorn, folder, width, height, runs, scratch):
         print("\n".join(notes))
 
 
+def small_hidden(folder, width, height, scratch):
+    """Hidden picture 1 scaled to a quarter of each side: 1/16 of the carrier's area."""
+    path = scratch / "hidden-sixteenth.png"
+    Image.open(folder / "Hidden 1.png").convert("RGB").resize(
+        (max(1, width // 4), max(1, height // 4)), Image.LANCZOS).save(path)
+    return path
+
+
+def stealth_table(vorn, folder, width, height, runs, scratch):
+    carrier = folder / "Main.png"
+    hidden = small_hidden(folder, width, height, scratch)
+    stderr = scratch / "stderr.txt"
+    rows, encode_cpu, decode_cpu = [], {}, {}
+    for name in ("classic", "compact", "stealth"):
+        coded, decoded = scratch / f"{name}.png", scratch / f"{name}-out"
+        encode = measure([vorn, "encode", carrier, "--hidden1", hidden, "-o", coded, "-f", "-q",
+                          f"--{name}"], [carrier, hidden], coded, runs, stderr)
+        decode = measure([vorn, "decode", coded, "-o", decoded, "-f", "-q"], [coded], decoded, runs,
+                         stderr)
+        rows += [(f"encode {name}", *encode), (f"decode {name}", *decode)]
+        encode_cpu[name], decode_cpu[name] = encode[1], decode[1]
+        clear([coded, decoded])
+    print(f"\n{width}x{height}: one hidden picture of 1/16 of the carrier's area, PNG in and out, "
+          f"median of {runs} runs")
+    print("| case | time ms | CPU ms | peak MiB | output |")
+    print("|---|---|---|---|---|")
+    for case, wall, cpu, peak, size in rows:
+        print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+    print(f"CPU: encode stealth / encode classic {encode_cpu['stealth'] / encode_cpu['classic']:.2f}x, "
+          f"decode stealth / decode compact {decode_cpu['stealth'] / decode_cpu['compact']:.2f}x")
+
+
+# What a user would otherwise run on one photograph: each reads the PNG and writes one file.
+ANCHORS = (
+    ("ImageMagick `convert a.png b.png`", lambda source, out: ["/usr/bin/convert", source, out], "png"),
+    ("Pillow open and save as PNG",
+     lambda source, out: ["/usr/bin/python3", "-c",
+                          "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])",
+                          source, out], "png"),
+    ("`cwebp -lossless -z 1`", lambda source, out: ["cwebp", "-quiet", "-lossless", "-z", "1", source,
+                                                    "-o", out], "webp"),
+)
+
+
+def anchors_table(vorn, folder, width, height, runs, scratch):
+    source = folder / "Main.png"
+    stderr = scratch / "stderr.txt"
+    rows = []
+    for label, command, suffix in ANCHORS:
+        out = scratch / f"anchor.{suffix}"
+        rows.append((label, *measure(command(source, out), [source], out, runs, stderr)))
+        clear([out])
+    coded, hidden1, hidden2 = scratch / "coded.png", folder / "Hidden 1.png", folder / "Hidden 2.png"
+    rows.append(("`vorn encode --classic`, three photographs in, one out",
+                 *measure([vorn, "encode", source, "--hidden1", hidden1, "--hidden2", hidden2, "-o", coded,
+                           "-f", "-q", "--classic"], [source, hidden1, hidden2], coded, runs, stderr)))
+    clear([coded])
+    print(f"\nAnchors, {width}x{height} photograph as PNG, median of {runs} runs")
+    print("| tool | time ms | CPU ms | peak MiB | output |")
+    print("|---|---|---|---|---|")
+    for case, wall, cpu, peak, size in rows:
+        print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+
+
 def steghide_capacity(carrier):
     """Bytes steghide says carrier can hold."""
     info = subprocess.run(["steghide", "info", "-p", "", str(carrier)], capture_output=True,
@@ -314,6 +386,9 @@ def main():
         for size_word in arguments.sizes.split(","):
             folder, width, height = ensure_photographs(arguments.photographs, size_word)
             forms_table(vorn, folder, width, height, arguments.runs, scratch)
+            stealth_table(vorn, folder, width, height, arguments.runs, scratch)
+            if width == height == 4096:
+                anchors_table(vorn, folder, width, height, arguments.runs, scratch)
         if arguments.peer:
             folder, _, _ = ensure_photographs(arguments.photographs, "1920x1080")
             peer_table(vorn, folder, scratch)

@@ -20,7 +20,7 @@ else
   runs=${2:-5}
   word=${3:-}
 fi
-ensure_packages "${build_packages[@]}" python3-numpy python3-pil python3-skimage steghide time
+ensure_packages "${build_packages[@]}" python3-numpy python3-pil python3-skimage steghide time imagemagick webp
 ensure_native_libspng
 cmake --preset default >/dev/null
 
