@@ -148,6 +148,14 @@ def last_lines(path):
     return [line for line in Path(path).read_text(errors="replace").splitlines() if line]
 
 
+def print_rows(first, rows):
+    """The timed rows as a table: (label, wall ms, CPU ms, peak MiB, output bytes)."""
+    print(f"| {first} | time ms | CPU ms | peak MiB | output |")
+    print("|---|---|---|---|---|")
+    for case, wall, cpu, peak, size in rows:
+        print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+
+
 def forms_table(vorn, folder, width, height, runs, scratch):
     carrier, hidden1, hidden2 = (folder / f"{name}.png"
                                  for name in ("Main", "Hidden 1", "Hidden 2"))
@@ -178,10 +186,7 @@ def forms_table(vorn, folder, width, height, runs, scratch):
 
     print(f"\n{width}x{height}: carrier and two hidden pictures of its size, PNG in and out, "
           f"median of {runs} runs")
-    print("| case | time ms | CPU ms | peak MiB | output |")
-    print("|---|---|---|---|---|")
-    for case, wall, cpu, peak, size in rows:
-        print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+    print_rows("case", rows)
     if (width, height) == (1920, 1080):
         # The README shows the CPU time hiding takes in each form at this size: on a shared
         # machine it moves far less than the clock.
@@ -218,10 +223,7 @@ def stealth_table(vorn, folder, width, height, runs, scratch):
         clear([coded, decoded])
     print(f"\n{width}x{height}: one hidden picture of 1/16 of the carrier's area, PNG in and out, "
           f"median of {runs} runs")
-    print("| case | time ms | CPU ms | peak MiB | output |")
-    print("|---|---|---|---|---|")
-    for case, wall, cpu, peak, size in rows:
-        print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+    print_rows("case", rows)
     print(f"CPU: encode stealth / encode classic {encode_cpu['stealth'] / encode_cpu['classic']:.2f}x, "
           f"decode stealth / decode compact {decode_cpu['stealth'] / decode_cpu['compact']:.2f}x")
 
@@ -252,10 +254,7 @@ def anchors_table(vorn, folder, width, height, runs, scratch):
                            "-f", "-q", "--classic"], [source, hidden1, hidden2], coded, runs, stderr)))
     clear([coded])
     print(f"\nAnchors, {width}x{height} photograph as PNG, median of {runs} runs")
-    print("| tool | time ms | CPU ms | peak MiB | output |")
-    print("|---|---|---|---|---|")
-    for case, wall, cpu, peak, size in rows:
-        print(f"| {case} | {wall:.0f} | {cpu:.0f} | {peak:.0f} | {size / 1e6:.2f} MB |")
+    print_rows("tool", rows)
 
 
 def steghide_capacity(carrier):

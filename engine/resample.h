@@ -31,20 +31,7 @@ void* take_block(size_t size, void* context)
 
 #define STBIR_MALLOC(size, context) take_block(size, context)
 #define STBIR_FREE(pointer, context) ((void)(pointer), (void)(context))
-#define STB_IMAGE_RESIZE_STATIC
-#define STB_IMAGE_RESIZE_IMPLEMENTATION
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wshadow"
-#endif
-#include <stb_image_resize.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include "stb_resize.h"
 
 namespace {
 
