@@ -11,7 +11,6 @@
 // bits a bright byte plus its error would pass 2^31 at that scale and read as negative, while
 // here every value stays within a few 2^24.
 #include <algorithm>
-#include <cstring>
 
 #include "bmp.h"
 #include "layout.h"
@@ -27,14 +26,27 @@ uint64_t colour_bytes_of(const raster_geometry& g) { return uint64_t(g.width) * 
 
 uint64_t stream_bytes(uint64_t fields, unsigned low_bits) { return (fields * low_bits + 7) / 8; }
 
-// The k-bit field that starts at stream bit `bit`, the first bit its highest. A field may span
-// two bytes; the second is read only when the stream has it.
-uint8_t field_at(const uint8_t* stream, size_t stream_length, uint64_t bit, unsigned low_bits)
-{
-    const size_t at = size_t(bit / 8);
-    const unsigned pair = unsigned(stream[at]) << 8 | (at + 1 < stream_length ? stream[at + 1] : 0u);
-    return uint8_t(pair >> (16 - bit % 8 - low_bits) & ((1u << low_bits) - 1));
-}
+// The stream's k-bit fields in turn, the first bit of each its highest: its bytes taken one at
+// a time into a few bits held, rather than each field found from a 64-bit bit number (which
+// WebAssembly pays dearly for). A field may span two bytes; past the stream's end bits read 0.
+struct field_reader {
+    const uint8_t* stream;
+    size_t length;
+    size_t at = 0;
+    uint32_t bits = 0;  // the lowest `held` bits are still to be read
+    unsigned held = 0;
+
+    uint8_t next(unsigned low_bits)
+    {
+        if (held < low_bits) {
+            bits = bits << 8 | (at < length ? stream[at] : 0u);
+            ++at;
+            held += 8;
+        }
+        held -= low_bits;
+        return uint8_t(bits >> held & ((1u << low_bits) - 1));
+    }
+};
 
 // The work: one row of error passed down, then one row of the row's fields, unpacked.
 struct carrier_work {
@@ -106,10 +118,10 @@ vorn_error vorn_compact_carrier(uint8_t* image, size_t length, unsigned low_bits
     std::fill_n(rows.down, per_row, 0);
     uint8_t* raster = image + g.offset_raster;
     const uint8_t kept_mask = uint8_t(~((1u << low_bits) - 1));
+    // The rows' fields follow each other in the stream.
+    field_reader fields{stream, stream_length};
     for (uint32_t y = 0; y < g.height && per_row > 0; ++y) {
-        const uint64_t first_bit = uint64_t(y) * per_row * low_bits;
-        for (size_t i = 0; i < per_row; ++i)
-            rows.fields[i] = field_at(stream, stream_length, first_bit + uint64_t(i) * low_bits, low_bits);
+        for (size_t i = 0; i < per_row; ++i) rows.fields[i] = fields.next(low_bits);
         uint8_t* row = raster + size_t(y) * g.string_length;
         dither_row(row, rows.fields, rows.down, g.width, y == 0, y % 2 == 0, low_bits);
         // Row padding holds no field and keeps the carrier's high bits.
@@ -131,25 +143,29 @@ vorn_error vorn_compact_read(const uint8_t* coded, size_t length, unsigned low_b
     if (stream_length < stream_bytes(count, low_bits)) return VORN_ERR_BUFFER_TOO_SMALL;
     if (count == 0) return VORN_OK;
 
-    std::memset(stream, 0, size_t(stream_bytes(count, low_bits)));
     const uint8_t* raster = coded + g.offset_raster;
     const uint64_t per_row = uint64_t(g.width) * 3;
     const uint8_t field_mask = uint8_t((1u << low_bits) - 1);
-    uint64_t bit = 0;
+    // The fields' bits from the highest, gathered in a few bits held and written out a byte at a
+    // time as they fill one; the last byte's unused bits are 0.
+    uint32_t bits = 0;
+    unsigned held = 0;
+    uint8_t* out = stream;
     // Row by row from the row of `first`: no division per colour byte.
     uint64_t y = first / per_row, x = first % per_row;
     for (uint64_t left = count; left > 0; ++y, x = 0) {
         const uint8_t* row = raster + size_t(y) * g.string_length;
-        const uint64_t here = std::min(left, per_row - x);
-        for (uint64_t i = x; i < x + here; ++i, bit += low_bits) {
-            // The field's bits from its highest, into the stream from its bit `bit` on.
-            const unsigned field = row[i] & field_mask;
-            const unsigned shift = unsigned(16 - bit % 8 - low_bits);
-            const unsigned pair = field << shift;
-            stream[bit / 8] = uint8_t(stream[bit / 8] | pair >> 8);
-            if (pair & 0xFF) stream[bit / 8 + 1] = uint8_t(stream[bit / 8 + 1] | (pair & 0xFF));
+        const size_t here = size_t(std::min(left, per_row - x));
+        for (size_t i = size_t(x); i < size_t(x) + here; ++i) {
+            bits = bits << low_bits | (row[i] & field_mask);
+            held += low_bits;
+            if (held >= 8) {
+                held -= 8;
+                *out++ = uint8_t(bits >> held);
+            }
         }
         left -= here;
     }
+    if (held > 0) *out = uint8_t(bits << (8 - held));
     return VORN_OK;
 }

@@ -1,5 +1,6 @@
 // Hiding in the compact form: the pictures at their own sizes, stored as planned, sealed and laid
 // into the carrier's low bits.
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -131,22 +132,37 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
                            uint32_t(stored.file.size())});
         body.insert(body.end(), stored.file.begin(), stored.file.end());
     }
-    if (request.report) request.report(stealth ? "laying the hidden pictures" : "dithering the carrier", -1);
     // The carrier is sealed and dithered (one serial chain) while the stored pictures' PSNR,
-    // which only the notes need, is measured beside it.
+    // which only the notes need, is measured beside it. The step's amount counts the parts done:
+    // sealing, laying and measuring the carrier, and each picture measured.
+    const std::string step = stealth ? "laying the hidden pictures" : "dithering the carrier";
+    size_t parts = 3;
+    for (const stored_file& stored : plan.stored) parts += stored.estimated;
+    std::atomic<size_t> parts_done{0};
+    const auto part_done = [&] {
+        const size_t done = ++parts_done;
+        if (request.report) request.report(step, double(done) / double(parts));
+    };
+    if (request.report) request.report(step, 0);
     double carrier_psnr = 0;
     uint64_t changed = 0;
     std::vector<std::function<void()>> jobs_after = {[&] {
         const std::vector<uint8_t> frame =
             sealed_frame(laid, plan.k, g, key, header_bytes(entries, laid.id, uint8_t(plan.k)), body);
+        part_done();
         const std::vector<uint8_t> original = carrier;
         laid.lay(carrier, plan.k, key, frame);
+        part_done();
         carrier_psnr = coded_psnr(original, carrier, g);
         changed = changed_bytes(original, carrier, g);
+        part_done();
     }};
     for (stored_file& stored : plan.stored)
         if (stored.estimated)
-            jobs_after.push_back([&] { measure_stored(stored, pixels_of_picture(stored.choice.which)); });
+            jobs_after.push_back([&] {
+                measure_stored(stored, pixels_of_picture(stored.choice.which));
+                part_done();
+            });
     run_side_by_side(jobs_after);
 
     for (const std::string& note : plan.notes) result.notes.push_back(note);

@@ -38,6 +38,14 @@ double stealth_budget_of(double colour_bytes)
 
 std::string bits_text(unsigned k) { return std::to_string(k) + (k == 1 ? " low bit" : " low bits"); }
 
+// The step's amounts, for the kit's reporter (none where it is empty).
+amount_done amounts_of(const kit::progress& report, const std::string& step)
+{
+    if (!report) return {};
+    report(step, 0);
+    return [report, step](double done) { report(step, done); };
+}
+
 struct balance {
     bool found = false;
     unsigned k = 0;
@@ -75,8 +83,9 @@ balance best_balance(std::vector<std::unique_ptr<picture_trials>>& trials, const
         const bool exact_worth = best.found && !best.exact && carrier_psnr[k] >= exact_carrier_psnr &&
                                  carrier_psnr[k] > best.worst - exact_margin;
         if (!higher && !exact_worth) break;
-        if (report) report(k == 0 ? std::string("trying the stealth budget") : "trying " + bits_text(k) + " per colour byte", -1);
-        storage_option option = higher ? best_storage(trials, room) : exact_storage(trials, room);
+        const amount_done searched = amounts_of(report, k == 0 ? std::string("trying the stealth budget")
+                                                                 : "trying " + bits_text(k) + " per colour byte");
+        storage_option option = higher ? best_storage(trials, room, nullptr, searched) : exact_storage(trials, room);
         if (!option.fits) continue;
         const bool pictures_at_least_carrier = option.worst >= carrier_psnr[k];
         balance candidate{true, k, std::min(carrier_psnr[k], option.worst), option.worst == lossless_psnr,
@@ -180,9 +189,9 @@ bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pic
 {
     const uint64_t room = stealth_room(g);
     if (room == 0) return false;
-    if (report) report("trying the stealth budget", -1);
+    const amount_done searched = amounts_of(report, "trying the stealth budget");
     std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
-    const storage_option option = best_storage(trials, room);
+    const storage_option option = best_storage(trials, room, nullptr, searched);
     if (!option.fits || option.worst < stealth_least_psnr) return false;
     std::vector<stored_file> files = realise(trials, room, option);
     for (const stored_file& stored : files)
@@ -269,8 +278,8 @@ compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geomet
         std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
         const balance best = best_balance(trials, g, ks, carrier_psnr, report);
         if (best.found) {
-            if (report) report("coding the hidden pictures", -1);
-            std::vector<stored_file> files = realise(trials, body_room(g, best.k), best.option);
+            std::vector<stored_file> files =
+                realise(trials, body_room(g, best.k), best.option, amounts_of(report, "coding the hidden pictures"));
             if (!files.empty()) {
                 compact_plan plan;
                 plan.k = best.k;

@@ -1,6 +1,7 @@
 #include "compact_trials.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -114,8 +115,10 @@ uint64_t total_size(const std::vector<picture_trials*>& set, stored_codec codec,
 // roughly in step with it: the next quality tried is where the logarithm of the sizes around
 // reaches the room's, a plain halving after a step that left the same end of the range as the
 // step before (so that a curved size never slows the search below halving for long).
+// `searched` hears how far the search is after each quality tried: the share of the range's
+// logarithm already closed.
 int highest_fitting(const std::vector<picture_trials*>& set, stored_codec codec, uint64_t room, int most = 100,
-                    double correction = 1)
+                    double correction = 1, const amount_done& searched = {})
 {
     const auto size_at = [&](int quality) { return double(total_size(set, codec, quality)) * correction; };
     if (most < floor_quality) return 0;
@@ -143,16 +146,18 @@ int highest_fitting(const std::vector<picture_trials*>& set, stored_codec codec,
         }
         halve = side == last_side;
         last_side = side;
+        if (searched) searched(1 - std::log(double(high - low)) / std::log(double(most - floor_quality)));
     }
     return low;
 }
 
 // The set stored lossy with the codec at the highest quality that fits; `fits` false when none.
-storage_option lossy_option(const std::vector<picture_trials*>& set, stored_codec codec, uint64_t room)
+storage_option lossy_option(const std::vector<picture_trials*>& set, stored_codec codec, uint64_t room,
+                            const amount_done& searched = {})
 {
     storage_option option;
     if (set.empty() || !codec_for_all(set, codec)) return option;
-    const int quality = highest_fitting(set, codec, room);
+    const int quality = highest_fitting(set, codec, room, 100, 1, searched);
     if (quality == 0) return option;
     option.fits = true;
     option.worst = lossless_psnr;
@@ -364,11 +369,15 @@ storage_option exact_storage(std::vector<std::unique_ptr<picture_trials>>& pictu
 }
 
 storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
-                            const bool* lossless_allowed)
+                            const bool* lossless_allowed, const amount_done& done)
 {
+    const auto report = [&](double amount) {
+        if (done) done(amount);
+    };
     const size_t count = pictures.size();
     const std::vector<bool> lossless = lossless_candidates(pictures, lossless_allowed);
     storage_option all_lossless = lossless_option(pictures, room, lossless, count == 2);
+    report(all_lossless.fits ? 1 : 0.1);
     if (all_lossless.fits) return all_lossless;
 
     // The first lossy codec's options, and beside them each picture's best by every further lossy
@@ -388,8 +397,8 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
         const stored_choice kept = lossless_choice(*pictures[i]);
         if (kept.size < room) sets.push_back({{pictures[1 - i].get()}, room - kept.size, kept});
     }
-    const auto option_of = [&](const lossy_set& set, stored_codec codec) {
-        storage_option option = lossy_option(set.pictures, codec, set.room);
+    const auto option_of = [&](const lossy_set& set, stored_codec codec, const amount_done& searched = {}) {
+        storage_option option = lossy_option(set.pictures, codec, set.room, searched);
         if (option.fits && set.kept.which != 0) {
             option.choices.push_back(set.kept);
             sort_by_picture(option);
@@ -400,7 +409,11 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
     for (const codec_row& row : codec_table)
         if (!row.lossless) lossy.push_back(&row);
     storage_option best;
-    for (const lossy_set& set : sets) keep_better(best, option_of(set, lossy[0]->id));
+    for (size_t i = 0; i < sets.size(); ++i) {
+        const double share = 0.8 / double(sets.size()), from = 0.1 + share * double(i);
+        keep_better(best, option_of(sets[i], lossy[0]->id, [&](double searched) { report(from + share * searched); }));
+        report(from + share);
+    }
     // A further codec is searched only where its ceiling (its highest quality, measured) beats
     // the best so far, and the ceiling is measured only where a cheap bound on it does: a codec
     // that keeps chroma at 4:2:0 cannot come closer than its chroma alone (chroma_ceiling()). At
@@ -420,6 +433,7 @@ storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictur
             if (best.fits && ceiling <= best.worst) continue;
             keep_better(best, option_of(set, lossy[c]->id));
         }
+    report(1);
     return best;
 }
 
@@ -433,7 +447,7 @@ void measure_stored(stored_file& stored, const rgb_picture& whole)
 }
 
 std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
-                                 storage_option option)
+                                 storage_option option, const amount_done& done)
 {
     bool lossless_allowed[2] = {true, true};
     const auto index_of = [&](int which) {
@@ -444,6 +458,7 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
     for (int attempt = 0; attempt < 8 && option.fits; ++attempt) {
         std::vector<stored_file> files(option.choices.size());
         std::vector<std::function<void()>> jobs;
+        std::atomic<size_t> coded{0};
         for (size_t i = 0; i < files.size(); ++i)
             jobs.push_back([&, i] {
                 const stored_choice& choice = option.choices[i];
@@ -455,6 +470,7 @@ std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& p
                 // later (measure_stored), as only the sizes decide here.
                 files[i].estimated = !codec_of(choice.codec).lossless &&
                                      !pictures[index_of(choice.which)]->mosaic.rgb.empty();
+                if (done) done(double(++coded) / double(files.size()));
             });
         run_side_by_side(jobs);
         uint64_t total = 0, lossy_total = 0, lossy_expected = 0;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -87,10 +88,16 @@ struct storage_option {
     std::vector<stored_choice> choices;
 };
 
+// How far a search or a coding is, from 0 to 1, told as it goes (from any thread).
+using amount_done = std::function<void(double done)>;
+
 // The best storage of every picture in `room` bytes, from the trials; fits false when not even
-// the floor quality fits. `lossless_allowed[i]` false leaves lossless out for picture i.
+// the floor quality fits. `lossless_allowed[i]` false leaves lossless out for picture i. `done`
+// hears how far the search is: the lossless trials a tenth, each set of lossy pictures its share
+// of the first lossy codec's search (the qualities left open, on a logarithmic scale), the
+// further codecs the last tenth.
 storage_option best_storage(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
-                            const bool* lossless_allowed = nullptr);
+                            const bool* lossless_allowed = nullptr, const amount_done& done = {});
 
 // Every picture lossless, `fits` when they all fit `room`: what the balance of k prefers where it
 // costs little.
@@ -111,6 +118,7 @@ void measure_stored(stored_file& stored, const rgb_picture& whole);
 
 // Codes every picture whole as the option says and, where the files do not fit `room` (the
 // trials of a mosaic only estimate), lowers the lossy quality, or stores a lossless picture
-// lossy after all. Empty when nothing down to the floor quality fits.
+// lossy after all. Empty when nothing down to the floor quality fits. `done` hears the share of
+// the pictures coded so far.
 std::vector<stored_file> realise(std::vector<std::unique_ptr<picture_trials>>& pictures, uint64_t room,
-                                 storage_option option);
+                                 storage_option option, const amount_done& done = {});

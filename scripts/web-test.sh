@@ -10,6 +10,9 @@
 #                                            in Chromium beside the native program
 #   bash scripts/web-test.sh --bench-key [RUNS]  deriving a keyed picture's key (the format's
 #                                            cost) in Chromium beside the native library
+#   bash scripts/web-test.sh --bench-compact [SIDE [RUNS]]  hiding two SIDE x SIDE (4096) pictures
+#                                            in the page's default form and taking them out,
+#                                            beside vorn encode --compact and vorn decode
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -35,6 +38,8 @@ case "${1:-}" in
     exec node web/test/bench.mjs "${2:-4096}" ;;
   --bench-key)
     exec node web/test/key-bench.mjs "${2:-5}" ;;
+  --bench-compact)
+    exec node web/test/compact-bench.mjs "${2:-4096}" "${3:-3}" ;;
   --screenshots)
     export VORN_WEB_SCREENSHOTS=$PWD/docs ;;
 esac

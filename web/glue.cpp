@@ -8,6 +8,7 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
+#include <memory>
 #include <new>
 
 #include "glue.h"
@@ -126,7 +127,20 @@ std::string text_of(const char* text)
 
 kit::progress page_progress()
 {
-    return [](const std::string& step, double done) { post_progress(step.c_str(), done); };
+    // Each report crosses into JavaScript and becomes a message to the page: a new step goes at
+    // once, and a step's amount only when it has moved on by a hundredth or reached the end, so
+    // that a step reporting per row sends no more than a hundred messages.
+    struct posted {
+        std::string step;
+        double done = -1;
+    };
+    auto last = std::make_shared<posted>();
+    return [last](const std::string& step, double done) {
+        if (step == last->step && (done < 0 || (done < 1 && done >= last->done && done - last->done < 0.01))) return;
+        last->step = step;
+        last->done = done;
+        post_progress(step.c_str(), done);
+    };
 }
 
 extern "C" {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 #include "compact_trials.h"
@@ -323,6 +324,51 @@ TEST_F(compact_form, checks_what_it_is_asked_before_reading)
         const kit::status status = kit::check_hide(r.hidden1, r.hidden2, r.keyed, r.form, r.k);
         EXPECT_EQ(status.kind, r.expected) << status.text;
         EXPECT_NE(status.text.find(r.text), std::string::npos) << status.text;
+    }
+}
+
+// The long steps of hiding report how far they are: every report of trying a depth, of coding
+// the pictures and of dithering the carrier carries an amount from 0 to 1 that never goes back,
+// and the coding and the dithering end at 1.
+TEST_F(compact_form, its_long_steps_report_amounts)
+{
+    const test_picture carrier = crop(main, 64, 64, 192, 144);
+    const struct {
+        const char* name;
+        hidden_given hidden;
+    } rows[] = {
+        {"one small picture, lossless", {crop(one, 0, 0, 40, 30), std::nullopt}},
+        {"two of the carrier's size, lossy", {crop(one, 100, 100, 192, 144), crop(two, 0, 0, 192, 144)}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::vector<std::pair<std::string, double>> reports;
+        input_picture pictures[2];
+        if (r.hidden.first) pictures[0] = input_of(*r.hidden.first, "one.bmp");
+        if (r.hidden.second) pictures[1] = input_of(*r.hidden.second, "two.bmp");
+        kit::hide_request request;
+        request.form = kit::hiding_form::compact;
+        request.threads = 1;  // the reports in the order they are made
+        request.report = [&](const std::string& step, double done) { reports.emplace_back(step, done); };
+        kit::hide_result result;
+        ASSERT_TRUE(kit::hide(input_of(carrier, "carrier.bmp"), &pictures[0], r.hidden.second ? &pictures[1] : nullptr,
+                              request, result)
+                        .ok());
+        std::map<std::string, double> last;
+        for (const auto& [step, done] : reports) {
+            const bool long_step =
+                step.rfind("trying ", 0) == 0 || step == "coding the hidden pictures" || step == "dithering the carrier";
+            if (!long_step) continue;
+            EXPECT_GE(done, 0) << step;
+            EXPECT_LE(done, 1) << step;
+            if (last.count(step)) {
+                EXPECT_GE(done, last[step]) << step;
+            }
+            last[step] = done;
+        }
+        EXPECT_EQ(last["coding the hidden pictures"], 1);
+        EXPECT_EQ(last["dithering the carrier"], 1);
+        EXPECT_TRUE(last.count("trying 1 low bit per colour byte"));
     }
 }
 

@@ -41,13 +41,14 @@ function serve(extra, state) {
 // Opens the page; close() ends the browser and the server, and offline(true) takes the page off
 // the network and the server down (offline(false) brings both back). Requests that leave
 // 127.0.0.1 fail the test that made them: the page must need nothing from elsewhere.
-export async function openPage({ width = 1200, height = 900, extra = null } = {}) {
+export async function openPage({ width = 1200, height = 900, extra = null, protocolTimeout = undefined } = {}) {
   const state = { down: false };
   const server = await serve(extra, state);
   const profile = mkdtempSync(join(tmpdir(), 'vorn-web-chromium-'));
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
+    protocolTimeout,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       `--user-data-dir=${profile}`],

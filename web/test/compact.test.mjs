@@ -105,6 +105,35 @@ test('a changed compact picture and a wrong password are refused with the kit\'s
   }
 });
 
+// The worker's progress messages for a compact hiding, twice: the kit's long steps carry
+// amounts, each step sends a hundred amounts at most (the glue passes on only what moved by a
+// hundredth), and the browser's random bytes fill the low bits afresh each time.
+test('a compact hiding reports amounts, few of them, and draws new random bits each time', async () => {
+  const runs = await session.page.evaluate(async (base64) => {
+    const { work } = await import('./vornhold.js');
+    const carrier = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const hide = async () => {
+      const reports = [];
+      const { coded } = await work('encode', { carrier, hidden1: carrier, hidden2: null, form: 'compact',
+        build: 'vornhold2', outputs: ['bmp'] }, (report) => reports.push(report));
+      return { reports, coded: Array.from(coded.bmp) };
+    };
+    return [await hide(), await hide()];
+  }, carrier.toString('base64'));
+  const long = /^(trying .+ per colour byte|coding the hidden pictures|dithering the carrier)$/;
+  for (const { reports } of runs) {
+    const steps = new Map();
+    for (const report of reports) steps.set(report.step, [...(steps.get(report.step) ?? []), report]);
+    assert.ok([...steps.keys()].some((step) => long.test(step)), [...steps.keys()].join(', '));
+    for (const [step, amounts] of steps) {
+      assert.ok(amounts.length <= 102, `${step}: ${amounts.length} messages`);
+      if (long.test(step)) assert.ok(amounts.every(({ done }) => done >= 0 && done <= 1), `${step} has amounts`);
+    }
+    assert.equal(steps.get('dithering the carrier').at(-1).done, 1);
+  }
+  assert.notDeepEqual(runs[0].coded, runs[1].coded, 'each hiding draws its own random bits');
+});
+
 test('the page hides in the compact form unless classic is chosen, says what the kit chose, and opens it', async () => {
   const page = session.page;
   const use = controls(page, folder);
