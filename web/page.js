@@ -334,6 +334,8 @@ async function encode() {
     const { coded, notes, report, milliseconds } = result;
     drawInto($('carrier-view'), chosen.carrier.preview);
     drawInto($('coded-view'), coded.preview);
+    drawInto($('compare-before'), chosen.carrier.preview);
+    drawInto($('compare-after'), coded.preview);
     offer($('coded-bmp'), new Blob([coded.bmp], { type: 'image/bmp' }), coded.files.bmp);
     $('coded-png').hidden = !coded.png;
     if (coded.png) offer($('coded-png'), coded.png, coded.files.png);
@@ -486,6 +488,10 @@ for (const choice of document.querySelectorAll('input[name=encode-hiding]')) cho
 formChanged();
 for (const id of ['decode-build', 'decode-content', 'decode-reading']) $(id).addEventListener('change', decode);
 $('decode-password').addEventListener('input', decodePasswordChanged);
+// The before-and-after view: the slider sets how much of the carrier shows over the coded picture.
+$('compare-split').addEventListener('input', (event) => {
+  $('compare').style.setProperty('--split', `${event.target.value}%`);
+});
 $('decode-key').addEventListener('submit', (event) => {
   event.preventDefault();
   decode();

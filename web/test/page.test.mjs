@@ -85,6 +85,26 @@ test('encoding the samples shows the coded picture and downloads the program\'s 
   assert.deepEqual({ in: after.in - before.in, out: after.out - before.out }, { in: 3, out: 6 });
   const shown = await page.$eval('#coded-view', (canvas) => [canvas.width, canvas.height]);
   assert.deepEqual(shown, [512, 512]);
+  // The before-and-after view holds the carrier over the coded picture, cut where the slider says.
+  const compared = async () => page.evaluate(() => {
+    const pixels = (id) => {
+      const canvas = document.getElementById(id);
+      return Array.from(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data);
+    };
+    const same = (a, b) => a.length === b.length && a.every((value, i) => value === b[i]);
+    return {
+      before: same(pixels('compare-before'), pixels('carrier-view')),
+      after: same(pixels('compare-after'), pixels('coded-view')),
+      // The share of the width cut away on the right, however the browser writes the inset.
+      cut: Number(/inset\(0px (?:calc\()?([\d.]+)%/.exec(getComputedStyle(document.querySelector('.compare-before')).clipPath)?.[1]),
+    };
+  });
+  assert.deepEqual(await compared(), { before: true, after: true, cut: 50 });
+  await page.$eval('#compare-split', (slider) => {
+    slider.value = '20';
+    slider.dispatchEvent(new Event('input'));
+  });
+  assert.equal((await compared()).cut, 80);
   const coded = await download('#coded-bmp');
   assert.equal(coded.fileName, 'Main-coded.bmp');
   assertSameBytes(coded, expected.coded, 'Coded.bmp');
