@@ -113,18 +113,18 @@ void speed()
                 const std::vector<float> costs = stealth_costs(cover.data(), s.width, s.height, threads);
                 const double cost_time = step.wall_seconds(), cost_processor = step.processor_seconds();
                 step = timer();
-                const std::vector<uint32_t> order = keyed_order(key, count);
+                const stealth_order order = stealth_rows_order(key, count, 0);
                 const std::vector<uint8_t> directions = keyed_stream(key, keyed_direction_nonce, count / 8 + 1);
                 const double order_time = step.wall_seconds(), order_processor = step.processor_seconds();
                 const uint64_t m = uint64_t(payload * count);
                 std::vector<uint8_t> message(size_t(m / 8 + 1), 0x5a), stego = cover;
                 step = timer();
-                const bool laid = stealth_lay(stego, costs.data(), order.data(), count, message.data(), m,
+                const bool laid = stealth_lay(stego, costs.data(), order, 0, count, message.data(), m,
                                               directions.data(), threads);
                 const double embed_time = step.wall_seconds(), embed_processor = step.processor_seconds();
                 const double total = all.wall_seconds(), total_processor = all.processor_seconds();
                 step = timer();
-                const std::vector<uint8_t> read = stealth_read(stego.data(), order.data(), count, m, threads);
+                const std::vector<uint8_t> read = stealth_read(stego.data(), order, 0, count, m, threads);
                 const double extract_time = step.wall_seconds(), extract_processor = step.processor_seconds();
                 size_t changes = 0;
                 for (size_t i = 0; i < cover.size(); ++i) changes += stego[i] != cover[i];

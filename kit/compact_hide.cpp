@@ -146,12 +146,14 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
     if (request.report) request.report(step, 0);
     double carrier_psnr = 0;
     uint64_t changed = 0;
+    // The plan's k is the low-bits embedding's parameter; the stealth one writes its rows layout.
+    const unsigned parameter = stealth ? unsigned(stealth_rows) : plan.k;
     std::vector<std::function<void()>> jobs_after = {[&] {
         const std::vector<uint8_t> frame =
-            sealed_frame(laid, plan.k, g, key, header_bytes(entries, laid.id, uint8_t(plan.k)), body);
+            sealed_frame(laid, parameter, g, key, header_bytes(entries, laid.id, uint8_t(parameter)), body);
         part_done();
         const std::vector<uint8_t> original = carrier;
-        laid.lay(carrier, plan.k, key, frame);
+        laid.lay(carrier, parameter, key, frame);
         part_done();
         carrier_psnr = coded_psnr(original, carrier, g);
         changed = changed_bytes(original, carrier, g);

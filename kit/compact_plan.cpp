@@ -172,7 +172,7 @@ uint64_t stealth_room(const vorn_geometry& g)
     const double colour_bytes = double(g.width) * 3 * double(g.height);
     if (colour_bytes <= 0) return 0;
     const uint64_t budget = uint64_t(colour_bytes * stealth_budget_of(colour_bytes) / 8);
-    const uint64_t room = std::min(budget, stealth_embedding().room(g, 0));
+    const uint64_t room = std::min(budget, stealth_embedding().room(g, stealth_rows));
     return room < sealed_overhead_bytes ? 0 : room - sealed_overhead_bytes;
 }
 

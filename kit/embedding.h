@@ -19,6 +19,10 @@
 // Identifiers are the format's: they are written in the container's header.
 enum : uint8_t { embedding_low_bits = 1, embedding_stealth = 2 };
 
+// The stealth embedding's parameter: the layout of its elements (stealth_order.h). Earlier
+// writers wrote the shuffled layout; readers take both, writers write rows.
+enum : unsigned { stealth_shuffled = 0, stealth_rows = 1 };
+
 struct embedding {
     uint8_t id = 0;
     const char* name = "";

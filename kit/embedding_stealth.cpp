@@ -3,14 +3,14 @@
 //
 // The salt's 128 bits go into bit 0 of colour bytes 0 to 127 by +-1 changes where a bit differs.
 // The other n = 3wh - 128 colour bytes are the elements, in the sequence drawn from the order key
-// (BLAKE2b-256 keyed with the compact key of the 32 ASCII bytes order_context): element t is
-// colour byte 128 + keyed_order(order key, n)[n - 1 - t] (keyed_order.h), so that the first
-// elements are the first the shuffle settles. The sealed header (56 bytes, fixed) is syndrome-
-// trellis coded (stc.h, height stc_height) into the parities of the first
-// stc_first_part_elements(n, 448) elements, the rest of the frame into the elements after them:
-// the header gives the body's length, so a reader knows both parts' lengths. The changes are
-// chosen against the carrier's own texture (stealth_cost.h) and go +1 or -1 as the order key's
-// direction stream says (never out of 0..255); a reader needs neither.
+// (BLAKE2b-256 keyed with the compact key of the 32 ASCII bytes order_context) as the parameter's
+// layout says (stealth_order.h: 0 shuffled, which earlier writers wrote; 1 rows, which this one
+// writes). The sealed header (56 bytes, fixed) is syndrome-trellis coded (stc.h, height
+// stc_height) into the parities of the first stc_first_part_elements(n, 448) elements, the rest
+// of the frame into the elements after them: the header gives the body's length, so a reader
+// knows both parts' lengths. The changes are chosen against the carrier's own texture
+// (stealth_cost.h) and go +1 or -1 as the order key's direction stream says (never out of
+// 0..255); a reader needs neither.
 #include <sodium.h>
 
 #include <algorithm>
@@ -25,6 +25,7 @@
 #include "stc.h"
 #include "stealth_cost.h"
 #include "stealth_lay.h"
+#include "stealth_order.h"
 
 namespace {
 
@@ -93,13 +94,11 @@ std::vector<uint8_t> colour_bytes(const std::vector<uint8_t>& image, const vorn_
     return bytes;
 }
 
-// The elements' sequence as colour byte indexes.
-std::vector<uint32_t> sequence(const order_key& key, uint64_t n)
+// The elements' sequence in the parameter's layout.
+stealth_order sequence(const order_key& key, uint64_t n, unsigned parameter)
 {
-    std::vector<uint32_t> order = keyed_order(key.bytes, uint32_t(n));
-    std::reverse(order.begin(), order.end());
-    for (uint32_t& element : order) element += uint32_t(compact_lead_fields);
-    return order;
+    return parameter == stealth_rows ? stealth_rows_order(key.bytes, n, compact_lead_fields)
+                                     : stealth_shuffled_order(key.bytes, n, compact_lead_fields);
 }
 
 void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& key, const std::vector<uint8_t>& frame)
@@ -111,11 +110,11 @@ void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& k
         raise_fault(kit::fault::output, "the hidden pictures do not fit the carrier");
     std::vector<uint8_t> bytes = colour_bytes(carrier, g);
     const order_key ordering(key);
-    // The shuffle is one long serial chain: it runs beside the costs' filters.
+    // The first layout's shuffle is one long serial chain: it runs beside the costs' filters.
     std::vector<float> costs;
-    std::vector<uint32_t> elements;
+    stealth_order elements;
     run_side_by_side({[&] { costs = stealth_costs(bytes.data(), g.width, g.height, 0); },
-                      [&] { elements = sequence(ordering, n); }});
+                      [&] { elements = sequence(ordering, n, parameter); }});
     const std::vector<uint8_t> directions = keyed_stream(ordering.bytes, keyed_direction_nonce, (bytes.size() + 7) / 8);
 
     uint8_t wanted[compact_lead_fields];
@@ -124,8 +123,8 @@ void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& k
     const std::vector<uint8_t> lead = stealth_change(bytes.data(), wanted, compact_lead_fields, directions.data());
     std::copy(lead.begin(), lead.end(), bytes.begin());
 
-    if (!stealth_lay(bytes, costs.data(), elements.data(), first, frame.data(), header_part_bits, directions.data(), 0) ||
-        !stealth_lay(bytes, costs.data(), elements.data() + first, n - first, frame.data() + header_part_bytes,
+    if (!stealth_lay(bytes, costs.data(), elements, 0, first, frame.data(), header_part_bits, directions.data(), 0) ||
+        !stealth_lay(bytes, costs.data(), elements, first, n - first, frame.data() + header_part_bytes,
                      (frame.size() - header_part_bytes) * 8, directions.data(), 0))
         raise_fault(kit::fault::output, "the hidden pictures do not fit the carrier");
     const size_t per_row = size_t(g.width) * 3;
@@ -156,15 +155,26 @@ std::vector<uint8_t> read(const std::vector<uint8_t>& coded, unsigned parameter,
     const order_key ordering(key);
     std::vector<uint8_t> frame;
     if (first + count == header_part_bytes) {
-        std::vector<uint32_t> offsets = keyed_order_tail(ordering.bytes, uint32_t(n), uint32_t(elements));
-        for (uint32_t& at : offsets) at = file_offset(g, at + compact_lead_fields);
-        frame = stealth_read(coded.data(), offsets.data(), elements, header_part_bits, 1);
+        // The header's elements alone, read in place: the first layout's from the shuffle's first
+        // swaps, which settle them.
+        stealth_order head;
+        if (parameter == stealth_rows) {
+            head = sequence(ordering, n, parameter);
+        } else {
+            head.listed = keyed_order_tail(ordering.bytes, uint32_t(n), uint32_t(elements));
+            for (uint32_t& at : head.listed) at += uint32_t(compact_lead_fields);
+        }
+        std::vector<uint32_t> offsets(static_cast<size_t>(elements));
+        for (uint64_t t = 0; t < elements; ++t) offsets[size_t(t)] = file_offset(g, head.at(t));
+        stealth_order in_file;
+        in_file.listed = std::move(offsets);
+        frame = stealth_read(coded.data(), in_file, 0, elements, header_part_bits, 1);
     } else {
         const std::vector<uint8_t> bytes = colour_bytes(coded, g);
-        const std::vector<uint32_t> sequenced = sequence(ordering, n);
-        frame = stealth_read(bytes.data(), sequenced.data(), elements, header_part_bits, 0);
-        const std::vector<uint8_t> body = stealth_read(bytes.data(), sequenced.data() + elements, n - elements,
-                                                       (first + count - header_part_bytes) * 8, 0);
+        const stealth_order sequenced = sequence(ordering, n, parameter);
+        frame = stealth_read(bytes.data(), sequenced, 0, elements, header_part_bits, 0);
+        const std::vector<uint8_t> body =
+            stealth_read(bytes.data(), sequenced, elements, n - elements, (first + count - header_part_bytes) * 8, 0);
         frame.insert(frame.end(), body.begin(), body.end());
     }
     return std::vector<uint8_t>(frame.begin() + long(first), frame.end());
@@ -178,6 +188,8 @@ const embedding& stealth_embedding()
         embedding e;
         e.id = embedding_stealth;
         e.name = "stealth";
+        e.least = stealth_shuffled;
+        e.most = stealth_rows;
         e.filler = false;
         e.room = room;
         e.frame = frame;

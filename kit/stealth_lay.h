@@ -1,19 +1,21 @@
 // A message laid into chosen colour bytes of a picture by +-1 changes, syndrome-trellis coded
 // (stc.h) against the bytes' costs (stealth_cost.h), and read back: the steps a stealth embedding
-// takes for each part it lays (the caller picks each part's bytes from keyed_order()).
+// takes for each part it lays (the part's bytes are elements first .. first + n - 1 of an order).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-// Lays message bits 0 to m - 1 into the parities of bytes[order[0]], ..., bytes[order[n - 1]]
-// (distinct indexes into bytes and costs), at height stc_height, changing bytes in place by +1
-// or -1 (stealth_change(), directions indexed like bytes). The other bytes stay as they were.
-// False, bytes untouched, when stc_embed() refuses.
-bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const uint32_t* order, uint64_t n,
-                 const uint8_t* message, uint64_t m, const uint8_t* directions, unsigned threads);
+#include "stealth_order.h"
 
-// The m bits (ceil(m / 8) bytes) that the parities of bytes[order[0]] .. bytes[order[n - 1]] hold,
-// gathered on `threads` threads (0: run_side_by_side()'s budget).
-std::vector<uint8_t> stealth_read(const uint8_t* bytes, const uint32_t* order, uint64_t n, uint64_t m,
-                                  unsigned threads);
+// Lays message bits 0 to m - 1 into the parities of bytes[order.at(first)] ..
+// bytes[order.at(first + n - 1)], at height stc_height, changing bytes in place by +1 or -1
+// (stealth_change(), directions and costs indexed like bytes). The other bytes stay as they were.
+// False, bytes untouched, when stc_embed() refuses.
+bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_order& order, uint64_t first,
+                 uint64_t n, const uint8_t* message, uint64_t m, const uint8_t* directions, unsigned threads);
+
+// The m bits (ceil(m / 8) bytes) that the parities of those bytes hold, gathered on `threads`
+// threads (0: run_side_by_side()'s budget).
+std::vector<uint8_t> stealth_read(const uint8_t* bytes, const stealth_order& order, uint64_t first, uint64_t n,
+                                  uint64_t m, unsigned threads);

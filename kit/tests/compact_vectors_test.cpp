@@ -14,6 +14,7 @@
 #include "compact_steps.h"
 #include "embedding.h"
 #include "keyed_order.h"
+#include "stealth_order.h"
 #include "kit_pictures.h"
 
 namespace {
@@ -168,6 +169,9 @@ TEST(stealth_vector, writing_and_reading_give_the_documents_bytes)
     std::vector<uint32_t> first = keyed_order_tail(order_key, 40 * 48 * 3 - 128, 4);
     for (uint32_t& element : first) element += 128;
     EXPECT_EQ(hex(little_endian(first, 4)), hex(bytes_of(v.at("first-elements"))));
+    const stealth_order rows = stealth_rows_order(order_key, 40 * 48 * 3 - 128, 128);
+    EXPECT_EQ(hex(little_endian({rows.at(0), rows.at(1), rows.at(2), rows.at(3)}, 4)),
+              hex(bytes_of(v.at("rows-first-elements"))));
     compact_header header;
     ASSERT_TRUE(read_header(bytes_of(v.at("header")).data(), header, 1000));
     const embedding& laid = stealth_embedding();

@@ -12,6 +12,7 @@
 #include "stc.h"
 #include "stealth_cost.h"
 #include "stealth_lay.h"
+#include "stealth_order.h"
 
 namespace {
 
@@ -67,6 +68,44 @@ TEST(stealth_format, reproduces_its_vectors)
     std::vector<uint8_t> parities;
     for (char c : std::string("010010100101001010010100")) parities.push_back(uint8_t(c - '0'));
     EXPECT_EQ(stc_extract(parities.data(), 24, 10, 9), (std::vector<uint8_t>{0xe1, 0x00}));
+    // The rows layout of 220 elements: 16 rows of 14 (the last, row 15, of 10), drawn in the
+    // order above; column 10 on skips row 15, which P has third.
+    const stealth_order rows = stealth_rows_order(key, 220, 0);
+    const std::pair<uint64_t, uint32_t> elements[] = {{0, 84}, {1, 56}, {2, 210}, {3, 196}, {159, 135},
+                                                      {160, 94}, {161, 66}, {162, 206}, {219, 139}};
+    for (const auto& e : elements) EXPECT_EQ(rows.at(e.first), e.second) << e.first;
+}
+
+// Every layout is a permutation of the elements, and a gather of any run of the sequence gives
+// what at() names, on any number of threads.
+TEST(stealth_order, gathers_follow_the_sequence_in_every_layout)
+{
+    uint8_t key[keyed_order_key_bytes] = {3};
+    for (const uint64_t n : {1u, 2u, 3u, 220u, 224u, 5632u, 99999u}) {
+        for (const bool shuffled : {false, true}) {
+            SCOPED_TRACE(std::to_string(n) + (shuffled ? " shuffled" : " rows"));
+            const uint64_t lead = 7;
+            const stealth_order order = shuffled ? stealth_shuffled_order(key, n, lead) : stealth_rows_order(key, n, lead);
+            std::vector<uint32_t> seen;
+            for (uint64_t t = 0; t < n; ++t) seen.push_back(order.at(t));
+            std::sort(seen.begin(), seen.end());
+            for (uint64_t t = 0; t < n; ++t) ASSERT_EQ(seen[size_t(t)], lead + t);
+            const std::vector<uint8_t> bytes = random_bytes(size_t(lead + n), uint32_t(n));
+            std::vector<float> values(bytes.begin(), bytes.end());
+            for (const auto& run : {std::pair<uint64_t, uint64_t>{0, n}, {n / 3, n - n / 3}, {n / 2, n / 4 + 1}}) {
+                if (run.first + run.second > n) continue;
+                std::vector<uint8_t> parities(size_t(run.second));
+                std::vector<float> gathered(size_t(run.second));
+                stealth_gather_parities(order, bytes.data(), run.first, run.second, parities.data(), unsigned(n % 3));
+                stealth_gather(order, values.data(), run.first, run.second, gathered.data(), 2);
+                for (uint64_t i = 0; i < run.second; ++i) {
+                    const uint32_t at = order.at(run.first + i);
+                    ASSERT_EQ(parities[size_t(i)], bytes[at] & 1) << i;
+                    ASSERT_EQ(gathered[size_t(i)], values[at]) << i;
+                }
+            }
+        }
+    }
 }
 
 TEST(stc, round_trips_the_message_and_leaves_wet_elements)
@@ -192,9 +231,11 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     const std::vector<uint8_t> cover = picture, message = random_bytes(100, 11);
     const std::vector<float> costs = stealth_costs(picture.data(), width, height, 0);
     const std::vector<uint8_t> directions = keyed_stream(key, keyed_direction_nonce, count / 8);
+    stealth_order listed;
+    listed.listed = order;
     const uint64_t n = count / 2;  // the first half of the order only: the others keep their bytes
-    ASSERT_TRUE(stealth_lay(picture, costs.data(), order.data(), n, message.data(), 800, directions.data(), 2));
-    EXPECT_EQ(stealth_read(picture.data(), order.data(), n, 800, 1), message);
+    ASSERT_TRUE(stealth_lay(picture, costs.data(), listed, 0, n, message.data(), 800, directions.data(), 2));
+    EXPECT_EQ(stealth_read(picture.data(), listed, 0, n, 800, 1), message);
     size_t changes = 0;
     for (uint64_t i = 0; i < count; ++i) {
         changes += picture[order[i]] != cover[order[i]];
@@ -209,7 +250,7 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     std::fill(halves.begin(), halves.begin() + count / 2, uint8_t(120));
     const std::vector<uint8_t> plain = halves;
     const std::vector<float> half_costs = stealth_costs(halves.data(), width, height, 1);
-    ASSERT_TRUE(stealth_lay(halves, half_costs.data(), order.data(), count, message.data(), 800, directions.data(), 1));
+    ASSERT_TRUE(stealth_lay(halves, half_costs.data(), listed, 0, count, message.data(), 800, directions.data(), 1));
     size_t in_flat = 0, in_noise = 0;
     for (uint32_t i = 0; i < count; ++i) (i < count / 2 ? in_flat : in_noise) += halves[i] != plain[i];
     EXPECT_LT(in_flat * 20, in_noise);
