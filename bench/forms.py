@@ -374,6 +374,8 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--sizes", default="1920x1080,4096")
     parser.add_argument("--peer", action="store_true")
+    parser.add_argument("--tables", default="forms,stealth,anchors",
+                        help="which of each size's tables to run (forms, stealth, anchors)")
     arguments = parser.parse_args()
     # Each table shows as it is finished, also when the output goes to a file.
     sys.stdout.reconfigure(line_buffering=True)
@@ -384,9 +386,12 @@ def main():
         scratch = Path(scratch_name)
         for size_word in arguments.sizes.split(","):
             folder, width, height = ensure_photographs(arguments.photographs, size_word)
-            forms_table(vorn, folder, width, height, arguments.runs, scratch)
-            stealth_table(vorn, folder, width, height, arguments.runs, scratch)
-            if width == height == 4096:
+            tables = arguments.tables.split(",")
+            if "forms" in tables:
+                forms_table(vorn, folder, width, height, arguments.runs, scratch)
+            if "stealth" in tables:
+                stealth_table(vorn, folder, width, height, arguments.runs, scratch)
+            if width == height == 4096 and "anchors" in tables:
                 anchors_table(vorn, folder, width, height, arguments.runs, scratch)
         if arguments.peer:
             folder, _, _ = ensure_photographs(arguments.photographs, "1920x1080")

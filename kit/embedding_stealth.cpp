@@ -170,11 +170,17 @@ std::vector<uint8_t> read(const std::vector<uint8_t>& coded, unsigned parameter,
         in_file.listed = std::move(offsets);
         frame = stealth_read(coded.data(), in_file, 0, elements, header_part_bits, 1);
     } else {
-        const std::vector<uint8_t> bytes = colour_bytes(coded, g);
+        // Rows without padding are the colour bytes as they stand: read in place, not copied.
+        std::vector<uint8_t> copied;
+        const uint8_t* bytes = coded.data() + g.offset_raster;
+        if (g.string_length != uint64_t(g.width) * 3) {
+            copied = colour_bytes(coded, g);
+            bytes = copied.data();
+        }
         const stealth_order sequenced = sequence(ordering, n, parameter);
-        frame = stealth_read(bytes.data(), sequenced, 0, elements, header_part_bits, 0);
+        frame = stealth_read(bytes, sequenced, 0, elements, header_part_bits, 0);
         const std::vector<uint8_t> body =
-            stealth_read(bytes.data(), sequenced, elements, n - elements, (first + count - header_part_bytes) * 8, 0);
+            stealth_read(bytes, sequenced, elements, n - elements, (first + count - header_part_bytes) * 8, 0);
         frame.insert(frame.end(), body.begin(), body.end());
     }
     return std::vector<uint8_t>(frame.begin() + long(first), frame.end());

@@ -18,9 +18,9 @@ uint64_t root_of(uint64_t n)
 
 // The rows layout gathers a tile of columns at a time: each drawn row's few bytes of the tile
 // come in one cache line and feed as many output runs, one per column.
-template <class T>
+template <class T, class Take>
 void gather_rows(const stealth_order& order, const T* values, uint64_t first, uint64_t count, T* out,
-                 unsigned threads, T (*take)(T))
+                 unsigned threads, Take take)
 {
     const uint64_t R = order.rows, L = order.last;
     constexpr uint64_t tile = 64 / sizeof(T) < 8 ? 8 : 64 / sizeof(T) * 4;
@@ -46,9 +46,9 @@ void gather_rows(const stealth_order& order, const T* values, uint64_t first, ui
     run_side_by_side(jobs, threads);
 }
 
-template <class T>
+template <class T, class Take>
 void gather(const stealth_order& order, const T* values, uint64_t first, uint64_t count, T* out, unsigned threads,
-            T (*take)(T))
+            Take take)
 {
     if (count == 0) return;
     if (order.listed.empty()) return gather_rows(order, values, first, count, out, threads, take);
@@ -94,11 +94,11 @@ stealth_order stealth_rows_order(const uint8_t key[keyed_order_key_bytes], uint6
 void stealth_gather_parities(const stealth_order& order, const uint8_t* values, uint64_t first, uint64_t count,
                              uint8_t* out, unsigned threads)
 {
-    gather<uint8_t>(order, values, first, count, out, threads, [](uint8_t v) { return uint8_t(v & 1); });
+    gather(order, values, first, count, out, threads, [](uint8_t v) { return uint8_t(v & 1); });
 }
 
 void stealth_gather(const stealth_order& order, const float* values, uint64_t first, uint64_t count, float* out,
                     unsigned threads)
 {
-    gather<float>(order, values, first, count, out, threads, [](float v) { return v; });
+    gather(order, values, first, count, out, threads, [](float v) { return v; });
 }
