@@ -211,17 +211,28 @@ bool embed_segment(const uint8_t* parities, const float* costs, const stc_segmen
     const uint32_t half = uint32_t(1) << (h - 1), row_bytes = half / 8 * 2;
     const blocks_of blocks{segment.elements, segment.bits};
     const std::vector<uint32_t> column = columns(h, (segment.elements + segment.bits - 1) / segment.bits);
-    uint64_t dry = 0;
-    for (uint64_t j = 0; j < segment.elements; ++j) dry += !is_wet(costs[j]);
-    std::vector<uint8_t> decisions(size_t(dry) * row_bytes);
+    // The dry elements of each block, listed once without a branch: wet and dry mixed at random
+    // would make a branch on each element a coin toss, in both passes below.
+    std::vector<uint32_t> dry(static_cast<size_t>(segment.elements));
+    std::vector<uint64_t> dry_start(static_cast<size_t>(segment.bits) + 1);
+    uint64_t count = 0;
+    for (uint64_t b = 0; b < segment.bits; ++b) {
+        dry_start[size_t(b)] = count;
+        for (uint64_t j = blocks.start(b), end = blocks.start(b + 1); j < end; ++j) {
+            dry[size_t(count)] = uint32_t(j);
+            count += !is_wet(costs[j]);
+        }
+    }
+    dry_start[size_t(segment.bits)] = count;
+    std::vector<uint8_t> decisions(size_t(count) * row_bytes);
     std::vector<float> lo(half, unreachable), hi(half, unreachable), nlo(half), nhi(half);
     lo[0] = 0;
     uint8_t* row = decisions.data();
     uint32_t offset = 0;
     for (uint64_t b = 0; b < segment.bits; ++b) {
-        const uint64_t start = blocks.start(b), end = blocks.start(b + 1);
-        for (uint64_t j = start; j < end; ++j) {
-            if (is_wet(costs[j])) continue;
+        const uint64_t start = blocks.start(b);
+        for (uint64_t k = dry_start[size_t(b)]; k < dry_start[size_t(b) + 1]; ++k) {
+            const uint32_t j = dry[size_t(k)];
             const uint32_t col = column[size_t(j - start)] & (half - 1);
             step(lo.data(), hi.data(), nlo.data(), nhi.data(), half, col ^ offset, costs[j], row, row + half / 8);
             offset = col;
@@ -243,9 +254,9 @@ bool embed_segment(const uint8_t* parities, const float* costs, const stc_segmen
     uint32_t state = best;
     for (uint64_t b = segment.bits; b-- > 0;) {
         state = (state << 1) | target[size_t(b)];
-        const uint64_t start = blocks.start(b), end = blocks.start(b + 1);
-        for (uint64_t j = end; j-- > start;) {
-            if (is_wet(costs[j])) continue;
+        const uint64_t start = blocks.start(b);
+        for (uint64_t k = dry_start[size_t(b) + 1]; k-- > dry_start[size_t(b)];) {
+            const uint32_t j = dry[size_t(k)];
             row -= row_bytes;
             const uint32_t col = column[size_t(j - start)];
             const bool changed = state < half ? (row[state / 8] >> (state % 8)) & 1

@@ -39,8 +39,8 @@ bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_
     std::vector<uint8_t> stego;
     const float wet = wet_from(chosen, m * dry_per_bit);
     if (wet < stc_wet_cost) {
-        for (float& cost : chosen)
-            if (cost > wet) cost = stc_wet_cost;
+        // A select, not a branch: which elements are wet is a coin toss to a predictor.
+        for (float& cost : chosen) cost = cost > wet ? stc_wet_cost : cost;
         // A part whose wet elements leave some segment no way to hold its bits goes all dry.
         if (!stc_embed(parities.data(), chosen.data(), n, message, m, stc_height, threads, stego))
             stealth_gather(order, costs, first, n, chosen.data(), threads);
