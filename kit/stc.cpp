@@ -321,6 +321,14 @@ bool stc_embed(const uint8_t* parities, const float* costs, uint64_t n, const ui
     return true;
 }
 
+bool stc_embed_segment(const uint8_t* parities, const float* costs, const stc_segment& segment, const uint8_t* message,
+                       unsigned h, std::vector<uint8_t>& stego)
+{
+    stego.assign(static_cast<size_t>(segment.elements), 0);
+    if (h < stc_min_height || h > stc_max_height || segment.bits > segment.elements) return false;
+    return embed_segment(parities, costs, segment, message, h, best_step(), stego.data());
+}
+
 std::vector<uint8_t> stc_extract(const uint8_t* parities, uint64_t n, uint64_t m, unsigned h)
 {
     if (h < stc_min_height || h > stc_max_height || m / 8 >= std::numeric_limits<size_t>::max()) return {};

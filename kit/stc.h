@@ -65,6 +65,12 @@ uint64_t stc_first_part_elements(uint64_t n, uint64_t bits);
 bool stc_embed(const uint8_t* parities, const float* costs, uint64_t n, const uint8_t* message, uint64_t m,
                unsigned h, unsigned threads, std::vector<uint8_t>& stego);
 
+// One segment of stc_embed() (stc_segments(n, m)[s]) on its own, on this thread: `parities` and
+// `costs` hold the segment's elements alone, `message` is the whole message, and `stego` receives
+// the segment's new parities. The same result as stc_embed() gives for that segment.
+bool stc_embed_segment(const uint8_t* parities, const float* costs, const stc_segment& segment, const uint8_t* message,
+                       unsigned h, std::vector<uint8_t>& stego);
+
 // The m bits (ceil(m / 8) bytes, the unused low bits of the last 0) that n parities hold at
 // height h (out of range, or m / 8 beyond memory's addresses: none).
 std::vector<uint8_t> stc_extract(const uint8_t* parities, uint64_t n, uint64_t m, unsigned h);
