@@ -15,7 +15,7 @@ constexpr float stealth_cost_floor = 0.01f;
 
 // The costs of the width x height picture's colour bytes (rgb: 3 bytes a pixel, rows top down),
 // in the same order. Rows in fixed bands on `threads` threads (0: run_side_by_side()'s budget):
-// the same for any number. Throws std::bad_alloc when the memory (two floats a byte) fails.
+// the same for any number. Throws std::bad_alloc when the memory (a float a byte) fails.
 std::vector<float> stealth_costs(const uint8_t* rgb, uint32_t width, uint32_t height, unsigned threads);
 
 // The bytes with wanted[i]'s parity: each byte whose parity differs goes +1 or -1, +1 from 0,
