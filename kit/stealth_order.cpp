@@ -16,6 +16,8 @@ uint64_t root_of(uint64_t n)
     return r;
 }
 
+constexpr uint64_t gather_ahead = 16;
+
 // The rows layout gathers a tile of columns at a time: each drawn row's few bytes of the tile
 // come in one cache line and feed as many output runs, one per column.
 template <class T, class Take>
@@ -35,6 +37,14 @@ void gather_rows(const stealth_order& order, const T* values, uint64_t first, ui
         jobs.push_back([&, c0] {
             const uint64_t c1 = std::min(end_column, c0 + tile);
             for (uint64_t i = 0; i < R; ++i) {
+#if defined(__GNUC__) || defined(__clang__)
+                // The rows come in the key's order, which no prefetcher foresees: fetch a few ahead.
+                if (i + gather_ahead < R) {
+                    const char* next = reinterpret_cast<const char*>(
+                        values + order.lead + uint64_t(order.row_order[size_t(i + gather_ahead)]) * order.width + c0);
+                    for (uint64_t b = 0; b < (c1 - c0) * sizeof(T); b += 64) __builtin_prefetch(next + b);
+                }
+#endif
                 const T* row = values + order.lead + uint64_t(order.row_order[size_t(i)]) * order.width;
                 const uint64_t columns = i == order.last_at ? std::min(c1, L) : c1;
                 for (uint64_t c = c0; c < columns; ++c) {
