@@ -1,6 +1,7 @@
 #include "stealth_lay.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 
 #include "side_by_side.h"
@@ -89,7 +90,25 @@ bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_
 std::vector<uint8_t> stealth_read(const uint8_t* bytes, const stealth_order& order, uint64_t first, uint64_t n,
                                   uint64_t m, unsigned threads)
 {
-    std::vector<uint8_t> parities(static_cast<size_t>(n));
-    stealth_gather_parities(order, bytes, first, n, parities.data(), threads);
-    return stc_extract(parities.data(), n, m, stc_height);
+    if (m / 8 >= uint64_t(SIZE_MAX)) return {};
+    // Segment by segment, each gathered into memory of its own size (a segment is one segment of
+    // itself, so stc_extract() reads it alone), the bits placed where the segment's start.
+    const std::vector<stc_segment> segments = stc_segments(n, m);
+    std::vector<std::vector<uint8_t>> bits(segments.size());
+    std::vector<std::function<void()>> jobs;
+    for (size_t s = 0; s < segments.size(); ++s)
+        jobs.push_back([&, s] {
+            const stc_segment& segment = segments[s];
+            std::vector<uint8_t> parities(static_cast<size_t>(segment.elements));
+            stealth_gather_parities(order, bytes, first + segment.first_element, segment.elements, parities.data(), 1);
+            bits[s] = stc_extract(parities.data(), segment.elements, segment.bits, stc_height);
+        });
+    run_side_by_side(jobs, threads);
+    std::vector<uint8_t> message(static_cast<size_t>((m + 7) / 8));
+    for (size_t s = 0; s < segments.size(); ++s)
+        for (uint64_t b = 0; b < segments[s].bits; ++b) {
+            const uint64_t i = segments[s].first_bit + b;
+            message[size_t(i / 8)] |= uint8_t((bits[s][size_t(b / 8)] >> (7 - b % 8) & 1) << (7 - i % 8));
+        }
+    return message;
 }
