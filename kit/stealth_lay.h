@@ -11,7 +11,9 @@
 // Lays message bits 0 to m - 1 into the parities of bytes[order.at(first)] ..
 // bytes[order.at(first + n - 1)], at height stc_height, changing bytes in place by +1 or -1
 // (stealth_change(), directions and costs indexed like bytes). The other bytes stay as they were.
-// False, bytes untouched, when stc_embed() refuses.
+// The trellis's segments are coded side by side on `threads` threads (0: run_side_by_side()'s
+// budget), each in memory of its own size. False, bytes untouched, when a segment cannot hold
+// its bits (stc_embed_segment()).
 bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_order& order, uint64_t first,
                  uint64_t n, const uint8_t* message, uint64_t m, const uint8_t* directions, unsigned threads);
 

@@ -245,6 +245,17 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     }
     EXPECT_LT(changes, 800u / 4);
 
+    // Several segments in the rows layout, most elements wet for the trellis: read back whole.
+    const uint32_t wide = 400, high = 260, bytes_in = wide * high * 3;
+    std::vector<uint8_t> large = random_bytes(bytes_in, 13);
+    const std::vector<float> large_costs = stealth_costs(large.data(), wide, high, 0);
+    const std::vector<uint8_t> large_message = random_bytes(1500, 14),
+                               large_directions = keyed_stream(key, keyed_direction_nonce, bytes_in / 8);
+    const stealth_order rows = stealth_rows_order(key, bytes_in - 7, 7);
+    ASSERT_TRUE(stealth_lay(large, large_costs.data(), rows, 100, bytes_in - 107, large_message.data(), 12000,
+                            large_directions.data(), 2));
+    EXPECT_EQ(stealth_read(large.data(), rows, 100, bytes_in - 107, 12000, 2), large_message);
+
     // Half the picture flat, half noise: the changes go to the noise.
     std::vector<uint8_t> halves = random_bytes(count, 12);
     std::fill(halves.begin(), halves.begin() + count / 2, uint8_t(120));
