@@ -150,8 +150,10 @@ bool open_header(const std::vector<uint8_t>& coded, const compact_key& key, open
     std::vector<uint8_t> header(compact_header_bytes, 0);
     uint8_t npub[crypto_aead_xchacha20poly1305_ietf_NPUBBYTES];
     nonce(1, npub);
+    // Each embedding's parameters from the most down: the stealth embedding's newest layout is
+    // the one a picture most likely has, and its older one costs the longest try.
     for (const embedding* e : embeddings())
-        for (unsigned parameter = e->least; parameter <= e->most; ++parameter) {
+        for (unsigned parameter = e->most + 1; parameter-- > e->least;) {
             uint64_t length = 0, at = 0;
             if (body_room(*e, g, parameter) == 0 || !e->extent(coded, parameter, key, length, at) ||
                 at > length || length - at < sealed_header_bytes)

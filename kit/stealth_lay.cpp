@@ -104,11 +104,17 @@ std::vector<uint8_t> stealth_read(const uint8_t* bytes, const stealth_order& ord
             bits[s] = stc_extract(parities.data(), segment.elements, segment.bits, stc_height);
         });
     run_side_by_side(jobs, threads);
+    // A byte at a time: a segment's bits shifted to where it starts (the unused low bits of its
+    // last byte are 0, so they add nothing to the next segment's first).
     std::vector<uint8_t> message(static_cast<size_t>((m + 7) / 8));
-    for (size_t s = 0; s < segments.size(); ++s)
-        for (uint64_t b = 0; b < segments[s].bits; ++b) {
-            const uint64_t i = segments[s].first_bit + b;
-            message[size_t(i / 8)] |= uint8_t((bits[s][size_t(b / 8)] >> (7 - b % 8) & 1) << (7 - i % 8));
+    for (size_t s = 0; s < segments.size(); ++s) {
+        const uint64_t first_bit = segments[s].first_bit;
+        const unsigned shift = unsigned(first_bit % 8);
+        for (size_t j = 0; j < bits[s].size(); ++j) {
+            const size_t at = size_t(first_bit / 8) + j;
+            message[at] |= uint8_t(bits[s][j] >> shift);
+            if (shift != 0 && at + 1 < message.size()) message[at + 1] |= uint8_t(bits[s][j] << (8 - shift));
         }
+    }
     return message;
 }
