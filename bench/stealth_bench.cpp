@@ -119,7 +119,7 @@ void speed()
                 const uint64_t m = uint64_t(payload * count);
                 std::vector<uint8_t> message(size_t(m / 8 + 1), 0x5a), stego = cover;
                 step = timer();
-                const bool laid = stealth_lay(stego, costs.data(), order, 0, count, message.data(), m,
+                const bool laid = stealth_lay(stego.data(), costs.data(), order, 0, count, message.data(), m,
                                               directions.data(), threads);
                 const double embed_time = step.wall_seconds(), embed_processor = step.processor_seconds();
                 const double total = all.wall_seconds(), total_processor = all.processor_seconds();

@@ -108,28 +108,37 @@ void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& k
     const uint64_t n = elements_of(g), first = header_elements(n);
     if (frame.size() > room(g, parameter) || frame.size() < header_part_bytes)
         raise_fault(kit::fault::output, "the hidden pictures do not fit the carrier");
-    std::vector<uint8_t> bytes = colour_bytes(carrier, g);
+    // Rows without padding are the colour bytes as they stand: changed in place, not copied.
+    const bool packed = g.string_length == uint64_t(g.width) * 3;
+    std::vector<uint8_t> copied;
+    uint8_t* bytes = carrier.data() + g.offset_raster;
+    if (!packed) {
+        copied = colour_bytes(carrier, g);
+        bytes = copied.data();
+    }
     const order_key ordering(key);
     // The first layout's shuffle is one long serial chain: it runs beside the costs' filters.
     std::vector<float> costs;
     stealth_order elements;
-    run_side_by_side({[&] { costs = stealth_costs(bytes.data(), g.width, g.height, 0); },
+    run_side_by_side({[&] { costs = stealth_costs(bytes, g.width, g.height, 0); },
                       [&] { elements = sequence(ordering, n, parameter); }});
-    const std::vector<uint8_t> directions = keyed_stream(ordering.bytes, keyed_direction_nonce, (bytes.size() + 7) / 8);
+    const std::vector<uint8_t> directions =
+        keyed_stream(ordering.bytes, keyed_direction_nonce, size_t((colour_bytes_of(g) + 7) / 8));
 
     uint8_t wanted[compact_lead_fields];
     for (uint64_t i = 0; i < compact_lead_fields; ++i)
         wanted[i] = uint8_t((bytes[i] & ~1u) | (key.salt[i / 8] >> (7 - i % 8) & 1));
-    const std::vector<uint8_t> lead = stealth_change(bytes.data(), wanted, compact_lead_fields, directions.data());
-    std::copy(lead.begin(), lead.end(), bytes.begin());
+    const std::vector<uint8_t> lead = stealth_change(bytes, wanted, compact_lead_fields, directions.data());
+    std::copy(lead.begin(), lead.end(), bytes);
 
     if (!stealth_lay(bytes, costs.data(), elements, 0, first, frame.data(), header_part_bits, directions.data(), 0) ||
         !stealth_lay(bytes, costs.data(), elements, first, n - first, frame.data() + header_part_bytes,
                      (frame.size() - header_part_bytes) * 8, directions.data(), 0))
         raise_fault(kit::fault::output, "the hidden pictures do not fit the carrier");
+    if (packed) return;
     const size_t per_row = size_t(g.width) * 3;
     for (uint32_t y = 0; y < g.height; ++y)
-        std::memcpy(carrier.data() + g.offset_raster + size_t(y) * g.string_length, bytes.data() + y * per_row, per_row);
+        std::memcpy(carrier.data() + g.offset_raster + size_t(y) * g.string_length, bytes + y * per_row, per_row);
 }
 
 bool extent(const std::vector<uint8_t>& coded, unsigned parameter, const compact_key&, uint64_t& length,

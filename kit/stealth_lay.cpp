@@ -61,7 +61,7 @@ bool code_segment(const uint8_t* bytes, const float* costs, const stealth_order&
 
 }  // namespace
 
-bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_order& order, uint64_t first,
+bool stealth_lay(uint8_t* bytes, const float* costs, const stealth_order& order, uint64_t first,
                  uint64_t n, const uint8_t* message, uint64_t m, const uint8_t* directions, unsigned threads)
 {
     if (m > n) return false;
@@ -74,7 +74,7 @@ bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_
     std::vector<std::function<void()>> jobs;
     for (size_t s = 0; s < segments.size(); ++s)
         jobs.push_back([&, s] {
-            coded[s] = code_segment(bytes.data(), costs, order, first, segments[s], message, wet, changes[s]);
+            coded[s] = code_segment(bytes, costs, order, first, segments[s], message, wet, changes[s]);
         });
     run_side_by_side(jobs, threads);
     if (std::find(coded.begin(), coded.end(), 0) != coded.end()) return false;

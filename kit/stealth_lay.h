@@ -14,7 +14,7 @@
 // The trellis's segments are coded side by side on `threads` threads (0: run_side_by_side()'s
 // budget), each in memory of its own size. False, bytes untouched, when a segment cannot hold
 // its bits (stc_embed_segment()).
-bool stealth_lay(std::vector<uint8_t>& bytes, const float* costs, const stealth_order& order, uint64_t first,
+bool stealth_lay(uint8_t* bytes, const float* costs, const stealth_order& order, uint64_t first,
                  uint64_t n, const uint8_t* message, uint64_t m, const uint8_t* directions, unsigned threads);
 
 // The m bits (ceil(m / 8) bytes) that the parities of those bytes hold, gathered on `threads`

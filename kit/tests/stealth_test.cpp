@@ -234,7 +234,7 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     stealth_order listed;
     listed.listed = order;
     const uint64_t n = count / 2;  // the first half of the order only: the others keep their bytes
-    ASSERT_TRUE(stealth_lay(picture, costs.data(), listed, 0, n, message.data(), 800, directions.data(), 2));
+    ASSERT_TRUE(stealth_lay(picture.data(), costs.data(), listed, 0, n, message.data(), 800, directions.data(), 2));
     EXPECT_EQ(stealth_read(picture.data(), listed, 0, n, 800, 1), message);
     size_t changes = 0;
     for (uint64_t i = 0; i < count; ++i) {
@@ -252,7 +252,7 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     const std::vector<uint8_t> large_message = random_bytes(1500, 14),
                                large_directions = keyed_stream(key, keyed_direction_nonce, bytes_in / 8);
     const stealth_order rows = stealth_rows_order(key, bytes_in - 7, 7);
-    ASSERT_TRUE(stealth_lay(large, large_costs.data(), rows, 100, bytes_in - 107, large_message.data(), 12000,
+    ASSERT_TRUE(stealth_lay(large.data(), large_costs.data(), rows, 100, bytes_in - 107, large_message.data(), 12000,
                             large_directions.data(), 2));
     EXPECT_EQ(stealth_read(large.data(), rows, 100, bytes_in - 107, 12000, 2), large_message);
 
@@ -261,7 +261,7 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
     std::fill(halves.begin(), halves.begin() + count / 2, uint8_t(120));
     const std::vector<uint8_t> plain = halves;
     const std::vector<float> half_costs = stealth_costs(halves.data(), width, height, 1);
-    ASSERT_TRUE(stealth_lay(halves, half_costs.data(), listed, 0, count, message.data(), 800, directions.data(), 1));
+    ASSERT_TRUE(stealth_lay(halves.data(), half_costs.data(), listed, 0, count, message.data(), 800, directions.data(), 1));
     size_t in_flat = 0, in_noise = 0;
     for (uint32_t i = 0; i < count; ++i) (i < count / 2 ? in_flat : in_noise) += halves[i] != plain[i];
     EXPECT_LT(in_flat * 20, in_noise);
