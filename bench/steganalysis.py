@@ -23,6 +23,9 @@ import numpy as np
 # The benchmark's parts beside this file, imported without leaving a bytecode cache in the tree.
 sys.dont_write_bytecode = True
 import steganalysis_detectors as detectors  # noqa: E402
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "scripts"))
+import figures  # noqa: E402  (the README's figures)
 import steganalysis_forms as forms  # noqa: E402
 import steganalysis_simulate as simulate  # noqa: E402
 import steganalysis_spam as spam  # noqa: E402
@@ -159,6 +162,27 @@ def tables(rows, cover_estimates, facts):
     return "\n".join(lines) + "\n"
 
 
+# The rows the README shows, by the start of their label, and the names of their figures.
+README_ROWS = (("vorn default, a picture 1/16", "steganalysis-default-tests", "steganalysis-default-spam"),
+               ("vorn `--stealth`, a picture 1/16", "steganalysis-stealth-tests", "steganalysis-stealth-spam"),
+               ("steghide (Debian)", "steganalysis-steghide-tests", "steganalysis-steghide-spam"))
+
+
+def record_figures(rows):
+    """The README's figures from a full run: for each of its rows, the range of the six classic
+    tests' AUC and the trained detector's mean and spread, as the table shows them."""
+    for row in rows:
+        for start, tests_figure, spam_figure in README_ROWS:
+            if not row["label"].startswith(start) or np.isnan(row["SPAM"][0]):
+                continue
+            values = sorted(row[detector] for detector in DETECTORS)
+            figures.record("bench/steganalysis.py", tests_figure,
+                           f"{show_auc(values[0])} to {show_auc(values[-1])}")
+            mean, spread = row["SPAM"]
+            figures.record("bench/steganalysis.py", spam_figure,
+                           f"{show_auc(mean)} ± {spread:.2f}".replace("± 0.", "± ."))
+
+
 def write(path, text):
     """text between the markers of an existing OUT, or as the whole of OUT."""
     path = Path(path)
@@ -205,6 +229,8 @@ def main():
     text = tables(rows, cover_estimates, facts)
     print(text)
     write(arguments.out, text)
+    if not arguments.quick:
+        record_figures(rows)
 
 
 if __name__ == "__main__":
