@@ -1,6 +1,6 @@
 // Opening a compact picture without a password, on any file: reading it as a picture whose low
-// bits matter, finding the salt, trying the header at every k and in the stealth embedding's
-// keyed order, then the body and the pictures in it. Mutations of a compact picture's high bits keep it authentic (only the low bits are
+// bits matter, finding the salt, trying the header at every k and in both layouts of the stealth
+// embedding's keyed order (a seed of each), then the body and the pictures in it. Mutations of a compact picture's high bits keep it authentic (only the low bits are
 // checked), so the seeds' pictures are decoded again and again. Each run opens the picture, finds
 // no compact picture, or refuses it with an input fault that names the file; nothing else may
 // escape, and no byte outside the buffers may be touched.
