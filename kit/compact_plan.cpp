@@ -191,6 +191,13 @@ bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pic
     if (room == 0) return false;
     const amount_done searched = amounts_of(report, "trying the stealth budget");
     std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
+    // Hopeless at a glance, and then not searched: even the floor quality's JPEG (no lossy picture
+    // at the least PSNR is smaller) and the lossless estimate are each beyond twice the room (the
+    // margin for a picture some other codec takes far better).
+    uint64_t least = 0;
+    for (const std::unique_ptr<picture_trials>& p : trials)
+        least += std::min(p->trial(stored_codec::jpeg, floor_quality, false).size, p->lossless_floor());
+    if (least > 2 * room) return false;
     const storage_option option = best_storage(trials, room, nullptr, searched);
     if (!option.fits || option.worst < stealth_least_psnr) return false;
     std::vector<stored_file> files = realise(trials, room, option);
