@@ -96,11 +96,13 @@ void compact_hide(std::vector<uint8_t>&& carrier_image, input_picture* (&hidden)
             kit::wipe(password);
         },
         [&] {
-            if (request.stealth_where_unseen && plan_unseen(g, pictures, request.report, plan)) {
+            trial_set tried;
+            if (request.stealth_where_unseen && plan_unseen(g, pictures, request.report, plan, tried)) {
                 stealth = true;
                 return;
             }
-            plan = plan_compact(carrier, g, pictures, request.carrier_bits, stealth, name, request.report);
+            plan = plan_compact(carrier, g, pictures, request.carrier_bits, stealth, name, request.report,
+                                std::move(tried));
             if (request.stealth_where_unseen) {
                 uint64_t stored = 0;
                 for (const stored_file& file : plan.stored) stored += file.file.size();

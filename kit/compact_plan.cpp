@@ -185,12 +185,13 @@ uint64_t stealth_colour_bytes_for(uint64_t stored)
 }
 
 bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, const kit::progress& report,
-                 compact_plan& plan)
+                 compact_plan& plan, trial_set& tried)
 {
     const uint64_t room = stealth_room(g);
     if (room == 0) return false;
     const amount_done searched = amounts_of(report, "trying the stealth budget");
-    std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
+    tried = trials_of(pictures);
+    trial_set& trials = tried;
     // Hopeless at a glance, and then not searched: even the floor quality's JPEG (no lossy picture
     // at the least PSNR is smaller) and the lossless estimate are each beyond twice the room (the
     // margin for a picture some other codec takes far better).
@@ -261,7 +262,7 @@ double coded_psnr(const std::vector<uint8_t>& carrier, const std::vector<uint8_t
 
 compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geometry& g,
                           std::vector<hidden_to_store>& pictures, unsigned forced_k, bool stealth,
-                          const std::string& name, const kit::progress& report)
+                          const std::string& name, const kit::progress& report, trial_set tried)
 {
     std::vector<unsigned> candidates;
     for (unsigned k = 1; k <= VORN_COMPACT_MAX_BITS; ++k)
@@ -282,7 +283,9 @@ compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geomet
     for (const hidden_to_store& p : pictures) own.emplace_back(p.pixels.width, p.pixels.height);
     std::vector<unsigned> ks = candidates;
     for (;;) {
-        std::vector<std::unique_ptr<picture_trials>> trials = trials_of(pictures);
+        // The trials given are of the pictures as they came; once scaled, they are tried afresh.
+        trial_set trials = tried.size() == pictures.size() ? std::move(tried) : trials_of(pictures);
+        tried.clear();
         const balance best = best_balance(trials, g, ks, carrier_psnr, report);
         if (best.found) {
             std::vector<stored_file> files =

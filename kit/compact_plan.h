@@ -15,11 +15,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "compact_trials.h"
 #include "kit.h"
+
+// Each hidden picture's trials (compact_trials.h), in the pictures' order.
+using trial_set = std::vector<std::unique_ptr<picture_trials>>;
 
 struct hidden_to_store {
     int which = 0;     // 1 or 2
@@ -75,9 +79,10 @@ uint64_t stealth_colour_bytes_for(uint64_t stored);
 constexpr double stealth_least_psnr = 42;
 
 // The stealth plan for `pictures` as they are (no scaling) when every one fits the budget bit for
-// bit or at stealth_least_psnr or more: true with it; false otherwise.
+// bit or at stealth_least_psnr or more: true with it; false otherwise, the trials it made left
+// in `tried` for plan_compact().
 bool plan_unseen(const vorn_geometry& g, const std::vector<hidden_to_store>& pictures, const kit::progress& report,
-                 compact_plan& plan);
+                 compact_plan& plan, trial_set& tried);
 
 // The note for a picture the default form leaves in the compact form: tests for hidden data would
 // find it, and the size (about `stored` bytes now, both sides scaled alike) that would go unseen.
@@ -87,6 +92,7 @@ std::string seen_note(const vorn_geometry& g, const std::vector<hidden_to_store>
 // `stealth`: the stealth embedding within stealth_room() instead (plan.k 0). Raises an input
 // fault naming `name` when the carrier is too small for the pictures even scaled down to the
 // smallest side.
+// `tried`: the pictures' trials made so far (plan_unseen()'s), taken over rather than made again.
 compact_plan plan_compact(const std::vector<uint8_t>& carrier, const vorn_geometry& g,
                           std::vector<hidden_to_store>& pictures, unsigned forced_k, bool stealth,
-                          const std::string& name, const kit::progress& report);
+                          const std::string& name, const kit::progress& report, trial_set tried = {});
