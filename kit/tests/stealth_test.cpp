@@ -256,6 +256,15 @@ TEST(stealth_lay, lays_a_message_in_keyed_order_and_reads_it_back)
                             large_directions.data(), 2));
     EXPECT_EQ(stealth_read(large.data(), rows, 100, bytes_in - 107, 12000, 2), large_message);
 
+    // The cheapest elements all in the first segment: the others, all wet, hold their bits only
+    // coded again all dry.
+    std::vector<float> rising(large_costs.size());
+    for (uint64_t t = 0; t < bytes_in - 107; ++t) rising[rows.at(100 + t)] = float(t);
+    const std::vector<uint8_t> other_message = random_bytes(1500, 15);
+    ASSERT_TRUE(stealth_lay(large.data(), rising.data(), rows, 100, bytes_in - 107, other_message.data(), 12000,
+                            large_directions.data(), 1));
+    EXPECT_EQ(stealth_read(large.data(), rows, 100, bytes_in - 107, 12000, 1), other_message);
+
     // Half the picture flat, half noise: the changes go to the noise.
     std::vector<uint8_t> halves = random_bytes(count, 12);
     std::fill(halves.begin(), halves.begin() + count / 2, uint8_t(120));
