@@ -78,5 +78,5 @@ steganalysis_packages=(python3-numpy python3-pil python3-skimage steghide)
 # and Autoconf, Automake and Libtool, since libsodium's configure script is generated. Then the
 # target's compiler.
 third_party_packages=(dpkg-dev make cmake ninja-build pkg-config autoconf automake libtool)
-third_party_mingw_packages=(g++-mingw-w64-x86-64-posix)
+third_party_mingw_packages=(g++-mingw-w64-x86-64-posix nasm yasm)
 third_party_wasm_packages=(emscripten)

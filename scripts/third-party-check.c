@@ -29,6 +29,33 @@ static void check_zlib(void) {
 }
 #endif
 
+#ifdef HAVE_LIBISAL
+#include <isa-l.h>
+/* Deflates the picture with ISA-L and inflates it again; the Adler-32 of "Wikipedia" is known. */
+static void check_libisal(void) {
+  unsigned char packed[512], unpacked[picture_size];
+  struct isal_zstream stream;
+  struct inflate_state state;
+  int ok;
+  isal_deflate_stateless_init(&stream);
+  stream.next_in = picture;
+  stream.avail_in = picture_size;
+  stream.next_out = packed;
+  stream.avail_out = sizeof packed;
+  stream.end_of_stream = 1;
+  ok = isal_deflate_stateless(&stream) == COMP_OK;
+  isal_inflate_init(&state);
+  state.next_in = packed;
+  state.avail_in = stream.total_out;
+  state.next_out = unpacked;
+  state.avail_out = sizeof unpacked;
+  ok = ok && isal_inflate_stateless(&state) == ISAL_DECOMP_OK && state.total_out == picture_size &&
+       memcmp(unpacked, picture, picture_size) == 0 &&
+       isal_adler32(1, (const unsigned char *)"Wikipedia", 9) == 0x11E60398u;
+  report("libisal", ok, "deflate and inflate in memory, Adler-32");
+}
+#endif
+
 #ifdef HAVE_LIBSPNG
 #include <spng.h>
 /* Encodes the picture as PNG in memory and decodes it again. */
@@ -168,6 +195,9 @@ int main(void) {
   for (i = 0; i < picture_size; i++) picture[i] = (unsigned char)(i * 17 + 3);
 #ifdef HAVE_ZLIB
   check_zlib();
+#endif
+#ifdef HAVE_LIBISAL
+  check_libisal();
 #endif
 #ifdef HAVE_LIBSPNG
   check_libspng();

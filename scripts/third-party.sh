@@ -17,9 +17,10 @@ root=$PWD
 # The Debian source packages, at the versions Debian 12 (bookworm) ships, in build order.
 # zlib stays at 1:1.2.13.dfsg-1, the version of the installed zlib1g: its security update
 # changes only minizip, which is not built here.
-libraries=(zlib libspng libjpeg-turbo libsodium utf8proc libwebp)
+libraries=(zlib libisal libspng libjpeg-turbo libsodium utf8proc libwebp)
 declare -A version=(
   [zlib]=1:1.2.13.dfsg-1
+  [libisal]=2.30.0-5
   [libspng]=0.7.3-3
   [libjpeg-turbo]=1:2.1.5-2
   [libsodium]=1.0.18-1+deb12u1
@@ -55,6 +56,13 @@ for argument in "$@"; do
   fi
 done
 [ ${#wanted[@]} -gt 0 ] || wanted=("${libraries[@]}")
+# ISA-L is x86-64 and arm64 assembly, which the web has none of; for Windows, libspng inflates
+# with it (below).
+if [ "$target" = wasm ]; then
+  libraries=(zlib libspng libjpeg-turbo libsodium utf8proc libwebp)
+elif [ "$target" = mingw ]; then
+  depends[libspng]="zlib libisal"
+fi
 if [ "$target" = native ]; then
   # Every other library, and zlib under libspng, is Debian's own package on this machine.
   [ "${wanted[*]}" = libspng ] || [ "${wanted[*]}" = "${libraries[*]}" ] ||
@@ -214,6 +222,15 @@ build_zlib() {
   make install
 }
 
+# ISA-L's deflate, inflate and checksums for the Windows build. Its configure script asks for
+# Yasm to assemble for MinGW (win64 objects); NASM does the rest.
+build_libisal() {
+  ./autogen.sh
+  ./configure --host=$host --prefix="$prefix" --libdir="$prefix/lib" --enable-static --disable-shared
+  make -j$jobs
+  make install
+}
+
 build_libspng() {
   # The SIMD unfiltering is on for x86-64 (SSE2, which every x86-64 processor has): Debian's
   # package leaves it off, and without it unfiltering takes most of the time of reading a
@@ -228,14 +245,16 @@ build_libspng() {
   local simd=ON zlib=(-DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a")
   if [ "$target" = wasm ] || { [ "$target" = native ] && [ "$(uname -m)" != x86_64 ]; }; then simd=OFF; fi
   [ "$target" = native ] && zlib=()  # Debian's
-  # Natively, where ISA-L is installed, libspng inflates and checks CRCs with it through the
-  # zlib-shaped adapter in kit/png_inflate_isal.{h,c} (reading a photograph's PNG takes about
-  # two thirds of the time); its writer still deflates with zlib.
+  # Natively where ISA-L is installed, and for Windows with the ISA-L built above, libspng
+  # inflates and checks CRCs with it through the zlib-shaped adapter in
+  # kit/png_inflate_isal.{h,c} (reading a photograph's PNG takes about two thirds of the time);
+  # its writer still deflates with zlib.
   local isal=() requires=zlib
-  if [ "$target" = native ] && pkg-config --exists libisal; then
+  if { [ "$target" = native ] && pkg-config --exists libisal; } ||
+    { [ "$target" = mingw ] && [ -f "$prefix/lib/pkgconfig/libisal.pc" ]; }; then
     cp "$root/kit/png_inflate_isal.h" "$root/kit/png_inflate_isal.c" .
     echo 'target_sources(spng_static PRIVATE png_inflate_isal.c)' >>CMakeLists.txt
-    isal=(-DCMAKE_C_FLAGS="-include $PWD/png_inflate_isal.h")
+    isal=(-DCMAKE_C_FLAGS="-include $PWD/png_inflate_isal.h -I$prefix/include")
     requires="zlib libisal"
   fi
   cmake -S . -B build "${cmake_common[@]}" -DSPNG_SHARED=OFF -DSPNG_STATIC=ON \
@@ -321,8 +340,8 @@ stamp_text() {
   for dependency in ${depends[$name]:-}; do
     cat "$stamps/$dependency" 2>/dev/null
   done
-  # The native libspng's ISA-L adapter: its source and the ISA-L it is built against.
-  if [ "$name" = libspng ] && [ "$target" = native ]; then
+  # libspng's ISA-L adapter: its source and the ISA-L it is built against.
+  if [ "$name" = libspng ] && [ "$target" != wasm ]; then
     cat "$root/kit/png_inflate_isal.h" "$root/kit/png_inflate_isal.c" | sha256sum
     pkg-config --modversion libisal 2>/dev/null || echo "no ISA-L"
   fi

@@ -37,7 +37,7 @@ echo "Wine ready in $((SECONDS - start_seconds)) s ($WINEPREFIX)"
 
 # vorn's PNG, JPEG and WebP libraries, libsodium and utf8proc for keyed and compact pictures,
 # built for Windows from Debian's source packages.
-bash scripts/third-party.sh mingw zlib libspng libjpeg-turbo libsodium utf8proc libwebp
+bash scripts/third-party.sh mingw zlib libisal libspng libjpeg-turbo libsodium utf8proc libwebp
 cmake --workflow --preset windows
 
 echo "Windows part took $((SECONDS - start_seconds)) s"

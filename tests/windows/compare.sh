@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows programs under Wine beside the Linux build of the same programs on generated
-# pictures, and requires the same output files (byte for byte; PNGs pixel for pixel, since only
-# Linux deflates with ISA-L) and the same console text (in Windows line endings: every "\n"
+# pictures, and requires the same output files (byte for byte; PNGs pixel for pixel, since the
+# deflate may differ) and the same console text (in Windows line endings: every "\n"
 # becomes "\r\n"). Each command below is one test of the windows preset, working in its own
 # folder under WORK; LINUX (the default preset's tree) and WINDOWS are the two build trees.
 #   compare.sh SOURCE LINUX WINDOWS WORK linux-build
@@ -63,8 +63,9 @@ without_run_time() { sed -e 's/Execution time: -\{0,1\}[0-9]* ms/Execution time:
 # Whether the Windows text is the Linux text with every "\n" written as "\r\n".
 same_text() { cmp -s <(without_run_time "$1" | sed -e 's/$/\r/') <(without_run_time "$2"); }
 
-# PNG files are compared by their pixels, other files byte for byte: the Linux build deflates
-# with ISA-L where the Windows build has zlib, so the same picture's PNG bytes differ.
+# PNG files are compared by their pixels, other files byte for byte: a build deflates with ISA-L
+# or, without it, zlib, and ISA-L picks its code by the processor, so the same picture's PNG bytes
+# may differ.
 same_picture() {
   case $1 in
     *.png) /usr/bin/python3 -c 'import sys
