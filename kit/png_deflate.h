@@ -1,5 +1,5 @@
 // Deflating and checksumming PNG image data for vorn's writer and reader: ISA-L (libisal) where
-// the build has it, several times faster on these bytes, and zlib elsewhere (the page,
+// the build has it, several times faster on these bytes, and zlib elsewhere (the page and
 // 32-bit builds). Either gives a stream every inflater reads to the same pixels; only the size of
 // the compressed bytes differs.
 #pragma once
