@@ -39,10 +39,12 @@ void gather_rows(const stealth_order& order, const T* values, uint64_t first, ui
             for (uint64_t i = 0; i < R; ++i) {
 #if defined(__GNUC__) || defined(__clang__)
                 // The rows come in the key's order, which no prefetcher foresees: fetch a few ahead.
+                // Only within the row: the last one is short.
                 if (i + gather_ahead < R) {
-                    const char* next = reinterpret_cast<const char*>(
-                        values + order.lead + uint64_t(order.row_order[size_t(i + gather_ahead)]) * order.width + c0);
-                    for (uint64_t b = 0; b < (c1 - c0) * sizeof(T); b += 64) __builtin_prefetch(next + b);
+                    const uint64_t ahead = order.row_order[size_t(i + gather_ahead)];
+                    const uint64_t ahead_end = ahead + 1 == R ? std::min(c1, L) : c1;
+                    const char* next = reinterpret_cast<const char*>(values + order.lead + ahead * order.width);
+                    for (uint64_t b = c0 * sizeof(T); b < ahead_end * sizeof(T); b += 64) __builtin_prefetch(next + b);
                 }
 #endif
                 const T* row = values + order.lead + uint64_t(order.row_order[size_t(i)]) * order.width;
