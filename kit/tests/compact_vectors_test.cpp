@@ -197,6 +197,39 @@ TEST(stealth_vector, writing_and_reading_give_the_documents_bytes)
     EXPECT_EQ(hex(pixels_of(result.pictures[0]).rgb), hex(bytes_of(v.at("hidden-pixels"))));
 }
 
+// The stealth embedding's two layouts, each written and read on rows with and without padding:
+// a picture opens in the layout it was laid in, and its header names that layout.
+TEST(stealth_vector, each_layout_opens_as_it_was_laid)
+{
+    const vector_fields v = document_vectors().at("stealth, no password");
+    const embedding& laid = stealth_embedding();
+    compact_header header;
+    ASSERT_TRUE(read_header(bytes_of(v.at("header")).data(), header, 1000));
+    for (const uint32_t width : {48u, 47u})
+        for (const unsigned parameter : {unsigned(stealth_shuffled), unsigned(stealth_rows)}) {
+            SCOPED_TRACE(std::to_string(width) + " wide, parameter " + std::to_string(parameter));
+            test_picture picture = stealth_carrier();
+            if (width != picture.width) picture = crop(picture, 0, 0, width, picture.height);
+            std::vector<uint8_t> coded = bmp_of(picture);
+            vorn_geometry g;
+            ASSERT_EQ(vorn_check_carrier(coded.data(), coded.size(), &g), VORN_OK);
+            compact_key key;
+            std::memcpy(key.salt, bytes_of(v.at("salt")).data(), sizeof key.salt);
+            derive_key(nullptr, key);
+            const std::vector<uint8_t> frame = sealed_frame(laid, parameter, g, key,
+                                                            header_bytes(header.entries, laid.id, uint8_t(parameter)),
+                                                            bytes_of(v.at("body")));
+            laid.lay(coded, parameter, key, frame);
+            kit::decode_result result;
+            ASSERT_TRUE(open_compact(coded, "laid", nullptr, read_limits(), result, {}));
+            EXPECT_TRUE(result.stealth);
+            EXPECT_EQ(hex(pixels_of(result.pictures[0]).rgb), hex(bytes_of(v.at("hidden-pixels"))));
+            opened_header opened;
+            ASSERT_TRUE(open_header(coded, key, opened));
+            EXPECT_EQ(opened.parameter, parameter);
+        }
+}
+
 TEST(compact_fixtures, pictures_of_the_first_version_open)
 {
     // Written by the first version (vorn encode --carrier-bits 2, and 1 with the password
