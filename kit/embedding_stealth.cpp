@@ -85,6 +85,10 @@ uint32_t file_offset(const vorn_geometry& g, uint64_t i)
     return uint32_t(g.offset_raster + i / per_row * g.string_length + i % per_row);
 }
 
+// Whether the rows hold no padding, so that the colour bytes run on as they stand in the image
+// and are worked on in place rather than copied.
+bool unpadded(const vorn_geometry& g) { return g.string_length == uint64_t(g.width) * 3; }
+
 std::vector<uint8_t> colour_bytes(const std::vector<uint8_t>& image, const vorn_geometry& g)
 {
     const size_t per_row = size_t(g.width) * 3;
@@ -108,8 +112,7 @@ void lay(std::vector<uint8_t>& carrier, unsigned parameter, const compact_key& k
     const uint64_t n = elements_of(g), first = header_elements(n);
     if (frame.size() > room(g, parameter) || frame.size() < header_part_bytes)
         raise_fault(kit::fault::output, "the hidden pictures do not fit the carrier");
-    // Rows without padding are the colour bytes as they stand: changed in place, not copied.
-    const bool packed = g.string_length == uint64_t(g.width) * 3;
+    const bool packed = unpadded(g);
     std::vector<uint8_t> copied;
     uint8_t* bytes = carrier.data() + g.offset_raster;
     if (!packed) {
@@ -179,10 +182,9 @@ std::vector<uint8_t> read(const std::vector<uint8_t>& coded, unsigned parameter,
         in_file.listed = std::move(offsets);
         frame = stealth_read(coded.data(), in_file, 0, elements, header_part_bits, 1);
     } else {
-        // Rows without padding are the colour bytes as they stand: read in place, not copied.
         std::vector<uint8_t> copied;
         const uint8_t* bytes = coded.data() + g.offset_raster;
-        if (g.string_length != uint64_t(g.width) * 3) {
+        if (!unpadded(g)) {
             copied = colour_bytes(coded, g);
             bytes = copied.data();
         }

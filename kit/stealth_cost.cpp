@@ -103,25 +103,21 @@ private:
     }
 
     // Row y of the residual's magnitude, 3-boxed along x.
-    const float* small(int64_t y)
-    {
-        bool make = false;
-        float* row = small_.slot(y, make);
-        if (make) {
-            down(y, taps_high_, magnitude, &cost_band::high, residual_.data());
-            filter_row(residual_.data(), w_, taps_small_, padded_.data(), row);
-        }
-        return row;
-    }
+    const float* small(int64_t y) { return stage(y, small_, taps_high_, magnitude, &cost_band::high, residual_, taps_small_); }
 
     // Row y of 1 / (the 3 x 3 mean + floor), 15-boxed along x.
-    const float* large(int64_t y)
+    const float* large(int64_t y) { return stage(y, large_, taps_small_, inverse, &cost_band::small, weight_, taps_large_); }
+
+    // Row y of a stage: the stage before it (`before`) filtered down the columns with down_taps
+    // and finished into `column`, then along the row with row_taps.
+    const float* stage(int64_t y, row_ring& ring, const std::vector<float>& down_taps, finisher finish, maker before,
+                       std::vector<float>& column, const std::vector<float>& row_taps)
     {
         bool make = false;
-        float* row = large_.slot(y, make);
+        float* row = ring.slot(y, make);
         if (make) {
-            down(y, taps_small_, inverse, &cost_band::small, weight_.data());
-            filter_row(weight_.data(), w_, taps_large_, padded_.data(), row);
+            down(y, down_taps, finish, before, column.data());
+            filter_row(column.data(), w_, row_taps, padded_.data(), row);
         }
         return row;
     }
